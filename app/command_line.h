@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Everything the command line can say, gathered by one parser.
+struct CommandLineOptions
+{
+    // global options
+    QString port1;  // --port1 DEVICE (else FLN_PORT1, else /dev/ttyS0)
+    QString port2;  // --port2 DEVICE (else FLN_PORT2, else /dev/ttyS1)
+    bool demo = false;
+    QString locale; // --locale NAME: regional settings of that locale
+
+    // subcommand and its arguments; empty: start the windows
+    QString command;     // info, dump, download, sim, ...
+    QStringList arguments; // positional arguments after the command
+    // dump
+    QString sortField;
+    bool descending = false;
+    bool keepIndex = false;
+    // download
+    bool append = false;
+    // sim: everything after "sim" is passed on
+    QStringList simArguments;
+
+    QString usageError; // non-empty: print it with the usage and exit 2
+};
+
+// Exit codes of the command-line mode.
+enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
+
+CommandLineOptions parseCommandLine(const QStringList& arguments);
+QString usageText();

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+// A field of the open table as its descriptor gives it.
+struct DbfField
+{
+    enum class Kind { SmallInt, Integer, LargeInt, Float, Character, Other };
+
+    QString name;   // upper case; duplicates get the suffix 2, 3, ...
+    char type = 'C';
+    int length = 0;
+    int decimals = 0;
+    int offset = 0; // of the field's first byte within the record (the flag is byte 0)
+    Kind kind = Kind::Character;
+};
+
+// The facts of the file header, for `fln info` and the tests.
+struct DbfHeaderInfo
+{
+    quint8 version = 0;
+    int level = 0;
+    int year = 0, month = 0, day = 0; // date of last update
+    quint32 recordCount = 0;          // physical, deleted-flagged ones included
+    quint16 headerLength = 0;
+    quint16 recordLength = 0;
+    quint8 productionIndexFlag = 0;   // byte 28
+    quint8 languageDriver = 0;        // byte 29
+    int codePage = 0;                 // 0: none (the ANSI code page is assumed)
+};
+
+// The table layer behind the main window's `Dbf1`: one dBase IV table file of
+// the measurement schema (or a foreign file carrying its eight fields), opened
+// exclusively, browsed in record order or in the order of the sort tag.
+//
+// Rows are read and written one record at a time at their offsets; the table
+// is never loaded into memory. The "current order" gives random access by
+// position over the live records, which the grid uses.
+//
+// Every failure throws AppError with the texts the user sees.
+class DbfTable : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Access { ReadWrite, ReadOnly };
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit DbfTable(QObject* parent = nullptr);
+    ~DbfTable() override;
+
+    // --- settings (only while closed) ---
+    void setTableFile(const QString& path);
+    QString tableFile() const;
+    QString indexFile() const; // the table's path with the extension replaced by .mdx
+
+    // --- life cycle ---
+    void create(); // the empty measurement table; leaves the table closed
+    void open(Access access = Access::ReadWrite);
+    void close();
+    bool isOpen() const;
+    bool isReadOnly() const;
+    State state() const;
+
+    DbfHeaderInfo header() const;
+    const QList<DbfField>& fields() const;
+    int fieldIndex(const QString& name) const; // ignoring case, -1 when missing
+
+    // --- browsing live records in the current order ---
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const;
+    bool bof() const;
+    bool isEmpty() const;
+    quint32 recNo() const; // record number of the current record, 0 when none
+    void goToRecord(quint32 recNo);
+
+    // --- random access to the current order ---
+    qint64 rowCount() const; // live records
+    qint64 position() const; // of the current record, -1 when none
+    void goToPosition(qint64 position);
+    quint32 recordAt(qint64 position) const;
+    qint64 positionOf(quint32 recNo) const; // -1 for a deleted or unknown record
+
+    // --- field values of the current record (or of the edit/insert buffer) ---
+    QVariant value(int field) const; // null, qint64 (integer kinds), double, or QString
+    QString text(const QString& field) const;                 // empty for null
+    std::optional<qint64> integer(const QString& field) const; // nullopt for null
+    // Reading any record without moving the current one (the grid's cache).
+    QByteArray recordBytes(quint32 recNo) const;
+    QVariant decode(const QByteArray& record, int field) const;
+
+    // --- changes ---
+    void append(); // starts a new record (100 spaces); post writes it at the end
+    void edit();   // re-reads the current record and keeps its old image
+    void post();
+    void cancel();
+    void setText(const QString& field, const QString& text);
+    void setInteger(const QString& field, std::optional<qint64> value);
+    void deleteRecord(); // marks the current record deleted
+    void pack();
+    void refresh();
+
+    // The displays are frozen between these: no signal is sent, and one
+    // contentsChanged() follows the last enableControls().
+    void disableControls();
+    void enableControls();
+
+    // --- sort tags in the production index file ---
+    void addSortTag(const QString& tag, const QString& expression, bool descending);
+    void removeSortTag(const QString& tag);
+    void closeIndexFile(const QString& indexFileName);
+    void selectSortTag(const QString& tag); // empty or unknown: record order
+    QString selectedSortTag() const;
+    void regenerateIndexes();
+
+Q_SIGNALS:
+    void currentChanged();  // the current record moved
+    void contentsChanged(); // rows or their order changed: views re-read
+    void activeChanged(bool open);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

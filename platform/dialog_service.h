@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QWidget;
+class QPrinter;
+
+// Every question, message and common dialog of the program goes through this
+// service. The real one shows Qt dialogs; tests install a scripted one that
+// answers from a queue and records what was asked, so no test blocks on a
+// modal window.
+class DialogService
+{
+public:
+    enum class Icon { None, Information, Question, Warning, Stop };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No, Cancel };
+
+    struct FileRequest
+    {
+        QString filter;           // "Описание|*.db" (one entry: description, bar, pattern)
+        int filterIndex = 1;      // 1-based
+        QString defaultExtension; // ".db": appended to a name typed without one
+        QString initialDir;
+        QString fileName;         // preset name (empty: none)
+    };
+    struct FileResult
+    {
+        bool accepted = false; // closed with OK
+        QString fileName;      // full path; may be empty
+    };
+
+    virtual ~DialogService() = default;
+
+    virtual Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                           Buttons buttons) = 0;
+    virtual FileResult openFile(QWidget* parent, const FileRequest& request) = 0;
+    virtual FileResult saveFile(QWidget* parent, const FileRequest& request) = 0;
+    // Returns whether the user chose a colour; `color` holds the start colour
+    // on entry and the chosen one on OK.
+    virtual bool chooseColor(QWidget* parent, QColor& color) = 0;
+    virtual bool printSetup(QWidget* parent, QPrinter& printer) = 0;
+};
