@@ -1,0 +1,255 @@
+#include "data/sort_key.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+
+namespace {
+
+// A byte string that sorts like the number the BCD key stands for when compared
+// with memcmp: negatives first (exponent and digits inverted), then zero, then
+// the positives by exponent and digits.
+std::array<quint8, 12> comparableNumber(QByteArrayView bcd)
+{
+    std::array<quint8, 12> out{};
+    if (bcd.size() < kNumericKeyLength)
+        return out;
+    const auto* b = reinterpret_cast<const quint8*>(bcd.data());
+    const int digitCount = (b[1] >> 2) & 0x1F;
+    const bool negative = b[1] & 0x80;
+    if (digitCount == 0) {
+        out[0] = 1;
+        return out;
+    }
+    out[0] = negative ? 0 : 2;
+    out[1] = negative ? quint8(255 - b[0]) : b[0];
+    for (int i = 2; i < 12; ++i)
+        out[i] = negative ? quint8(255 - b[i]) : b[i];
+    return out;
+}
+
+} // namespace
+
+QByteArray numericKey(QByteArrayView text)
+{
+    QByteArray key(kNumericKeyLength, '\0');
+    key[0] = char(0x34);
+    key[1] = char(0x01);
+
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    QByteArray intDigits, fracDigits;
+    while (i < n && text[i] >= '0' && text[i] <= '9')
+        intDigits += text[i++];
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && text[i] >= '0' && text[i] <= '9')
+            fracDigits += text[i++];
+    }
+    while (i < n && text[i] == ' ')
+        ++i;
+    if (i != n || (intDigits.isEmpty() && fracDigits.isEmpty()))
+        return key; // blank or not a number: zero
+
+    qsizetype lead = 0;
+    while (lead < intDigits.size() && intDigits[lead] == '0')
+        ++lead;
+    intDigits = intDigits.mid(lead);
+    while (!fracDigits.isEmpty() && fracDigits.endsWith('0'))
+        fracDigits.chop(1);
+
+    int exponent = int(intDigits.size());
+    QByteArray digits = intDigits + fracDigits;
+    if (intDigits.isEmpty()) {
+        qsizetype zeros = 0;
+        while (zeros < fracDigits.size() && fracDigits[zeros] == '0')
+            ++zeros;
+        exponent = -int(zeros);
+        digits = fracDigits.mid(zeros);
+    }
+    if (digits.isEmpty())
+        return key; // 0, -0.00 ...
+    digits.truncate(20);
+    exponent = std::clamp(exponent, -0x34, 0xFF - 0x34);
+
+    key[0] = char(0x34 + exponent);
+    key[1] = char((negative ? 0x80 : 0) | (int(digits.size()) << 2) | 0x01);
+    for (qsizetype d = 0; d < digits.size(); ++d) {
+        const int nibble = digits[d] - '0';
+        key[2 + d / 2] = char(quint8(key[2 + d / 2]) | (d % 2 == 0 ? nibble << 4 : nibble));
+    }
+    return key;
+}
+
+QByteArray recordKey(QByteArrayView record, int offset, int length, SortKeyType type)
+{
+    QByteArrayView field;
+    if (offset >= 0 && length >= 0 && offset + length <= record.size())
+        field = record.sliced(offset, length);
+    if (type == SortKeyType::Numeric)
+        return numericKey(field);
+    QByteArray key(field.data(), field.size());
+    if (key.size() < length)
+        key.append(length - key.size(), ' ');
+    return key;
+}
+
+std::optional<QLocale> collationLocale(quint8 languageDriver)
+{
+    switch (languageDriver) {
+    case 0x00:
+        return std::nullopt;
+    case 0x26: // Russian OEM
+    case 0x65: // Russian MS-DOS
+    case 0x96: // Russian Macintosh
+    case 0xC9: // Russian Windows (locale 0x0419)
+        return QLocale(QLocale::Russian, QLocale::Russia);
+    case 0x03:
+        return QLocale(QLocale::English, QLocale::UnitedKingdom);
+    case 0x01:
+    case 0x1B:
+    case 0x37:
+        return QLocale(QLocale::English, QLocale::UnitedStates);
+    default:
+        // A language we keep no row for: the language-neutral collation.
+        return QLocale::c();
+    }
+}
+
+QByteArray codePageName(quint8 languageDriver)
+{
+    switch (languageDriver) {
+    case 0x01:
+    case 0x1B:
+        return "IBM437";
+    case 0x02:
+    case 0x37:
+        return "IBM850";
+    case 0x64:
+        return "IBM852";
+    case 0x66:
+        return "IBM865";
+    case 0x26:
+    case 0x65:
+        return "IBM866";
+    case 0x96:
+        return "x-mac-cyrillic";
+    case 0x03:
+    case 0x57:
+    case 0x58:
+    case 0x59:
+        return "windows-1252";
+    case 0xC8:
+        return "windows-1250";
+    case 0xC9:
+        return "windows-1251";
+    case 0xCA:
+        return "windows-1254";
+    case 0xCB:
+        return "windows-1253";
+    case 0xCC:
+        return "windows-1257";
+    default:
+        return {};
+    }
+}
+
+SortKeyOrder::SortKeyOrder(SortKeyType type, quint8 languageDriver) : m_type(type)
+{
+    if (type != SortKeyType::Character)
+        return;
+    const auto locale = collationLocale(languageDriver);
+    if (!locale)
+        return;
+    const QByteArray codec = codePageName(languageDriver);
+    m_decoder = codec.isEmpty() ? QStringDecoder(QStringDecoder::Latin1)
+                                : QStringDecoder(codec.constData());
+    if (!m_decoder.isValid())
+        m_decoder = QStringDecoder(QStringDecoder::Latin1);
+    m_collator = QCollator(*locale);
+    m_byteOrder = false;
+}
+
+QString SortKeyOrder::decode(QByteArrayView key) const
+{
+    m_decoder.resetState();
+    return m_decoder.decode(key);
+}
+
+int SortKeyOrder::compare(QByteArrayView a, QByteArrayView b) const
+{
+    if (m_type == SortKeyType::Numeric) {
+        const auto x = comparableNumber(a), y = comparableNumber(b);
+        return std::memcmp(x.data(), y.data(), x.size());
+    }
+    if (m_byteOrder) {
+        const int c = std::memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
+        return c != 0 ? c : int(a.size() - b.size());
+    }
+    return m_collator.compare(decode(a), decode(b));
+}
+
+std::vector<quint32> SortKeyOrder::ranks(const char* keys, int keyLength, size_t count) const
+{
+    // Distinct keys, by their bytes.
+    std::unordered_map<std::string_view, quint32> ids;
+    std::vector<std::string_view> distinct;
+    std::vector<quint32> idOf(count);
+    ids.reserve(std::min<size_t>(count, 1 << 16));
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view k(keys + i * size_t(keyLength), size_t(keyLength));
+        auto [it, added] = ids.try_emplace(k, quint32(distinct.size()));
+        if (added)
+            distinct.push_back(k);
+        idOf[i] = it->second;
+    }
+
+    // Order the distinct keys once, with a comparable form computed once each.
+    std::vector<quint32> order(distinct.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<quint32> rankOfId(distinct.size());
+    auto assign = [&](auto equal) {
+        quint32 rank = 0;
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i > 0 && !equal(order[i - 1], order[i]))
+                ++rank;
+            rankOfId[order[i]] = rank;
+        }
+    };
+    if (m_type == SortKeyType::Numeric) {
+        std::vector<std::array<quint8, 12>> forms(distinct.size());
+        for (size_t i = 0; i < distinct.size(); ++i)
+            forms[i] = comparableNumber(QByteArrayView(distinct[i].data(), distinct[i].size()));
+        std::sort(order.begin(), order.end(),
+                  [&](quint32 a, quint32 b) { return forms[a] < forms[b]; });
+        assign([&](quint32 a, quint32 b) { return forms[a] == forms[b]; });
+    } else if (m_byteOrder) {
+        std::sort(order.begin(), order.end(),
+                  [&](quint32 a, quint32 b) { return distinct[a] < distinct[b]; });
+        assign([&](quint32 a, quint32 b) { return distinct[a] == distinct[b]; });
+    } else {
+        std::vector<QCollatorSortKey> forms;
+        forms.reserve(distinct.size());
+        for (const auto& k : distinct)
+            forms.push_back(m_collator.sortKey(decode(QByteArrayView(k.data(), k.size()))));
+        std::sort(order.begin(), order.end(),
+                  [&](quint32 a, quint32 b) { return forms[a].compare(forms[b]) < 0; });
+        assign([&](quint32 a, quint32 b) { return forms[a].compare(forms[b]) == 0; });
+    }
+
+    for (auto& id : idOf)
+        id = rankOfId[id];
+    return idOf;
+}
