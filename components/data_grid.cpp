@@ -1,0 +1,763 @@
+#include "components/data_grid.h"
+
+#include "components/grid_row_source.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionHeader>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace grid_detail {
+
+constexpr int kMinColumnWidth = 8;
+
+// The titles: two text lines high, the sort mark taken from the model.
+class GridHeader : public QHeaderView
+{
+    Q_OBJECT
+public:
+    explicit GridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
+    {
+        setSectionsClickable(true);
+        setSectionsMovable(false);
+        setHighlightSections(false);
+        setDefaultAlignment(Qt::AlignCenter);
+        setMinimumHeight(fontMetrics().lineSpacing() * 2 + 8);
+        setSectionResizeMode(QHeaderView::Interactive);
+        setStretchLastSection(false);
+        connect(this, &QHeaderView::sectionClicked, this,
+                [this](int section) { Q_EMIT titleClicked(section, m_releaseModifiers); });
+    }
+
+Q_SIGNALS:
+    void titleClicked(int section, Qt::KeyboardModifiers modifiers);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        m_releaseModifiers = e->modifiers();
+        QHeaderView::mouseReleaseEvent(e);
+    }
+
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
+    {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        switch (
+            TitleState(model()
+                           ->headerData(logicalIndex, Qt::Horizontal, DataGridModel::TitleStateRole)
+                           .toInt())) {
+        case TitleState::tsSortedUp:
+            option->sortIndicator = QStyleOptionHeader::SortUp;
+            break;
+        case TitleState::tsSortedDown:
+            option->sortIndicator = QStyleOptionHeader::SortDown;
+            break;
+        case TitleState::tsSortedNone:
+            option->sortIndicator = QStyleOptionHeader::None;
+            break;
+        }
+    }
+
+private:
+    Qt::KeyboardModifiers m_releaseModifiers;
+};
+
+// The footer line: one cell under each column, following the columns'
+// widths and the horizontal scroll position. Texts and alignments come from
+// the model's header roles.
+class GridFooter : public QWidget
+{
+    Q_OBJECT
+public:
+    GridFooter(QTableView* view, QWidget* parent) : QWidget(parent), m_view(view)
+    {
+        setFixedHeight(fontMetrics().lineSpacing() + 8);
+        setAutoFillBackground(true);
+        setBackgroundRole(QPalette::Button);
+    }
+    QColor lineColor = QColor(0xC0, 0xC0, 0xC0);
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        QAbstractItemModel* model = m_view->model();
+        QHeaderView* header = m_view->horizontalHeader();
+        if (!model)
+            return;
+        const int offset = m_view->viewport()->mapTo(parentWidget(), QPoint(0, 0)).x() - x();
+        p.setClipRect(QRect(offset, 0, m_view->viewport()->width(), height()));
+        for (int visual = 0; visual < header->count(); ++visual) {
+            const int logical = header->logicalIndex(visual);
+            if (header->isSectionHidden(logical))
+                continue;
+            const QRect cell(offset + header->sectionViewportPosition(logical), 0,
+                             header->sectionSize(logical), height());
+            p.setPen(lineColor);
+            p.drawRect(cell.adjusted(0, 0, -1, -1));
+            const QString text =
+                model->headerData(logical, Qt::Horizontal, DataGridModel::FooterTextRole)
+                    .toString();
+            if (text.isEmpty())
+                continue;
+            const auto align = Qt::Alignment(
+                model->headerData(logical, Qt::Horizontal, DataGridModel::FooterAlignmentRole)
+                    .toInt());
+            p.setPen(palette().color(QPalette::ButtonText));
+            p.drawText(cell.adjusted(3, 0, -3, 0), int(align | Qt::AlignVCenter), text);
+        }
+    }
+
+private:
+    QTableView* m_view;
+};
+
+// The cell editor takes the column's colour; opening one is "edit started".
+class GridDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        const QColor color = index.data(DataGridModel::ColumnColorRole).value<QColor>();
+        if (color.isValid()) {
+            QPalette pal = editor->palette();
+            pal.setColor(QPalette::Base, color);
+            editor->setPalette(pal);
+            editor->setAutoFillBackground(true);
+        }
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && maxLength > 0)
+            line->setMaxLength(maxLength);
+        openEditor = editor;
+        Q_EMIT const_cast<GridDelegate*>(this)->editorOpened();
+        return editor;
+    }
+
+    mutable QPointer<QWidget> openEditor;
+    int maxLength = 0;
+
+Q_SIGNALS:
+    void editorOpened();
+};
+
+// The row area. Mouse and keys go to the grid first, for the selection.
+class GridTableView : public QTableView
+{
+    Q_OBJECT
+public:
+    GridTableView(DataGrid* grid) : QTableView(grid), m_grid(grid) {}
+
+    using QTableView::closeEditor;
+    using QTableView::commitData;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::LeftButton) {
+            const QModelIndex index = indexAt(e->position().toPoint());
+            if (index.isValid())
+                m_grid->rowPressed(index.row(), e->modifiers());
+        }
+        QTableView::mousePressEvent(e);
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::LeftButton)
+            Q_EMIT m_grid->doubleClicked();
+    }
+
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (state() != EditingState && m_grid->keyPressed(e->key(), e->modifiers())) {
+            e->accept();
+            return;
+        }
+        QTableView::keyPressEvent(e);
+    }
+
+private:
+    DataGrid* m_grid;
+};
+
+} // namespace grid_detail
+
+using namespace grid_detail;
+
+DataGrid::DataGrid(QWidget* parent) : QWidget(parent), m_model(new DataGridModel(this))
+{
+    m_view = new GridTableView(this);
+    m_header = new GridHeader(m_view);
+    m_view->setHorizontalHeader(m_header);
+    m_view->setModel(m_model);
+    m_view->setItemDelegate(m_delegate = new GridDelegate(m_view));
+    // The grid keeps its own selection (entries with captured values); the
+    // view only shows it through the model's colours.
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    m_view->setTabKeyNavigation(false);
+    m_view->setWordWrap(false);
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().lineSpacing() + 6);
+    m_view->verticalHeader()->hide();
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    m_view->viewport()->installEventFilter(this);
+
+    m_footer = new GridFooter(m_view, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_view);
+    layout->addWidget(m_footer);
+    setFocusProxy(m_view);
+    setLineColor(QColor(0xC0, 0xC0, 0xC0));
+
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &DataGrid::onViewCurrentChanged);
+    connect(m_header, &GridHeader::titleClicked, this, &DataGrid::onTitleClicked);
+    connect(m_header, &QHeaderView::sectionResized, this, &DataGrid::onSectionResized);
+    connect(m_header, &QHeaderView::sectionResized, m_footer, qOverload<>(&QWidget::update));
+    connect(m_header, &QHeaderView::geometriesChanged, m_footer, qOverload<>(&QWidget::update));
+    connect(m_view->horizontalScrollBar(), &QScrollBar::valueChanged, m_footer,
+            qOverload<>(&QWidget::update));
+    connect(m_model, &QAbstractItemModel::headerDataChanged, m_footer,
+            qOverload<>(&QWidget::update));
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { applyWidths(); });
+    connect(m_model, &DataGridModel::selectionEntriesChanged, this,
+            &DataGrid::notifySelectionChanged);
+    connect(m_delegate, &GridDelegate::editorOpened, this, &DataGrid::editStarted);
+}
+
+DataGrid::~DataGrid() = default;
+
+QTableView* DataGrid::view() const
+{
+    return m_view;
+}
+QHeaderView* DataGrid::header() const
+{
+    return m_header;
+}
+QWidget* DataGrid::footer() const
+{
+    return m_footer;
+}
+GridRowSource* DataGrid::source() const
+{
+    return m_source;
+}
+
+void DataGrid::setSource(GridRowSource* source)
+{
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source = source;
+    m_model->setSource(source);
+    m_anchor = -1;
+    if (m_source) {
+        connect(m_source, &GridRowSource::currentChanged, this, &DataGrid::onSourceCurrentChanged);
+        connect(m_source, &GridRowSource::contentsChanged, this,
+                &DataGrid::onSourceContentsChanged);
+    }
+    syncViewToSource();
+}
+
+// ---------------------------------------------------------------- columns --
+
+int DataGrid::columnCount() const
+{
+    return int(m_model->columns().size());
+}
+const GridColumn& DataGrid::column(int index) const
+{
+    return m_model->columns().at(index);
+}
+const GridColumnList& DataGrid::columns() const
+{
+    return m_model->columns();
+}
+
+void DataGrid::setColumns(const GridColumnList& columns)
+{
+    m_model->setColumns(columns);
+    applyWidths();
+    syncViewToSource();
+}
+
+void DataGrid::setColumn(int index, const GridColumn& column)
+{
+    if (index < 0 || index >= columnCount())
+        return;
+    const bool widthChanged = this->column(index).width != column.width;
+    m_model->setColumn(index, column);
+    if (widthChanged)
+        applyWidths();
+    m_header->viewport()->update();
+}
+
+int DataGrid::columnByField(const QString& fieldName) const
+{
+    return findColumn(m_model->columns(), fieldName);
+}
+
+int DataGrid::currentColumn() const
+{
+    return columnCount() == 0 ? -1 : std::clamp(m_currentColumn, 0, columnCount() - 1);
+}
+
+void DataGrid::setCurrentColumn(int index)
+{
+    if (index < 0 || index >= columnCount())
+        return;
+    m_currentColumn = index;
+    syncViewToSource();
+}
+
+void DataGrid::setCaption(int index, const QString& caption)
+{
+    if (index < 0 || index >= columnCount())
+        return;
+    GridColumn c = column(index);
+    c.caption = caption;
+    setColumn(index, c);
+}
+
+void DataGrid::setWidth(int index, int width)
+{
+    if (index < 0 || index >= columnCount())
+        return;
+    GridColumn c = column(index);
+    c.width = std::max(width, 0);
+    setColumn(index, c);
+    if (m_autoFit)
+        fitColumns(index);
+}
+
+void DataGrid::setColor(int index, TColor color)
+{
+    if (index < 0 || index >= columnCount())
+        return;
+    GridColumn c = column(index);
+    c.color = color;
+    setColumn(index, c);
+}
+
+void DataGrid::setTitleState(int index, TitleState state)
+{
+    if (index < 0 || index >= columnCount())
+        return;
+    GridColumn c = column(index);
+    c.titleState = state;
+    setColumn(index, c);
+}
+
+void DataGrid::setFooterText(int index, const QString& text)
+{
+    m_model->setFooterText(index, text);
+}
+
+void DataGrid::setAutoFit(bool on)
+{
+    m_autoFit = on;
+    if (on)
+        fitColumns();
+}
+
+void DataGrid::repaintGrid()
+{
+    m_view->viewport()->update();
+    m_header->viewport()->update();
+    m_footer->update();
+}
+
+void DataGrid::setLineColor(const QColor& color)
+{
+    m_footer->lineColor = color;
+    m_view->setStyleSheet(QStringLiteral("QTableView { gridline-color: %1; }").arg(color.name()));
+}
+
+void DataGrid::applyWidths()
+{
+    m_applyingWidths = true;
+    for (int i = 0; i < columnCount() && i < m_header->count(); ++i)
+        if (m_header->sectionSize(i) != column(i).width)
+            m_header->resizeSection(i, column(i).width);
+    m_applyingWidths = false;
+    m_footer->update();
+}
+
+// Scales the widths so that the columns fill the row area exactly; `keep`
+// is a column the user has just sized, which keeps its width.
+void DataGrid::fitColumns(int keep)
+{
+    const int n = columnCount();
+    const int available = m_view->viewport()->width();
+    if (!m_autoFit || n == 0 || available <= 0) {
+        applyWidths();
+        return;
+    }
+    QList<int> widths;
+    for (const GridColumn& c : columns())
+        widths << std::max(c.width, 1);
+    int rest = available;
+    if (keep >= 0 && keep < n && n > 1) {
+        widths[keep] = std::clamp(widths[keep], kMinColumnWidth,
+                                  std::max(kMinColumnWidth, available - (n - 1) * kMinColumnWidth));
+        rest -= widths[keep];
+    } else {
+        keep = -1;
+    }
+    qint64 sum = 0;
+    for (int i = 0; i < n; ++i)
+        if (i != keep)
+            sum += widths[i];
+    int used = 0, last = -1;
+    for (int i = 0; i < n; ++i) {
+        if (i == keep)
+            continue;
+        widths[i] = std::max<int>(kMinColumnWidth,
+                                  int(qint64(widths[i]) * rest / std::max<qint64>(sum, 1)));
+        used += widths[i];
+        last = i;
+    }
+    if (last >= 0 && used < rest)
+        widths[last] += rest - used; // the remainder of the integer division
+    for (int i = 0; i < n; ++i)
+        if (widths[i] != column(i).width) {
+            GridColumn c = column(i);
+            c.width = widths[i];
+            m_model->setColumn(i, c);
+        }
+    applyWidths();
+}
+
+void DataGrid::onSectionResized(int section, int, int newSize)
+{
+    if (m_applyingWidths || section < 0 || section >= columnCount())
+        return;
+    GridColumn c = column(section);
+    c.width = newSize;
+    m_model->setColumn(section, c);
+    if (m_autoFit)
+        fitColumns(section);
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize && m_autoFit)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
+}
+
+void DataGrid::onTitleClicked(int section, Qt::KeyboardModifiers modifiers)
+{
+    if (section < 0 || section >= columnCount() || !column(section).titleStatesAllowed)
+        return;
+    if (modifiers & Qt::ControlModifier) {
+        setTitleState(section, TitleState::tsSortedNone);
+    } else {
+        // Only one column carries a title state; Shift acts the same.
+        const TitleState now = column(section).titleState;
+        const TitleState next =
+            now == TitleState::tsSortedUp ? TitleState::tsSortedDown : TitleState::tsSortedUp;
+        for (int i = 0; i < columnCount(); ++i)
+            if (i != section && column(i).titleState != TitleState::tsSortedNone)
+                setTitleState(i, TitleState::tsSortedNone);
+        setTitleState(section, next);
+    }
+    Q_EMIT titleStateChanged(section);
+}
+
+// ------------------------------------------------------- current row sync --
+
+int DataGrid::currentRow() const
+{
+    if (!m_source || !m_source->isActive())
+        return -1;
+    const qint64 row = m_source->currentRow();
+    return row >= 0 && row < m_model->rowCount() ? int(row) : -1;
+}
+
+void DataGrid::syncViewToSource()
+{
+    if (m_updateDepth > 0) {
+        m_pendingViewSync = true;
+        return;
+    }
+    const int row = currentRow();
+    const QModelIndex index = row >= 0 ? m_model->index(row, currentColumn()) : QModelIndex();
+    if (index == m_view->currentIndex())
+        return;
+    m_syncingToView = true;
+    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    m_syncingToView = false;
+}
+
+void DataGrid::onSourceCurrentChanged()
+{
+    if (!m_syncingFromView && !m_extending)
+        m_anchor = -1;
+    if (!m_syncingFromView)
+        syncViewToSource();
+    notifySelectionChanged();
+}
+
+void DataGrid::onSourceContentsChanged()
+{
+    if (m_source && m_source->isActive() && m_delegate->openEditor)
+        endEditInProgress();
+    if (!m_source || !m_source->isActive())
+        m_model->clearSelection(); // bookmarks of a closed table mean nothing
+    m_model->reload();
+    m_anchor = -1;
+    syncViewToSource();
+    notifySelectionChanged();
+}
+
+void DataGrid::onViewCurrentChanged(const QModelIndex& current, const QModelIndex&)
+{
+    if (m_syncingToView)
+        return;
+    if (current.isValid())
+        m_currentColumn = current.column();
+    if (!m_source || !current.isValid() || current.row() == currentRow())
+        return;
+    m_syncingFromView = true;
+    m_source->setCurrentRow(current.row());
+    m_syncingFromView = false;
+}
+
+void DataGrid::notifySelectionChanged()
+{
+    if (m_updateDepth > 0) {
+        m_pendingNotify = true;
+        return;
+    }
+    Q_EMIT selectionChanged();
+}
+
+void DataGrid::beginUpdate()
+{
+    ++m_updateDepth;
+}
+
+void DataGrid::endUpdate()
+{
+    if (m_updateDepth == 0 || --m_updateDepth > 0)
+        return;
+    if (std::exchange(m_pendingViewSync, false))
+        syncViewToSource();
+    if (std::exchange(m_pendingNotify, false))
+        Q_EMIT selectionChanged();
+}
+
+// -------------------------------------------------------------- selection --
+
+void DataGrid::setBookmarkFields(const QString& fields)
+{
+    m_model->setBookmarkFields(fields);
+}
+
+bool DataGrid::hasExplicitSelection() const
+{
+    return !m_model->selection().isEmpty();
+}
+
+int DataGrid::selectionCount() const
+{
+    if (hasExplicitSelection())
+        return int(m_model->selection().size());
+    return currentRow() >= 0 ? 1 : 0;
+}
+
+SelectionEntry DataGrid::selectionEntry(int index) const
+{
+    if (hasExplicitSelection())
+        return m_model->selection().value(index);
+    return index == 0 ? m_model->entryForRow(currentRow()) : SelectionEntry{};
+}
+
+QList<SelectionEntry> DataGrid::selectionEntries() const
+{
+    if (hasExplicitSelection())
+        return m_model->selection();
+    const int row = currentRow();
+    return row >= 0 ? QList<SelectionEntry>{m_model->entryForRow(row)} : QList<SelectionEntry>{};
+}
+
+void DataGrid::clearSelection()
+{
+    m_anchor = -1;
+    m_model->clearSelection();
+}
+
+void DataGrid::toggleRowSelected(int row)
+{
+    if (m_model->isRowSelected(row))
+        m_model->deselectRow(row);
+    else
+        m_model->selectRow(row);
+}
+
+void DataGrid::selectRange(int from, int to)
+{
+    beginUpdate();
+    const int step = from <= to ? 1 : -1;
+    for (int r = from;; r += step) {
+        m_model->selectRow(r);
+        if (r == to)
+            break;
+    }
+    endUpdate();
+}
+
+void DataGrid::stepSelection(int delta)
+{
+    const int cur = currentRow();
+    if (cur < 0 || !m_source)
+        return;
+    m_extending = true;
+    if (m_anchor < 0) {
+        m_anchor = cur;
+        m_model->selectRow(cur);
+    }
+    int now = cur;
+    if (delta > 0) {
+        if (m_source->moveNext())
+            now = currentRow();
+    } else if (cur > 0) {
+        m_source->setCurrentRow(cur - 1);
+        now = currentRow();
+    }
+    if (now != cur) {
+        // Moving away from the anchor adds the new row; moving back towards
+        // it takes the row that was left out of the selection again.
+        const bool away = delta > 0 ? cur >= m_anchor : cur <= m_anchor;
+        if (away)
+            m_model->selectRow(now);
+        else
+            m_model->deselectRow(cur);
+    }
+    m_extending = false;
+}
+
+void DataGrid::extendSelectionDown()
+{
+    stepSelection(+1);
+}
+void DataGrid::extendSelectionUp()
+{
+    stepSelection(-1);
+}
+
+void DataGrid::deleteSelected()
+{
+    if (!m_source || !m_source->isActive())
+        return;
+    QList<qint64> bookmarks;
+    for (const SelectionEntry& e : selectionEntries())
+        bookmarks << e.bookmark;
+    if (m_delegate->openEditor) {
+        m_view->closeEditor(m_delegate->openEditor, QAbstractItemDelegate::RevertModelCache);
+    }
+    struct Thaw
+    {
+        GridRowSource* source;
+        ~Thaw() { source->unfreeze(); }
+    };
+    {
+        m_source->freeze();
+        Thaw thaw{m_source};
+        m_model->clearSelection();
+        m_anchor = -1;
+        for (qsizetype i = bookmarks.size() - 1; i >= 0; --i)
+            m_source->deleteAt(bookmarks[i]);
+    }
+    repaintGrid();
+}
+
+// ---------------------------------------------------------------- editing --
+
+bool DataGrid::isEditorOpen() const
+{
+    return m_delegate->openEditor != nullptr;
+}
+
+void DataGrid::endEditInProgress()
+{
+    if (QWidget* editor = m_delegate->openEditor) {
+        // Closing the editor writes what was typed: nothing is lost.
+        m_view->commitData(editor);
+        m_view->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        m_delegate->openEditor = nullptr;
+    }
+    if (m_source && m_source->isActive() && m_source->isEditing())
+        m_source->post();
+}
+
+// ------------------------------------------------------------ mouse, keys --
+
+void DataGrid::rowPressed(int row, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & Qt::ControlModifier) {
+        toggleRowSelected(row);
+        m_anchor = -1;
+    } else if (modifiers & Qt::ShiftModifier) {
+        const int from = m_anchor >= 0 ? m_anchor : std::max(currentRow(), 0);
+        selectRange(from, row);
+        m_anchor = from;
+    } else {
+        clearSelection();
+    }
+}
+
+bool DataGrid::keyPressed(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool shift = modifiers & Qt::ShiftModifier;
+    if (shift && key == Qt::Key_Down) {
+        extendSelectionDown();
+        return true;
+    }
+    if (shift && key == Qt::Key_Up) {
+        extendSelectionUp();
+        return true;
+    }
+    if (key == Qt::Key_Delete && (modifiers & Qt::ControlModifier)) {
+        if (m_deleteKeyEnabled) {
+            deleteSelected();
+            Q_EMIT afterDelete();
+        }
+        return true;
+    }
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (!shift)
+            clearSelection();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+#include "data_grid.moc"

@@ -1,0 +1,293 @@
+#include "components/data_grid_model.h"
+
+#include "components/grid_row_source.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace {
+// Enough rows for several screens of scrolling back and forth; a row of the
+// measurement table costs well under a kilobyte here.
+constexpr int kCachedRows = 4096;
+} // namespace
+
+Qt::Alignment toQtAlignment(ColumnAlignment alignment, Qt::Alignment fallback)
+{
+    switch (alignment) {
+    case ColumnAlignment::talLeftJustify:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    case ColumnAlignment::talRightJustify:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case ColumnAlignment::talCenter:
+        return Qt::AlignCenter;
+    case ColumnAlignment::talDefault:
+        break;
+    }
+    return fallback;
+}
+
+DataGridModel::DataGridModel(QObject* parent) : QAbstractTableModel(parent)
+{
+    m_cache.setMaxCost(kCachedRows);
+}
+
+void DataGridModel::setSource(GridRowSource* source)
+{
+    beginResetModel();
+    m_source = source;
+    m_cache.clear();
+    m_rowCount = (m_source && m_source->isActive()) ? int(m_source->rowCount()) : 0;
+    bindColumns();
+    endResetModel();
+}
+
+void DataGridModel::bindColumns()
+{
+    m_fieldOfColumn.clear();
+    for (const GridColumn& c : m_columns)
+        m_fieldOfColumn << ((m_source && m_source->isActive()) ? m_source->fieldIndex(c.fieldName)
+                                                               : -1);
+}
+
+void DataGridModel::setColumns(const GridColumnList& columns)
+{
+    beginResetModel();
+    m_columns = columns;
+    bindColumns();
+    endResetModel();
+}
+
+void DataGridModel::setColumn(int index, const GridColumn& column)
+{
+    if (index < 0 || index >= m_columns.size())
+        return;
+    const bool rebind = m_columns[index].fieldName != column.fieldName;
+    m_columns[index] = column;
+    if (rebind)
+        bindColumns();
+    Q_EMIT headerDataChanged(Qt::Horizontal, index, index);
+    if (m_rowCount > 0)
+        Q_EMIT dataChanged(this->index(0, index), this->index(m_rowCount - 1, index));
+}
+
+void DataGridModel::setFooterText(int index, const QString& text)
+{
+    if (index < 0 || index >= m_columns.size() || m_columns[index].footerText == text)
+        return;
+    m_columns[index].footerText = text;
+    Q_EMIT headerDataChanged(Qt::Horizontal, index, index);
+}
+
+void DataGridModel::reload()
+{
+    beginResetModel();
+    m_cache.clear();
+    m_rowCount = (m_source && m_source->isActive()) ? int(m_source->rowCount()) : 0;
+    bindColumns();
+    endResetModel();
+}
+
+void DataGridModel::invalidateRow(int row)
+{
+    m_cache.remove(row);
+    emitRowChanged(row);
+}
+
+void DataGridModel::emitRowChanged(int row)
+{
+    if (row >= 0 && row < m_rowCount && !m_columns.isEmpty())
+        Q_EMIT dataChanged(index(row, 0), index(row, int(m_columns.size()) - 1));
+}
+
+const QVariantList* DataGridModel::row(int row) const
+{
+    if (!m_source || row < 0 || row >= m_rowCount)
+        return nullptr;
+    if (const QVariantList* cached = m_cache.object(row))
+        return cached;
+    auto* values = new QVariantList(m_source->rowValues(row));
+    m_cache.insert(row, values, 1);
+    return values;
+}
+
+QVariant DataGridModel::cellValue(int r, int column) const
+{
+    const int field = fieldOfColumn(column);
+    const QVariantList* values = row(r);
+    if (!values || field < 0 || field >= values->size())
+        return {};
+    return values->at(field);
+}
+
+// ------------------------------------------------------------- selection --
+
+void DataGridModel::setBookmarkFields(const QString& fields)
+{
+    m_bookmarkFields = fields.split(u';', Qt::SkipEmptyParts);
+    for (QString& f : m_bookmarkFields)
+        f = f.trimmed();
+}
+
+SelectionEntry DataGridModel::entryForRow(int r) const
+{
+    SelectionEntry e;
+    if (!m_source || r < 0 || r >= m_rowCount)
+        return e;
+    e.bookmark = m_source->bookmark(r);
+    const QVariantList* values = row(r);
+    for (const QString& name : m_bookmarkFields) {
+        const int field = m_source->fieldIndex(name);
+        e.values << ((values && field >= 0 && field < values->size()) ? values->at(field)
+                                                                      : QVariant());
+    }
+    return e;
+}
+
+bool DataGridModel::isRowSelected(int r) const
+{
+    if (m_selectedBookmarks.isEmpty() || !m_source || r < 0 || r >= m_rowCount)
+        return false;
+    return m_selectedBookmarks.contains(m_source->bookmark(r));
+}
+
+bool DataGridModel::selectRow(int r)
+{
+    if (!m_source || r < 0 || r >= m_rowCount)
+        return false;
+    SelectionEntry e = entryForRow(r);
+    if (m_selectedBookmarks.contains(e.bookmark))
+        return false;
+    m_selectedBookmarks.insert(e.bookmark, 1);
+    m_selection << std::move(e);
+    emitRowChanged(r);
+    Q_EMIT selectionEntriesChanged();
+    return true;
+}
+
+void DataGridModel::deselectRow(int r)
+{
+    if (!m_source || r < 0 || r >= m_rowCount)
+        return;
+    const qint64 bm = m_source->bookmark(r);
+    if (!m_selectedBookmarks.remove(bm))
+        return;
+    for (qsizetype i = m_selection.size() - 1; i >= 0; --i)
+        if (m_selection[i].bookmark == bm) {
+            m_selection.removeAt(i);
+            break;
+        }
+    emitRowChanged(r);
+    Q_EMIT selectionEntriesChanged();
+}
+
+void DataGridModel::clearSelection()
+{
+    if (m_selection.isEmpty())
+        return;
+    m_selection.clear();
+    m_selectedBookmarks.clear();
+    if (m_rowCount > 0 && !m_columns.isEmpty())
+        Q_EMIT dataChanged(index(0, 0), index(m_rowCount - 1, int(m_columns.size()) - 1));
+    Q_EMIT selectionEntriesChanged();
+}
+
+// ------------------------------------------------------ the model proper --
+
+int DataGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+int DataGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant DataGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.column() >= m_columns.size())
+        return {};
+    const GridColumn& col = m_columns[index.column()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: {
+        const QVariant v = cellValue(index.row(), index.column());
+        return v.isNull() ? QVariant(QString()) : QVariant(v.toString());
+    }
+    case Qt::TextAlignmentRole: {
+        const QVariant v = cellValue(index.row(), index.column());
+        const bool numeric = v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int ||
+                             v.typeId() == QMetaType::Double;
+        return int(toQtAlignment(col.alignment, numeric ? (Qt::AlignRight | Qt::AlignVCenter)
+                                                        : (Qt::AlignLeft | Qt::AlignVCenter)));
+    }
+    case Qt::BackgroundRole:
+        if (isRowSelected(index.row()))
+            return QGuiApplication::palette().color(QPalette::Highlight);
+        if (col.color != DelphiColors::clNone)
+            return toQColor(col.color);
+        return {};
+    case Qt::ForegroundRole:
+        if (isRowSelected(index.row()))
+            return QGuiApplication::palette().color(QPalette::HighlightedText);
+        return {};
+    case ColumnColorRole:
+        return toQColor(col.color);
+    case SelectedRole:
+        return isRowSelected(index.row());
+    case BookmarkRole:
+        return m_source ? QVariant(m_source->bookmark(index.row())) : QVariant();
+    default:
+        return {};
+    }
+}
+
+bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const int field = fieldOfColumn(index.column());
+    if (data(index, Qt::EditRole) == value && !m_source->isEditing())
+        return true; // nothing typed: no write, no change of the file
+    if (m_source->currentRow() != index.row())
+        m_source->setCurrentRow(index.row());
+    if (!m_source->isEditing())
+        m_source->edit();
+    m_source->setValue(field, value);
+    m_source->post();
+    invalidateRow(index.row());
+    return true;
+}
+
+QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const GridColumn& col = m_columns[section];
+    switch (role) {
+    case Qt::DisplayRole:
+        return col.caption;
+    case Qt::TextAlignmentRole:
+        return int(toQtAlignment(col.captionAlignment, Qt::AlignLeft | Qt::AlignVCenter) |
+                   Qt::TextWordWrap);
+    case TitleStateRole:
+        return int(col.titleState);
+    case FooterTextRole:
+        return col.footerText;
+    case FooterAlignmentRole:
+        return int(toQtAlignment(col.alignment, Qt::AlignRight | Qt::AlignVCenter));
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() < m_columns.size() && !m_columns[index.column()].readOnly &&
+        fieldOfColumn(index.column()) >= 0 && m_source && m_source->isActive())
+        f |= Qt::ItemIsEditable;
+    return f;
+}
