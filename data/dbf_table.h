@@ -5,15 +5,25 @@
 #include <QString>
 #include <QVariant>
 
+#include "platform/regional_settings.h"
+
 #include <memory>
 #include <optional>
 
 // A field of the open table as its descriptor gives it.
 struct DbfField
 {
-    enum class Kind { SmallInt, Integer, LargeInt, Float, Character, Other };
+    enum class Kind
+    {
+        SmallInt,
+        Integer,
+        LargeInt,
+        Float,
+        Character,
+        Other
+    };
 
-    QString name;   // upper case; duplicates get the suffix 2, 3, ...
+    QString name; // upper case; duplicates get the suffix 2, 3, ...
     char type = 'C';
     int length = 0;
     int decimals = 0;
@@ -30,9 +40,9 @@ struct DbfHeaderInfo
     quint32 recordCount = 0;          // physical, deleted-flagged ones included
     quint16 headerLength = 0;
     quint16 recordLength = 0;
-    quint8 productionIndexFlag = 0;   // byte 28
-    quint8 languageDriver = 0;        // byte 29
-    int codePage = 0;                 // 0: none (the ANSI code page is assumed)
+    quint8 productionIndexFlag = 0; // byte 28
+    quint8 languageDriver = 0;      // byte 29
+    int codePage = 0;               // 0: none (the ANSI code page is assumed)
 };
 
 // The table layer behind the main window's `Dbf1`: one dBase IV table file of
@@ -49,8 +59,18 @@ class DbfTable : public QObject
     Q_OBJECT
 
 public:
-    enum class Access { ReadWrite, ReadOnly };
-    enum class State { Inactive, Browse, Edit, Insert };
+    enum class Access
+    {
+        ReadWrite,
+        ReadOnly
+    };
+    enum class State
+    {
+        Inactive,
+        Browse,
+        Edit,
+        Insert
+    };
 
     explicit DbfTable(QObject* parent = nullptr);
     ~DbfTable() override;
@@ -59,6 +79,12 @@ public:
     void setTableFile(const QString& path);
     QString tableFile() const;
     QString indexFile() const; // the table's path with the extension replaced by .mdx
+    // The language driver byte a new table gets. By default the one the
+    // system's code page and locale select, unless that code page cannot hold
+    // the program's Cyrillic texts: then 0xC9 (Windows-1251).
+    void setNewTableLanguageDriver(quint8 id);
+    quint8 newTableLanguageDriver() const;
+    static quint8 systemLanguageDriver();
 
     // --- life cycle ---
     void create(); // the empty measurement table; leaves the table closed
@@ -69,6 +95,7 @@ public:
     State state() const;
 
     DbfHeaderInfo header() const;
+    quint32 recordCount() const; // physical, deleted-flagged ones included
     const QList<DbfField>& fields() const;
     int fieldIndex(const QString& name) const; // ignoring case, -1 when missing
 
@@ -91,9 +118,13 @@ public:
     qint64 positionOf(quint32 recNo) const; // -1 for a deleted or unknown record
 
     // --- field values of the current record (or of the edit/insert buffer) ---
-    QVariant value(int field) const; // null, qint64 (integer kinds), double, or QString
-    QString text(const QString& field) const;                 // empty for null
+    QVariant value(int field) const;          // null, qint64 (integer kinds), double, or QString
+    QString text(const QString& field) const; // empty for null
     std::optional<qint64> integer(const QString& field) const; // nullopt for null
+    // A text field holding a regional number (T_1, T_2) read as a number
+    // straight from the record bytes: the fast path for walking whole tables.
+    // nullopt for null; a text that is no number throws the regional error.
+    std::optional<double> number(int field, const RegionalSettings& rs) const;
     // Reading any record without moving the current one (the grid's cache).
     QByteArray recordBytes(quint32 recNo) const;
     QVariant decode(const QByteArray& record, int field) const;

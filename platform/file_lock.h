@@ -1,0 +1,14 @@
+#pragma once
+
+// Exclusive opening between processes: an advisory lock on an open file that
+// every writer of our tables takes. Readers take none, so they may read a
+// table that another program holds open for writing.
+
+// Tries to take the write lock on the open descriptor without waiting.
+// False when another open of the file (in any process) holds it.
+bool tryLockForWriting(int fd);
+void unlockForWriting(int fd);
+
+// Puts the file `from` in the place of `to` in one step, replacing `to`:
+// either the old or the new file is there, never neither.
+bool replaceFile(const char* from, const char* to);
