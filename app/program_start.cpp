@@ -1,12 +1,68 @@
 #include "app/program_start.h"
 
+#include "app/about.h"
 #include "app/command_line.h"
+#include "app/error_report.h"
+#include "app/logo.h"
+#include "app/main.h"
+#include "charts/graf.h"
+#include "charts/param_graf.h"
+#include "data/app_state.h"
+#include "platform/help_viewer.h"
+#include "platform/qt_dialog_service.h"
+#include "platform/settings_store.h"
 
-#include <cstdio>
+#include <QGuiApplication>
+#include <QScreen>
 
-// Replaced by the application shell (main window, splash, message loop).
+#include <memory>
+
 int runWindows(int& argc, char** argv, const CommandLineOptions& options)
 {
-    std::fprintf(stderr, "fln: the windows are not built yet; see `fln --help`\n");
-    return kExitFailed;
+    ErrorReportApplication app(argc, argv);
+    Q_INIT_RESOURCE(fln);
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrakon"));
+    QCoreApplication::setApplicationName(QStringLiteral("FLN"));
+    QGuiApplication::setApplicationDisplayName(kAppTitle);
+
+    QtDialogService dialogs;
+    app.setDialogService(&dialogs);
+
+    AppState state;
+    try {
+        state.regional = options.locale.isEmpty() ? RegionalSettings::fromSystem()
+                                                  : RegionalSettings::fromName(options.locale);
+    } catch (...) {
+        app.reportCurrentException();
+    }
+
+    SettingsStore settings;
+    HelpViewer help(QCoreApplication::applicationDirPath());
+
+    // The six windows, once, in this order; all but the splash live for the
+    // whole run.
+    TForm1 form1(state, dialogs, settings, help);
+    try {
+        form1.FormCreate();
+    } catch (...) {
+        app.reportCurrentException();
+    }
+    // The download dialog joins here once the device layer hands it over.
+    TForm3 form3(&form1);
+    TForm4 form4(&form1);
+    auto splash = std::make_unique<TForm5>();
+    Tform6 form6(&form1);
+    form1.attachWindows(nullptr, &form3, &form4, &form6);
+
+    splash->exec(); // closes itself after three seconds
+    splash.reset();
+
+    // Restored size 703 x 501, centred on the desktop; shown maximised.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect restored(0, 0, 703, 501);
+        restored.moveCenter(screen->availableGeometry().center());
+        form1.setGeometry(restored);
+    }
+    form1.showMaximized();
+    return app.exec();
 }

@@ -1,0 +1,58 @@
+#include "app/error_report.h"
+
+#include "data/app_state.h"
+#include "platform/app_error.h"
+#include "platform/dialog_service.h"
+
+#include <cstdio>
+
+QString errorReportText(const QString& text)
+{
+    // The full stop rule compares character codes: "!" or ")" stay as they
+    // are, a letter or digit gets the stop.
+    if (!text.isEmpty() && text.back() > u'.')
+        return text + u'.';
+    return text;
+}
+
+QString errorReportText(const std::exception& error)
+{
+    if (const auto* app = dynamic_cast<const AppError*>(&error))
+        return errorReportText(app->text());
+    return errorReportText(QString::fromLocal8Bit(error.what()));
+}
+
+ErrorReportApplication::ErrorReportApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+}
+
+bool ErrorReportApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        reportCurrentException();
+        return false;
+    }
+}
+
+void ErrorReportApplication::reportCurrentException()
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        report(errorReportText(e));
+    } catch (...) {
+        report(errorReportText(QStringLiteral("Unknown exception")));
+    }
+}
+
+void ErrorReportApplication::report(const QString& text)
+{
+    if (!m_dialogs) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return;
+    }
+    m_dialogs->message(activeWindow(), text, kAppTitle, DialogService::Icon::Stop,
+                       DialogService::Buttons::Ok);
+}

@@ -1,0 +1,463 @@
+#include "app/main.h"
+
+#include "app/about.h"
+#include "data/app_state.h"
+#include "platform/help_viewer.h"
+#include "platform/settings_store.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+
+const QString TForm1::kDefaultDirValue = QStringLiteral("Default_dir");
+const QString TForm1::kLayoutValue = QStringLiteral("Table_1");
+
+namespace {
+
+QObject* component(QObject* parent, const char* name)
+{
+    auto* o = new QObject(parent);
+    o->setObjectName(QString::fromLatin1(name));
+    return o;
+}
+
+// --- the seven 16 x 16 pictures ---------------------------------------------
+
+QPixmap picture(const std::function<void(QPainter&)>& draw)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    draw(p);
+    return pm;
+}
+
+void drawPage(QPainter& p, int x, int y, int w, int h)
+{
+    QPainterPath page;
+    page.moveTo(x + 0.5, y + 0.5);
+    page.lineTo(x + w - 4.5, y + 0.5);
+    page.lineTo(x + w - 0.5, y + 4.5);
+    page.lineTo(x + w - 0.5, y + h - 0.5);
+    page.lineTo(x + 0.5, y + h - 0.5);
+    page.closeSubpath();
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(Qt::white);
+    p.drawPath(page);
+    p.drawLine(QPointF(x + w - 4.5, y + 0.5), QPointF(x + w - 4.5, y + 4.5));
+    p.drawLine(QPointF(x + w - 4.5, y + 4.5), QPointF(x + w - 0.5, y + 4.5));
+}
+
+QPixmap newPicture()
+{
+    return picture([](QPainter& p) {
+        drawPage(p, 2, 0, 12, 16);
+        p.setPen(QColor(40, 120, 200));
+        for (int y = 6; y <= 12; y += 2)
+            p.drawLine(5, y, 10, y);
+    });
+}
+
+QPixmap openPicture()
+{
+    return picture([](QPainter& p) {
+        p.setPen(QColor(128, 96, 0));
+        p.setBrush(QColor(230, 190, 60));
+        p.drawRect(0, 4, 13, 10);
+        p.drawRect(0, 2, 5, 2);
+        p.setBrush(QColor(250, 220, 110));
+        QPolygon lid;
+        lid << QPoint(3, 7) << QPoint(15, 7) << QPoint(12, 14) << QPoint(0, 14);
+        p.drawPolygon(lid);
+    });
+}
+
+QPixmap savePicture()
+{
+    return picture([](QPainter& p) {
+        p.setPen(QColor(20, 40, 90));
+        p.setBrush(QColor(50, 90, 170));
+        p.drawRect(1, 1, 14, 14);
+        p.setBrush(Qt::white);
+        p.drawRect(4, 1, 8, 5);
+        p.setBrush(QColor(200, 200, 200));
+        p.drawRect(4, 9, 8, 6);
+        p.fillRect(9, 2, 2, 3, QColor(50, 90, 170));
+    });
+}
+
+QPixmap previewPicture()
+{
+    return picture([](QPainter& p) {
+        drawPage(p, 0, 0, 11, 14);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(40, 40, 40), 1.5));
+        p.setBrush(QColor(180, 220, 255, 200));
+        p.drawEllipse(QPointF(9, 9), 3.5, 3.5);
+        p.setPen(QPen(QColor(120, 70, 20), 2.5));
+        p.drawLine(QPointF(11.5, 11.5), QPointF(15, 15));
+    });
+}
+
+QPixmap printPicture()
+{
+    return picture([](QPainter& p) {
+        p.setPen(QColor(64, 64, 64));
+        p.setBrush(Qt::white);
+        p.drawRect(4, 0, 8, 6);
+        p.setBrush(QColor(190, 190, 190));
+        p.drawRect(0, 6, 15, 6);
+        p.setBrush(Qt::white);
+        p.drawRect(3, 10, 10, 5);
+        p.fillRect(12, 8, 2, 1, QColor(0, 170, 0));
+        p.setPen(QColor(120, 120, 120));
+        p.drawLine(5, 12, 11, 12);
+    });
+}
+
+QPixmap helpPicture()
+{
+    return picture([](QPainter& p) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QColor(20, 60, 140));
+        p.setBrush(QColor(60, 120, 220));
+        p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+        QFont f = p.font();
+        f.setPixelSize(12);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
+    });
+}
+
+QPixmap deleteRowsPicture()
+{
+    return picture([](QPainter& p) {
+        p.setPen(QColor(96, 96, 96));
+        p.setBrush(Qt::white);
+        p.drawRect(0, 1, 13, 12);
+        for (int y = 4; y <= 10; y += 3)
+            p.drawLine(0, y, 13, y);
+        p.drawLine(5, 1, 5, 13);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(210, 20, 20), 2.2));
+        p.drawLine(QPointF(7.5, 7.5), QPointF(15, 15));
+        p.drawLine(QPointF(15, 7.5), QPointF(7.5, 15));
+    });
+}
+
+} // namespace
+
+TForm1::TForm1(AppState& state, DialogService& dialogs, SettingsStore& settings, HelpViewer& help,
+               QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_dialogs(dialogs), m_settings(settings), m_help(help)
+{
+    setObjectName(QStringLiteral("Form1"));
+    Dbf1.setObjectName(QStringLiteral("Dbf1"));
+    Dbf1.setParent(this);
+    DataSource1 = component(this, "DataSource1");
+    LiteDesigner1 = component(this, "LiteDesigner1");
+    frReport1 = component(this, "frReport1");
+    frDBDataSet1 = component(this, "frDBDataSet1");
+    XPManifest1 = component(this, "XPManifest1");
+
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPointSize(8);
+    setFont(f);
+
+    // The grid fills the window below the toolbar and follows its size.
+    DBGridPro1 = new QTableView(this);
+    DBGridPro1->setObjectName(QStringLiteral("DBGridPro1"));
+    // The grid's look: whole selected rows filled, grid lines in silver.
+    DBGridPro1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGridPro1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    DBGridPro1->setShowGrid(true);
+    DBGridPro1->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; }"));
+    setCentralWidget(DBGridPro1);
+
+    buildImageList();
+    buildMenus();
+    buildToolBar();
+
+    DBGridPro1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGridPro1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(DBGridPro1->viewport()->mapToGlobal(pos)); });
+    connect(DBGridPro1, &QAbstractItemView::doubleClicked, this, [this] { DBGridPro1DblClick(); });
+
+    setAutoFillBackground(true);
+    setApplicationTitle(kAppTitle);
+    resize(703, 501);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::attachWindows(TForm2* form2, TForm3* form3, TForm4* form4, Tform6* about)
+{
+    Form2 = form2;
+    Form3 = form3;
+    Form4 = form4;
+    form6 = about;
+}
+
+void TForm1::buildImageList()
+{
+    ImageList1 = {newPicture(),   openPicture(), savePicture(),      previewPicture(),
+                  printPicture(), helpPicture(), deleteRowsPicture()};
+}
+
+void TForm1::buildMenus()
+{
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+
+    auto menu = [this](const char* name, const QString& caption) {
+        QMenu* m = MainMenu1->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto item = [this](QMenu* m, const char* name, const QString& caption, void (TForm1::*handler)(),
+                       const QKeySequence& shortcut = {}, int picture = -1) {
+        QAction* a = m->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(shortcut);
+        // F1 and the other keys work anywhere in the window, grid included.
+        a->setShortcutContext(Qt::WindowShortcut);
+        if (picture >= 0)
+            a->setIcon(QIcon(ImageList1[picture]));
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    auto separator = [](QMenu* m, const char* name) {
+        QAction* a = m->addSeparator();
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+
+    N1 = menu("N1", QStringLiteral("Файл"));
+    N2 = item(N1, "N2", QStringLiteral("Создать"), &TForm1::N2Click, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
+    N3 = item(N1, "N3", QStringLiteral("Открыть"), &TForm1::N3Click, QKeySequence(Qt::CTRL | Qt::Key_O), 1);
+    N4 = item(N1, "N4", QStringLiteral("Дополнить"), &TForm1::N4Click);
+    N5 = item(N1, "N5", QStringLiteral("Сохранить"), &TForm1::N5Click, QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+    N7 = item(N1, "N7", QStringLiteral("Закрыть"), &TForm1::N7Click);
+    N6 = separator(N1, "N6");
+    N8 = item(N1, "N8", QStringLiteral("Предварительный просмотр"), &TForm1::N8Click, {}, 3);
+    N9 = item(N1, "N9", QStringLiteral("Печать"), &TForm1::N9Click, QKeySequence(Qt::CTRL | Qt::Key_P), 4);
+    N10 = separator(N1, "N10");
+    N11 = item(N1, "N11", QStringLiteral("Выход"), &TForm1::N11Click);
+
+    N12 = menu("N12", QStringLiteral("Вид"));
+    N27 = item(N12, "N27", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    N28 = separator(N12, "N28");
+    N29 = item(N12, "N29", QStringLiteral("Задать цвет"), &TForm1::N17Click);
+    N30 = item(N12, "N30", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
+    N31 = item(N12, "N31", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    N32 = separator(N12, "N32");
+    N33 = item(N12, "N33", QStringLiteral("Убрать сортировку"), &TForm1::N33Click);
+
+    N13 = menu("N13", QStringLiteral("Правка"));
+    N34 = item(N13, "N34", QStringLiteral("Удалить строки"), &TForm1::N21Click, {}, 6);
+
+    N35 = menu("N35", QStringLiteral("Сервис"));
+    Excel1 = item(N35, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
+    N37 = item(N35, "N37", QStringLiteral("Перенумеровать строки"), &TForm1::N37Click);
+    N36 = item(N35, "N36", QStringLiteral("Построить график"), &TForm1::N15Click);
+
+    N14 = menu("N14", QStringLiteral("Справка"));
+    N24 = item(N14, "N24", QStringLiteral("Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
+    N25 = separator(N14, "N25");
+    N26 = item(N14, "N26", QStringLiteral("О программе"), &TForm1::N26Click);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N15 = item(PopupMenu1, "N15", QStringLiteral("График"), &TForm1::N15Click);
+    N22 = item(PopupMenu1, "N22", QStringLiteral("Печать"), &TForm1::N22Click);
+    N16 = separator(PopupMenu1, "N16");
+    N17 = item(PopupMenu1, "N17", QStringLiteral("Задать цвет"), &TForm1::N17Click);
+    N18 = item(PopupMenu1, "N18", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
+    N19 = item(PopupMenu1, "N19", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    N38 = separator(PopupMenu1, "N38");
+    N23 = item(PopupMenu1, "N23", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    N20 = separator(PopupMenu1, "N20");
+    N21 = item(PopupMenu1, "N21", QStringLiteral("Удалить"), &TForm1::N21Click);
+}
+
+void TForm1::buildToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->toggleViewAction()->setVisible(false);
+
+    auto button = [this](const char* name, int picture, void (TForm1::*handler)(), QAction* like) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIcon(QIcon(ImageList1[picture]));
+        b->setAutoRaise(true);
+        b->setToolTip(like ? like->text() : QString());
+        connect(b, &QToolButton::clicked, this, handler);
+        ToolBar1->addWidget(b);
+        return b;
+    };
+    ToolButton1 = button("ToolButton1", 0, &TForm1::N2Click, N2);
+    ToolButton2 = button("ToolButton2", 1, &TForm1::N3Click, N3);
+    ToolButton3 = button("ToolButton3", 2, &TForm1::N5Click, N5);
+    ToolButton4 = button("ToolButton4", 3, &TForm1::N8Click, N8);
+    ToolButton5 = button("ToolButton5", 4, &TForm1::N9Click, N9);
+    ToolButton6 = button("ToolButton6", 5, &TForm1::ToolButton6Click, N24);
+}
+
+// The table commands, in the order in which they are switched.
+QList<QObject*> TForm1::tableCommands() const
+{
+    return {N4,  N5,  N7,  N8,  N9,     N27,         N29,         N30,        N31,
+            N33, N34, N36, N37, Excel1, ToolButton3, ToolButton4, ToolButton5};
+}
+
+void TForm1::enable_button()
+{
+    for (QObject* o : tableCommands()) {
+        if (auto* a = qobject_cast<QAction*>(o))
+            a->setEnabled(true);
+        else if (auto* w = qobject_cast<QWidget*>(o))
+            w->setEnabled(true);
+    }
+}
+
+void TForm1::disable_button()
+{
+    for (QObject* o : tableCommands()) {
+        if (auto* a = qobject_cast<QAction*>(o))
+            a->setEnabled(false);
+        else if (auto* w = qobject_cast<QWidget*>(o))
+            w->setEnabled(false);
+    }
+}
+
+void TForm1::tab_vis_en()
+{
+    if (!Dbf1.isOpen())
+        return;
+    Dbf1.first();
+    DBGridPro1->show();
+}
+
+void TForm1::tab_vis_dis()
+{
+    DBGridPro1->hide();
+}
+
+QString TForm1::tableTitle(const QString& path)
+{
+    // Only the last extension goes: "a.b.db" is titled "a.b".
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return (dot >= 0 ? name.left(dot) : name) + QStringLiteral(" - ") + kAppTitle;
+}
+
+void TForm1::setApplicationTitle(const QString& title)
+{
+    // The window caption always equals the application's title.
+    m_applicationTitle = title;
+    setWindowTitle(title);
+}
+
+void TForm1::setTableColour(bool tableOpen)
+{
+    QPalette pal = palette();
+    const QPalette system = QApplication::palette();
+    pal.setColor(QPalette::Window, tableOpen ? system.color(QPalette::Button)
+                                             : system.color(QPalette::Dark));
+    setPalette(pal);
+}
+
+void TForm1::FormCreate()
+{
+    setWindowState(windowState() | Qt::WindowMaximized);
+    setTableColour(false);
+    tab_vis_dis();
+
+    // The settings come first, as the window expects them; when the key
+    // cannot be made the window is still put into its no-table state, so
+    // that no table command can be chosen without a table, and the failure
+    // is reported afterwards.
+    std::exception_ptr settingsFailure;
+    try {
+        m_settings.openKey(SettingsStore::kProgramKey);
+        if (m_settings.valueExists(kDefaultDirValue)) {
+            m_state.defaultDir = m_settings.readString(kDefaultDirValue);
+        } else {
+            m_state.defaultDir = QDir::toNativeSeparators(QDir::currentPath());
+            m_settings.writeString(kDefaultDirValue, m_state.defaultDir);
+        }
+        // Only here: a default folder changed later in the run reaches the
+        // dialogs at the next start.
+        OpenDialog1.initialDir = m_state.defaultDir;
+        SaveDialog1.initialDir = m_state.defaultDir;
+    } catch (...) {
+        settingsFailure = std::current_exception();
+    }
+
+    if (Dbf1.isOpen())
+        Dbf1.close();
+    m_state.tableOpen = false;
+    prepare_grid();
+    reset_sort(QStringLiteral("tab1"));
+    disable_button();
+    tab_vis_dis();
+
+    if (settingsFailure)
+        std::rethrow_exception(settingsFailure);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    FormClose(event);
+}
+
+void TForm1::FormClose(QCloseEvent* event)
+{
+    // A failed write keeps the window open: the error report shows why.
+    event->ignore();
+    m_settings.writeString(kDefaultDirValue, m_state.defaultDir);
+    Close_DB();
+    event->accept();
+}
+
+void TForm1::N11Click()
+{
+    // Ends the message loop directly: no closing of the window, so no
+    // question, no "Default_dir" and no stored layout on this path.
+    QCoreApplication::exit(0);
+}
+
+void TForm1::N24Click()
+{
+    m_help.showContents();
+}
+
+void TForm1::ToolButton6Click()
+{
+    N24Click();
+}
+
+void TForm1::N26Click()
+{
+    if (form6)
+        form6->exec();
+}

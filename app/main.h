@@ -1,0 +1,164 @@
+#pragma once
+
+#include "data/dbf_table.h"
+#include "platform/dialog_service.h"
+
+#include <QColor>
+#include <QList>
+#include <QMainWindow>
+#include <QPixmap>
+
+class QAction;
+class QMenuBar;
+class QMenu;
+class QTableView;
+class QToolBar;
+class QToolButton;
+
+struct AppState;
+class HelpViewer;
+class SettingsStore;
+class TForm2;
+class TForm3;
+class TForm4;
+class Tform6;
+
+// The main window: the frame with the table grid, the command map (main menu,
+// pop-up menu, toolbar), the enabling of the table commands, the title and
+// colour rules, the settings key, help and exit. The commands themselves are
+// split by subject over main_document.cpp, main_rows.cpp, main_grid.cpp and
+// main_output.cpp.
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // The registry values of the program key.
+    static const QString kDefaultDirValue; // "Default_dir"
+    static const QString kLayoutValue;     // "Table_1"
+
+    TForm1(AppState& state, DialogService& dialogs, SettingsStore& settings, HelpViewer& help,
+           QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The other windows, created after this one by the program start and
+    // reused for the whole run. The download dialog may be absent.
+    void attachWindows(TForm2* form2, TForm3* form3, TForm4* form4, Tform6* form6);
+
+    // --- the frame ---
+    void FormCreate();
+    void enable_button();
+    void disable_button();
+    void tab_vis_en();
+    void tab_vis_dis();
+    // Title for an open table: its file name without folder and last
+    // extension, " - ", the application title.
+    static QString tableTitle(const QString& path);
+    void setApplicationTitle(const QString& title);
+    QString applicationTitle() const { return m_applicationTitle; }
+    // Window colour: button shadow while no table is open, button face with one.
+    void setTableColour(bool tableOpen);
+
+    // --- commands of the frame ---
+    void N11Click(); // "Выход"
+    void N24Click(); // "Помощь", F1
+    void ToolButton6Click();
+    void N26Click(); // "О программе"
+
+    // --- document commands (main_document.cpp) ---
+    void N2Click(); // "Создать"
+    void N3Click(); // "Открыть"
+    void N4Click(); // "Дополнить"
+    void N5Click(); // "Сохранить"
+    void N7Click(); // "Закрыть"
+    void Create_DB();
+    void Open_DB(const QString& path);
+    void Save_DB();
+    void Close_DB();
+    void flash2fln01(bool append);
+
+    // --- statistics and row operations (main_rows.cpp) ---
+    void find_mma();
+    void N21Click(); // "Удалить строки", "Удалить"
+    void delete_selected();
+    void N37Click(); // "Перенумеровать строки"
+    void DBGridPro1SelectionChange();
+    void DBGridPro1AfterDelete();
+
+    // --- grid view (main_grid.cpp) ---
+    void prepare_grid(); // captions and bookmark fields, from FormCreate
+    void reset_sort(const QString& tag);
+    void DBGridPro1TitleStateChange(int column);
+    void N33Click(); // "Убрать сортировку"
+    void N17Click(); // "Задать цвет"
+    void N18Click(); // "Убрать цвет"
+    void N19Click(); // "Убрать все цвета"
+    void clear_colors();
+    void N23Click(); // "Выровнять столбцы"
+    void align_columns();
+    void load_layout(const QString& name);
+    void save_layout(const QString& name);
+    void DBGridPro1DblClick();
+    void DBGridPro1InitEdit();
+
+    // --- charts, printing, export (main_output.cpp) ---
+    void N8Click();  // "Предварительный просмотр"
+    void N9Click();  // "Печать"
+    void N22Click(); // pop-up "Печать"
+    void N15Click(); // "Построить график", "График"
+    void Excel1Click();
+
+    // --- components (designer names, also their objectName) ---
+    DbfTable Dbf1;
+    QObject* DataSource1 = nullptr;
+    // The data grid; becomes the grid component once it exists.
+    QTableView* DBGridPro1 = nullptr;
+    QObject* LiteDesigner1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QList<QPixmap> ImageList1; // New, Open, Save, Preview, Print, Help, Delete rows
+    DialogService::FileRequest OpenDialog1;
+    DialogService::FileRequest SaveDialog1;
+    QColor ColorDialog1 = Qt::white; // the colour dialog's start colour
+    QObject* frReport1 = nullptr;
+    QObject* frDBDataSet1 = nullptr;
+    QObject* XPManifest1 = nullptr;
+
+    // Main menu.
+    QMenu *N1 = nullptr, *N12 = nullptr, *N13 = nullptr, *N35 = nullptr, *N14 = nullptr;
+    QAction *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *N5 = nullptr, *N7 = nullptr;
+    QAction *N6 = nullptr, *N8 = nullptr, *N9 = nullptr, *N10 = nullptr, *N11 = nullptr;
+    QAction *N27 = nullptr, *N28 = nullptr, *N29 = nullptr, *N30 = nullptr, *N31 = nullptr;
+    QAction *N32 = nullptr, *N33 = nullptr, *N34 = nullptr;
+    QAction *Excel1 = nullptr, *N37 = nullptr, *N36 = nullptr;
+    QAction *N24 = nullptr, *N25 = nullptr, *N26 = nullptr;
+    // Pop-up menu.
+    QAction *N15 = nullptr, *N22 = nullptr, *N16 = nullptr, *N17 = nullptr, *N18 = nullptr;
+    QAction *N19 = nullptr, *N38 = nullptr, *N23 = nullptr, *N20 = nullptr, *N21 = nullptr;
+    // Toolbar.
+    QToolButton *ToolButton1 = nullptr, *ToolButton2 = nullptr, *ToolButton3 = nullptr;
+    QToolButton *ToolButton4 = nullptr, *ToolButton5 = nullptr, *ToolButton6 = nullptr;
+
+    // The other windows (set by attachWindows).
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+    Tform6* form6 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // FormClose
+    void FormClose(QCloseEvent* event);
+
+private:
+    void buildImageList();
+    void buildMenus();
+    void buildToolBar();
+    QList<QObject*> tableCommands() const;
+
+    AppState& m_state;
+    DialogService& m_dialogs;
+    SettingsStore& m_settings;
+    HelpViewer& m_help;
+    QString m_applicationTitle;
+};

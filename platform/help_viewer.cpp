@@ -1,0 +1,49 @@
+#include "platform/help_viewer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextBrowser>
+#include <QUrl>
+
+const QString HelpViewer::kFileName = QStringLiteral("fln.html");
+const QString HelpViewer::kBuiltInCopy = QStringLiteral(":/help/fln.html");
+
+HelpViewer::HelpViewer(const QString& programDir) : m_programDir(programDir) {}
+
+HelpViewer::~HelpViewer()
+{
+    delete m_window;
+}
+
+QTextBrowser* HelpViewer::window() const
+{
+    return m_window;
+}
+
+QString HelpViewer::helpFile() const
+{
+    const QFileInfo beside(QDir(m_programDir), kFileName);
+    if (!m_programDir.isEmpty() && beside.isFile())
+        return beside.absoluteFilePath();
+    return kBuiltInCopy;
+}
+
+void HelpViewer::showContents()
+{
+    if (!m_window) {
+        m_window = new QTextBrowser;
+        m_window->setObjectName(QStringLiteral("HelpWindow"));
+        m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_window->setOpenExternalLinks(true);
+        m_window->resize(760, 560);
+    }
+    const QString file = helpFile();
+    const QUrl url = file.startsWith(u':') ? QUrl(QStringLiteral("qrc") + file)
+                                           : QUrl::fromLocalFile(file);
+    m_window->setSource(url);
+    m_window->setWindowTitle(m_window->documentTitle().isEmpty() ? QStringLiteral("Помощь")
+                                                                 : m_window->documentTitle());
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}

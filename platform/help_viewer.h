@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+class QTextBrowser;
+
+// The help window: a text browser on the Russian user manual. It opens at
+// the manual's contents, from `fln.html` in the program's folder when there
+// is one, else from the copy built into the program.
+class HelpViewer
+{
+public:
+    static const QString kFileName;     // "fln.html"
+    static const QString kBuiltInCopy;  // the resource path of the built-in copy
+
+    explicit HelpViewer(const QString& programDir);
+    ~HelpViewer();
+    HelpViewer(const HelpViewer&) = delete;
+    HelpViewer& operator=(const HelpViewer&) = delete;
+
+    // The manual that showContents opens: the file next to the program, or
+    // the built-in copy.
+    QString helpFile() const;
+    // Shows (or raises) the window at the contents.
+    void showContents();
+    QTextBrowser* window() const;
+
+private:
+    QString m_programDir;
+    QPointer<QTextBrowser> m_window;
+};
