@@ -1,0 +1,94 @@
+#pragma once
+
+#include "device/cpdrv.h"
+#include "device/download_protocol.h"
+#include "platform/dialog_service.h"
+
+#include <QDialog>
+#include <QTimer>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+struct AppState;
+
+// The download dialog: looks for the instrument on the first and then the
+// second port, checks its identification, requests the archive and decodes
+// it into the application's archive image. Ends with 1 (archive received) or
+// 2 (cancelled or failed).
+class TForm2 : public QDialog, private DownloadHost
+{
+    Q_OBJECT
+public:
+    static constexpr int kDetectionIntervalMs = 3000;
+    static constexpr int kRequestIntervalMs = 1000;
+
+    TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& ports,
+           QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    // Tests shorten the two timers; the program keeps 3000 and 1000 ms.
+    void setTimerIntervals(int detectionMs, int requestMs);
+
+    // Handlers.
+    void FormShow();
+    void FormClose();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Button1Click();
+    void CommPortDriver1ReceiveData(TCommPortDriver* Sender, const std::uint8_t* DataPtr,
+                                    std::uint32_t DataSize);
+
+    const DownloadProtocol& protocol() const { return m_protocol; }
+
+    // Designer components.
+    QLabel* StaticText2;
+    QProgressBar* ProgressBar1;
+    QGroupBox* GroupBox1;
+    QLabel* StaticText4;
+    QLabel* StaticText5;
+    QLabel* StaticText3;
+    QLabel* StaticText1;
+    QLabel* StaticText6;
+    QLabel* StaticText7;
+    QPushButton* Button1;
+    TCommPortDriver* CommPortDriver1;
+    QTimer* Timer1;
+    QTimer* Timer2;
+
+public slots:
+    void done(int result) override;
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // DownloadHost
+    void setPortName(const QString& name) override;
+    QString portName() const override;
+    void openPort() override;
+    void closePort() override;
+    void sendChar(char c) override;
+    void startDetectionTimer() override;
+    void stopDetectionTimer() override;
+    void startRequestTimer() override;
+    void stopRequestTimer() override;
+    void showProgress(int position) override;
+    void showWaiting() override;
+    void showIdentified(const QString& version) override;
+    void showRecordCount(int count) override;
+    void reportWrongInstrument() override;
+    void reportNotFound() override;
+    void finish(int result) override;
+
+    void setValue(QLabel* label, const QString& text);
+
+    AppState& m_state;
+    DialogService& m_dialogs;
+    DownloadProtocol m_protocol;
+    int m_detectionMs = kDetectionIntervalMs;
+    int m_requestMs = kRequestIntervalMs;
+};

@@ -1,0 +1,263 @@
+// termios backend of the serial port component. The kernel's termios2 is used
+// directly so that any baud rate can be set, not only the classic ones.
+#include "platform/serial_device.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QtGlobal>
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kWriteGiveUpMs = 10;
+
+QString errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// A modem-line call that the device does not support (ENOTTY, EINVAL on a
+// pseudo-terminal) is not a failure: such a device simply has no such line.
+bool modemLine(int fd, unsigned long request, int bits)
+{
+    if (::ioctl(fd, request, &bits) == 0)
+        return true;
+    return errno == ENOTTY || errno == EINVAL;
+}
+
+} // namespace
+
+SerialDevice::~SerialDevice()
+{
+    close();
+}
+
+bool SerialDevice::open(const QString& path)
+{
+    if (isOpen())
+        return true;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        m_lastError = errnoText(errno);
+        return false;
+    }
+    // Not shared with other openers: the advisory lock keeps out every
+    // cooperating program (also one running as root, which TIOCEXCL does
+    // not stop); TIOCEXCL keeps out everything else.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_lastError = errnoText(errno);
+        ::close(fd);
+        return false;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        m_lastError = errnoText(errno);
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+void SerialDevice::close()
+{
+    if (m_fd < 0)
+        return;
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd); // also releases the lock
+    m_fd = -1;
+}
+
+bool SerialDevice::configure(const SerialLineSettings& s)
+{
+    if (!isOpen())
+        return false;
+    struct termios2 tio;
+    if (::ioctl(m_fd, TCGETS2, &tio) != 0) {
+        m_lastError = errnoText(errno);
+        return false;
+    }
+    // Raw binary line: no input or output processing, no echo, no signals.
+    tio.c_iflag = IGNBRK;
+    tio.c_oflag = 0;
+    tio.c_lflag = 0;
+    tio.c_cflag = CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    tio.c_ispeed = s.baudRate;
+    tio.c_ospeed = s.baudRate;
+    switch (qBound(5, s.dataBits, 8)) {
+    case 5:
+        tio.c_cflag |= CS5;
+        break;
+    case 6:
+        tio.c_cflag |= CS6;
+        break;
+    case 7:
+        tio.c_cflag |= CS7;
+        break;
+    default:
+        tio.c_cflag |= CS8;
+        break;
+    }
+    // Parity is generated on output but not checked on input, as the
+    // component asks.
+    switch (s.parity) {
+    case SerialLineSettings::Parity::None:
+        break;
+    case SerialLineSettings::Parity::Odd:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+    case SerialLineSettings::Parity::Even:
+        tio.c_cflag |= PARENB;
+        break;
+    case SerialLineSettings::Parity::Mark:
+        tio.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case SerialLineSettings::Parity::Space:
+        tio.c_cflag |= PARENB | CMSPAR;
+        break;
+    }
+    // One and a half stop bits exist only with 5 data bits, where the UART
+    // gives them for "two".
+    if (s.stopBits != SerialLineSettings::StopBits::One)
+        tio.c_cflag |= CSTOPB;
+    if (s.rts == SerialLineSettings::Rts::Handshake)
+        tio.c_cflag |= CRTSCTS;
+    if (s.xonXoff) {
+        tio.c_iflag |= IXON | IXOFF;
+        tio.c_cc[VSTART] = 17;
+        tio.c_cc[VSTOP] = 19;
+    }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::ioctl(m_fd, TCSETS2, &tio) != 0) {
+        m_lastError = errnoText(errno);
+        return false;
+    }
+    if (!modemLine(m_fd, s.dtr ? TIOCMBIS : TIOCMBIC, TIOCM_DTR)) {
+        m_lastError = errnoText(errno);
+        return false;
+    }
+    if (s.rts != SerialLineSettings::Rts::Handshake &&
+        !modemLine(m_fd, s.rts == SerialLineSettings::Rts::High ? TIOCMBIS : TIOCMBIC, TIOCM_RTS)) {
+        m_lastError = errnoText(errno);
+        return false;
+    }
+    // The kernel's queues have fixed sizes; the requested sizes only bound
+    // what the component reads at once.
+    return true;
+}
+
+bool SerialDevice::purge(bool input, bool output)
+{
+    if (!isOpen())
+        return false;
+    if (!input && !output)
+        return true;
+    const int which = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
+    if (::ioctl(m_fd, TCFLSH, which) != 0) {
+        m_lastError = errnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+std::int64_t SerialDevice::bytesWaitingIn() const
+{
+    int n = 0;
+    if (!isOpen() || ::ioctl(m_fd, TIOCINQ, &n) != 0)
+        return -1;
+    return n;
+}
+
+std::int64_t SerialDevice::bytesWaitingOut() const
+{
+    int n = 0;
+    if (!isOpen() || ::ioctl(m_fd, TIOCOUTQ, &n) != 0)
+        return -1;
+    return n;
+}
+
+std::int64_t SerialDevice::read(char* data, std::int64_t max)
+{
+    if (!isOpen())
+        return -1;
+    if (max <= 0)
+        return 0;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, data, static_cast<size_t>(max));
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        m_lastError = errnoText(errno);
+        return -1;
+    }
+}
+
+std::int64_t SerialDevice::write(const char* data, std::int64_t size)
+{
+    if (!isOpen())
+        return -1;
+    if (size <= 0)
+        return 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const ssize_t n = ::write(m_fd, data, static_cast<size_t>(size));
+        if (n >= 0)
+            return n;
+        if (errno == EINTR) {
+            --attempt;
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            m_lastError = errnoText(errno);
+            return -1;
+        }
+        // The queue is full: wait a little for room, then give up.
+        pollfd p{m_fd, POLLOUT, 0};
+        ::poll(&p, 1, kWriteGiveUpMs);
+    }
+    return 0;
+}
+
+SerialPortMap SerialPortMap::fromOptions(const QString& port1, const QString& port2)
+{
+    SerialPortMap map;
+    map.m_port1 = !port1.isEmpty() ? port1 : qEnvironmentVariable("FLN_PORT1");
+    map.m_port2 = !port2.isEmpty() ? port2 : qEnvironmentVariable("FLN_PORT2");
+    return map;
+}
+
+void SerialPortMap::setDevice(int portNumber, const QString& device)
+{
+    if (portNumber == 1)
+        m_port1 = device;
+    else if (portNumber == 2)
+        m_port2 = device;
+}
+
+QString SerialPortMap::devicePath(const QString& portName) const
+{
+    static const QRegularExpression kComName(QStringLiteral("^\\\\\\\\\\.\\\\COM([0-9]+)$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = kComName.match(portName);
+    if (!m.hasMatch())
+        return portName; // already a device path
+    const int n = m.captured(1).toInt();
+    if (n == 1 && !m_port1.isEmpty())
+        return m_port1;
+    if (n == 2 && !m_port2.isEmpty())
+        return m_port2;
+    if (n < 1)
+        return QString();
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+}
