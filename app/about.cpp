@@ -27,8 +27,8 @@ QString get_file_version(const QString& path)
                           .arg(word(2), 4, 16, QLatin1Char('0'))
                           .toUpper();
     }
-    const auto value =
-        info.query(QStringLiteral("\\StringFileInfo\\") + translation + QStringLiteral("\\FileVersion"));
+    const auto value = info.query(QStringLiteral("\\StringFileInfo\\") + translation +
+                                  QStringLiteral("\\FileVersion"));
     // The length counts the terminating zero: below 2 there is no text.
     if (!value || value->length < 2)
         return kNone;

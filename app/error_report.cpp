@@ -22,9 +22,7 @@ QString errorReportText(const std::exception& error)
     return errorReportText(QString::fromLocal8Bit(error.what()));
 }
 
-ErrorReportApplication::ErrorReportApplication(int& argc, char** argv) : QApplication(argc, argv)
-{
-}
+ErrorReportApplication::ErrorReportApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool ErrorReportApplication::notify(QObject* receiver, QEvent* event)
 {

@@ -191,8 +191,9 @@ TForm1::TForm1(AppState& state, DialogService& dialogs, SettingsStore& settings,
     buildToolBar();
 
     DBGridPro1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DBGridPro1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu1->popup(DBGridPro1->viewport()->mapToGlobal(pos)); });
+    connect(DBGridPro1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(DBGridPro1->viewport()->mapToGlobal(pos));
+    });
     connect(DBGridPro1, &QAbstractItemView::doubleClicked, this, [this] { DBGridPro1DblClick(); });
 
     setAutoFillBackground(true);
@@ -227,8 +228,9 @@ void TForm1::buildMenus()
         m->menuAction()->setObjectName(QString::fromLatin1(name));
         return m;
     };
-    auto item = [this](QMenu* m, const char* name, const QString& caption, void (TForm1::*handler)(),
-                       const QKeySequence& shortcut = {}, int picture = -1) {
+    auto item = [this](QMenu* m, const char* name, const QString& caption,
+                       void (TForm1::*handler)(), const QKeySequence& shortcut = {},
+                       int picture = -1) {
         QAction* a = m->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
         a->setShortcut(shortcut);
@@ -246,14 +248,18 @@ void TForm1::buildMenus()
     };
 
     N1 = menu("N1", QStringLiteral("Файл"));
-    N2 = item(N1, "N2", QStringLiteral("Создать"), &TForm1::N2Click, QKeySequence(Qt::CTRL | Qt::Key_N), 0);
-    N3 = item(N1, "N3", QStringLiteral("Открыть"), &TForm1::N3Click, QKeySequence(Qt::CTRL | Qt::Key_O), 1);
+    N2 = item(N1, "N2", QStringLiteral("Создать"), &TForm1::N2Click,
+              QKeySequence(Qt::CTRL | Qt::Key_N), 0);
+    N3 = item(N1, "N3", QStringLiteral("Открыть"), &TForm1::N3Click,
+              QKeySequence(Qt::CTRL | Qt::Key_O), 1);
     N4 = item(N1, "N4", QStringLiteral("Дополнить"), &TForm1::N4Click);
-    N5 = item(N1, "N5", QStringLiteral("Сохранить"), &TForm1::N5Click, QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+    N5 = item(N1, "N5", QStringLiteral("Сохранить"), &TForm1::N5Click,
+              QKeySequence(Qt::CTRL | Qt::Key_S), 2);
     N7 = item(N1, "N7", QStringLiteral("Закрыть"), &TForm1::N7Click);
     N6 = separator(N1, "N6");
     N8 = item(N1, "N8", QStringLiteral("Предварительный просмотр"), &TForm1::N8Click, {}, 3);
-    N9 = item(N1, "N9", QStringLiteral("Печать"), &TForm1::N9Click, QKeySequence(Qt::CTRL | Qt::Key_P), 4);
+    N9 = item(N1, "N9", QStringLiteral("Печать"), &TForm1::N9Click,
+              QKeySequence(Qt::CTRL | Qt::Key_P), 4);
     N10 = separator(N1, "N10");
     N11 = item(N1, "N11", QStringLiteral("Выход"), &TForm1::N11Click);
 
@@ -275,7 +281,8 @@ void TForm1::buildMenus()
     N36 = item(N35, "N36", QStringLiteral("Построить график"), &TForm1::N15Click);
 
     N14 = menu("N14", QStringLiteral("Справка"));
-    N24 = item(N14, "N24", QStringLiteral("Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
+    N24 =
+        item(N14, "N24", QStringLiteral("Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
     N25 = separator(N14, "N25");
     N26 = item(N14, "N26", QStringLiteral("О программе"), &TForm1::N26Click);
 
@@ -381,8 +388,8 @@ void TForm1::setTableColour(bool tableOpen)
 {
     QPalette pal = palette();
     const QPalette system = QApplication::palette();
-    pal.setColor(QPalette::Window, tableOpen ? system.color(QPalette::Button)
-                                             : system.color(QPalette::Dark));
+    pal.setColor(QPalette::Window,
+                 tableOpen ? system.color(QPalette::Button) : system.color(QPalette::Dark));
     setPalette(pal);
 }
 

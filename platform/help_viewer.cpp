@@ -38,8 +38,8 @@ void HelpViewer::showContents()
         m_window->resize(760, 560);
     }
     const QString file = helpFile();
-    const QUrl url = file.startsWith(u':') ? QUrl(QStringLiteral("qrc") + file)
-                                           : QUrl::fromLocalFile(file);
+    const QUrl url =
+        file.startsWith(u':') ? QUrl(QStringLiteral("qrc") + file) : QUrl::fromLocalFile(file);
     m_window->setSource(url);
     m_window->setWindowTitle(m_window->documentTitle().isEmpty() ? QStringLiteral("Помощь")
                                                                  : m_window->documentTitle());

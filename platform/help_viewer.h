@@ -11,8 +11,8 @@ class QTextBrowser;
 class HelpViewer
 {
 public:
-    static const QString kFileName;     // "fln.html"
-    static const QString kBuiltInCopy;  // the resource path of the built-in copy
+    static const QString kFileName;    // "fln.html"
+    static const QString kBuiltInCopy; // the resource path of the built-in copy
 
     explicit HelpViewer(const QString& programDir);
     ~HelpViewer();

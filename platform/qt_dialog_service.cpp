@@ -74,10 +74,9 @@ DialogService::FileResult run(QFileDialog& dialog)
 DialogService::Answer QtDialogService::message(QWidget* parent, const QString& text,
                                                const QString& caption, Icon icon, Buttons buttons)
 {
-    QMessageBox box(qtIcon(icon), caption, text,
-                    buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                              : QMessageBox::Ok,
-                    parent);
+    QMessageBox box(
+        qtIcon(icon), caption, text,
+        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     const int r = box.exec();
     if (r == QMessageBox::Yes)
         return Answer::Yes;

@@ -55,7 +55,8 @@ QByteArray trimToBlock(const QByteArray& data)
 {
     if (data.size() < 4)
         return {};
-    const int length = static_cast<unsigned char>(data[0]) | static_cast<unsigned char>(data[1]) << 8;
+    const int length = static_cast<unsigned char>(data[0]) | static_cast<unsigned char>(data[1])
+                                                                 << 8;
     if (length < 4 || length > data.size())
         return data;
     return data.left(length);
@@ -139,7 +140,8 @@ std::optional<QByteArray> VersionInfo::blockFromPe(const QByteArray& image)
 
     // Three directory levels: type (RT_VERSION = 16), name, language. The
     // offsets inside the resource section are relative to its root.
-    auto findEntry = [&](qint64 dir, std::optional<std::uint32_t> id) -> std::optional<std::uint32_t> {
+    auto findEntry = [&](qint64 dir,
+                         std::optional<std::uint32_t> id) -> std::optional<std::uint32_t> {
         const auto named = in.u16(dir + 12), ids = in.u16(dir + 14);
         if (!named || !ids)
             return std::nullopt;
@@ -355,9 +357,9 @@ std::optional<VersionInfo::Value> VersionInfo::query(const QString& subBlock) co
     v.wide = m_wide;
     // The 16-bit layout has no type word: the strings are the leaves of the
     // string tables.
-    v.text = m_wide ? node->text
-                    : parts.size() == 3 &&
-                          parts[0].compare(u"StringFileInfo", Qt::CaseInsensitive) == 0;
+    v.text =
+        m_wide ? node->text
+               : parts.size() == 3 && parts[0].compare(u"StringFileInfo", Qt::CaseInsensitive) == 0;
     if (m_wide && !node->text && parts.size() == 3 &&
         parts[0].compare(u"StringFileInfo", Qt::CaseInsensitive) == 0)
         v.text = true; // some resource compilers leave the type word 0 on strings
@@ -404,7 +406,7 @@ std::optional<VersionInfo::FixedInfo> VersionInfo::fixedInfo() const
     f.fileVersionLS = *in.u32(12);
     f.productVersionMS = *in.u32(16);
     f.productVersionLS = *in.u32(20);
-    f.fileOS = *in.u32(40);
-    f.fileType = *in.u32(44);
+    f.fileOS = *in.u32(32);
+    f.fileType = *in.u32(36);
     return f;
 }
