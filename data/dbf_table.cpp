@@ -1,5 +1,7 @@
 #include "data/dbf_table.h"
 
+#include "data/sort_index.h"
+
 #include "platform/app_error.h"
 #include "platform/code_page.h"
 #include "platform/file_lock.h"
@@ -231,6 +233,11 @@ struct DbfTable::Impl
     bool orderBuilt = false;
     std::vector<quint32> order;
 
+    // The production index (.mdx) while the table has one, and its selected
+    // tag; null: record order.
+    std::unique_ptr<SortIndex> sortIndex;
+    SortTag* sorted = nullptr;
+
     explicit Impl(DbfTable* owner) : q(owner) {}
 
     // --- raw I/O ---
@@ -320,11 +327,12 @@ struct DbfTable::Impl
     bool live(quint32 rec) { return record(rec)[0] != '*'; }
 
     // --- the current order ---
-    // Record order of the live records. The sort tag replaces these five
-    // functions' answers with the tag's key order once it is plugged in;
-    // until then adding, removing or selecting a tag leaves record order.
+    // Record order of the live records, or the key order of the selected
+    // sort tag.
     quint32 orderFirst()
     {
+        if (sorted)
+            return sorted->liveCount() ? sorted->liveAt(0) : 0;
         for (quint32 r = 1; r <= count; ++r)
             if (live(r))
                 return r;
@@ -332,6 +340,8 @@ struct DbfTable::Impl
     }
     quint32 orderLast()
     {
+        if (sorted)
+            return sorted->liveCount() ? sorted->liveAt(sorted->liveCount() - 1) : 0;
         for (quint32 r = count; r >= 1; --r)
             if (live(r))
                 return r;
@@ -339,6 +349,8 @@ struct DbfTable::Impl
     }
     quint32 orderNext(quint32 rec)
     {
+        if (sorted)
+            return sortedStep(rec, +1);
         for (quint32 r = rec + 1; r <= count; ++r)
             if (live(r))
                 return r;
@@ -346,6 +358,8 @@ struct DbfTable::Impl
     }
     quint32 orderPrior(quint32 rec)
     {
+        if (sorted)
+            return sortedStep(rec, -1);
         for (quint32 r = rec - 1; r >= 1 && r < rec; --r)
             if (live(r))
                 return r;
@@ -353,6 +367,8 @@ struct DbfTable::Impl
     }
     const std::vector<quint32>& orderRows()
     {
+        if (sorted)
+            return sorted->live();
         if (!orderBuilt) {
             order.clear();
             for (quint32 r = orderFirst(); r; r = orderNext(r))
@@ -363,6 +379,8 @@ struct DbfTable::Impl
     }
     qint64 orderPositionOf(quint32 rec)
     {
+        if (sorted)
+            return sorted->livePositionOf(rec);
         const auto& rows = orderRows();
         const auto it = std::lower_bound(rows.begin(), rows.end(), rec);
         return it != rows.end() && *it == rec ? qint64(it - rows.begin()) : -1;
@@ -384,6 +402,75 @@ struct DbfTable::Impl
     {
         orderBuilt = false;
         order.clear();
+    }
+
+    // --- the sort index ---
+    quint32 sortedStep(quint32 rec, int step)
+    {
+        const qint64 at = sorted->livePositionOf(rec);
+        const qint64 to = at + step;
+        return at >= 0 && to >= 0 && to < sorted->liveCount() ? sorted->liveAt(to) : 0;
+    }
+    RecordReader recordReader()
+    {
+        return [this](quint32 first, quint32 n) {
+            QByteArray bytes(qint64(n) * recordLength, '\0');
+            if (!readAt(recordOffset(first), bytes.data(), bytes.size()))
+                throw AppError(kReadError);
+            return bytes;
+        };
+    }
+    QString selectedTagName() const { return sorted ? sorted->name() : QString(); }
+    void selectTag(const QString& name)
+    {
+        sorted = sortIndex && !name.isEmpty() ? sortIndex->tag(name) : nullptr;
+        orderReset();
+    }
+    void setIndexFlag(bool on)
+    {
+        header[28] = on ? 1 : 0;
+        headerDirty = true;
+    }
+    // Open with byte 28 set: the index file's tags, built again from the
+    // records, and the tag selected at the last close. A missing, damaged or
+    // foreign file only clears the flag (stored at the next header rewrite).
+    void indexOpen()
+    {
+        if (header[28] == 0)
+            return;
+        const QString indexPath = q->indexFile();
+        if (QFileInfo::exists(indexPath)) {
+            auto index = std::make_unique<SortIndex>(indexPath, QFileInfo(path).completeBaseName(),
+                                                     quint8(header[29]), fields);
+            try {
+                index->load(recordReader(), count);
+                if (!index->isEmpty()) {
+                    sortIndex = std::move(index);
+                    selectTag(sortIndex->storedSelection());
+                    return;
+                }
+            } catch (const AppError&) {
+            }
+        }
+        setIndexFlag(false);
+    }
+    // The index file is written when a tag is added or removed and here, at
+    // close and before pack; in between the tags live in memory.
+    bool indexSave()
+    {
+        if (!sortIndex || readOnly)
+            return true;
+        try {
+            sortIndex->save(selectedTagName());
+            return true;
+        } catch (const AppError&) {
+            return false;
+        }
+    }
+    void indexReset()
+    {
+        sorted = nullptr;
+        sortIndex.reset();
     }
 
     // --- signals ---
@@ -575,6 +662,7 @@ struct DbfTable::Impl
         oldImage.clear();
         dropCache();
         orderReset();
+        indexReset();
     }
 
     void openFile(Access wanted);
@@ -705,8 +793,8 @@ void DbfTable::Impl::openFile(Access wanted)
             throw AppError(kWriteError);
     }
 
-    // Production index flag (byte 28) and the tag selected at the last close:
-    // the sort index opens here once it is plugged in.
+    // Production index flag (byte 28) and the tag selected at the last close.
+    indexOpen();
 
     open = true;
     state = State::Browse;
@@ -847,7 +935,7 @@ void DbfTable::close()
     d->state = State::Browse;
     bool ok = true;
     if (!d->readOnly)
-        ok = d->headerRewrite() && d->flushHeader() && d->file.flush();
+        ok = d->indexSave() && d->headerRewrite() && d->flushHeader() && d->file.flush();
     d->reset();
     emit activeChanged(false);
     d->contentsMoved();
@@ -1137,10 +1225,12 @@ void DbfTable::post()
 {
     d->requireWritable();
     if (d->state == State::Edit) {
-        // The sort tag's key moves from oldImage to buffer here once it is plugged in.
         if (!d->writeAt(d->recordOffset(d->current), d->buffer.constData(), d->recordLength))
             throw AppError(kWriteError);
         d->updateCache(d->current, d->buffer.constData());
+        // The tag's key moves from the old image to the new one when it changed.
+        if (d->sortIndex)
+            d->sortIndex->post(d->current, d->buffer);
         d->state = State::Browse;
         d->buffer.clear();
         d->oldImage.clear();
@@ -1169,6 +1259,8 @@ void DbfTable::post()
         d->flushHeader();
         throw AppError(kWriteError);
     }
+    if (d->sortIndex)
+        d->sortIndex->append(slot, d->buffer);
     d->orderAppended(slot);
     d->current = slot;
     d->atBof = d->atEof = false;
@@ -1210,7 +1302,6 @@ void DbfTable::deleteRecord()
     const quint32 rec = d->current;
     if (!rec)
         throw AppError(kEmpty);
-    // The sort tag's key of this record goes here once it is plugged in.
     const char flag = '*';
     if (!d->writeAt(d->recordOffset(rec), &flag, 1))
         throw AppError(kWriteError);
@@ -1221,6 +1312,8 @@ void DbfTable::deleteRecord()
     if (!nextRec)
         nextRec = d->orderPrior(rec);
     d->orderRemoved(rec);
+    if (d->sortIndex)
+        d->sortIndex->remove(rec);
     d->current = nextRec;
     d->atBof = d->atEof = nextRec == 0;
     d->contentsMoved();
@@ -1284,8 +1377,10 @@ void DbfTable::pack()
         temp.write(head.constData(), kHeaderSize) != kHeaderSize || !temp.flush())
         throw fail();
     temp.close();
-    // The sort index file's tags are rebuilt for the packed table here once
-    // the index is plugged in.
+    // The index file keeps the tags and the selection; opening the packed
+    // table builds the tags again from its records.
+    if (!d->indexSave())
+        throw fail();
 
     // The packed file takes the table's place in one step, so an interruption
     // leaves either the old table or the new one, never neither.
@@ -1327,27 +1422,80 @@ void DbfTable::enableControls()
 }
 
 // --- sort tags ---
-// The sort index plugs in here: until then a table has no tags, and adding,
-// removing or selecting one leaves the rows in record order.
 
-void DbfTable::addSortTag(const QString&, const QString&, bool)
+void DbfTable::addSortTag(const QString& tag, const QString& expression, bool descending)
 {
     d->requireWritable();
+    cancel();
+    const QString selected = d->selectedTagName();
+    d->sorted = nullptr; // the tag may be replaced
+    if (!d->sortIndex)
+        d->sortIndex = std::make_unique<SortIndex>(
+            indexFile(), QFileInfo(d->path).completeBaseName(), quint8(d->header[29]), d->fields);
+    // A tag that cannot be added or built is dropped again without an error.
+    const bool added =
+        d->sortIndex->addTag(tag, expression, descending, d->recordReader(), d->count, selected);
+    if (d->sortIndex->isEmpty()) {
+        d->indexReset();
+    } else if (added) {
+        d->setIndexFlag(true);
+        if (!d->headerRewrite())
+            throw AppError(kWriteError);
+    }
+    d->selectTag(selected);
+    d->contentsMoved();
 }
-void DbfTable::removeSortTag(const QString&)
+
+void DbfTable::removeSortTag(const QString& tag)
 {
     d->requireWritable();
+    if (!d->sortIndex)
+        return;
+    cancel();
+    QString selected = d->selectedTagName();
+    if (selected.compare(tag, Qt::CaseInsensitive) == 0)
+        selected.clear();
+    d->sorted = nullptr;
+    if (!d->sortIndex->removeTag(tag, selected)) {
+        d->selectTag(selected);
+        return;
+    }
+    if (d->sortIndex->isEmpty()) {
+        d->indexReset();
+        d->setIndexFlag(false);
+        if (!d->headerRewrite())
+            throw AppError(kWriteError);
+    }
+    d->selectTag(selected);
+    d->contentsMoved();
 }
+
+// The production index is the only index file a table has here, and it
+// stays open as long as the table.
 void DbfTable::closeIndexFile(const QString&) {}
-void DbfTable::selectSortTag(const QString&)
+
+void DbfTable::selectSortTag(const QString& tag)
 {
     d->requireOpen();
+    d->selectTag(tag);
+    // The current record stays current; a deleted one gives way to the first.
+    if (d->current && (d->current > d->count || !d->live(d->current)))
+        d->positionFirst();
+    d->contentsMoved();
+    d->currentMoved();
 }
-QString DbfTable::selectedSortTag() const
-{
-    return {};
-}
+
+QString DbfTable::selectedSortTag() const { return d->selectedTagName(); }
+
 void DbfTable::regenerateIndexes()
 {
     d->requireWritable();
+    if (!d->sortIndex)
+        return;
+    cancel();
+    d->sortIndex->regenerate(d->recordReader(), d->count);
+    d->orderReset();
+    if (!d->indexSave())
+        throw AppError(kWriteError);
+    d->contentsMoved();
 }

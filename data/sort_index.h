@@ -40,6 +40,7 @@ public:
     qint64 liveCount() const { return qint64(m_live.size()); }
     quint32 liveAt(qint64 position) const { return m_live[size_t(position)]; }
     qint64 livePositionOf(quint32 recNo) const; // -1 when not a live record of the tag
+    const std::vector<quint32>& live() const { return m_live; }
     const std::vector<quint32>& entries() const { return m_all; }
 
     MdxTag toMdx() const;

@@ -101,7 +101,7 @@ void TstSortKey::numericOrder()
         for (qsizetype j = 0; j < ascending.size(); ++j) {
             const int c = order.compare(numericKey(ascending[i]), numericKey(ascending[j]));
             QVERIFY2((c < 0) == (i < j) && (c == 0) == (i == j),
-                     qPrintable(ascending[i] + " vs " + ascending[j]));
+                     QByteArray(ascending[i] + " vs " + ascending[j]).constData());
         }
 }
 
