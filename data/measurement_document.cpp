@@ -1,0 +1,148 @@
+#include "data/measurement_document.h"
+
+#include "data/archive_decoding.h"
+#include "data/dbf_table.h"
+#include "data/statistics.h"
+#include "platform/app_error.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <exception>
+#include <vector>
+
+MeasurementDocument::MeasurementDocument(DbfTable& table, AppState& state)
+    : m_table(table), m_state(state)
+{
+}
+
+void MeasurementDocument::beginCreate()
+{
+    m_state.tableOpen = false;
+    m_state.modified = false;
+    if (m_table.isOpen())
+        m_table.close();
+}
+
+bool MeasurementDocument::archiveEmpty() const
+{
+    return archiveRecordCount(m_state.archive) == 0;
+}
+
+void MeasurementDocument::createTable(const QString& path)
+{
+    checkArchiveRecords(m_state.archive);
+    m_table.setTableFile(path);
+    m_table.create();
+    m_table.open();
+    m_state.tableOpen = true;
+}
+
+int MeasurementDocument::fillFromArchive()
+{
+    return flash2fln01(m_table, m_state.archive, m_state.regional, false).value_or(0);
+}
+
+bool MeasurementDocument::openTable(const QString& path)
+{
+    try {
+        m_table.setTableFile(path);
+        m_table.open();
+    } catch (const std::exception&) {
+        // Whatever the table layer says, the user is told the file is broken.
+        if (m_table.isOpen())
+            m_table.close();
+        return false;
+    }
+    m_state.tableOpen = true;
+    return true;
+}
+
+std::optional<int> MeasurementDocument::appendFromArchive()
+{
+    return flash2fln01(m_table, m_state.archive, m_state.regional, true);
+}
+
+void MeasurementDocument::reopenKeepingSort()
+{
+    const QString tag = m_table.selectedSortTag();
+    m_table.close();
+    m_table.open();
+    if (!tag.isEmpty())
+        m_table.selectSortTag(tag);
+}
+
+void MeasurementDocument::save()
+{
+    if (!m_state.tableOpen)
+        return;
+    if (m_table.isOpen())
+        reopenKeepingSort();
+    m_state.modified = false;
+}
+
+void MeasurementDocument::close()
+{
+    m_state.tableOpen = false;
+    m_state.modified = false;
+    if (m_table.isOpen()) {
+        const QString index = m_table.indexFile();
+        m_table.close();
+        QFile::remove(index); // a missing file is no error
+    }
+}
+
+qint64 MeasurementDocument::findMma()
+{
+    return find_mma(m_table, m_state.statistics, m_state.regional);
+}
+
+void MeasurementDocument::packAndReopen()
+{
+    if (!m_table.isOpen())
+        return;
+    m_table.pack();
+    reopenKeepingSort();
+    m_table.first();
+    m_state.modified = false;
+}
+
+void MeasurementDocument::renumber()
+{
+    if (!m_state.tableOpen)
+        return;
+    if (m_table.isOpen()) {
+        // Record numbers in display order first: numbering while walking a
+        // table sorted by N would move each edited row within the order.
+        const qint64 n = m_table.rowCount();
+        std::vector<quint32> order;
+        order.reserve(static_cast<std::size_t>(n));
+        for (qint64 p = 0; p < n; ++p)
+            order.push_back(m_table.recordAt(p));
+
+        const QString fN = QStringLiteral("N");
+        m_table.disableControls();
+        try {
+            qint64 i = 1;
+            for (quint32 rec : order) {
+                m_table.goToRecord(rec);
+                m_table.edit();
+                m_table.setInteger(fN, i++);
+                m_table.post();
+            }
+        } catch (...) {
+            if (m_table.state() != DbfTable::State::Browse && m_table.isOpen())
+                m_table.cancel();
+            m_table.enableControls();
+            throw;
+        }
+        m_table.enableControls();
+        m_table.first();
+        reopenKeepingSort(); // every number reaches the disk
+    }
+}
+
+QString MeasurementDocument::titleFor(const QString& path)
+{
+    return QFileInfo(path).completeBaseName() + QStringLiteral(" - ") + kAppTitle;
+}

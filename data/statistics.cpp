@@ -1,0 +1,142 @@
+#include "data/statistics.h"
+
+#include "data/dbf_table.h"
+#include "platform/app_error.h"
+
+#include <cmath>
+
+static_assert(sizeof(long double) > sizeof(double),
+              "the rounded mean needs an extended-precision long double");
+
+double roundedMean(double sum, qint64 n)
+{
+    const double m = sum / static_cast<double>(n);
+    const long double tenth = 0.1; // the double nearest to 0.1, widened exactly
+    const long double k = std::floor(static_cast<long double>(m) / tenth + 0.5L);
+    return static_cast<double>(k * tenth);
+}
+
+QString numberText(double value, const RegionalSettings& rs)
+{
+    return floatToText(value, rs);
+}
+
+QString footerText(double min, double mean, double max, const RegionalSettings& rs)
+{
+    return numberText(min, rs) + u'/' + numberText(mean, rs) + u'/' + numberText(max, rs);
+}
+
+QString footerT1(const TableStatistics& s, const RegionalSettings& rs)
+{
+    return footerText(s.t1Min, s.t1Mean, s.t1Max, rs);
+}
+
+QString footerT2(const TableStatistics& s, const RegionalSettings& rs)
+{
+    return footerText(s.t2Min, s.t2Mean, s.t2Max, rs);
+}
+
+namespace {
+
+struct Channel
+{
+    double min = 0, max = 0, sum = 0;
+
+    void start(double v) { min = max = sum = v; }
+    void add(double v)
+    {
+        if (v < min)
+            min = v;
+        if (v > max)
+            max = v;
+        sum += v; // rounded to double after each addition
+    }
+};
+
+double fieldValue(const DbfTable& table, int field, const RegionalSettings& rs)
+{
+    return textToFloat(table.value(field).toString(), rs);
+}
+
+} // namespace
+
+qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSettings& rs)
+{
+    if (!table.isOpen())
+        return 0;
+    const qint64 n = table.rowCount();
+    if (n == 0)
+        return 0;
+    const int f1 = table.fieldIndex(QStringLiteral("T_1"));
+    const int f2 = table.fieldIndex(QStringLiteral("T_2"));
+    if (f1 < 0 || f2 < 0)
+        throw AppError(QStringLiteral("Field '%1' not found").arg(f1 < 0 ? "T_1" : "T_2"));
+
+    // Computed aside and stored at the end, so that a text that does not
+    // convert leaves the previous statistics instead of a partial sum
+    // standing in for a mean.
+    Channel c1, c2;
+    if (n == 1) {
+        if (table.position() < 0)
+            table.first();
+        const double v1 = fieldValue(table, f1, rs);
+        const double v2 = fieldValue(table, f2, rs);
+        statistics.t1Min = statistics.t1Max = statistics.t1Mean = v1;
+        statistics.t2Min = statistics.t2Max = statistics.t2Mean = v2;
+        return n;
+    }
+
+    // The walk is hidden from the grid; the move back to the first row after
+    // the new values are stored is what the grid reports.
+    table.disableControls();
+    try {
+        table.first();
+        c1.start(fieldValue(table, f1, rs));
+        c2.start(fieldValue(table, f2, rs));
+        table.next();
+        for (qint64 i = 1; i < n; ++i) {
+            c1.add(fieldValue(table, f1, rs));
+            c2.add(fieldValue(table, f2, rs));
+            table.next();
+        }
+    } catch (...) {
+        table.enableControls();
+        throw;
+    }
+
+    statistics.t1Min = c1.min;
+    statistics.t1Max = c1.max;
+    statistics.t1Mean = roundedMean(c1.sum, n);
+    statistics.t2Min = c2.min;
+    statistics.t2Max = c2.max;
+    statistics.t2Mean = roundedMean(c2.sum, n);
+    table.enableControls();
+    table.first();
+    return n;
+}
+
+TableStatistics selectionStatistics(const QList<QStringList>& capturedValues,
+                                    const RegionalSettings& rs)
+{
+    TableStatistics s;
+    if (capturedValues.isEmpty())
+        return s;
+    auto valueAt = [&](const QStringList& entry, int index) {
+        return textToFloat(index < entry.size() ? entry[index] : QString(), rs);
+    };
+    Channel c1, c2;
+    c1.start(valueAt(capturedValues[0], 0));
+    c2.start(valueAt(capturedValues[0], 1));
+    for (qsizetype i = 1; i < capturedValues.size(); ++i) {
+        c1.add(valueAt(capturedValues[i], 0));
+        c2.add(valueAt(capturedValues[i], 1));
+    }
+    const qint64 c = capturedValues.size();
+    s.t1Min = c1.min;
+    s.t1Max = c1.max;
+    s.t1Mean = roundedMean(c1.sum, c);
+    s.t2Min = c2.min;
+    s.t2Max = c2.max;
+    s.t2Mean = roundedMean(c2.sum, c);
+    return s;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "data/app_state.h"
+#include "platform/regional_settings.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class DbfTable;
+
+// s / n rounded to tenths, a half upward. The quotient and the addition of
+// one half are carried out in 80-bit extended precision against the double
+// nearest to 0.1, so 2.25 rounds down to 2.2 (2.25 / 0.1 is slightly below
+// 22.5) while 10.05 rounds up to 10.1.
+double roundedMean(double sum, qint64 n);
+
+// General format, at most 15 significant digits, regional separator: 23,5; 20; -5,3.
+QString numberText(double value, const RegionalSettings& rs);
+
+// "min/mean/max", for example 18,2/21,7/25,1.
+QString footerText(double min, double mean, double max, const RegionalSettings& rs);
+
+// The T_1 and T_2 footers of the table statistics.
+QString footerT1(const TableStatistics& s, const RegionalSettings& rs);
+QString footerT2(const TableStatistics& s, const RegionalSettings& rs);
+
+// Recomputes the table statistics over the live rows of the open table. With
+// two or more rows the current row ends on the first row; with one row the
+// row's values are taken as they are; with none (or a closed table) the
+// statistics keep their values. A temperature text that does not convert
+// throws "'%s' is not a valid floating point value"; the statistics then keep
+// their previous values. Returns the number of rows.
+qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSettings& rs);
+
+// Minimum, rounded mean and maximum of the captured values of two or more
+// selection entries: index 0 is the T_1 text, index 1 the T_2 text.
+TableStatistics selectionStatistics(const QList<QStringList>& capturedValues,
+                                    const RegionalSettings& rs);
