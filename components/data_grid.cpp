@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
@@ -140,6 +141,7 @@ public:
             editor->setPalette(pal);
             editor->setAutoFillBackground(true);
         }
+        const int maxLength = index.data(DataGridModel::MaxLengthRole).toInt();
         if (auto* line = qobject_cast<QLineEdit*>(editor); line && maxLength > 0)
             line->setMaxLength(maxLength);
         openEditor = editor;
@@ -147,8 +149,17 @@ public:
         return editor;
     }
 
+    // Writing the editor's text posts the row, and the table then reports a
+    // change: the grid must not take that for a change under the editor.
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override
+    {
+        const QScopedValueRollback guard(*committing, true);
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
     mutable QPointer<QWidget> openEditor;
-    int maxLength = 0;
+    bool* committing = nullptr;
 
 Q_SIGNALS:
     void editorOpened();
@@ -205,6 +216,7 @@ DataGrid::DataGrid(QWidget* parent) : QWidget(parent), m_model(new DataGridModel
     m_view->setHorizontalHeader(m_header);
     m_view->setModel(m_model);
     m_view->setItemDelegate(m_delegate = new GridDelegate(m_view));
+    m_delegate->committing = &m_committing;
     // The grid keeps its own selection (entries with captured values); the
     // view only shows it through the model's colours.
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
@@ -519,11 +531,13 @@ void DataGrid::onSourceCurrentChanged()
 
 void DataGrid::onSourceContentsChanged()
 {
-    if (m_source && m_source->isActive() && m_delegate->openEditor)
+    // The table changed under an open editor (not by the editor's own post):
+    // keep what was typed.
+    if (!m_committing && m_source && m_source->isActive() && m_delegate->openEditor)
         endEditInProgress();
     if (!m_source || !m_source->isActive())
         m_model->clearSelection(); // bookmarks of a closed table mean nothing
-    m_model->reload();
+    m_model->refresh();
     m_anchor = -1;
     syncViewToSource();
     notifySelectionChanged();
@@ -702,6 +716,7 @@ void DataGrid::endEditInProgress()
 {
     if (QWidget* editor = m_delegate->openEditor) {
         // Closing the editor writes what was typed: nothing is lost.
+        const QScopedValueRollback guard(m_committing, true);
         m_view->commitData(editor);
         m_view->closeEditor(editor, QAbstractItemDelegate::NoHint);
         m_delegate->openEditor = nullptr;

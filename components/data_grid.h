@@ -133,6 +133,7 @@ private:
     bool m_syncingToView = false;
     bool m_syncingFromView = false;
     bool m_extending = false;
+    bool m_committing = false;
     int m_anchor = -1;
     int m_currentColumn = 0;
     int m_updateDepth = 0;

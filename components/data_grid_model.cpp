@@ -78,6 +78,21 @@ void DataGridModel::setFooterText(int index, const QString& text)
     Q_EMIT headerDataChanged(Qt::Horizontal, index, index);
 }
 
+void DataGridModel::refresh()
+{
+    const int count = (m_source && m_source->isActive()) ? int(m_source->rowCount()) : 0;
+    if (count != m_rowCount) {
+        reload();
+        return;
+    }
+    // Same number of rows: the cells are read again, and the view keeps its
+    // current cell and any open editor.
+    m_cache.clear();
+    bindColumns();
+    if (m_rowCount > 0 && !m_columns.isEmpty())
+        Q_EMIT dataChanged(index(0, 0), index(m_rowCount - 1, int(m_columns.size()) - 1));
+}
+
 void DataGridModel::reload()
 {
     beginResetModel();
@@ -235,6 +250,8 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const
         return toQColor(col.color);
     case SelectedRole:
         return isRowSelected(index.row());
+    case MaxLengthRole:
+        return m_source ? m_source->fieldLength(fieldOfColumn(index.column())) : 0;
     case BookmarkRole:
         return m_source ? QVariant(m_source->bookmark(index.row())) : QVariant();
     default:

@@ -34,6 +34,7 @@ public:
         ColumnColorRole,                   // cell: the column's QColor (invalid for clNone)
         SelectedRole,                      // cell: the row is in the explicit selection
         BookmarkRole,                      // cell: the row's bookmark
+        MaxLengthRole,                     // cell: the most characters the field holds (0: any)
     };
 
     explicit DataGridModel(QObject* parent = nullptr);
@@ -53,6 +54,8 @@ public:
     QVariant cellValue(int row, int column) const;
     // Clears the cache and reads the row count again.
     void reload();
+    // Like reload(), but without a model reset when the row count is the same.
+    void refresh();
     void invalidateRow(int row);
 
     // --- selection ---

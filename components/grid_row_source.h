@@ -21,6 +21,8 @@ public:
     virtual qint64 rowCount() const = 0;
     // The field's index ignoring letter case, -1 when the source has none.
     virtual int fieldIndex(const QString& name) const = 0;
+    // The most characters a field holds; 0 when it has no limit.
+    virtual int fieldLength(int field) const { return 0; }
     // Every field of one row, in field order. Null variants for empty fields.
     virtual QVariantList rowValues(qint64 row) const = 0;
 

@@ -1,0 +1,225 @@
+#include "view/measurement_grid_view.h"
+
+#include "components/column_layout_text.h"
+#include "components/data_grid.h"
+#include "data/app_state.h"
+#include "data/dbf_table.h"
+#include "platform/app_error.h"
+#include "platform/dialog_service.h"
+#include "platform/settings_store.h"
+#include "view/dbf_row_source.h"
+
+const QString MeasurementGridView::kSortTag = QStringLiteral("tab1");
+const QString MeasurementGridView::kBookmarkFields = QStringLiteral("T_1;T_2;DATE;TIME");
+
+MeasurementGridView::MeasurementGridView(DataGrid& grid, DbfTable& table, AppState& state,
+                                         SettingsStore& settings, DialogService& dialogs,
+                                         QWidget* dialogParent)
+    : QObject(&grid), m_grid(grid), m_table(table), m_state(state), m_settings(settings),
+      m_dialogs(dialogs), m_dialogParent(dialogParent), m_source(new DbfRowSource(table, this))
+{
+    m_grid.setColumns(designColumns());
+    m_grid.setBookmarkFields(kBookmarkFields);
+    m_grid.setDeleteKeyEnabled(false); // rows go only through "Удалить строки"
+    m_grid.setLineColor(toQColor(DelphiColors::clSilver));
+    m_grid.setAutoFit(true);
+    m_grid.setSource(m_source);
+}
+
+MeasurementGridView::~MeasurementGridView()
+{
+    if (m_grid.source() == m_source)
+        m_grid.setSource(nullptr);
+}
+
+GridColumnList MeasurementGridView::designColumns()
+{
+    struct Design
+    {
+        const char* field;
+        QString caption;
+        int width;
+        ColumnAlignment alignment;
+        bool editable;
+        int layoutIndex;
+    };
+    const Design design[] = {
+        {"N", QStringLiteral("N"), 100, ColumnAlignment::talCenter, false, 0},
+        {"DATE", QStringLiteral("Дата"), 98, ColumnAlignment::talCenter, false, 0},
+        {"TIME", QStringLiteral("Время"), 97, ColumnAlignment::talCenter, false, 1},
+        {"MODE", QStringLiteral("Режим"), 98, ColumnAlignment::talCenter, false, 2},
+        {"T_1", QStringLiteral("T1, °C"), 97, ColumnAlignment::talRightJustify, false, 0},
+        {"T_2", QStringLiteral("T2, °C"), 97, ColumnAlignment::talRightJustify, false, 0},
+        {"COMMENT", QStringLiteral("Примечание"), 97, ColumnAlignment::talLeftJustify, true, 0},
+    };
+    GridColumnList columns;
+    for (const Design& d : design) {
+        GridColumn c;
+        c.fieldName = QString::fromLatin1(d.field);
+        c.caption = d.caption;
+        c.captionAlignment = ColumnAlignment::talCenter;
+        c.width = d.width;
+        c.alignment = d.alignment;
+        c.readOnly = !d.editable;
+        c.layoutIndex = d.layoutIndex;
+        columns << c;
+    }
+    return columns;
+}
+
+void MeasurementGridView::prepare_grid()
+{
+    m_grid.setCaption(m_grid.columnByField(QStringLiteral("T_1")), QStringLiteral("T1, °C"));
+    m_grid.setCaption(m_grid.columnByField(QStringLiteral("T_2")), QStringLiteral("T2, °C"));
+    m_grid.setBookmarkFields(kBookmarkFields);
+    reset_sort(kSortTag);
+}
+
+void MeasurementGridView::reset_sort(const QString& tag)
+{
+    for (int i = 0; i < m_grid.columnCount(); ++i)
+        m_grid.setTitleState(i, TitleState::tsSortedNone);
+    if (!m_table.isOpen())
+        return;
+    // There may be no sort to remove (no index file, no tag): not an error.
+    try {
+        m_table.selectSortTag(QString());
+        m_table.removeSortTag(tag);
+        m_table.closeIndexFile(tag);
+        m_table.refresh();
+    } catch (const AppError&) {
+    }
+}
+
+void MeasurementGridView::DBGridPro1TitleStateChange(int column)
+{
+    if (column < 0 || column >= m_grid.columnCount())
+        return;
+    m_table.selectSortTag(QString());
+    try {
+        m_table.removeSortTag(kSortTag);
+        m_table.refresh();
+    } catch (const AppError&) {
+    }
+    const GridColumn& c = m_grid.column(column);
+    if (c.titleState == TitleState::tsSortedNone) {
+        reset_sort(kSortTag);
+        return;
+    }
+    // tsSortedUp shows the rows in descending order, tsSortedDown ascending.
+    m_table.addSortTag(kSortTag, c.fieldName, c.titleState == TitleState::tsSortedUp);
+    m_table.selectSortTag(kSortTag);
+    m_table.regenerateIndexes();
+    m_table.refresh();
+}
+
+void MeasurementGridView::N33Click()
+{
+    reset_sort(kSortTag);
+}
+
+void MeasurementGridView::N17Click(QColor& dialogColor)
+{
+    if (!m_table.isOpen())
+        return;
+    QColor chosen = dialogColor;
+    if (!m_dialogs.chooseColor(m_dialogParent, chosen))
+        return;
+    dialogColor = chosen;
+    m_grid.setColor(m_grid.currentColumn(), fromQColor(chosen));
+}
+
+void MeasurementGridView::N18Click()
+{
+    if (m_table.isOpen())
+        m_grid.setColor(m_grid.currentColumn(), DelphiColors::clNone);
+}
+
+void MeasurementGridView::N19Click()
+{
+    if (m_table.isOpen())
+        clear_colors();
+}
+
+void MeasurementGridView::clear_colors()
+{
+    for (int i = 0; i < m_grid.columnCount(); ++i)
+        m_grid.setColor(i, DelphiColors::clNone);
+}
+
+void MeasurementGridView::N23Click()
+{
+    if (m_table.isOpen())
+        align_columns();
+}
+
+void MeasurementGridView::align_columns()
+{
+    const int n = m_grid.columnCount();
+    if (n == 0)
+        return;
+    m_grid.setAutoFit(false);
+    const int w = m_grid.width() / n;
+    for (int i = 0; i < n; ++i)
+        m_grid.setWidth(i, w);
+    m_grid.setAutoFit(true);
+    m_grid.repaintGrid();
+}
+
+void MeasurementGridView::save_layout(const QString& name)
+{
+    GridColumnList stored;
+    for (const GridColumn& c : m_grid.columns()) {
+        GridColumn t;
+        copyColumnProperties(c, t);
+        stored << t;
+    }
+    m_settings.writeString(name, normalizeLineEnds(writeColumnLayout(stored)));
+}
+
+void MeasurementGridView::load_layout(const QString& name)
+{
+    if (!m_settings.valueExists(name)) {
+        align_columns();
+        save_layout(name);
+        return;
+    }
+    const GridColumnList stored = readColumnLayout(normalizeLineEnds(m_settings.readString(name)));
+    for (const GridColumn& s : stored) {
+        const int index = m_grid.columnByField(s.fieldName);
+        if (index < 0)
+            continue;
+        GridColumn c = m_grid.column(index);
+        copyColumnProperties(s, c);
+        m_grid.setColumn(index, c);
+    }
+    m_grid.setAutoFit(m_grid.autoFit()); // fit the restored widths to the grid
+    m_grid.repaintGrid();
+}
+
+void MeasurementGridView::DBGridPro1DblClick()
+{
+    if (!m_table.isOpen())
+        return;
+    // One notification at the end: the footers are computed once over the
+    // whole selection, not once per row.
+    m_grid.beginUpdate();
+    struct End
+    {
+        DataGrid& grid;
+        ~End() { grid.endUpdate(); }
+    } end{m_grid};
+    m_table.first();
+    while (!m_table.eof()) {
+        const qint64 before = m_table.position();
+        m_grid.extendSelectionDown();
+        if (!m_table.eof() && m_table.position() == before)
+            break; // the grid could not move: never loop for ever
+    }
+    m_table.first();
+}
+
+void MeasurementGridView::DBGridPro1InitEdit()
+{
+    m_state.modified = true;
+}
