@@ -1,0 +1,117 @@
+// `fln sim [options]`: the simulated instrument on a pseudo-terminal, for the
+// download dialog, `fln download` or any serial program to talk to.
+#include "app/cli_sim.h"
+
+#include "app/command_line.h"
+#include "sim/simulated_instrument.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+int usage(const QString& error, const QString& help)
+{
+    std::fprintf(stderr, "fln sim: %s\n\n%s", qPrintable(error), qPrintable(help));
+    return kExitUsage;
+}
+
+} // namespace
+
+int runSimCommand(const CommandLineOptions& options)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("The simulated instrument on a pseudo-terminal. "
+                                               "Prints the device path on its first line."));
+    const QCommandLineOption records(QStringLiteral("records"),
+                                     QStringLiteral("Records in the archive (0..5957)."),
+                                     QStringLiteral("N"), QStringLiteral("500"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed of the generated archive."),
+                                  QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption start(QStringLiteral("start"),
+                                   QStringLiteral("Time of the first record, yyyy-MM-ddTHH:mm:ss."),
+                                   QStringLiteral("TIME"), QStringLiteral("2026-01-10T00:00:00"));
+    const QCommandLineOption interval(QStringLiteral("interval"),
+                                      QStringLiteral("Seconds between records."),
+                                      QStringLiteral("S"), QStringLiteral("600"));
+    const QCommandLineOption csv(QStringLiteral("csv"),
+                                 QStringLiteral("Read the archive from FILE "
+                                                "(MODE;EN_CH;T_1;T_2;DATE;TIME lines)."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption fast(QStringLiteral("fast"),
+                                  QStringLiteral("Send as fast as the line takes the characters "
+                                                 "instead of 9600 baud."));
+    const QCommandLineOption fault(
+        QStringLiteral("fault"),
+        QStringLiteral("Misbehave: %1.").arg(SimOptions::faultNames().join(QStringLiteral(", "))),
+        QStringLiteral("NAME"), QStringLiteral("none"));
+    const QCommandLineOption grow(QStringLiteral("grow"),
+                                  QStringLiteral("Add N newer records after every download."),
+                                  QStringLiteral("N"), QStringLiteral("0"));
+    p.addOptions({records, seed, start, interval, csv, fast, fault, grow});
+    p.addHelpOption();
+    if (!p.parse(QStringList{QStringLiteral("fln sim")} + options.simArguments))
+        return usage(p.errorText(), p.helpText());
+    if (p.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(p.helpText()), stdout);
+        return kExitDone;
+    }
+    if (!p.positionalArguments().isEmpty())
+        return usage(
+            QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()),
+            p.helpText());
+
+    bool ok = false;
+    const int recordCount = p.value(records).toInt(&ok);
+    if (!ok || recordCount < 0 || recordCount > SimArchive::kMaxRecords)
+        return usage(QStringLiteral("--records must be 0..%1").arg(SimArchive::kMaxRecords),
+                     p.helpText());
+    const uint seedValue = p.value(seed).toUInt(&ok);
+    if (!ok)
+        return usage(QStringLiteral("--seed must be a number"), p.helpText());
+    const QDateTime first = QDateTime::fromString(p.value(start), Qt::ISODate);
+    if (!first.isValid() || first.date().year() < 2000 || first.date().year() > 2255)
+        return usage(QStringLiteral("--start must be a time in 2000..2255"), p.helpText());
+    const int seconds = p.value(interval).toInt(&ok);
+    if (!ok || seconds <= 0)
+        return usage(QStringLiteral("--interval must be a positive number"), p.helpText());
+    const int growBy = p.value(grow).toInt(&ok);
+    if (!ok || growBy < 0)
+        return usage(QStringLiteral("--grow must be 0 or more"), p.helpText());
+    const auto faultValue = SimOptions::faultFromName(p.value(fault));
+    if (!faultValue)
+        return usage(QStringLiteral("unknown fault '%1'").arg(p.value(fault)), p.helpText());
+
+    SimArchive archive;
+    try {
+        archive = p.isSet(csv) ? SimArchive::fromCsv(p.value(csv))
+                               : SimArchive::generate(seedValue, recordCount, first, seconds);
+    } catch (const std::runtime_error& e) {
+        std::fprintf(stderr, "fln sim: %s\n", e.what());
+        return kExitFailed;
+    }
+
+    SimOptions o;
+    o.fault = *faultValue;
+    o.charsPerSecond = p.isSet(fast) ? 0 : SimOptions::kLineRate;
+    o.growBy = growBy;
+    SimulatedInstrument sim(std::move(archive), o);
+    if (!sim.start()) {
+        std::fprintf(stderr, "fln sim: no pseudo-terminal: %s\n", qPrintable(sim.errorString()));
+        return kExitFailed;
+    }
+    std::printf("%s\n", qPrintable(sim.devicePath()));
+    std::fflush(stdout);
+    QObject::connect(&sim, &SimulatedInstrument::commandReceived,
+                     [](char c) { std::fprintf(stderr, "fln sim: command %c\n", c); });
+    QObject::connect(&sim, &SimulatedInstrument::transferFinished, [&sim] {
+        std::fprintf(stderr, "fln sim: archive sent (%lld records now)\n",
+                     static_cast<long long>(sim.archive().records().size()));
+    });
+    // Runs until the process is stopped.
+    return QCoreApplication::exec();
+}
