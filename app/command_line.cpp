@@ -70,7 +70,7 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     const QCommandLineOption descending(QStringLiteral("descending"));
     const QCommandLineOption keepIndex(QStringLiteral("keep-index"));
     const QCommandLineOption append(QStringLiteral("append"));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     p.addOptions({port1, port2, demo, locale, sort, descending, keepIndex, append, help});
     if (!p.parse(args)) {
         o.usageError = p.errorText();
