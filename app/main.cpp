@@ -1,6 +1,8 @@
 #include "app/main.h"
 
 #include "app/about.h"
+#include "components/data_grid.h"
+#include "components/grid_row_source.h"
 #include "data/app_state.h"
 #include "platform/help_viewer.h"
 #include "platform/settings_store.h"
@@ -15,7 +17,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -176,14 +177,11 @@ TForm1::TForm1(AppState& state, DialogService& dialogs, SettingsStore& settings,
     f.setPointSize(8);
     setFont(f);
 
-    // The grid fills the window below the toolbar and follows its size.
-    DBGridPro1 = new QTableView(this);
+    // The grid fills the window below the toolbar and follows its size; its
+    // look (filled selected rows, silver lines) is the component's own.
+    DBGridPro1 = new DataGrid(this);
     DBGridPro1->setObjectName(QStringLiteral("DBGridPro1"));
-    // The grid's look: whole selected rows filled, grid lines in silver.
-    DBGridPro1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGridPro1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    DBGridPro1->setShowGrid(true);
-    DBGridPro1->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; }"));
+    DBGridPro1->setLineColor(QColor(0xC0, 0xC0, 0xC0));
     setCentralWidget(DBGridPro1);
 
     buildImageList();
@@ -191,10 +189,13 @@ TForm1::TForm1(AppState& state, DialogService& dialogs, SettingsStore& settings,
     buildToolBar();
 
     DBGridPro1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DBGridPro1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu1->popup(DBGridPro1->viewport()->mapToGlobal(pos));
-    });
-    connect(DBGridPro1, &QAbstractItemView::doubleClicked, this, [this] { DBGridPro1DblClick(); });
+    connect(DBGridPro1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(DBGridPro1->mapToGlobal(pos)); });
+    connect(DBGridPro1, &DataGrid::doubleClicked, this, &TForm1::DBGridPro1DblClick);
+    connect(DBGridPro1, &DataGrid::selectionChanged, this, &TForm1::DBGridPro1SelectionChange);
+    connect(DBGridPro1, &DataGrid::titleStateChanged, this, &TForm1::DBGridPro1TitleStateChange);
+    connect(DBGridPro1, &DataGrid::editStarted, this, &TForm1::DBGridPro1InitEdit);
+    connect(DBGridPro1, &DataGrid::afterDelete, this, &TForm1::DBGridPro1AfterDelete);
 
     setAutoFillBackground(true);
     setApplicationTitle(kAppTitle);

@@ -11,11 +11,11 @@
 class QAction;
 class QMenuBar;
 class QMenu;
-class QTableView;
 class QToolBar;
 class QToolButton;
 
 struct AppState;
+class DataGrid;
 class HelpViewer;
 class SettingsStore;
 class TForm2;
@@ -111,8 +111,7 @@ public:
     // --- components (designer names, also their objectName) ---
     DbfTable Dbf1;
     QObject* DataSource1 = nullptr;
-    // The data grid; becomes the grid component once it exists.
-    QTableView* DBGridPro1 = nullptr;
+    DataGrid* DBGridPro1 = nullptr;
     QObject* LiteDesigner1 = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -120,7 +119,7 @@ public:
     QList<QPixmap> ImageList1; // New, Open, Save, Preview, Print, Help, Delete rows
     DialogService::FileRequest OpenDialog1;
     DialogService::FileRequest SaveDialog1;
-    QColor ColorDialog1 = Qt::white; // the colour dialog's start colour
+    QColor ColorDialog1 = Qt::black; // the colour dialog's start colour: the last one chosen
     QObject* frReport1 = nullptr;
     QObject* frDBDataSet1 = nullptr;
     QObject* XPManifest1 = nullptr;
