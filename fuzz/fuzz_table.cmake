@@ -1,0 +1,1 @@
+fln_add_fuzzer(fuzz_table fuzz_table.cpp LIBS fln_data)

@@ -1,0 +1,152 @@
+// `fln info` and `fln dump` as a user runs them: output, exit codes, texts.
+#include "tests/support/peers.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run fln(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(FLN_EXECUTABLE), args);
+    if (!p.waitForFinished(60000))
+        p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+const QString kSample = QStringLiteral(FLN_SOURCE_DIR "/tests/data/data/sample.db");
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void infoPrintsTheHeaderFacts()
+    {
+        const QByteArray bytes = readFile(kSample);
+        const Run r = fln({"info", kSample});
+        QCOMPARE(r.code, 0);
+        const QString date = QStringLiteral("Last update: %1-%2-%3")
+                                 .arg(1900 + quint8(bytes[1]))
+                                 .arg(int(bytes[2]), 2, 10, QLatin1Char('0'))
+                                 .arg(int(bytes[3]), 2, 10, QLatin1Char('0'));
+        for (const QString& line :
+             {QStringLiteral("Version: 0x03"), QStringLiteral("Level: 4"), date,
+              QStringLiteral("Records: 7"), QStringLiteral("Header length: 289"),
+              QStringLiteral("Record length: 100"),
+              QStringLiteral("Language driver: 0xC9 (code page 1251)"), QStringLiteral("Fields: 8"),
+              QStringLiteral("  MODE        C  11  0"), QStringLiteral("  EN_CH       N   4  0"),
+              QStringLiteral("  COMMENT     C  50  0")})
+            QVERIFY2(r.out.contains(line + u'\n'), qPrintable(line + u'\n' + r.out));
+    }
+
+    void dumpIsCsvInUtf8()
+    {
+        const QByteArray before = readFile(kSample);
+        const Run r = fln({"dump", kSample});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 9); // header, seven rows, and the empty rest after the last CRLF
+        QCOMPARE(lines[0], QStringLiteral("N,MODE,EN_CH,DATE,TIME,T_1,T_2,COMMENT"));
+        QCOMPARE(lines[1],
+                 QStringLiteral("1,Оперативный,3,14.03.2024,23:58:00,\"21,5\",\"-3,0\","));
+        QCOMPARE(lines[4], QStringLiteral("4,Наблюдения,3,15.03.2024,06:30:00,\"19,8\",\"-10,2\","
+                                          "\"окно открыто, \"\"сквозняк\"\"\""));
+        QCOMPARE(readFile(kSample), before); // a dump changes no byte
+    }
+
+    void dumpMatchesDbfread()
+    {
+        const Run r = fln({"dump", kSample});
+        const auto peer = peers::python(
+            "import sys,csv,dbfread\n"
+            "t=dbfread.DBF(sys.argv[1])\n"
+            "w=csv.writer(sys.stdout,lineterminator='\\r\\n')\n"
+            "w.writerow(t.field_names)\n"
+            "for rec in t: w.writerow(['' if v is None else v for v in rec.values()])",
+            {kSample});
+        FLN_NEED_PEER(peer, "python3-dbfread");
+        QCOMPARE(peer.exitCode, 0);
+        QCOMPARE(r.out, QString::fromUtf8(peer.out));
+    }
+
+    void exitCodesAndTexts_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("err"); // a part of stderr
+        const QString missing = m_dir.filePath("missing.db");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << QString();
+        QTest::newRow("info without a file")
+            << QStringList{"info"} << 2 << "info needs exactly one FILE";
+        QTest::newRow("two files")
+            << QStringList{"dump", "a", "b"} << 2 << "dump needs exactly one FILE";
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << "unknown command";
+        QTest::newRow("unknown option") << QStringList{"info", "--bogus", kSample} << 2 << "bogus";
+        QTest::newRow("descending without sort")
+            << QStringList{"dump", "--descending", kSample} << 2 << "--sort";
+        QTest::newRow("sort outside dump")
+            << QStringList{"info", "--sort", "N", kSample} << 2 << "dump";
+        QTest::newRow("missing file")
+            << QStringList{"info", missing} << 1 << "Table does not exist";
+        QTest::newRow("not a table")
+            << QStringList{"dump", FLN_SOURCE_DIR "/CMakeLists.txt"} << 1 << "Invalid DBF file.";
+        QTest::newRow("unknown locale")
+            << QStringList{"--locale", "xyzzy", "info", kSample} << 1 << "xyzzy";
+    }
+
+    void exitCodesAndTexts()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, err);
+        const Run r = fln(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(err), qPrintable(r.err));
+        if (code == 0)
+            QVERIFY(r.out.contains("Usage: fln"));
+    }
+
+    void foreignTableWithoutCommentIsRefused()
+    {
+        // The sample with its last field renamed.
+        QByteArray bytes = readFile(kSample);
+        const qsizetype at = bytes.indexOf("COMMENT");
+        QVERIFY(at > 0);
+        bytes.replace(at, 7, "REMARKS");
+        const QString p = m_dir.filePath("remarks.db");
+        QFile f(p);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        const Run r = fln({"dump", p});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("Field 'COMMENT' not found\n"));
+        QVERIFY(r.out.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
