@@ -65,9 +65,14 @@ void SortTag::build(const RecordReader& read, quint32 recordCount)
         const qsizetype length = count ? slice.size() / count : 0;
         for (quint32 i = 0; i < count; ++i) {
             const QByteArrayView record = QByteArrayView(slice).sliced(i * length, length);
-            const QByteArray key = keyOf(record);
-            std::memcpy(m_keys.data() + qsizetype(first - 1 + i) * m_keyLength, key.constData(),
-                        size_t(m_keyLength));
+            char* slot = m_keys.data() + qsizetype(first - 1 + i) * m_keyLength;
+            if (m_order.type() == SortKeyType::Character &&
+                m_offset + m_keyLength <= record.size()) {
+                std::memcpy(slot, record.data() + m_offset, size_t(m_keyLength));
+            } else {
+                const QByteArray key = keyOf(record);
+                std::memcpy(slot, key.constData(), size_t(m_keyLength));
+            }
             if (!record.isEmpty() && record[0] == '*')
                 m_state[first - 1 + i] = kDeletedRecord;
         }

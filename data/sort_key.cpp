@@ -50,43 +50,44 @@ QByteArray numericKey(QByteArrayView text)
         negative = text[i] == '-';
         ++i;
     }
-    QByteArray intDigits, fracDigits;
-    while (i < n && text[i] >= '0' && text[i] <= '9')
-        intDigits += text[i++];
-    if (i < n && text[i] == '.') {
-        ++i;
-        while (i < n && text[i] >= '0' && text[i] <= '9')
-            fracDigits += text[i++];
+    // Significant digits only: at most 20 are kept, so fixed room suffices.
+    char digits[20];
+    int count = 0;    // significant digits kept
+    int exponent = 0; // digits before the point, less leading zeros
+    int trailing = 0; // zeros after the last non-zero digit (kept in integers)
+    bool any = false, point = false;
+    for (; i < n; ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            break;
+        any = true;
+        if (c == '0' && count == 0) {
+            if (point)
+                --exponent; // 0.05: a zero right after the point
+            continue;
+        }
+        if (!point)
+            ++exponent;
+        if (count < 20)
+            digits[count++] = c;
+        trailing = c == '0' ? trailing + 1 : 0;
     }
     while (i < n && text[i] == ' ')
         ++i;
-    if (i != n || (intDigits.isEmpty() && fracDigits.isEmpty()))
-        return key; // blank or not a number: zero
-
-    qsizetype lead = 0;
-    while (lead < intDigits.size() && intDigits[lead] == '0')
-        ++lead;
-    intDigits = intDigits.mid(lead);
-    while (!fracDigits.isEmpty() && fracDigits.endsWith('0'))
-        fracDigits.chop(1);
-
-    int exponent = int(intDigits.size());
-    QByteArray digits = intDigits + fracDigits;
-    if (intDigits.isEmpty()) {
-        qsizetype zeros = 0;
-        while (zeros < fracDigits.size() && fracDigits[zeros] == '0')
-            ++zeros;
-        exponent = -int(zeros);
-        digits = fracDigits.mid(zeros);
-    }
-    if (digits.isEmpty())
-        return key; // 0, -0.00 ...
-    digits.truncate(20);
+    if (i != n || !any || count == 0)
+        return key; // blank, not a number, or zero
+    // Zeros at the end of the fraction are dropped; those of the integer part stay.
+    const int fractionDigits = std::max(0, count - std::max(exponent, 0));
+    count -= std::min(trailing, fractionDigits);
     exponent = std::clamp(exponent, -0x34, 0xFF - 0x34);
 
     key[0] = char(0x34 + exponent);
-    key[1] = char((negative ? 0x80 : 0) | (int(digits.size()) << 2) | 0x01);
-    for (qsizetype d = 0; d < digits.size(); ++d) {
+    key[1] = char((negative ? 0x80 : 0) | (count << 2) | 0x01);
+    for (int d = 0; d < count; ++d) {
         const int nibble = digits[d] - '0';
         key[2 + d / 2] = char(quint8(key[2 + d / 2]) | (d % 2 == 0 ? nibble << 4 : nibble));
     }

@@ -1,0 +1,1 @@
+fln_add_fuzzer(fuzz_mdx fuzz_mdx.cpp LIBS fln_data)
