@@ -1,30 +1,92 @@
-// The grid view of the main window: captions, sorting, colours, layout.
+// The grid view of the main window: captions, sorting, colours, layout. The
+// logic lives in MeasurementGridView; these handlers hand over to it.
 #include "app/main.h"
 
-void TForm1::prepare_grid() {}
+#include "components/data_grid.h"
+#include "view/measurement_grid_view.h"
 
-void TForm1::reset_sort(const QString& tag) {}
+namespace {
 
-void TForm1::DBGridPro1TitleStateChange(int column) {}
+// The view belongs to the grid (a child object) and is made on first use,
+// which is FormCreate's grid preparation.
+MeasurementGridView& gridView(DataGrid& grid, DbfTable& table, AppState& state,
+                              SettingsStore& settings, DialogService& dialogs, QWidget* window)
+{
+    if (auto* view = grid.findChild<MeasurementGridView*>(QString(), Qt::FindDirectChildrenOnly))
+        return *view;
+    return *new MeasurementGridView(grid, table, state, settings, dialogs, window);
+}
 
-void TForm1::N33Click() {}
+} // namespace
 
-void TForm1::N17Click() {}
+#define FLN_GRID_VIEW gridView(*DBGridPro1, Dbf1, m_state, m_settings, m_dialogs, this)
 
-void TForm1::N18Click() {}
+void TForm1::prepare_grid()
+{
+    FLN_GRID_VIEW.prepare_grid();
+}
 
-void TForm1::N19Click() {}
+void TForm1::reset_sort(const QString& tag)
+{
+    FLN_GRID_VIEW.reset_sort(tag);
+}
 
-void TForm1::clear_colors() {}
+void TForm1::DBGridPro1TitleStateChange(int column)
+{
+    FLN_GRID_VIEW.DBGridPro1TitleStateChange(column);
+}
 
-void TForm1::N23Click() {}
+void TForm1::N33Click()
+{
+    FLN_GRID_VIEW.N33Click();
+}
 
-void TForm1::align_columns() {}
+void TForm1::N17Click()
+{
+    FLN_GRID_VIEW.N17Click(ColorDialog1);
+}
 
-void TForm1::load_layout(const QString& name) {}
+void TForm1::N18Click()
+{
+    FLN_GRID_VIEW.N18Click();
+}
 
-void TForm1::save_layout(const QString& name) {}
+void TForm1::N19Click()
+{
+    FLN_GRID_VIEW.N19Click();
+}
 
-void TForm1::DBGridPro1DblClick() {}
+void TForm1::clear_colors()
+{
+    FLN_GRID_VIEW.clear_colors();
+}
 
-void TForm1::DBGridPro1InitEdit() {}
+void TForm1::N23Click()
+{
+    FLN_GRID_VIEW.N23Click();
+}
+
+void TForm1::align_columns()
+{
+    FLN_GRID_VIEW.align_columns();
+}
+
+void TForm1::load_layout(const QString& name)
+{
+    FLN_GRID_VIEW.load_layout(name);
+}
+
+void TForm1::save_layout(const QString& name)
+{
+    FLN_GRID_VIEW.save_layout(name);
+}
+
+void TForm1::DBGridPro1DblClick()
+{
+    FLN_GRID_VIEW.DBGridPro1DblClick();
+}
+
+void TForm1::DBGridPro1InitEdit()
+{
+    FLN_GRID_VIEW.DBGridPro1InitEdit();
+}

@@ -2,11 +2,11 @@
 
 #include "components/data_grid_model.h"
 #include "components/grid_column.h"
+#include "components/grid_row_source.h"
 
 #include <QPointer>
 #include <QWidget>
 
-class GridRowSource;
 class QTableView;
 class QHeaderView;
 
