@@ -419,7 +419,8 @@ void DataGrid::fitColumns(int keep)
 {
     const int n = columnCount();
     const int available = m_view->viewport()->width();
-    if (!m_autoFit || n == 0 || available <= 0) {
+    // A hidden grid has no width to fill yet; it fits when it is shown.
+    if (!m_autoFit || n == 0 || available <= 0 || !isVisible()) {
         applyWidths();
         return;
     }
@@ -467,6 +468,13 @@ void DataGrid::onSectionResized(int section, int, int newSize)
     m_model->setColumn(section, c);
     if (m_autoFit)
         fitColumns(section);
+}
+
+void DataGrid::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_autoFit)
+        fitColumns();
 }
 
 bool DataGrid::eventFilter(QObject* watched, QEvent* event)

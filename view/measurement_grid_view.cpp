@@ -26,11 +26,9 @@ MeasurementGridView::MeasurementGridView(DataGrid& grid, DbfTable& table, AppSta
     m_grid.setSource(m_source);
 }
 
-MeasurementGridView::~MeasurementGridView()
-{
-    if (m_grid.source() == m_source)
-        m_grid.setSource(nullptr);
-}
+// The row source is the view's child: the grid's guarded pointer to it clears
+// itself when the view goes, also while the grid itself is being destroyed.
+MeasurementGridView::~MeasurementGridView() = default;
 
 GridColumnList MeasurementGridView::designColumns()
 {
