@@ -59,6 +59,22 @@ SimulatedInstrument::SimulatedInstrument(SimArchive archive, SimOptions options,
 
 SimulatedInstrument::~SimulatedInstrument() = default;
 
+std::unique_ptr<SimulatedInstrument> SimulatedInstrument::startDemo(QString* error)
+{
+    SimOptions o;
+    o.charsPerSecond = SimOptions::kLineRate;
+    o.growBy = 12;
+    const QDateTime start = QDateTime(QDate::currentDate().addDays(-3), QTime(0, 0));
+    auto sim =
+        std::make_unique<SimulatedInstrument>(SimArchive::generate(2026, 432, start, 600), o);
+    if (!sim->start()) {
+        if (error)
+            *error = sim->errorString();
+        return nullptr;
+    }
+    return sim;
+}
+
 bool SimulatedInstrument::start()
 {
     if (!m_pty->open()) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 class PseudoTerminal;
@@ -52,6 +53,11 @@ class SimulatedInstrument : public QObject
 public:
     SimulatedInstrument(SimArchive archive, SimOptions options, QObject* parent = nullptr);
     ~SimulatedInstrument() override;
+
+    // The instrument of the demo mode: a few days of records at the line
+    // rate, a dozen newer ones after every download so that Append has work.
+    // Started already; null (with `error`) when no pseudo-terminal can be had.
+    static std::unique_ptr<SimulatedInstrument> startDemo(QString* error = nullptr);
 
     bool start(); // false: see errorString
     QString devicePath() const;
