@@ -1,0 +1,231 @@
+// The measurement grid on a large table, against the floor of a plain
+// QTableView over the same rows held in memory (what a grid that loads the
+// whole table would cost). Prints each figure and the ratios.
+//
+//   bench_grid [--rows N] [--select N]
+//
+// Figures: open to first painted rows, peak memory beside the file's size,
+// scrolling to the end and back, and a double-click select-all with the
+// number of footer computations it caused.
+#include "components/data_grid.h"
+#include "data/app_state.h"
+#include "data/dbf_table.h"
+#include "platform/settings_store.h"
+#include "tests/support/scripted_dialog_service.h"
+#include "view/measurement_grid_view.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Resident and peak resident memory of this process in KiB, from /proc.
+qint64 memoryKiB(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+void makeTable(const QString& path, int rows)
+{
+    static const QString modes[] = {QStringLiteral("Оперативный"), QStringLiteral("Наблюдения")};
+    DbfTable t;
+    t.setTableFile(path);
+    t.create();
+    t.open();
+    for (int i = 0; i < rows; ++i) {
+        t.append();
+        t.setInteger(QStringLiteral("N"), i % 5957 + 1);
+        t.setText(QStringLiteral("MODE"), modes[i & 1]);
+        t.setInteger(QStringLiteral("EN_CH"), 3);
+        t.setText(QStringLiteral("DATE"), QStringLiteral("15.03.2024"));
+        t.setText(QStringLiteral("TIME"),
+                  QStringLiteral("12:30:%1").arg(i % 60, 2, 10, QLatin1Char('0')));
+        t.setText(QStringLiteral("T_1"), QStringLiteral("%1,%2").arg(i % 80 - 20).arg(i % 10));
+        t.setText(QStringLiteral("T_2"), QStringLiteral("%1,5").arg(i % 50));
+        t.post();
+    }
+    t.close();
+}
+
+double ms(const QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// The floor: every cell's text in memory, a model that only indexes it.
+class MemoryModel : public QAbstractTableModel
+{
+public:
+    std::vector<QStringList> rows;
+    int rowCount(const QModelIndex& = {}) const override { return int(rows.size()); }
+    int columnCount(const QModelIndex& = {}) const override { return 7; }
+    QVariant data(const QModelIndex& i, int role) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(rows[size_t(i.row())].value(i.column()))
+                                       : QVariant();
+    }
+};
+
+struct Figures
+{
+    double openToPaint = 0, scroll = 0;
+};
+
+Figures runOurs(const QString& path, const QString& settingsFile)
+{
+    Figures f;
+    AppState state;
+    ScriptedDialogService dialogs;
+    SettingsStore settings(settingsFile);
+    settings.openKey();
+    DbfTable table;
+    DataGrid grid;
+    MeasurementGridView view(grid, table, state, settings, dialogs);
+    view.prepare_grid();
+    grid.resize(1200, 800);
+
+    QElapsedTimer t;
+    t.start();
+    table.setTableFile(path);
+    table.open();
+    table.first();
+    grid.show();
+    view.load_layout(QStringLiteral("Table_1"));
+    grid.grab(); // paints the rows now
+    f.openToPaint = ms(t);
+
+    t.restart();
+    grid.view()->scrollToBottom();
+    grid.grab();
+    grid.view()->scrollToTop();
+    grid.grab();
+    f.scroll = ms(t);
+    return f;
+}
+
+Figures runMemory(const QString& path)
+{
+    Figures f;
+    QElapsedTimer t;
+    t.start();
+    DbfTable table;
+    table.setTableFile(path);
+    table.open();
+    MemoryModel model;
+    model.rows.reserve(size_t(table.rowCount()));
+    const int fields = int(table.fields().size());
+    for (qint64 p = 0; p < table.rowCount(); ++p) {
+        const QByteArray rec = table.recordBytes(table.recordAt(p));
+        QStringList cells;
+        for (int c = 0; c < fields; ++c)
+            cells << table.decode(rec, c).toString();
+        model.rows.push_back(cells);
+    }
+    QTableView view;
+    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view.setModel(&model);
+    view.resize(1200, 800);
+    view.show();
+    view.grab();
+    f.openToPaint = ms(t);
+    t.restart();
+    view.scrollToBottom();
+    view.grab();
+    view.scrollToTop();
+    view.grab();
+    f.scroll = ms(t);
+    return f;
+}
+
+void selectAll(const QString& path, const QString& settingsFile, int rows)
+{
+    AppState state;
+    ScriptedDialogService dialogs;
+    SettingsStore settings(settingsFile);
+    settings.openKey();
+    DbfTable table;
+    table.setTableFile(path);
+    table.open();
+    DataGrid grid;
+    MeasurementGridView view(grid, table, state, settings, dialogs);
+    grid.resize(1200, 800);
+    grid.show();
+    // What the footers do on each notification: a pass over the entries.
+    int computations = 0;
+    double sink = 0;
+    QObject::connect(&grid, &DataGrid::selectionChanged, [&] {
+        ++computations;
+        for (const SelectionEntry& e : grid.selectionEntries())
+            sink += e.values.value(0).toString().size();
+    });
+    QElapsedTimer t;
+    t.start();
+    view.DBGridPro1DblClick();
+    grid.grab();
+    const double took = ms(t);
+    std::printf("select all %d rows: %.0f ms, %d selected, %d footer computation(s)%s\n", rows,
+                took, grid.selectionCount(), computations, took < 1000 ? "" : "  ** over 1 s **");
+    (void)sink;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int rows = 1000000, select = 100000;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--rows"))
+            rows = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--select"))
+            select = args[i + 1].toInt();
+    }
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.db"));
+    const QString small = dir.filePath(QStringLiteral("small.db"));
+    std::printf("making tables of %d and %d rows...\n", rows, select);
+    std::fflush(stdout);
+    makeTable(big, rows);
+    makeTable(small, select);
+    const double fileMiB = double(QFileInfo(big).size()) / 1048576.0;
+
+    const qint64 before = memoryKiB("VmRSS:");
+    const Figures ours = runOurs(big, dir.filePath(QStringLiteral("settings.ini")));
+    const qint64 oursPeak = memoryKiB("VmHWM:");
+    std::printf("grid:      open to first paint %8.1f ms, scroll end and back %7.1f ms, "
+                "peak memory %.1f MiB (%.1f MiB above start) for a %.1f MiB file\n",
+                ours.openToPaint, ours.scroll, double(oursPeak) / 1024.0,
+                double(oursPeak - before) / 1024.0, fileMiB);
+    std::fflush(stdout);
+
+    const qint64 beforeMemory = memoryKiB("VmRSS:");
+    const Figures mem = runMemory(big);
+    const qint64 memoryPeak = memoryKiB("VmHWM:");
+    std::printf("in memory: open to first paint %8.1f ms, scroll end and back %7.1f ms, "
+                "peak memory %.1f MiB (%.1f MiB above start)\n",
+                mem.openToPaint, mem.scroll, double(memoryPeak) / 1024.0,
+                double(memoryPeak - beforeMemory) / 1024.0);
+    std::printf("ratio grid / in memory: open to paint %.3f, scroll %.3f\n",
+                ours.openToPaint / mem.openToPaint, ours.scroll / mem.scroll);
+    selectAll(small, dir.filePath(QStringLiteral("settings2.ini")), select);
+    return 0;
+}
