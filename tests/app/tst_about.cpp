@@ -2,6 +2,7 @@
 // blocks made by the GNU resource compiler and over the built program.
 #include "app/about.h"
 #include "app/logo.h"
+#include "platform/version_info.h"
 #include "tests/platform/version_fixtures.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ class TestAbout : public QObject
 private slots:
     void fileVersion_data();
     void fileVersion();
+    void shortTranslation();
     void programsOwnVersion();
     void aboutBox();
     void splashWindow();
@@ -49,8 +51,6 @@ void TestAbout::fileVersion_data()
         << versionScript(stringTable("040904B0", "\\0"), "0x0409, 0x04B0") << "0.0.0.0";
     QTest::newRow("one-character FileVersion")
         << versionScript(stringTable("040904B0", "7\\0"), "0x0409, 0x04B0") << "7";
-    QTest::newRow("translation shorter than 4 bytes")
-        << versionScript(stringTable("040904B0", "2.5.0.7\\0"), "0x0409") << "0.0.0.0";
     QTest::newRow("no translation")
         << versionScript(stringTable("040904B0", "2.5.0.7\\0"), "") << "0.0.0.0";
     QTest::newRow("no FileVersion in the table")
@@ -74,6 +74,30 @@ void TestAbout::fileVersion()
     FLN_NEED_PEER(pe.result, kWindres);
     QVERIFY2(!pe.path.isEmpty(), pe.result.err.constData());
     QCOMPARE(get_file_version(pe.path), expected);
+}
+
+// windres writes translations only in pairs: the compiled block is cut down
+// by hand to a 2-byte value and carried in an ELF section.
+void TestAbout::shortTranslation()
+{
+    peers::Result r;
+    QByteArray block =
+        buildBlock(m_dir.path(), QStringLiteral("short"),
+                   versionScript(stringTable("040904B0", "2.5.0.7\\0"), "0x0409, 0x04B0"), &r);
+    FLN_NEED_PEER(r, kWindres);
+    const QByteArray key = QByteArray::fromRawData("T\0r\0a\0n\0s\0l\0a\0t\0i\0o\0n\0", 22);
+    const qsizetype at = block.indexOf(key);
+    QVERIFY(at > 6);
+    QCOMPARE(int(quint8(block[at - 4])), 4); // the value length word
+    const Built full = buildElf(m_dir.path(), QStringLiteral("full"), block,
+                                QString::fromLatin1(VersionInfo::kElfSection));
+    FLN_NEED_PEER(full.result, "objcopy");
+    QCOMPARE(get_file_version(full.path), QStringLiteral("2.5.0.7"));
+
+    block[at - 4] = 2;
+    const Built cut = buildElf(m_dir.path(), QStringLiteral("cut"), block,
+                               QString::fromLatin1(VersionInfo::kElfSection));
+    QCOMPARE(get_file_version(cut.path), QStringLiteral("0.0.0.0"));
 }
 
 void TestAbout::programsOwnVersion()

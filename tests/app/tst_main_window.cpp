@@ -2,7 +2,10 @@
 // and its enabling, title and colour rules, both ways out, and help.
 #include "app/error_report.h"
 #include "app/main.h"
+#include "components/data_grid.h"
+#include "components/grid_row_source.h"
 #include "data/app_state.h"
+#include "platform/app_error.h"
 #include "platform/help_viewer.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
