@@ -1,14 +1,81 @@
 // Statistics and row operations of the main window.
 #include "app/main.h"
 
-void TForm1::find_mma() {}
+#include "components/data_grid.h"
+#include "components/grid_row_source.h"
+#include "data/app_state.h"
+#include "data/measurement_document.h"
+#include "data/statistics.h"
 
-void TForm1::N21Click() {}
+namespace {
 
-void TForm1::delete_selected() {}
+void setFooter(DataGrid& grid, const QString& field, const QString& text)
+{
+    const int column = grid.columnByField(field);
+    if (column >= 0)
+        grid.setFooterText(column, text);
+}
 
-void TForm1::N37Click() {}
+void writeFooters(DataGrid& grid, const TableStatistics& s, const RegionalSettings& rs)
+{
+    setFooter(grid, QStringLiteral("T_1"), footerT1(s, rs));
+    setFooter(grid, QStringLiteral("T_2"), footerT2(s, rs));
+}
 
-void TForm1::DBGridPro1SelectionChange() {}
+} // namespace
 
-void TForm1::DBGridPro1AfterDelete() {}
+void TForm1::find_mma()
+{
+    ::find_mma(Dbf1, m_state.statistics, m_state.regional);
+    // The move back to the first row makes the grid report a change of the
+    // current row; a table of one row does not move, so the footers are
+    // written here as that report would write them.
+    DBGridPro1SelectionChange();
+}
+
+void TForm1::N21Click()
+{
+    if (Dbf1.isOpen())
+        delete_selected();
+    find_mma();
+    writeFooters(*DBGridPro1, m_state.statistics, m_state.regional);
+}
+
+void TForm1::delete_selected()
+{
+    if (!Dbf1.isOpen())
+        return;
+    reset_sort(QStringLiteral("tab1"));
+    DBGridPro1->deleteSelected();
+    DBGridPro1->endEditInProgress();
+    MeasurementDocument(Dbf1, m_state).packAndReopen();
+}
+
+void TForm1::N37Click()
+{
+    MeasurementDocument(Dbf1, m_state).renumber();
+}
+
+void TForm1::DBGridPro1SelectionChange()
+{
+    const int c = DBGridPro1->selectionCount();
+    if (c < 2) {
+        writeFooters(*DBGridPro1, m_state.statistics, m_state.regional);
+        return;
+    }
+    QList<QStringList> captured;
+    captured.reserve(c);
+    for (const SelectionEntry& e : DBGridPro1->selectionEntries()) {
+        QStringList values;
+        for (const QVariant& v : e.values)
+            values << v.toString();
+        captured << values;
+    }
+    writeFooters(*DBGridPro1, selectionStatistics(captured, m_state.regional), m_state.regional);
+}
+
+void TForm1::DBGridPro1AfterDelete()
+{
+    find_mma();
+    writeFooters(*DBGridPro1, m_state.statistics, m_state.regional);
+}

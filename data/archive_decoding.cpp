@@ -64,7 +64,14 @@ QString bytes2date(const ArchiveImage& image, int i)
 
 std::int64_t str2sec(const QString& date, const QString& time, const RegionalSettings& rs)
 {
-    const QDateTime dt = textToDateTime(date + u' ' + time, rs);
+    // The texts are always written day.month.year and hh:mm:ss (bytes2date,
+    // bytes2time); reading them in another regional date order would refuse
+    // every append on such a system, so only the decimal separator is taken over.
+    RegionalSettings written = rs;
+    written.dateOrder = RegionalSettings::DateOrder::DayMonthYear;
+    written.dateSeparator = u'.';
+    written.timeSeparator = u':';
+    const QDateTime dt = textToDateTime(date + u' ' + time, written);
     const qint64 day = dt.date().toJulianDay() - kDayZero;
     return day * 86400 + dt.time().msecsSinceStartOfDay() / 1000;
 }

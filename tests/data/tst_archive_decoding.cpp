@@ -130,6 +130,9 @@ private slots:
     {
         // 1 January 2000 is day 730120 when 1 January of year 1 is day 1.
         QCOMPARE(str2sec("01.01.2000", "00:00:01", kRu), 730120LL * 86400 + 1);
+        // The texts are written day first whatever the user's date order is.
+        const RegionalSettings us = RegionalSettings::fromName("en_US");
+        QCOMPARE(str2sec("13.02.2000", "00:00:00", us), str2sec("13.02.2000", "00:00:00", kRu));
         QVERIFY(str2sec("31.12.2007", "23:59:59", kRu) < str2sec("01.01.2008", "00:00:00", kRu));
         try {
             str2sec("30.02.2007", "10:00:00", kRu);
