@@ -43,6 +43,10 @@ void DataGridModel::setSource(GridRowSource* source)
 
 void DataGridModel::bindColumns()
 {
+    const bool bound = m_source && m_source->isActive();
+    m_bookmarkFieldIndexes.clear();
+    for (const QString& name : m_bookmarkFields)
+        m_bookmarkFieldIndexes << (bound ? m_source->fieldIndex(name) : -1);
     m_fieldOfColumn.clear();
     for (const GridColumn& c : m_columns)
         m_fieldOfColumn << ((m_source && m_source->isActive()) ? m_source->fieldIndex(c.fieldName)
@@ -141,6 +145,7 @@ void DataGridModel::setBookmarkFields(const QString& fields)
     m_bookmarkFields = fields.split(u';', Qt::SkipEmptyParts);
     for (QString& f : m_bookmarkFields)
         f = f.trimmed();
+    bindColumns();
 }
 
 SelectionEntry DataGridModel::entryForRow(int r) const
@@ -150,11 +155,10 @@ SelectionEntry DataGridModel::entryForRow(int r) const
         return e;
     e.bookmark = m_source->bookmark(r);
     const QVariantList* values = row(r);
-    for (const QString& name : m_bookmarkFields) {
-        const int field = m_source->fieldIndex(name);
+    e.values.reserve(m_bookmarkFieldIndexes.size());
+    for (const int field : m_bookmarkFieldIndexes)
         e.values << ((values && field >= 0 && field < values->size()) ? values->at(field)
                                                                       : QVariant());
-    }
     return e;
 }
 

@@ -93,6 +93,7 @@ private:
     mutable QCache<int, QVariantList> m_cache;
 
     QStringList m_bookmarkFields;
+    QList<int> m_bookmarkFieldIndexes;
     QList<SelectionEntry> m_selection;
     QHash<qint64, int> m_selectedBookmarks; // bookmark -> 1
 };
