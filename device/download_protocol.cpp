@@ -74,6 +74,7 @@ void DownloadProtocol::resetDownload()
 {
     m_endSeen = false;
     m_received = 0;
+    m_firstStart = -1;
 }
 
 void DownloadProtocol::start()
@@ -117,6 +118,7 @@ void DownloadProtocol::requestTimeout()
     m_lastCommand = kArchiveRequest;
     m_host.sendChar(kArchiveRequest);
     m_received = 0;
+    m_firstStart = -1;
 }
 
 void DownloadProtocol::cancel()
@@ -140,11 +142,14 @@ void DownloadProtocol::receive(const std::uint8_t* data, std::uint32_t size)
         if (c == kEnd) {
             m_endSeen = true;
         } else if (c == kStart) {
+            if (m_firstStart < 0)
+                m_firstStart = i;
             m_host.stopDetectionTimer();
         } else if (c == kRestart) {
             m_host.stopDetectionTimer();
             m_lastCommand = kVersionRequest;
             m_received = 0;
+            m_firstStart = -1;
             m_endSeen = false;
             m_host.sendChar(kVersionRequest);
             return; // the rest of the chunk is dropped
@@ -189,18 +194,14 @@ void DownloadProtocol::receive(const std::uint8_t* data, std::uint32_t size)
     }
 
     // 6. Record count, once "S" and four more characters are there.
-    if (!m_countKnown && m_lastCommand == kArchiveRequest) {
-        const std::uint8_t* begin = m_buffer.data();
-        const std::uint8_t* end = begin + m_received;
-        const std::uint8_t* s = std::find(begin, end, kStart);
-        if (s != end && end - s - 1 >= 4) {
-            const std::int64_t si = s - begin;
-            const int count = chars2word(begin, kBufferSize, si + 1);
-            m_expected = count * ArchiveImage::kRecordSize * 2;
-            m_dataStart = std::int32_t(si + 5);
-            m_countKnown = true;
-            m_host.showRecordCount(count);
-        }
+    // The first "S" is remembered while scanning, so no chunk is searched twice.
+    if (!m_countKnown && m_lastCommand == kArchiveRequest && m_firstStart >= 0 &&
+        std::int64_t(m_received) - m_firstStart - 1 >= 4) {
+        const int count = chars2word(m_buffer.data(), kBufferSize, m_firstStart + 1);
+        m_expected = count * ArchiveImage::kRecordSize * 2;
+        m_dataStart = std::int32_t(m_firstStart + 5);
+        m_countKnown = true;
+        m_host.showRecordCount(count);
     }
 
     // 7. End.

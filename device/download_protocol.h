@@ -95,4 +95,5 @@ private:
     bool m_countKnown = false;
     std::int32_t m_expected = 0;
     std::int32_t m_dataStart = 0;
+    std::int64_t m_firstStart = -1; // index of the first "S" received, -1: none yet
 };
