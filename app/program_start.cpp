@@ -8,8 +8,10 @@
 #include "charts/graf.h"
 #include "charts/param_graf.h"
 #include "data/app_state.h"
+#include "device/receive.h"
 #include "platform/help_viewer.h"
 #include "platform/qt_dialog_service.h"
+#include "platform/serial_device.h"
 #include "platform/settings_store.h"
 
 #include <QGuiApplication>
@@ -23,7 +25,6 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
     Q_INIT_RESOURCE(fln);
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrakon"));
     QCoreApplication::setApplicationName(QStringLiteral("FLN"));
-    QGuiApplication::setApplicationDisplayName(kAppTitle);
 
     QtDialogService dialogs;
     app.setDialogService(&dialogs);
@@ -47,12 +48,13 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
     } catch (...) {
         app.reportCurrentException();
     }
-    // The download dialog joins here once the device layer hands it over.
+    const SerialPortMap ports = SerialPortMap::fromOptions(options.port1, options.port2);
+    TForm2 form2(state, dialogs, ports, &form1);
     TForm3 form3(&form1);
     TForm4 form4(&form1);
     auto splash = std::make_unique<TForm5>();
     Tform6 form6(&form1);
-    form1.attachWindows(nullptr, &form3, &form4, &form6);
+    form1.attachWindows(&form2, &form3, &form4, &form6);
 
     splash->exec(); // closes itself after three seconds
     splash.reset();
