@@ -62,6 +62,53 @@ bool PseudoTerminal::open()
     return true;
 }
 
+SerialLineSettings PseudoTerminal::deviceSettings() const
+{
+    SerialLineSettings s;
+    termios tio;
+    if (m_slave < 0 || ::tcgetattr(m_slave, &tio) != 0)
+        return s;
+    static const struct
+    {
+        speed_t code;
+        std::uint32_t rate;
+    } kRates[] = {{B110, 110},     {B300, 300},     {B600, 600},       {B1200, 1200},
+                  {B2400, 2400},   {B4800, 4800},   {B9600, 9600},     {B19200, 19200},
+                  {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+    s.baudRate = 0;
+    for (const auto& r : kRates)
+        if (::cfgetospeed(&tio) == r.code)
+            s.baudRate = r.rate;
+    switch (tio.c_cflag & CSIZE) {
+    case CS5:
+        s.dataBits = 5;
+        break;
+    case CS6:
+        s.dataBits = 6;
+        break;
+    case CS7:
+        s.dataBits = 7;
+        break;
+    default:
+        s.dataBits = 8;
+        break;
+    }
+    if (!(tio.c_cflag & PARENB))
+        s.parity = SerialLineSettings::Parity::None;
+    else if (tio.c_cflag & CMSPAR)
+        s.parity = (tio.c_cflag & PARODD) ? SerialLineSettings::Parity::Mark
+                                          : SerialLineSettings::Parity::Space;
+    else
+        s.parity = (tio.c_cflag & PARODD) ? SerialLineSettings::Parity::Odd
+                                          : SerialLineSettings::Parity::Even;
+    s.stopBits = (tio.c_cflag & CSTOPB) ? SerialLineSettings::StopBits::Two
+                                        : SerialLineSettings::StopBits::One;
+    s.rts = (tio.c_cflag & CRTSCTS) ? SerialLineSettings::Rts::Handshake
+                                    : SerialLineSettings::Rts::High;
+    s.xonXoff = (tio.c_iflag & (IXON | IXOFF)) != 0;
+    return s;
+}
+
 void PseudoTerminal::close()
 {
     delete m_readNotifier;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/serial_device.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -31,6 +33,10 @@ public:
     // Writes without blocking; returns the bytes taken (0 when the device
     // side's input queue is full), -1 on failure.
     std::int64_t write(const char* data, std::int64_t size);
+
+    // The line settings the device side's opener has set (the pair shares
+    // them). Baud rates outside the classic list read as 0.
+    SerialLineSettings deviceSettings() const;
 
 signals:
     void readyRead();

@@ -19,6 +19,24 @@ namespace {
 
 constexpr int kWriteGiveUpMs = 10;
 
+// The classic rates have codes of their own, which every driver knows; any
+// other rate goes through BOTHER with the number itself.
+tcflag_t baudCode(std::uint32_t rate)
+{
+    static const struct
+    {
+        std::uint32_t rate;
+        tcflag_t code;
+    } kCodes[] = {{110, B110},       {300, B300},      {600, B600},       {1200, B1200},
+                  {2400, B2400},     {4800, B4800},    {9600, B9600},     {19200, B19200},
+                  {38400, B38400},   {57600, B57600},  {115200, B115200}, {230400, B230400},
+                  {460800, B460800}, {921600, B921600}};
+    for (const auto& c : kCodes)
+        if (c.rate == rate)
+            return c.code;
+    return BOTHER;
+}
+
 QString errnoText(int err)
 {
     return QString::fromLocal8Bit(std::strerror(err));
@@ -89,7 +107,8 @@ bool SerialDevice::configure(const SerialLineSettings& s)
     tio.c_iflag = IGNBRK;
     tio.c_oflag = 0;
     tio.c_lflag = 0;
-    tio.c_cflag = CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    const tcflag_t code = baudCode(s.baudRate);
+    tio.c_cflag = CREAD | CLOCAL | code | (code << IBSHIFT);
     tio.c_ispeed = s.baudRate;
     tio.c_ospeed = s.baudRate;
     switch (qBound(5, s.dataBits, 8)) {

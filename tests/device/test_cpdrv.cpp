@@ -48,6 +48,7 @@ private slots:
     void portNameIgnoredWhileOpen();
     void chunksNeverExceedInBufSize();
     void secondOpenerRefused();
+    void lineSettingsReachTheDevice();
 };
 
 void TestCommPortDriver::defaults()
@@ -319,6 +320,39 @@ void TestCommPortDriver::secondOpenerRefused()
     QVERIFY(!second.IsOpen());
     first.ClosePort();
     QVERIFY(second.OpenPort());
+}
+
+void TestCommPortDriver::lineSettingsReachTheDevice()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.open());
+    SerialPortMap ports;
+    ports.setDevice(1, pty.devicePath());
+    TCommPortDriver d(ports);
+    d.setPortName(kCom1);
+    d.setStopBits(sb2BITS);
+    d.setEnableDTROnOpen(false);
+    QVERIFY(d.OpenPort());
+    // what the download dialog asks for: 9600 baud, 8 data bits, no parity,
+    // 2 stop bits, no handshake, no XON/XOFF
+    SerialLineSettings s = pty.deviceSettings();
+    QCOMPARE(s.baudRate, 9600u);
+    QCOMPARE(s.dataBits, 8);
+    QVERIFY(s.parity == SerialLineSettings::Parity::None);
+    QVERIFY(s.stopBits == SerialLineSettings::StopBits::Two);
+    QVERIFY(s.rts != SerialLineSettings::Rts::Handshake);
+    QVERIFY(!s.xonXoff);
+    // changes while open are applied at once (a pseudo-terminal keeps 8 data
+    // bits and no parity whatever it is told, so those two are not read back)
+    d.setBaudRate(br19200);
+    d.setStopBits(sb1BITS);
+    d.setHwFlow(hfRTSCTS);
+    d.setSwFlow(sfXONXOFF);
+    s = pty.deviceSettings();
+    QCOMPARE(s.baudRate, 19200u);
+    QVERIFY(s.stopBits == SerialLineSettings::StopBits::One);
+    QVERIFY(s.rts == SerialLineSettings::Rts::Handshake);
+    QVERIFY(s.xonXoff);
 }
 
 QTEST_GUILESS_MAIN(TestCommPortDriver)
