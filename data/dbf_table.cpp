@@ -467,6 +467,13 @@ struct DbfTable::Impl
             return false;
         }
     }
+    // A pending edit or insert is posted before the tags change, so that no
+    // typed value is lost and its key lands in the tags.
+    void postPending()
+    {
+        if (state == State::Edit || state == State::Insert)
+            q->post();
+    }
     void indexReset()
     {
         sorted = nullptr;
@@ -1426,7 +1433,7 @@ void DbfTable::enableControls()
 void DbfTable::addSortTag(const QString& tag, const QString& expression, bool descending)
 {
     d->requireWritable();
-    cancel();
+    d->postPending();
     const QString selected = d->selectedTagName();
     d->sorted = nullptr; // the tag may be replaced
     if (!d->sortIndex)
@@ -1437,6 +1444,11 @@ void DbfTable::addSortTag(const QString& tag, const QString& expression, bool de
         d->sortIndex->addTag(tag, expression, descending, d->recordReader(), d->count, selected);
     if (d->sortIndex->isEmpty()) {
         d->indexReset();
+        if (d->header[28]) {
+            d->setIndexFlag(false);
+            if (!d->headerRewrite())
+                throw AppError(kWriteError);
+        }
     } else if (added) {
         d->setIndexFlag(true);
         if (!d->headerRewrite())
@@ -1451,7 +1463,7 @@ void DbfTable::removeSortTag(const QString& tag)
     d->requireWritable();
     if (!d->sortIndex)
         return;
-    cancel();
+    d->postPending();
     QString selected = d->selectedTagName();
     if (selected.compare(tag, Qt::CaseInsensitive) == 0)
         selected.clear();
@@ -1492,7 +1504,7 @@ void DbfTable::regenerateIndexes()
     d->requireWritable();
     if (!d->sortIndex)
         return;
-    cancel();
+    d->postPending();
     d->sortIndex->regenerate(d->recordReader(), d->count);
     d->orderReset();
     if (!d->indexSave())

@@ -236,10 +236,12 @@ bool SortIndex::addTag(const QString& name, const QString& expression, bool desc
     if (old != m_tags.end())
         m_tags.erase(old);
 
+    // A file created for the tag goes again, and so does one left without
+    // any tag (the failed tag replaced the only one).
     auto drop = [&]() {
-        if (!fileExisted)
+        if (!fileExisted || m_tags.empty())
             deleteFile();
-        else if (!m_tags.empty())
+        else
             try {
                 save(selection);
             } catch (const AppError&) {

@@ -227,6 +227,15 @@ void TstSortTable::failedAddIsSilent()
     QVERIFY(!QFile::exists(m_index));
     QCOMPARE(m_table->header().productionIndexFlag, 0);
     QCOMPARE(browse(), (Order{1, 2, 3, 4, 5, 6}));
+
+    // A failed add that replaces the only tag leaves no file and no flag.
+    m_table->addSortTag("tab1", "N", true);
+    QCOMPARE(m_table->header().productionIndexFlag, 1);
+    m_table->addSortTag("tab1", "NOPE", false);
+    QVERIFY(!QFile::exists(m_index));
+    QCOMPARE(m_table->header().productionIndexFlag, 0);
+    m_table->selectSortTag("tab1");
+    QCOMPARE(browse(), (Order{1, 2, 3, 4, 5, 6}));
 }
 
 void TstSortTable::damagedIndexFileDropsTheSort()
