@@ -4,6 +4,7 @@
 #include "app/cli_download.h"
 
 #include "app/command_line.h"
+#include "app/demo_mode.h"
 #include "data/archive_decoding.h"
 #include "data/dbf_table.h"
 #include "data/measurement_document.h"
@@ -233,10 +234,9 @@ int runDownloadCommand(const CommandLineOptions& options)
     std::unique_ptr<SimulatedInstrument> sim;
     if (options.demo) {
         QString why;
-        sim = SimulatedInstrument::startDemo(&why);
+        sim = startDemoInstrument(ports, &why);
         if (!sim)
             throw AppError(QStringLiteral("Не удается запустить имитатор прибора: %1").arg(why));
-        ports.setDevice(1, sim->devicePath());
     }
 
     if (options.append) {

@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 namespace {
 
@@ -31,7 +32,7 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: fln [global options] [command [options] [arguments]]\n"
-        "Without a command the program starts its windows.\n"
+        "Without a command the program starts its windows; `fln FILE` opens the table FILE.\n"
         "\n"
         "Commands:\n"
         "  info FILE                       print the header facts and fields of a table\n"
@@ -112,6 +113,13 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     if (o.command == u"info" || isDump || o.command == u"download") {
         if (o.arguments.size() != 1)
             return refuse(QStringLiteral("%1 needs exactly one FILE").arg(o.command));
+        return o;
+    }
+    // `fln FILE`: the windows, opening that table, as a file manager asks.
+    if (o.arguments.isEmpty() &&
+        (QFileInfo::exists(o.command) || o.command.endsWith(u".db", Qt::CaseInsensitive))) {
+        o.openFile = QFileInfo(o.command).absoluteFilePath();
+        o.command.clear();
         return o;
     }
     return refuse(QStringLiteral("unknown command '%1'").arg(o.command));

@@ -23,6 +23,8 @@ struct CommandLineOptions
     bool append = false;
     // sim: everything after "sim" is passed on
     QStringList simArguments;
+    // no command: the table the windows open at start (`fln FILE`)
+    QString openFile;
 
     QString usageError; // non-empty: print it with the usage and exit 2
 };

@@ -2,6 +2,7 @@
 
 #include "app/about.h"
 #include "app/command_line.h"
+#include "app/demo_mode.h"
 #include "app/error_report.h"
 #include "app/logo.h"
 #include "app/main.h"
@@ -13,9 +14,11 @@
 #include "platform/qt_dialog_service.h"
 #include "platform/serial_device.h"
 #include "platform/settings_store.h"
+#include "sim/simulated_instrument.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <memory>
 
@@ -48,7 +51,14 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
     } catch (...) {
         app.reportCurrentException();
     }
-    const SerialPortMap ports = SerialPortMap::fromOptions(options.port1, options.port2);
+    SerialPortMap ports = SerialPortMap::fromOptions(options.port1, options.port2);
+    std::unique_ptr<SimulatedInstrument> demo;
+    if (options.demo) {
+        QString why;
+        demo = startDemoInstrument(ports, &why);
+        if (!demo)
+            app.report(QStringLiteral("Не удается запустить имитатор прибора: %1").arg(why));
+    }
     TForm2 form2(state, dialogs, ports, &form1);
     TForm3 form3(&form1);
     TForm4 form4(&form1);
@@ -66,5 +76,8 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
         form1.setGeometry(restored);
     }
     form1.showMaximized();
+    // `fln FILE`: the table opens once the window is up, as "Открыть" would.
+    if (!options.openFile.isEmpty())
+        QTimer::singleShot(0, &form1, [&form1, file = options.openFile] { form1.Open_DB(file); });
     return app.exec();
 }

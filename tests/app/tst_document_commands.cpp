@@ -1,5 +1,6 @@
 // New, Open, Append, Save and Close of the main window, end to end with the
 // simulated instrument on a pseudo-terminal and scripted dialogs.
+#include "app/command_line.h"
 #include "app/main.h"
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
@@ -314,6 +315,17 @@ private slots:
         QCOMPARE(w.form.windowTitle(), "one - ФЛН-РК2");
         QCOMPARE(w.state.defaultDir, QDir::toNativeSeparators(w.dir.path()));
         QVERIFY(!w.state.modified);
+    }
+
+    void commandLineNamesATableToOpen()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("from the file manager.db");
+        const CommandLineOptions o = parseCommandLine({"fln", file});
+        QCOMPARE(o.usageError, QString());
+        QCOMPARE(o.command, QString());
+        QCOMPARE(o.openFile, file);
+        QVERIFY(!parseCommandLine({"fln", "infoo"}).usageError.isEmpty());
     }
 
     void closeLeavesNoSortIndex()

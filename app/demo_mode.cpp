@@ -1,0 +1,12 @@
+#include "app/demo_mode.h"
+
+#include "platform/serial_device.h"
+#include "sim/simulated_instrument.h"
+
+std::unique_ptr<SimulatedInstrument> startDemoInstrument(SerialPortMap& ports, QString* error)
+{
+    std::unique_ptr<SimulatedInstrument> sim = SimulatedInstrument::startDemo(error);
+    if (sim)
+        ports.setDevice(1, sim->devicePath());
+    return sim;
+}
