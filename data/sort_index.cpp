@@ -123,7 +123,14 @@ qint64 SortTag::livePositionOf(quint32 recNo) const
 {
     if (recNo == 0 || recNo > m_state.size() || m_state[recNo - 1] != kLive)
         return -1;
-    return find(m_live, recNo);
+    // Browsing asks for the neighbour of the last answer: no search then.
+    for (qint64 at : {m_hint, m_hint + 1, m_hint - 1})
+        if (at >= 0 && at < qint64(m_live.size()) && m_live[size_t(at)] == recNo)
+            return m_hint = at;
+    const qint64 at = find(m_live, recNo);
+    if (at >= 0)
+        m_hint = at;
+    return at;
 }
 
 void SortTag::insert(quint32 recNo, QByteArrayView record)

@@ -71,6 +71,7 @@ private:
     std::vector<quint8> m_state; // by record number - 1
     std::vector<quint32> m_all;
     std::vector<quint32> m_live;
+    mutable qint64 m_hint = 0; // position of the last record looked up
 };
 
 // The production index of an open table: the .mdx file beside it and its
