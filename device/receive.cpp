@@ -99,12 +99,15 @@ TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& por
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(false);
+    // A coarse timer may fire up to 5 % early; the timeouts are "after".
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(m_detectionMs);
     connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(m_requestMs);
+    Timer2->setTimerType(Qt::PreciseTimer);
     connect(Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
 }
 
