@@ -55,7 +55,11 @@ struct Channel
 
 double fieldValue(const DbfTable& table, int field, const RegionalSettings& rs)
 {
-    return textToFloat(table.value(field).toString(), rs);
+    // Straight from the record bytes; an empty field converts no better than
+    // any other text that is no number.
+    if (const std::optional<double> v = table.number(field, rs))
+        return *v;
+    return textToFloat(QString(), rs);
 }
 
 } // namespace

@@ -134,6 +134,15 @@ private slots:
             QCOMPARE(e.text(), "'0.5' is not a valid floating point value");
         }
         QCOMPARE(s.t1Mean, 7.0); // no partial sum left standing in for the mean
+
+        DbfTable empty;
+        makeTable(empty, {{"1,0", "1,0"}, {"", "1,0"}});
+        try {
+            find_mma(empty, s, kRu);
+            QFAIL("an empty temperature converted");
+        } catch (const AppError& e) {
+            QCOMPARE(e.text(), "'' is not a valid floating point value");
+        }
     }
 
     void selection()
