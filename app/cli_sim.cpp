@@ -13,6 +13,16 @@
 
 namespace {
 
+// The parser names the executable in its usage line; the user typed "fln sim".
+QString helpOf(const QCommandLineParser& p)
+{
+    QString text = p.helpText();
+    const qsizetype options = text.indexOf(QLatin1String(" [options]"));
+    if (text.startsWith(QLatin1String("Usage: ")) && options > 0)
+        text.replace(7, options - 7, QStringLiteral("fln sim"));
+    return text;
+}
+
 int usage(const QString& error, const QString& help)
 {
     std::fprintf(stderr, "fln sim: %s\n\n%s", qPrintable(error), qPrintable(help));
@@ -55,36 +65,36 @@ int runSimCommand(const CommandLineOptions& options)
     p.addOptions({records, seed, start, interval, csv, fast, fault, grow});
     p.addHelpOption();
     if (!p.parse(QStringList{QStringLiteral("fln sim")} + options.simArguments))
-        return usage(p.errorText(), p.helpText());
+        return usage(p.errorText(), helpOf(p));
     if (p.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(p.helpText()), stdout);
+        std::fputs(qPrintable(helpOf(p)), stdout);
         return kExitDone;
     }
     if (!p.positionalArguments().isEmpty())
         return usage(
             QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()),
-            p.helpText());
+            helpOf(p));
 
     bool ok = false;
     const int recordCount = p.value(records).toInt(&ok);
     if (!ok || recordCount < 0 || recordCount > SimArchive::kMaxRecords)
         return usage(QStringLiteral("--records must be 0..%1").arg(SimArchive::kMaxRecords),
-                     p.helpText());
+                     helpOf(p));
     const uint seedValue = p.value(seed).toUInt(&ok);
     if (!ok)
-        return usage(QStringLiteral("--seed must be a number"), p.helpText());
+        return usage(QStringLiteral("--seed must be a number"), helpOf(p));
     const QDateTime first = QDateTime::fromString(p.value(start), Qt::ISODate);
     if (!first.isValid() || first.date().year() < 2000 || first.date().year() > 2255)
-        return usage(QStringLiteral("--start must be a time in 2000..2255"), p.helpText());
+        return usage(QStringLiteral("--start must be a time in 2000..2255"), helpOf(p));
     const int seconds = p.value(interval).toInt(&ok);
     if (!ok || seconds <= 0)
-        return usage(QStringLiteral("--interval must be a positive number"), p.helpText());
+        return usage(QStringLiteral("--interval must be a positive number"), helpOf(p));
     const int growBy = p.value(grow).toInt(&ok);
     if (!ok || growBy < 0)
-        return usage(QStringLiteral("--grow must be 0 or more"), p.helpText());
+        return usage(QStringLiteral("--grow must be 0 or more"), helpOf(p));
     const auto faultValue = SimOptions::faultFromName(p.value(fault));
     if (!faultValue)
-        return usage(QStringLiteral("unknown fault '%1'").arg(p.value(fault)), p.helpText());
+        return usage(QStringLiteral("unknown fault '%1'").arg(p.value(fault)), helpOf(p));
 
     SimArchive archive;
     try {
