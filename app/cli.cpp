@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "data/dbf_table.h"
+#include "data/statistics.h"
 #include "platform/app_error.h"
 #include "platform/code_page.h"
 #include "platform/regional_settings.h"
@@ -66,6 +67,13 @@ int runInfo(const CommandLineOptions& o)
                  .arg(f.length, 3)
                  .arg(f.decimals, 2);
     out(s);
+    // The footers of the grid: minimum/mean/maximum of T_1 and T_2 over the rows.
+    const RegionalSettings rs = o.locale.isEmpty() ? RegionalSettings::fromSystem()
+                                                   : RegionalSettings::fromName(o.locale);
+    TableStatistics stats;
+    if (find_mma(table, stats, rs) > 0)
+        out(QStringLiteral("T1, °C: ") + footerT1(stats, rs) + QStringLiteral("\nT2, °C: ") +
+            footerT2(stats, rs) + u'\n');
     return kExitDone;
 }
 
