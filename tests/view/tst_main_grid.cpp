@@ -1,0 +1,133 @@
+// The grid inside the main window: the stored layout across Open, Close and a
+// restart, the question after an edit, and a stored layout that does not read.
+#include "app/main.h"
+#include "components/data_grid.h"
+#include "data/app_state.h"
+#include "platform/app_error.h"
+#include "platform/help_viewer.h"
+#include "platform/settings_store.h"
+#include "tests/support/scripted_dialog_service.h"
+
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
+
+struct Window
+{
+    AppState state;
+    ScriptedDialogService dialogs;
+    SettingsStore settings;
+    HelpViewer help;
+    TForm1 form{state, dialogs, settings, help};
+
+    explicit Window(const QTemporaryDir& dir)
+        : settings(dir.filePath("settings.ini")), help(dir.path())
+    {
+        state.regional = RegionalSettings::russian();
+        form.FormCreate();
+        form.resize(800, 500);
+        form.show();
+    }
+    DataGrid& grid() { return *form.DBGridPro1; }
+    int col(const char* field) { return grid().columnByField(field); }
+};
+
+void makeTable(const QString& path)
+{
+    DbfTable t;
+    t.setTableFile(path);
+    t.create();
+    t.open();
+    for (int i = 1; i <= 3; ++i) {
+        t.append();
+        t.setInteger("N", i);
+        t.setText("MODE", QStringLiteral("Наблюдения"));
+        t.setText("DATE", "01.12.2026");
+        t.setText("TIME", QStringLiteral("10:0%1:00").arg(i));
+        t.setText("T_1", QStringLiteral("2%1,0").arg(i));
+        t.setText("T_2", QStringLiteral("1%1,5").arg(i));
+        t.post();
+    }
+    t.close();
+}
+
+} // namespace
+
+class TestMainGrid : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layoutLivesAcrossCloseAndRestart()
+    {
+        QTemporaryDir dir;
+        const QString table = dir.filePath("july.db");
+        makeTable(table);
+        {
+            Window w(dir);
+            w.form.Open_DB(table);
+            QVERIFY(w.settings.valueExists(TForm1::kLayoutValue)); // written on the first open
+            w.grid().setCurrentColumn(w.col("MODE"));
+            w.dialogs.queueColor(QColor(0, 255, 255));
+            w.form.N17Click();
+            QCOMPARE(w.grid().column(w.col("MODE")).color, DelphiColors::clAqua);
+            w.form.N7Click(); // Close stores the layout
+            QVERIFY(w.settings.readString(TForm1::kLayoutValue).contains("Color = clAqua\r\n"));
+            // Colour commands without a table do nothing.
+            w.form.N19Click();
+            QCOMPARE(w.grid().column(w.col("MODE")).color, DelphiColors::clAqua);
+        }
+        Window again(dir); // a new run
+        again.form.Open_DB(table);
+        QCOMPARE(again.grid().column(again.col("MODE")).color, DelphiColors::clAqua);
+        again.form.N19Click();
+        again.form.N7Click();
+        QVERIFY(!again.settings.readString(TForm1::kLayoutValue).contains("Color"));
+    }
+
+    void anUnchangedEditStillAsksOnClose()
+    {
+        QTemporaryDir dir;
+        const QString table = dir.filePath("t.db");
+        makeTable(table);
+        Window w(dir);
+        w.form.Open_DB(table);
+        QVERIFY(!w.state.modified);
+        w.grid().setCurrentColumn(w.col("COMMENT"));
+        QTest::keyClick(w.grid().view(), Qt::Key_F2);
+        QVERIFY(w.grid().isEditorOpen());
+        QTest::keyClick(w.grid().view()->focusWidget(), Qt::Key_Escape);
+        QVERIFY(w.state.modified);
+        w.dialogs.queueAnswer(DialogService::Answer::No);
+        w.form.N7Click();
+        QCOMPARE(w.dialogs.messages().size(), 1);
+        QCOMPARE(w.dialogs.messages().at(0).text, kQuestion);
+    }
+
+    void badStoredLayoutStopsOpen()
+    {
+        QTemporaryDir dir;
+        const QString table = dir.filePath("t.db");
+        makeTable(table);
+        Window w(dir);
+        w.settings.writeString(TForm1::kLayoutValue, "object TUniDataStorage\r\n  Data = <\r\n"
+                                                     "    item\r\n      Colour = clRed\r\n"
+                                                     "    end>\r\nend\r\n");
+        try {
+            w.form.Open_DB(table);
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QCOMPARE(e.text(), QStringLiteral("Property Colour does not exist on line 4"));
+        }
+        QCOMPARE(w.form.applicationTitle(), kAppTitle); // the rest of Open_DB was not done
+    }
+};
+
+QTEST_MAIN(TestMainGrid)
+#include "tst_main_grid.moc"
