@@ -57,7 +57,7 @@ int runInfo(const CommandLineOptions& o)
                  h.codePage
                      ? QString::number(h.codePage)
                      : QStringLiteral("%1, the system's ANSI code page").arg(systemAnsiCodePage()));
-    if (table.isReadOnly())
+    if (!isCodePageInstalled(h.codePage ? h.codePage : systemAnsiCodePage()))
         s += QStringLiteral("Code page not installed: the table opens read-only\n");
     s += QStringLiteral("Fields: %1\n").arg(table.fields().size());
     for (const DbfField& f : table.fields())
@@ -71,9 +71,15 @@ int runInfo(const CommandLineOptions& o)
     const RegionalSettings rs = o.locale.isEmpty() ? RegionalSettings::fromSystem()
                                                    : RegionalSettings::fromName(o.locale);
     TableStatistics stats;
-    if (find_mma(table, stats, rs) > 0)
-        out(QStringLiteral("T1, °C: ") + footerT1(stats, rs) + QStringLiteral("\nT2, °C: ") +
-            footerT2(stats, rs) + u'\n');
+    try {
+        if (find_mma(table, stats, rs) > 0)
+            out(QStringLiteral("T1, °C: ") + footerT1(stats, rs) + QStringLiteral("\nT2, °C: ") +
+                footerT2(stats, rs) + u'\n');
+    } catch (const AppError& e) {
+        // The header facts stand; temperatures written with another decimal
+        // separator than these regional settings only cost the footers.
+        out(QStringLiteral("Statistics: ") + e.text() + u'\n');
+    }
     return kExitDone;
 }
 

@@ -247,11 +247,11 @@ struct DbfTable::Impl
     }
     bool readAt(qint64 offset, char* dst, qint64 n)
     {
-        return file.seek(offset) && file.read(dst, n) == n;
+        return readFileAt(file.handle(), offset, dst, n) == n;
     }
     bool writeAt(qint64 offset, const char* src, qint64 n)
     {
-        return file.seek(offset) && file.write(src, n) == n;
+        return writeFileAt(file.handle(), offset, src, n) == n;
     }
 
     // --- header ---
@@ -307,9 +307,7 @@ struct DbfTable::Impl
         const quint32 n = std::min(perBlock, count - first + 1);
         cache.resize(qint64(n) * recordLength);
         cacheCount = 0;
-        if (!file.seek(recordOffset(first)))
-            throw AppError(kReadError);
-        const qint64 got = file.read(cache.data(), cache.size());
+        const qint64 got = readFileAt(file.handle(), recordOffset(first), cache.data(), cache.size());
         if (got < 0)
             throw AppError(kReadError);
         cacheFirst = first;

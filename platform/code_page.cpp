@@ -1,8 +1,12 @@
 #include "platform/code_page.h"
 
+#include <QHash>
 #include <QLocale>
+
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -156,13 +160,34 @@ struct CodePageConverter::Codecs
 {
     QStringDecoder decoder;
     QStringEncoder encoder;
+    // Single-byte code pages convert through their 256-entry table, taken
+    // once from the converter: exact, and fast enough to walk a whole table.
+    bool singleByte = false;
+    char16_t toUnicode[256] = {};
+    QHash<char16_t, char> fromUnicode;
 };
 
 CodePageConverter::CodePageConverter(int codePage) : m_codePage(codePage)
 {
     const QByteArray name = codecName(codePage);
-    m_codecs = std::make_unique<Codecs>(
-        Codecs{QStringDecoder(name.constData()), QStringEncoder(name.constData())});
+    m_codecs = std::make_unique<Codecs>();
+    m_codecs->decoder = QStringDecoder(name.constData());
+    m_codecs->encoder = QStringEncoder(name.constData());
+    static const int kMultiByte[] = {932, 936, 949, 950, 65001};
+    if (!isValid() ||
+        std::find(std::begin(kMultiByte), std::end(kMultiByte), codePage) != std::end(kMultiByte))
+        return;
+    for (int b = 0; b < 256; ++b) {
+        m_codecs->decoder.resetState();
+        const char byte = char(b);
+        const QString u = m_codecs->decoder.decode(QByteArrayView(&byte, 1));
+        if (m_codecs->decoder.hasError() || u.size() != 1)
+            return; // not a single-byte code page after all: ICU does it all
+        m_codecs->toUnicode[b] = u[0].unicode();
+        if (b >= 0x80 && !m_codecs->fromUnicode.contains(u[0].unicode()))
+            m_codecs->fromUnicode.insert(u[0].unicode(), byte);
+    }
+    m_codecs->singleByte = true;
 }
 
 CodePageConverter::~CodePageConverter() = default;
@@ -186,6 +211,13 @@ QString CodePageConverter::toUnicode(QByteArrayView bytes) const
         return QString::fromLatin1(bytes.data(), bytes.size());
     if (!isValid())
         return QString::fromLatin1(bytes.data(), bytes.size());
+    if (m_codecs->singleByte) {
+        QString out(bytes.size(), Qt::Uninitialized);
+        char16_t* o = reinterpret_cast<char16_t*>(out.data());
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            o[i] = m_codecs->toUnicode[quint8(bytes[i])];
+        return out;
+    }
     // A fresh state per call: one field's bytes never affect the next.
     m_codecs->decoder.resetState();
     return m_codecs->decoder.decode(bytes);
@@ -203,6 +235,21 @@ std::optional<QByteArray> CodePageConverter::fromUnicode(QStringView text) const
         return text.toLatin1();
     if (!isValid())
         return std::nullopt;
+    if (m_codecs->singleByte) {
+        QByteArray out(text.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < 0x80) {
+                out[i] = char(c);
+                continue;
+            }
+            const auto it = m_codecs->fromUnicode.constFind(c);
+            if (it == m_codecs->fromUnicode.cend())
+                return std::nullopt;
+            out[i] = *it;
+        }
+        return out;
+    }
     QStringEncoder& e = m_codecs->encoder;
     e.resetState();
     QByteArray out = e.encode(text);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <sys/file.h>
+#include <unistd.h>
 
 bool tryLockForWriting(int fd)
 {
@@ -23,4 +24,34 @@ void unlockForWriting(int fd)
 bool replaceFile(const char* from, const char* to)
 {
     return std::rename(from, to) == 0;
+}
+
+long long readFileAt(int fd, long long offset, char* data, long long n)
+{
+    long long done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(fd, data + done, size_t(n - done), off_t(offset + done));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return -1;
+        if (r == 0)
+            break;
+        done += r;
+    }
+    return done;
+}
+
+long long writeFileAt(int fd, long long offset, const char* data, long long n)
+{
+    long long done = 0;
+    while (done < n) {
+        const ssize_t r = ::pwrite(fd, data + done, size_t(n - done), off_t(offset + done));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return -1;
+        done += r;
+    }
+    return done;
 }

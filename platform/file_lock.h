@@ -12,3 +12,8 @@ void unlockForWriting(int fd);
 // Puts the file `from` in the place of `to` in one step, replacing `to`:
 // either the old or the new file is there, never neither.
 bool replaceFile(const char* from, const char* to);
+
+// Reads or writes n bytes at an offset of an open descriptor without moving
+// its position: one call per record. Returns the bytes moved, -1 on error.
+long long readFileAt(int fd, long long offset, char* data, long long n);
+long long writeFileAt(int fd, long long offset, const char* data, long long n);
