@@ -144,6 +144,7 @@ public:
         const int maxLength = index.data(DataGridModel::MaxLengthRole).toInt();
         if (auto* line = qobject_cast<QLineEdit*>(editor); line && maxLength > 0)
             line->setMaxLength(maxLength);
+        editor->setProperty(kBookmarkProperty, index.data(DataGridModel::BookmarkRole));
         openEditor = editor;
         Q_EMIT const_cast<GridDelegate*>(this)->editorOpened();
         return editor;
@@ -155,8 +156,20 @@ public:
                       const QModelIndex& index) const override
     {
         const QScopedValueRollback guard(*committing, true);
-        QStyledItemDelegate::setModelData(editor, model, index);
+        // The text belongs to the record the editor was opened on, wherever
+        // a new order has put it meanwhile; a record gone takes nothing.
+        QModelIndex target = index;
+        const QVariant bookmark = editor->property(kBookmarkProperty);
+        if (auto* grid = qobject_cast<DataGridModel*>(model);
+            grid && grid->source() && bookmark.isValid()) {
+            const qint64 row = grid->source()->positionOf(bookmark.toLongLong());
+            if (row < 0)
+                return;
+            target = index.sibling(int(row), index.column());
+        }
+        QStyledItemDelegate::setModelData(editor, model, target);
     }
+    static constexpr const char* kBookmarkProperty = "gridBookmark";
 
     mutable QPointer<QWidget> openEditor;
     bool* committing = nullptr;
@@ -488,6 +501,7 @@ void DataGrid::onTitleClicked(int section, Qt::KeyboardModifiers modifiers)
 {
     if (section < 0 || section >= columnCount() || !column(section).titleStatesAllowed)
         return;
+    endEditInProgress(); // before the rows change their order
     if (modifiers & Qt::ControlModifier) {
         setTitleState(section, TitleState::tsSortedNone);
     } else {
@@ -694,9 +708,7 @@ void DataGrid::deleteSelected()
     QList<qint64> bookmarks;
     for (const SelectionEntry& e : selectionEntries())
         bookmarks << e.bookmark;
-    if (m_delegate->openEditor) {
-        m_view->closeEditor(m_delegate->openEditor, QAbstractItemDelegate::RevertModelCache);
-    }
+    endEditInProgress(); // what was typed is kept before rows go
     struct Thaw
     {
         GridRowSource* source;

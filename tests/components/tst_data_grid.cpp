@@ -308,6 +308,26 @@ private slots:
         QCOMPARE(f.source.posted.size(), 2);
     }
 
+    void openEditorWritesToItsRecordAfterReordering()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.grid));
+        f.click(1, Qt::NoModifier);
+        f.grid.setCurrentColumn(3);
+        f.key(Qt::Key_F2);
+        auto* editor = f.grid.view()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("second"));
+        // The order changes under the editor (a sort by the program).
+        f.source.rows.swapItemsAt(0, 1);
+        f.source.bookmarks.swapItemsAt(0, 1);
+        f.source.current = 0;
+        Q_EMIT f.source.contentsChanged();
+        QVERIFY(!f.grid.isEditorOpen());
+        QCOMPARE(f.source.rows[0][5].toString(), QStringLiteral("second")); // record 2, now first
+        QVERIFY(f.source.rows[1][5].toString().isEmpty());
+    }
+
     void doubleClickNotifies()
     {
         Fixture f;
