@@ -11,6 +11,20 @@ namespace {
 constexpr int kCachedRows = 4096;
 } // namespace
 
+QFont toQFont(const GridFont& font)
+{
+    QFont f(font.name);
+    if (font.height < 0)
+        f.setPixelSize(-font.height);
+    else if (font.height > 0)
+        f.setPixelSize(font.height * 3 / 4); // cell height includes the internal leading
+    f.setBold(font.style.contains(QStringLiteral("fsBold"), Qt::CaseInsensitive));
+    f.setItalic(font.style.contains(QStringLiteral("fsItalic"), Qt::CaseInsensitive));
+    f.setUnderline(font.style.contains(QStringLiteral("fsUnderline"), Qt::CaseInsensitive));
+    f.setStrikeOut(font.style.contains(QStringLiteral("fsStrikeOut"), Qt::CaseInsensitive));
+    return f;
+}
+
 Qt::Alignment toQtAlignment(ColumnAlignment alignment, Qt::Alignment fallback)
 {
     switch (alignment) {
@@ -249,7 +263,11 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const
     case Qt::ForegroundRole:
         if (isRowSelected(index.row()))
             return QGuiApplication::palette().color(QPalette::HighlightedText);
+        if (col.font)
+            return toQColor(col.font->color);
         return {};
+    case Qt::FontRole:
+        return col.font ? QVariant(toQFont(*col.font)) : QVariant();
     case ColumnColorRole:
         return toQColor(col.color);
     case SelectedRole:

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QCache>
+#include <QFont>
 #include <QHash>
 #include <QPointer>
 
@@ -99,3 +100,5 @@ private:
 };
 
 Qt::Alignment toQtAlignment(ColumnAlignment alignment, Qt::Alignment fallback);
+// A column's own font for painting.
+QFont toQFont(const GridFont& font);

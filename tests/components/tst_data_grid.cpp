@@ -356,6 +356,15 @@ private slots:
                  QStringLiteral("1/2/3"));
         QCOMPARE(m->index(0, 0).data().toString(), QStringLiteral("1")); // bound ignoring case
         QCOMPARE(f.grid.columnByField("comment"), 3);
+        c.font = GridFont{};
+        c.font->style = QStringList{"fsBold"};
+        c.font->color = DelphiColors::clRed;
+        f.grid.setColumn(1, c);
+        const QFont font = m->index(0, 1).data(Qt::FontRole).value<QFont>();
+        QCOMPARE(font.pixelSize(), 11);
+        QVERIFY(font.bold());
+        QCOMPARE(m->index(0, 1).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        QVERIFY(!m->index(0, 0).data(Qt::FontRole).isValid());
         QCOMPARE(f.grid.columnByField("EN_CH"), -1);
     }
 
