@@ -45,6 +45,8 @@ int MeasurementDocument::fillFromArchive()
 
 bool MeasurementDocument::openTable(const QString& path)
 {
+    if (m_table.isOpen()) // left open by a command that ended in an error
+        m_table.close();
     try {
         m_table.setTableFile(path);
         m_table.open();
