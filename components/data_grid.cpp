@@ -191,6 +191,7 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* e) override
     {
+        m_grid->flushViewSync(); // the user acts on the row the table is on
         if (e->button() == Qt::LeftButton) {
             const QModelIndex index = indexAt(e->position().toPoint());
             if (index.isValid())
@@ -207,6 +208,7 @@ protected:
 
     void keyPressEvent(QKeyEvent* e) override
     {
+        m_grid->flushViewSync();
         if (state() != EditingState && m_grid->keyPressed(e->key(), e->modifiers())) {
             e->accept();
             return;
@@ -547,7 +549,7 @@ void DataGrid::onSourceCurrentChanged()
     if (!m_syncingFromView && !m_extending)
         m_anchor = -1;
     if (!m_syncingFromView)
-        syncViewToSource();
+        requestViewSync();
     notifySelectionChanged();
 }
 
@@ -559,10 +561,36 @@ void DataGrid::onSourceContentsChanged()
         endEditInProgress();
     if (!m_source || !m_source->isActive())
         m_model->clearSelection(); // bookmarks of a closed table mean nothing
-    m_model->refresh();
+    {
+        // The view moves its own current cell while rows come and go; the
+        // table's current row is the one that counts.
+        const QScopedValueRollback guard(m_syncingToView, true);
+        m_model->refresh();
+    }
     m_anchor = -1;
-    syncViewToSource();
+    requestViewSync();
     notifySelectionChanged();
+}
+
+// Placing the view on the current row costs a pass over the row positions
+// after rows were added; a table posting row after row (an append) asks for
+// it once, when the program is back in the event loop.
+void DataGrid::requestViewSync()
+{
+    if (m_updateDepth > 0) {
+        m_pendingViewSync = true;
+        return;
+    }
+    if (m_viewSyncQueued)
+        return;
+    m_viewSyncQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_viewSyncQueued = false;
+            syncViewToSource();
+        },
+        Qt::QueuedConnection);
 }
 
 void DataGrid::onViewCurrentChanged(const QModelIndex& current, const QModelIndex&)
@@ -690,6 +718,12 @@ void DataGrid::stepSelection(int delta)
             m_model->deselectRow(cur);
     }
     m_extending = false;
+}
+
+void DataGrid::flushViewSync()
+{
+    if (m_viewSyncQueued && m_updateDepth == 0)
+        syncViewToSource();
 }
 
 void DataGrid::extendSelectionDown()

@@ -112,6 +112,8 @@ private:
     void onTitleClicked(int section, Qt::KeyboardModifiers modifiers);
     void onSectionResized(int section, int oldSize, int newSize);
     void syncViewToSource();
+    void requestViewSync();
+    void flushViewSync();
     void notifySelectionChanged();
     void fitColumns(int keep = -1);
     void applyWidths();
@@ -140,4 +142,5 @@ private:
     int m_updateDepth = 0;
     bool m_pendingNotify = false;
     bool m_pendingViewSync = false;
+    bool m_viewSyncQueued = false;
 };

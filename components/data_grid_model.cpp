@@ -98,14 +98,25 @@ void DataGridModel::setFooterText(int index, const QString& text)
 
 void DataGridModel::refresh()
 {
-    const int count = (m_source && m_source->isActive()) ? int(m_source->rowCount()) : 0;
-    if (count != m_rowCount) {
+    if (!m_source || !m_source->isActive() || m_rowCount == 0) {
         reload();
         return;
     }
-    // Same number of rows: the cells are read again, and the view keeps its
-    // current cell and any open editor.
+    // Rows are added or taken at the end and every row is read again, so the
+    // view keeps its current cell and any open editor, and a table that grows
+    // by one row at a time (a download being appended) costs no model reset
+    // per row.
+    const int count = int(m_source->rowCount());
     m_cache.clear();
+    if (count > m_rowCount) {
+        beginInsertRows({}, m_rowCount, count - 1);
+        m_rowCount = count;
+        endInsertRows();
+    } else if (count < m_rowCount) {
+        beginRemoveRows({}, count, m_rowCount - 1);
+        m_rowCount = count;
+        endRemoveRows();
+    }
     bindColumns();
     if (m_rowCount > 0 && !m_columns.isEmpty())
         Q_EMIT dataChanged(index(0, 0), index(m_rowCount - 1, int(m_columns.size()) - 1));
