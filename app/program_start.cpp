@@ -10,6 +10,7 @@
 #include "charts/param_graf.h"
 #include "data/app_state.h"
 #include "device/receive.h"
+#include "platform/display.h"
 #include "platform/help_viewer.h"
 #include "platform/qt_dialog_service.h"
 #include "platform/serial_device.h"
@@ -17,15 +18,36 @@
 #include "sim/simulated_instrument.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
+#include <cstdio>
 #include <memory>
+
+bool loadQtTexts(QTranslator& translator)
+{
+    return translator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
+                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
 
 int runWindows(int& argc, char** argv, const CommandLineOptions& options)
 {
+    if (!windowSystemAvailable()) {
+        std::fputs("fln: no display to show the windows on; set DISPLAY, or use a command that "
+                   "needs no window (fln --help)\n",
+                   stderr);
+        return kExitFailed;
+    }
     ErrorReportApplication app(argc, argv);
     Q_INIT_RESOURCE(fln);
+    // The program speaks Russian, and so do the buttons and the file and
+    // colour dialogs that Qt draws for it.
+    QTranslator qtTexts;
+    if (loadQtTexts(qtTexts))
+        QCoreApplication::installTranslator(&qtTexts);
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrakon"));
     QCoreApplication::setApplicationName(QStringLiteral("FLN"));
 

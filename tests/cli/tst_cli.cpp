@@ -129,6 +129,23 @@ private slots:
             QVERIFY(r.out.contains("Usage: fln"));
     }
 
+    // Started over a plain terminal, the windows have nowhere to go: the
+    // program says so and ends, instead of aborting inside Qt.
+    void windowsWithoutDisplayEndWithAMessage()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(FLN_EXECUTABLE), {kSample});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains("no display") && err.contains("fln --help"), qPrintable(err));
+    }
+
     void foreignTableWithoutCommentIsRefused()
     {
         // The sample with its last field renamed.
