@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 const QString kCaption = QStringLiteral("Прием данных");
@@ -39,6 +41,14 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int le
     return label;
 }
 
+// The design places were measured for MS Sans Serif; a wider substitute font
+// would run a label into its value, so the value then moves right.
+void keepClearOf(const QLabel* label, QLabel* value)
+{
+    constexpr int kGap = 6;
+    value->move(std::max(value->x(), label->geometry().right() + 1 + kGap), value->y());
+}
+
 } // namespace
 
 TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& ports, QWidget* parent)
@@ -56,6 +66,19 @@ TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& por
     StaticText2->setGeometry(104, 12, 288, 24);
     StaticText2->setAlignment(Qt::AlignCenter);
     StaticText2->setFont(pixelFont(font(), 16, true));
+    {
+        // Neither status text may be clipped in a font wider than the design's:
+        // the line then grows about its centre.
+        const QFontMetrics fm(StaticText2->font());
+        const int need =
+            std::max(fm.horizontalAdvance(kWaiting), fm.horizontalAdvance(kReceiving)) + 4;
+        const QRect design = StaticText2->geometry();
+        if (need > design.width()) {
+            const int w = std::min(need, width());
+            const int left = std::max(0, design.left() + (design.width() - w) / 2);
+            StaticText2->setGeometry(left, design.top(), w, design.height());
+        }
+    }
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -76,6 +99,9 @@ TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& por
     StaticText6 =
         makeLabel(GroupBox1, "StaticText6", QStringLiteral("Количество записей:"), 20, 72);
     StaticText7 = makeLabel(GroupBox1, "StaticText7", QString(), 164, 72);
+    keepClearOf(StaticText4, StaticText5);
+    keepClearOf(StaticText3, StaticText1);
+    keepClearOf(StaticText6, StaticText7);
 
     Button1 = new QPushButton(QStringLiteral("Отмена"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

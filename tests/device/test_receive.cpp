@@ -137,21 +137,44 @@ void TestReceive::layoutAndTexts()
     QCOMPARE(f.size(), QSize(490, 245));
     QCOMPARE(f.windowTitle(), QStringLiteral("Прием данных"));
     QVERIFY(!(f.windowFlags() & Qt::WindowSystemMenuHint));
-    QCOMPARE(f.StaticText2->geometry(), QRect(104, 12, 288, 24));
+    // The status line: 104, 12; 288 x 24 in the design's font, grown about
+    // its centre when the font at hand needs more room for either text.
+    const QRect status = f.StaticText2->geometry();
+    QCOMPARE(status.top(), 12);
+    QCOMPARE(status.height(), 24);
+    QCOMPARE(status.left() + status.width() / 2, 104 + 288 / 2);
+    QVERIFY(status.width() >= 288);
     QCOMPARE(f.StaticText2->text(), QStringLiteral("Ожидание готовности прибора ..."));
     QVERIFY(f.StaticText2->font().bold());
     QCOMPARE(f.StaticText2->font().pixelSize(), 16);
+    for (const char* text : {"Ожидание готовности прибора ...", "Идет прием информации ..."})
+        QVERIFY2(f.StaticText2->fontMetrics().horizontalAdvance(QString::fromUtf8(text)) <=
+                     f.StaticText2->contentsRect().width(),
+                 text);
     QCOMPARE(f.ProgressBar1->geometry(), QRect(20, 57, 453, 17));
     QCOMPARE(f.ProgressBar1->maximum(), 100);
     QCOMPARE(f.GroupBox1->geometry(), QRect(20, 100, 453, 101));
     QCOMPARE(f.GroupBox1->title(), QStringLiteral("Информация"));
     QCOMPARE(f.StaticText4->text(), QStringLiteral("Тип прибора:"));
-    QCOMPARE(f.StaticText4->pos(), QPoint(20, 24));
-    QCOMPARE(f.StaticText5->pos(), QPoint(124, 24));
     QCOMPARE(f.StaticText3->text(), QStringLiteral("Версия ПО:"));
-    QCOMPARE(f.StaticText1->pos(), QPoint(124, 48));
     QCOMPARE(f.StaticText6->text(), QStringLiteral("Количество записей:"));
-    QCOMPARE(f.StaticText7->pos(), QPoint(164, 72));
+    // Labels at their design places; each value at its design place, or
+    // further right when the label's text would otherwise run into it.
+    const struct
+    {
+        const QLabel* label;
+        const QLabel* value;
+        int top, valueLeft;
+    } lines[] = {{f.StaticText4, f.StaticText5, 24, 124},
+                 {f.StaticText3, f.StaticText1, 48, 124},
+                 {f.StaticText6, f.StaticText7, 72, 164}};
+    for (const auto& l : lines) {
+        QCOMPARE(l.label->pos(), QPoint(20, l.top));
+        QCOMPARE(l.value->y(), l.top);
+        QVERIFY(l.value->x() >= l.valueLeft);
+        QVERIFY2(l.value->x() > l.label->x() + l.label->sizeHint().width(),
+                 qPrintable(l.label->text()));
+    }
     QCOMPARE(f.Button1->text(), QStringLiteral("Отмена"));
     QCOMPARE(f.Button1->geometry(), QRect(412, 216, 75, 25));
     QCOMPARE(f.findChild<QTimer*>("Timer1"), f.Timer1);
