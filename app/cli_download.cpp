@@ -11,6 +11,7 @@
 #include "device/cpdrv.h"
 #include "device/download_protocol.h"
 #include "platform/app_error.h"
+#include "platform/terminal.h"
 #include "sim/simulated_instrument.h"
 
 #include <QDir>
@@ -68,8 +69,17 @@ public:
         m_protocol.start();
         if (m_result == 0)
             m_loop.exec();
-        if (m_barShown)
-            err(QStringLiteral("\n"));
+        // An archive that arrives in one chunk has its count read after the
+        // progress of that chunk: a finished download shows 100 % all the same.
+        if (m_result == 1)
+            m_progress = 100;
+        if (m_interactive) {
+            drawBar();
+            if (m_barShown)
+                err(QStringLiteral("\n"));
+        } else if (m_countShown) {
+            err(barText().mid(1) + QStringLiteral("\n")); // the last state, once
+        }
         return m_result;
     }
     QString error() const { return m_error; }
@@ -94,17 +104,24 @@ private:
             m_loop.quit();
         }
     }
-    void drawBar()
+    QString barText() const
     {
         constexpr int kWidth = 40;
         const int p = qBound(0, m_progress, 100);
-        if (!m_countShown || p == m_drawn)
+        const int filled = p * kWidth / 100;
+        return QStringLiteral("\rИдет прием информации ... [") + QString(filled, u'#') +
+               QString(kWidth - filled, u'.') +
+               QStringLiteral("] %1 %  Количество записей: %2").arg(p, 3).arg(m_count);
+    }
+    void drawBar()
+    {
+        // Redrawn in place on a terminal only; run() writes the last state
+        // into a log.
+        const int p = qBound(0, m_progress, 100);
+        if (!m_interactive || !m_countShown || p == m_drawn)
             return;
         m_drawn = p;
-        const int filled = p * kWidth / 100;
-        err(QStringLiteral("\rИдет прием информации ... [") + QString(filled, u'#') +
-            QString(kWidth - filled, u'.') +
-            QStringLiteral("] %1 %  Количество записей: %2").arg(p, 3).arg(m_count));
+        err(barText());
         m_barShown = true;
     }
 
@@ -151,6 +168,7 @@ private:
     int m_drawn = -1;
     bool m_countShown = false;
     bool m_barShown = false;
+    bool m_interactive = isTerminal(stderr);
     QString m_error;
 };
 

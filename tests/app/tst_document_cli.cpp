@@ -83,6 +83,14 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, "Добавлено записей: 30\n");
         QVERIFY2(r.err.contains("Количество записей: 30"), qPrintable(r.err));
+        // stderr is a pipe here, as in a log: the bar's last state once, on
+        // its own line, and no carriage returns.
+        QVERIFY2(!r.err.contains(u'\r'), qPrintable(r.err));
+        QCOMPARE(r.err.count("Идет прием информации"), 1);
+        QVERIFY2(r.err.contains(u'\n' + QStringLiteral("Идет прием информации ... [") +
+                                QString(40, u'#') +
+                                QStringLiteral("] 100 %  Количество записей: 30\n")),
+                 qPrintable(r.err));
         QCOMPARE(rows(file), 30);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.db"}); // nothing left over
 
