@@ -1,6 +1,8 @@
 // `fln info` and `fln dump` as a user runs them: output, exit codes, texts.
 #include "tests/support/peers.h"
 
+#include "tests/support/fln_process.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -8,22 +10,9 @@
 
 namespace {
 
-struct Run
+FlnRun fln(const QStringList& args)
 {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run fln(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(FLN_EXECUTABLE), args);
-    if (!p.waitForFinished(60000))
-        p.kill();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return runFln(QStringLiteral(FLN_EXECUTABLE), args);
 }
 
 const QString kSample = QStringLiteral(FLN_SOURCE_DIR "/tests/data/data/sample.db");
@@ -46,7 +35,7 @@ private slots:
     void infoPrintsTheHeaderFacts()
     {
         const QByteArray bytes = readFile(kSample);
-        const Run r = fln({"info", kSample});
+        const FlnRun r = fln({"info", kSample});
         QCOMPARE(r.code, 0);
         const QString date = QStringLiteral("Last update: %1-%2-%3")
                                  .arg(1900 + quint8(bytes[1]))
@@ -65,7 +54,7 @@ private slots:
     void dumpIsCsvInUtf8()
     {
         const QByteArray before = readFile(kSample);
-        const Run r = fln({"dump", kSample});
+        const FlnRun r = fln({"dump", kSample});
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 9); // header, seven rows, and the empty rest after the last CRLF
@@ -79,7 +68,7 @@ private slots:
 
     void dumpMatchesDbfread()
     {
-        const Run r = fln({"dump", kSample});
+        const FlnRun r = fln({"dump", kSample});
         const auto peer = peers::python(
             "import sys,csv,dbfread\n"
             "t=dbfread.DBF(sys.argv[1])\n"
@@ -122,7 +111,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, code);
         QFETCH(QString, err);
-        const Run r = fln(args);
+        const FlnRun r = fln(args);
         QCOMPARE(r.code, code);
         QVERIFY2(r.err.contains(err), qPrintable(r.err));
         if (code == 0)
@@ -158,7 +147,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
         f.close();
-        const Run r = fln({"dump", p});
+        const FlnRun r = fln({"dump", p});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("Field 'COMMENT' not found\n"));
         QVERIFY(r.out.isEmpty());

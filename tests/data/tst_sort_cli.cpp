@@ -1,6 +1,8 @@
 // `fln dump FILE --sort FIELD [--descending] [--keep-index]` as a user runs it.
 #include "data/dbf_table.h"
 
+#include "tests/support/fln_process.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -8,22 +10,9 @@
 
 namespace {
 
-struct Run
+FlnRun fln(const QStringList& args)
 {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run fln(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(FLN_EXECUTABLE), args);
-    if (!p.waitForFinished(60000))
-        p.kill();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return runFln(QStringLiteral(FLN_EXECUTABLE), args);
 }
 
 // The N column of the dumped rows, in their order.
@@ -89,7 +78,7 @@ private slots:
     {
         QFETCH(QStringList, options);
         QFETCH(QStringList, expected);
-        const Run r = fln(QStringList{"dump", m_path} + options);
+        const FlnRun r = fln(QStringList{"dump", m_path} + options);
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.startsWith(QStringLiteral("N,MODE,")));
         QCOMPARE(numbers(r.out), expected);
@@ -102,7 +91,7 @@ private slots:
 
     void keepIndex()
     {
-        const Run r = fln({"dump", m_path, "--sort", "N", "--descending", "--keep-index"});
+        const FlnRun r = fln({"dump", m_path, "--sort", "N", "--descending", "--keep-index"});
         QCOMPARE(r.code, 0);
         QVERIFY(QFile::exists(m_index));
         QCOMPARE(byte28(m_path), 1);
@@ -117,7 +106,7 @@ private slots:
 
     void unknownFieldFails()
     {
-        const Run r = fln({"dump", m_path, "--sort", "NOPE"});
+        const FlnRun r = fln({"dump", m_path, "--sort", "NOPE"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QStringLiteral("Field 'NOPE' not found")), qPrintable(r.err));
         QVERIFY(!QFile::exists(m_index));
