@@ -10,6 +10,7 @@
 #include "app/main.h"
 #include "components/data_grid.h"
 #include "data/app_state.h"
+#include "bench/measurement_rows.h"
 #include "data/dbf_table.h"
 #include "platform/help_viewer.h"
 #include "platform/settings_store.h"
@@ -41,28 +42,6 @@ qint64 memoryKiB(const char* key)
         if (line.startsWith(key))
             return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
     return -1;
-}
-
-void makeTable(const QString& path, int rows)
-{
-    static const QString modes[] = {QStringLiteral("Оперативный"), QStringLiteral("Наблюдения")};
-    DbfTable t;
-    t.setTableFile(path);
-    t.create();
-    t.open();
-    for (int i = 0; i < rows; ++i) {
-        t.append();
-        t.setInteger(QStringLiteral("N"), i % 5957 + 1);
-        t.setText(QStringLiteral("MODE"), modes[i & 1]);
-        t.setInteger(QStringLiteral("EN_CH"), 3);
-        t.setText(QStringLiteral("DATE"), QStringLiteral("15.03.2024"));
-        t.setText(QStringLiteral("TIME"),
-                  QStringLiteral("12:30:%1").arg(i % 60, 2, 10, QLatin1Char('0')));
-        t.setText(QStringLiteral("T_1"), QStringLiteral("%1,%2").arg(i % 80 - 20).arg(i % 10));
-        t.setText(QStringLiteral("T_2"), QStringLiteral("%1,5").arg(i % 50));
-        t.post();
-    }
-    t.close();
 }
 
 double ms(const QElapsedTimer& t)
@@ -257,8 +236,8 @@ int main(int argc, char** argv)
     const QString small = dir.filePath(QStringLiteral("small.db"));
     std::printf("making tables of %d and %d rows...\n", rows, select);
     std::fflush(stdout);
-    makeTable(big, rows);
-    makeTable(small, select);
+    makeMeasurementTable(big, rows);
+    makeMeasurementTable(small, select);
     const double fileMiB = double(QFileInfo(big).size()) / 1048576.0;
 
     const qint64 before = memoryKiB("VmRSS:");

@@ -6,6 +6,7 @@
 //   bench_statistics [--rows N] [--dir FOLDER] [--table FILE.dbf]
 // (--table: keep the big table there and reuse it on the next run)
 #include "data/app_state.h"
+#include "bench/measurement_rows.h"
 #include "data/dbf_table.h"
 #include "data/statistics.h"
 #include "platform/app_error.h"
@@ -22,20 +23,6 @@
 #include <functional>
 
 namespace {
-
-void appendMeasurement(DbfTable& t, int n, int i)
-{
-    t.append();
-    t.setInteger(QStringLiteral("N"), n);
-    t.setText(QStringLiteral("MODE"), QStringLiteral("Оперативный"));
-    t.setInteger(QStringLiteral("EN_CH"), 3);
-    t.setText(QStringLiteral("DATE"), QStringLiteral("15.03.2024"));
-    t.setText(QStringLiteral("TIME"),
-              QStringLiteral("12:30:%1").arg(i % 60, 2, 10, QLatin1Char('0')));
-    t.setText(QStringLiteral("T_1"), QStringLiteral("%1,%2").arg(i % 80 - 20).arg(i % 10));
-    t.setText(QStringLiteral("T_2"), QStringLiteral("%1,5").arg(i % 50));
-    t.post();
-}
 
 double bestOf(int runs, const std::function<void()>& f)
 {
@@ -91,15 +78,7 @@ int main(int argc, char** argv)
         if (!QFile::exists(big)) {
             QElapsedTimer build;
             build.start();
-            DbfTable t;
-            t.setTableFile(big);
-            t.create();
-            t.open();
-            t.disableControls();
-            for (qint64 i = 0; i < rows; ++i)
-                appendMeasurement(t, int(i % 5957) + 1, int(i));
-            t.enableControls();
-            t.close();
+            makeMeasurementTable(big, rows);
             std::printf("built %lld rows in %.0f ms\n", rows, build.nsecsElapsed() / 1e6);
         }
 

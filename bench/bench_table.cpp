@@ -4,6 +4,7 @@
 //
 //   bench_table [--rows N] [--dir FOLDER] [--table FILE.dbf]
 // (--table: keep the big table there and reuse it on the next run)
+#include "bench/measurement_rows.h"
 #include "data/dbf_table.h"
 #include "platform/app_error.h"
 #include "platform/regional_settings.h"
@@ -22,21 +23,6 @@
 namespace {
 
 constexpr int kDownload = 5957;
-
-void appendMeasurement(DbfTable& t, int n, int i)
-{
-    static const QString modes[] = {QStringLiteral("Оперативный"), QStringLiteral("Наблюдения")};
-    t.append();
-    t.setInteger(QStringLiteral("N"), n);
-    t.setText(QStringLiteral("MODE"), modes[i & 1]);
-    t.setInteger(QStringLiteral("EN_CH"), 3);
-    t.setText(QStringLiteral("DATE"), QStringLiteral("15.03.2024"));
-    t.setText(QStringLiteral("TIME"),
-              QStringLiteral("12:30:%1").arg(i % 60, 2, 10, QLatin1Char('0')));
-    t.setText(QStringLiteral("T_1"), QStringLiteral("%1,%2").arg(i % 80 - 20).arg(i % 10));
-    t.setText(QStringLiteral("T_2"), QStringLiteral("%1,5").arg(i % 50));
-    t.post();
-}
 
 // Processor time of the best run, printed beside the wall time: on a busy
 // machine the wall clock also counts the time other programs had the CPU.
@@ -105,16 +91,7 @@ int main(int argc, char** argv)
         QElapsedTimer build;
         build.start();
         if (!QFile::exists(big)) {
-            DbfTable t;
-            t.setNewTableLanguageDriver(0xC9);
-            t.setTableFile(big);
-            t.create();
-            t.open();
-            t.disableControls();
-            for (qint64 i = 0; i < rows; ++i)
-                appendMeasurement(t, int(i % kDownload) + 1, int(i));
-            t.enableControls();
-            t.close();
+            makeMeasurementTable(big, rows);
         }
         std::printf("built %lld rows (%lld bytes) in %.0f ms\n", rows, QFile(big).size(),
                     build.nsecsElapsed() / 1e6);
