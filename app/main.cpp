@@ -363,6 +363,9 @@ void TForm1::tab_vis_en()
         return;
     Dbf1.first();
     DBGridPro1->show();
+    // The rows are what the user works on next: the arrow keys move through
+    // them at once, without a click into the grid first.
+    DBGridPro1->setFocus();
 }
 
 void TForm1::tab_vis_dis()
