@@ -31,6 +31,8 @@ const QString kTypeMismatch =
     QStringLiteral("Type mismatch for field '%s', expecting: %s actual: %s");
 const QString kReadOnly = QStringLiteral("Cannot modify a read-only dataset");
 const QString kWriteError = QStringLiteral("Error while writing occurred. (Disk full?)");
+const QString kIndexWriteError =
+    QStringLiteral("Error while writing occurred; indexes probably corrupted. (Disk full?)");
 const QString kReadError = QStringLiteral("Error while reading occurred.");
 const QString kNotEditing = QStringLiteral("Dataset not in edit or insert mode");
 const QString kClosed = QStringLiteral("Cannot perform this operation on a closed dataset");
@@ -938,12 +940,21 @@ void DbfTable::close()
         return;
     d->buffer.clear();
     d->state = State::Browse;
+    // Every step is tried even when one before it failed: a tag file that
+    // cannot be written must not cost the header its record count.
+    bool indexOk = true;
     bool ok = true;
-    if (!d->readOnly)
-        ok = d->indexSave() && d->headerRewrite() && d->flushHeader() && d->file.flush();
+    if (!d->readOnly) {
+        indexOk = d->indexSave();
+        ok = d->headerRewrite();
+        ok = d->flushHeader() && ok;
+        ok = d->file.flush() && ok;
+    }
     d->reset();
     emit activeChanged(false);
     d->contentsMoved();
+    if (!indexOk)
+        throw AppError(kIndexWriteError);
     if (!ok)
         throw AppError(kWriteError);
 }
@@ -1259,6 +1270,9 @@ void DbfTable::post()
     QByteArray bytes = d->buffer;
     bytes.append(kEof);
     if (!d->writeAt(d->recordOffset(slot), bytes.constData(), bytes.size())) {
+        // Whatever part of the record reached the disk goes again: a whole
+        // record without its end byte would be counted by the next open.
+        d->file.resize(d->recordOffset(slot));
         d->setCount(slot - 1);
         d->headerRewrite();
         d->flushHeader();

@@ -3,6 +3,7 @@
 #include "platform/app_error.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -338,9 +339,14 @@ MdxContents parseMdx(QByteArrayView bytes)
 void writeMdxFile(const QString& path, const MdxContents& contents)
 {
     const QByteArray bytes = buildMdx(contents);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size() || !file.flush())
+    // The old file stays whole until the new one is complete: a full disk
+    // must not leave a cut index behind. The explicit flush matters: commit()
+    // misses a write error of its own final flush and would put a cut file
+    // in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit())
         throw AppError(
             QStringLiteral("Cannot write index file %1: %2").arg(path, file.errorString()));
 }
