@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -129,6 +130,51 @@ QString expectFailure(const std::function<void()>& step)
         return e.text();
     }
     return QStringLiteral("<no failure>");
+}
+
+std::unique_ptr<SimulatedInstrument> instrument()
+{
+    SimOptions o;
+    o.growBy = 5; // every transfer finds five records more
+    auto sim = std::make_unique<SimulatedInstrument>(
+        SimArchive::generate(3, 30, QDateTime(QDate(2026, 10, 1), QTime(6, 0)), 600), o);
+    if (!sim->start())
+        qFatal("no pseudo-terminal: %s", qPrintable(sim->errorString()));
+    return sim;
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString err;
+};
+
+// `fln download ARGS` against the simulated instrument, its files unable to
+// grow past `limit` bytes (0: no limit), this event loop running meanwhile.
+Run download(const SimulatedInstrument& sim, const QTemporaryDir& dir, const QStringList& args,
+             qint64 limit = 0)
+{
+    QProcess p;
+    if (limit > 0)
+        p.setChildProcessModifier([limit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit l{rlim_t(limit), rlim_t(limit)};
+            setrlimit(RLIMIT_FSIZE, &l);
+        });
+    QSignalSpy finished(&p, &QProcess::finished);
+    p.start(QStringLiteral(FLN_EXE), QStringList{"--locale", "ru_RU", "--port1", sim.devicePath(),
+                                                 "--port2", dir.filePath("no-port"), "download"} +
+                                         args);
+    Run r;
+    if (!finished.wait(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    if (p.exitStatus() == QProcess::NormalExit)
+        r.exitCode = p.exitCode();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
 }
 
 } // namespace
@@ -311,26 +357,11 @@ private slots:
             makeTable(path, 2);
         const QByteArray before = contents(path);
 
-        SimOptions o;
-        SimulatedInstrument sim(
-            SimArchive::generate(3, 30, QDateTime(QDate(2026, 10, 1), QTime(6, 0)), 600), o);
-        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-        QProcess p;
-        p.setChildProcessModifier([] {
-            // Room for the header and a few rows, not for thirty.
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit l{1000, 1000};
-            setrlimit(RLIMIT_FSIZE, &l);
-        });
-        QSignalSpy finished(&p, &QProcess::finished);
-        p.start(QStringLiteral(FLN_EXE),
-                {"--locale", "ru_RU", "--port1", sim.devicePath(), "--port2",
-                 dir.filePath(QStringLiteral("no-port")), "download", path});
-        QVERIFY(finished.wait(30000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 1);
-        QVERIFY2(QString::fromUtf8(p.readAllStandardError()).contains(kWriteError),
-                 "the disk-full text on stderr");
+        auto sim = instrument();
+        // Room for the header and a few rows, not for thirty.
+        const Run r = download(*sim, dir, {path}, 1000);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(kWriteError), qPrintable(r.err));
         const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         if (existing) {
             QCOMPARE(left, QStringList({QStringLiteral("new.db")}));
@@ -338,6 +369,35 @@ private slots:
         } else {
             QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
         }
+    }
+
+    // Appending stops at the full disk: the rows that fitted stay, counted
+    // by the header, and the table is whole.
+    void downloadAppendFails()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.db"));
+        auto sim = instrument();
+        QCOMPARE(download(*sim, dir, {path}).exitCode, 0);
+        const QByteArray before = contents(path);
+        QCOMPARE(before.size(), kHeaderLength + kRecordLength * 30 + 1);
+
+        const Run r = download(*sim, dir, {QStringLiteral("--append"), path},
+                               before.size() + kRecordLength * 2 + kRecordLength / 2);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(kWriteError), qPrintable(r.err));
+        const QByteArray after = contents(path);
+        QCOMPARE(after.size(), kHeaderLength + kRecordLength * 32 + 1);
+        QCOMPARE(after.back(), '\x1a');
+        QCOMPARE(qFromLittleEndian<quint32>(after.constData() + 4), 32u);
+        // The rows that were there are untouched (the header's date aside).
+        QCOMPARE(after.mid(kHeaderLength, kRecordLength * 30),
+                 before.mid(kHeaderLength, kRecordLength * 30));
+        DbfTable t;
+        t.setTableFile(path);
+        t.open(DbfTable::Access::ReadOnly);
+        t.last();
+        QCOMPARE(t.integer(QStringLiteral("N")), std::optional<qint64>(32));
     }
 };
 
