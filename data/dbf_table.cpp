@@ -11,8 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMetaMethod>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -481,9 +483,31 @@ struct DbfTable::Impl
     }
 
     // --- signals ---
+    // Whether anything listens to currentChanged(): a walk through a whole
+    // table moves a million times, and an emission nobody hears is a good part
+    // of each step. Qt reports every connection; after a disconnection the
+    // answer is asked again at the next move, because connectNotify and
+    // disconnectNotify must not call back into the object.
+    enum Listeners
+    {
+        Unknown,
+        Some,
+        None
+    };
+    std::atomic<int> currentListeners{Unknown};
     void currentMoved()
     {
-        if (!disabled)
+        if (disabled)
+            return;
+        int l = currentListeners.load(std::memory_order_relaxed);
+        if (l == Unknown) {
+            l = q->isSignalConnected(QMetaMethod::fromSignal(&DbfTable::currentChanged)) ? Some
+                                                                                         : None;
+            // A connection made meanwhile has already said Some: keep it.
+            int expected = Unknown;
+            currentListeners.compare_exchange_strong(expected, l, std::memory_order_relaxed);
+        }
+        if (l == Some)
             emit q->currentChanged();
     }
     void contentsMoved()
@@ -843,6 +867,19 @@ void DbfTable::Impl::writeNewTable(QFile& f, quint8 languageDriver)
 
 DbfTable::DbfTable(QObject* parent) : QObject(parent), d(std::make_unique<Impl>(this)) {}
 
+void DbfTable::connectNotify(const QMetaMethod& signal)
+{
+    if (d && signal == QMetaMethod::fromSignal(&DbfTable::currentChanged))
+        d->currentListeners.store(Impl::Some, std::memory_order_relaxed);
+}
+
+void DbfTable::disconnectNotify(const QMetaMethod& signal)
+{
+    // An invalid method: everything was disconnected at once.
+    if (d && (!signal.isValid() || signal == QMetaMethod::fromSignal(&DbfTable::currentChanged)))
+        d->currentListeners.store(Impl::Unknown, std::memory_order_relaxed);
+}
+
 DbfTable::~DbfTable()
 {
     try {
@@ -1150,11 +1187,11 @@ std::optional<qint64> DbfTable::integer(const QString& field) const
     return v.toLongLong();
 }
 
-std::optional<double> DbfTable::number(int field, const RegionalSettings& rs) const
+bool DbfTable::readNumber(int field, const RegionalSettings& rs, double& v) const
 {
     const char* src = d->valueSource();
     if (!src || field < 0 || field >= d->fields.size())
-        return std::nullopt;
+        return false;
     const DbfField& f = d->fields[field];
     const char* p = src + f.offset;
     int b = 0, e = f.length;
@@ -1163,7 +1200,7 @@ std::optional<double> DbfTable::number(int field, const RegionalSettings& rs) co
     while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\0'))
         --e;
     if (b == e)
-        return std::nullopt;
+        return false;
     // Plain decimal text: sign, up to 15 digits, one separator. Exact, since
     // both the digits and the power of ten are exact doubles.
     const char sep = rs.decimalSeparator.unicode() < 0x80 ? char(rs.decimalSeparator.unicode()) : 0;
@@ -1189,10 +1226,13 @@ std::optional<double> DbfTable::number(int field, const RegionalSettings& rs) co
     if (plain && digits > 0 && digits <= 15) {
         static constexpr double kPow10[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const double v = double(mantissa) / kPow10[fraction];
-        return neg ? -v : v;
+        v = double(mantissa) / kPow10[fraction];
+        if (neg)
+            v = -v;
+        return true;
     }
-    return textToFloat(d->decodeText(p + b, e - b), rs);
+    v = textToFloat(d->decodeText(p + b, e - b), rs);
+    return true;
 }
 
 QByteArray DbfTable::recordBytes(quint32 recNo) const

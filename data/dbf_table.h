@@ -124,7 +124,13 @@ public:
     // A text field holding a regional number (T_1, T_2) read as a number
     // straight from the record bytes: the fast path for walking whole tables.
     // nullopt for null; a text that is no number throws the regional error.
-    std::optional<double> number(int field, const RegionalSettings& rs) const;
+    // Defined here so that the optional is built in the caller: returned from
+    // the library, it goes through memory in a way that stalls the walk.
+    std::optional<double> number(int field, const RegionalSettings& rs) const
+    {
+        double v;
+        return readNumber(field, rs, v) ? std::optional<double>(v) : std::nullopt;
+    }
     // Reading any record without moving the current one (the grid's cache).
     QByteArray recordBytes(quint32 recNo) const;
     QVariant decode(const QByteArray& record, int field) const;
@@ -158,7 +164,13 @@ Q_SIGNALS:
     void contentsChanged(); // rows or their order changed: views re-read
     void activeChanged(bool open);
 
+protected:
+    void connectNotify(const QMetaMethod& signal) override;
+    void disconnectNotify(const QMetaMethod& signal) override;
+
 private:
+    bool readNumber(int field, const RegionalSettings& rs, double& v) const; // false: null
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <bit>
 #include <functional>
 
 namespace {
@@ -589,6 +590,93 @@ private slots:
         t.enableControls();
         QCOMPARE(contents.count(), 2);
         QCOMPARE(t.recNo(), 2u); // the row after the deleted one became current
+    }
+
+    // A listener connected at any moment hears every move from then on, and
+    // none after it is gone, however often the table moved unheard before.
+    void currentChangedFollowsItsListeners()
+    {
+        const QString p = makeThreeRows("listeners.db");
+        DbfTable t;
+        t.setTableFile(p);
+        t.open();
+        t.next(); // unheard
+        int heard = 0;
+        auto c = connect(&t, &DbfTable::currentChanged, [&] { ++heard; });
+        t.first();
+        t.next();
+        QCOMPARE(heard, 2);
+        disconnect(c);
+        t.first();
+        QCOMPARE(heard, 2);
+        {
+            QObject receiver;
+            connect(&t, &DbfTable::currentChanged, &receiver, [&] { ++heard; });
+            t.next();
+            QCOMPARE(heard, 3);
+        }
+        t.next();
+        QCOMPARE(heard, 3);
+        QSignalSpy spy(&t, &DbfTable::currentChanged);
+        t.first();
+        QCOMPARE(spy.count(), 1);
+        QObject::disconnect(&t, nullptr, nullptr, nullptr); // all at once
+        t.next();
+        QCOMPARE(spy.count(), 1);
+        connect(&t, &DbfTable::currentChanged, [&] { ++heard; });
+        t.last();
+        QCOMPARE(heard, 4);
+    }
+
+    // T_1 and T_2 read as numbers straight from the record: blanks on either
+    // side, NUL padding, sign, a separator at either end; the value must be
+    // the correctly rounded one, as the compiler reads the same literal.
+    void numbersFromTextFields_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QString>("expected"); // "null", "error" or the value
+        QTest::newRow("one decimal") << QByteArray("2,3") << QStringLiteral("2.3");
+        QTest::newRow("right-justified negative") << QByteArray("  -0,1") << QStringLiteral("-0.1");
+        QTest::newRow("full width") << QByteArray("1234,5") << QStringLiteral("1234.5");
+        QTest::newRow("plus sign") << QByteArray("+3,5") << QStringLiteral("3.5");
+        QTest::newRow("integer") << QByteArray(" 12 ") << QStringLiteral("12");
+        QTest::newRow("separator first") << QByteArray(",5") << QStringLiteral("0.5");
+        QTest::newRow("separator last") << QByteArray("-7,") << QStringLiteral("-7");
+        QTest::newRow("two decimals") << QByteArray("-0,07") << QStringLiteral("-0.07");
+        QTest::newRow("minus zero") << QByteArray("-0") << QStringLiteral("-0");
+        QTest::newRow("NUL padding") << QByteArray("5,3\0\0\0", 6) << QStringLiteral("5.3");
+        QTest::newRow("blank") << QByteArray() << QStringLiteral("null");
+        QTest::newRow("all NUL") << QByteArray(6, '\0') << QStringLiteral("null");
+        QTest::newRow("two separators") << QByteArray("1,2,3") << QStringLiteral("error");
+        QTest::newRow("sign alone") << QByteArray("-") << QStringLiteral("error");
+        QTest::newRow("inner blank") << QByteArray("1 2") << QStringLiteral("error");
+    }
+    void numbersFromTextFields()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(QString, expected);
+        QByteArray rec = row("   1", kObs, "   0", "01.01.2001", "00:00:00", "", "9,5");
+        rec.replace(37, field.size(), field); // T_1
+        const QString p = path("numbers.db");
+        writeFile(p, buildTable(kMeasurement, {rec}));
+        DbfTable t;
+        t.setTableFile(p);
+        t.open(DbfTable::Access::ReadOnly);
+        const RegionalSettings rs = RegionalSettings::russian();
+        const int t1 = t.fieldIndex("T_1");
+        QCOMPARE(t.number(t.fieldIndex("T_2"), rs), std::optional<double>(9.5));
+        if (expected == u"error") {
+            QVERIFY(errorOf([&] { t.number(t1, rs); }).contains(u"is not a valid"));
+            return;
+        }
+        const std::optional<double> v = t.number(t1, rs);
+        if (expected == u"null") {
+            QVERIFY(!v);
+            return;
+        }
+        QVERIFY(v);
+        // Bit for bit: the sign of zero and the last bit of the rounding count.
+        QCOMPARE(std::bit_cast<quint64>(*v), std::bit_cast<quint64>(expected.toDouble()));
     }
 
     void deleteAndPack()
