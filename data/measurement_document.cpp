@@ -68,10 +68,20 @@ std::optional<int> MeasurementDocument::appendFromArchive()
 void MeasurementDocument::reopenKeepingSort()
 {
     const QString tag = m_table.selectedSortTag();
-    m_table.close();
+    // A close that could not write everything (a full disk) has still
+    // closed the file: the table opens again, so the window goes on showing
+    // it, and the failure is reported after that.
+    std::exception_ptr closeFailure;
+    try {
+        m_table.close();
+    } catch (const AppError&) {
+        closeFailure = std::current_exception();
+    }
     m_table.open();
     if (!tag.isEmpty())
         m_table.selectSortTag(tag);
+    if (closeFailure)
+        std::rethrow_exception(closeFailure);
 }
 
 void MeasurementDocument::save()

@@ -1,7 +1,9 @@
 // A disk that fills up while the table is written. The process's file size
 // limit stands in for the full disk (writes past it fail with EFBIG once
 // SIGXFSZ is ignored), and /dev/full for a disk that takes no byte at all.
+#include "data/app_state.h"
 #include "data/dbf_table.h"
+#include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "sim/simulated_instrument.h"
 
@@ -256,6 +258,31 @@ private slots:
         t.first();
         QCOMPARE(t.integer(QStringLiteral("N")), std::optional<qint64>(3));
         t.close();
+    }
+
+    // Save closes and opens the table again; when the close cannot write the
+    // index file the table is open again all the same, still unsaved.
+    void saveKeepsTableOpen()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.db"));
+        makeTable(path, 3, true);
+        DbfTable t;
+        AppState state;
+        MeasurementDocument doc(t, state);
+        QVERIFY(doc.openTable(path));
+        state.modified = true;
+        {
+            FileSizeLimit full(kHeaderLength + kRecordLength * 3 + 1);
+            QCOMPARE(expectFailure([&] { doc.save(); }), kIndexError);
+        }
+        QVERIFY(t.isOpen());
+        QVERIFY(state.tableOpen);
+        QVERIFY(state.modified);
+        QCOMPARE(t.selectedSortTag(), QStringLiteral("TAB1"));
+        QCOMPARE(t.rowCount(), qint64(3));
+        doc.close();
+        verifyTable(path, 3);
     }
 
     void createFails_data()
