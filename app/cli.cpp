@@ -7,12 +7,8 @@
 #include "platform/code_page.h"
 #include "platform/regional_settings.h"
 
-#if defined(FLN_HAVE_CLI_SIM)
-#include "app/cli_sim.h"
-#endif
-#if defined(FLN_HAVE_CLI_DOWNLOAD)
 #include "app/cli_download.h"
-#endif
+#include "app/cli_sim.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -68,8 +64,8 @@ int runInfo(const CommandLineOptions& o)
                  .arg(f.decimals, 2);
     out(s);
     // The footers of the grid: minimum/mean/maximum of T_1 and T_2 over the rows.
-    const RegionalSettings rs = o.locale.isEmpty() ? RegionalSettings::fromSystem()
-                                                   : RegionalSettings::fromName(o.locale);
+    const RegionalSettings rs =
+        o.locale.isEmpty() ? RegionalSettings::fromSystem() : RegionalSettings::fromName(o.locale);
     TableStatistics stats;
     try {
         if (find_mma(table, stats, rs) > 0)
@@ -107,8 +103,7 @@ QString valueText(const QVariant& v)
 class DumpSort
 {
 public:
-    DumpSort(DbfTable& table, const CommandLineOptions& o)
-        : m_table(table), m_keep(o.keepIndex)
+    DumpSort(DbfTable& table, const CommandLineOptions& o) : m_table(table), m_keep(o.keepIndex)
     {
         m_table.open(DbfTable::Access::ReadWrite);
         if (m_table.fieldIndex(o.sortField) < 0)
@@ -170,12 +165,6 @@ int runDump(const CommandLineOptions& o)
     return kExitDone;
 }
 
-int notAvailable(const QString& command)
-{
-    std::fprintf(stderr, "fln: %s is not available in this build\n", qPrintable(command));
-    return kExitFailed;
-}
-
 } // namespace
 
 int runCommand(int& argc, char** argv, const CommandLineOptions& options)
@@ -192,20 +181,10 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
             return runInfo(options);
         if (options.command == u"dump")
             return runDump(options);
-        if (options.command == u"sim") {
-#if defined(FLN_HAVE_CLI_SIM)
+        if (options.command == u"sim")
             return runSimCommand(options);
-#else
-            return notAvailable(options.command);
-#endif
-        }
-        if (options.command == u"download") {
-#if defined(FLN_HAVE_CLI_DOWNLOAD)
+        if (options.command == u"download")
             return runDownloadCommand(options);
-#else
-            return notAvailable(options.command);
-#endif
-        }
         std::fprintf(stderr, "fln: unknown command '%s'\n\n%s", qPrintable(options.command),
                      qPrintable(usageText()));
         return kExitUsage;

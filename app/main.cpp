@@ -339,21 +339,21 @@ QList<QObject*> TForm1::tableCommands() const
 
 void TForm1::enable_button()
 {
-    for (QObject* o : tableCommands()) {
-        if (auto* a = qobject_cast<QAction*>(o))
-            a->setEnabled(true);
-        else if (auto* w = qobject_cast<QWidget*>(o))
-            w->setEnabled(true);
-    }
+    setTableCommandsEnabled(true);
 }
 
 void TForm1::disable_button()
 {
+    setTableCommandsEnabled(false);
+}
+
+void TForm1::setTableCommandsEnabled(bool enabled)
+{
     for (QObject* o : tableCommands()) {
         if (auto* a = qobject_cast<QAction*>(o))
-            a->setEnabled(false);
+            a->setEnabled(enabled);
         else if (auto* w = qobject_cast<QWidget*>(o))
-            w->setEnabled(false);
+            w->setEnabled(enabled);
     }
 }
 

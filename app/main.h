@@ -154,6 +154,7 @@ private:
     void buildMenus();
     void buildToolBar();
     QList<QObject*> tableCommands() const;
+    void setTableCommandsEnabled(bool enabled);
 
     AppState& m_state;
     DialogService& m_dialogs;

@@ -70,17 +70,10 @@ double timeProcess(const QString& program, const QStringList& args)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    qint64 rows = 1000000;
-    QString dir, keep;
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == u"--rows")
-            rows = args[i + 1].toLongLong();
-        if (args[i] == u"--dir")
-            dir = args[i + 1];
-        if (args[i] == u"--table")
-            keep = args[i + 1];
-    }
+    const BenchTableOptions options = parseBenchTableOptions(app.arguments());
+    const qint64 rows = options.rows;
+    const QString& dir = options.dir;
+    const QString& keep = options.keep;
     QTemporaryDir temp(dir.isEmpty() ? QDir::tempPath() + QStringLiteral("/bench_table_XXXXXX")
                                      : dir + QStringLiteral("/bench_table_XXXXXX"));
     const QString big = keep.isEmpty() ? temp.filePath(QStringLiteral("big.dbf")) : keep;

@@ -6,6 +6,7 @@
 #include "data/dbf_table.h"
 
 #include <QString>
+#include <QStringList>
 
 inline void appendMeasurement(DbfTable& t, int n, int i)
 {
@@ -36,4 +37,27 @@ inline void makeMeasurementTable(const QString& path, qint64 rows)
         appendMeasurement(t, int(i % 5957) + 1, int(i));
     t.enableControls();
     t.close();
+}
+
+// The options of the table benchmarks: --rows N, --dir FOLDER (where the
+// temporary tables go), --table FILE (keep the big table there and reuse it).
+struct BenchTableOptions
+{
+    qint64 rows = 1000000;
+    QString dir;
+    QString keep;
+};
+
+inline BenchTableOptions parseBenchTableOptions(const QStringList& args)
+{
+    BenchTableOptions o;
+    for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == u"--rows")
+            o.rows = args[i + 1].toLongLong();
+        if (args[i] == u"--dir")
+            o.dir = args[i + 1];
+        if (args[i] == u"--table")
+            o.keep = args[i + 1];
+    }
+    return o;
 }
