@@ -149,7 +149,8 @@ private slots:
         f.close();
         const FlnRun r = fln({"dump", p});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QStringLiteral("Field 'COMMENT' not found\n"));
+        // The windows' default error report appends the full stop.
+        QCOMPARE(r.err, QStringLiteral("Field 'COMMENT' not found.\n"));
         QVERIFY(r.out.isEmpty());
     }
 };
