@@ -75,16 +75,16 @@ UnseenFile::UnseenFile(const QString& folder)
     const int e = errno;
     // Only a file system without unnamed files falls back to a named one.
     if (e != EOPNOTSUPP && e != EISDIR && e != EINVAL)
-        throw AppError(QStringLiteral("Не удается создать файл в папке %1: %2")
-                           .arg(QDir::toNativeSeparators(QString::fromLocal8Bit(dir)),
-                                errnoText(e)));
+        throw AppError(
+            QStringLiteral("Не удается создать файл в папке %1: %2")
+                .arg(QDir::toNativeSeparators(QString::fromLocal8Bit(dir)), errnoText(e)));
 #endif
     QByteArray name = dir + "/.fln-XXXXXX";
     m_fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (m_fd < 0)
-        throw AppError(QStringLiteral("Не удается создать файл в папке %1: %2")
-                           .arg(QDir::toNativeSeparators(QString::fromLocal8Bit(dir)),
-                                errnoText(errno)));
+        throw AppError(
+            QStringLiteral("Не удается создать файл в папке %1: %2")
+                .arg(QDir::toNativeSeparators(QString::fromLocal8Bit(dir)), errnoText(errno)));
     m_namedPath = QFile::decodeName(name);
     m_path = m_namedPath;
     watchSignals(name);

@@ -221,7 +221,8 @@ private slots:
         }
         const QByteArray before = target == "held" ? contents(file) : QByteArray();
 
-        const Run r = download(*sim, dir, append ? QStringList{"--append", file} : QStringList{file});
+        const Run r =
+            download(*sim, dir, append ? QStringList{"--append", file} : QStringList{file});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.out, QString());
@@ -281,10 +282,14 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("message");
-        QTest::newRow("Ctrl-C") << "SIGINT" << "Прием данных прерван: прервано пользователем";
-        QTest::newRow("SIGTERM") << "SIGTERM" << "Прием данных прерван: получен сигнал";
-        QTest::newRow("adapter unplugged") << "hang-up" << "Связь с прибором прервана: устройство";
-        QTest::newRow("silent line") << "silence" << "прибор не передает данных 10 с";
+        QTest::newRow("Ctrl-C") << "SIGINT"
+                                << "Прием данных прерван: прервано пользователем";
+        QTest::newRow("SIGTERM") << "SIGTERM"
+                                 << "Прием данных прерван: получен сигнал";
+        QTest::newRow("adapter unplugged") << "hang-up"
+                                           << "Связь с прибором прервана: устройство";
+        QTest::newRow("silent line") << "silence"
+                                     << "прибор не передает данных 10 с";
     }
     void stoppedTransferLeavesNothing()
     {
