@@ -154,7 +154,9 @@ void TForm1::Close_DB()
         if (answer == DialogService::Answer::Yes)
             Save_DB();
     }
-    save_layout(kLayoutValue);
+    // Closing with no table shown in this run keeps the stored layout as it is.
+    if (m_layoutRestored)
+        save_layout(kLayoutValue);
     MeasurementDocument(Dbf1, m_state).close();
     disable_button();
     tab_vis_dis();
