@@ -42,6 +42,13 @@ void TForm1::exp2excel()
         progress.setMaximum(int(qMin<qint64>(total, INT_MAX)));
         progress.setValue(int(written));
         QCoreApplication::processEvents();
-        return !progress.wasCanceled();
+        if (progress.wasCanceled())
+            return false;
+        if (written == total) {
+            // Writing the file cannot be stopped half-way.
+            progress.setLabelText(QStringLiteral("Сохранение книги ..."));
+            progress.setCancelButton(nullptr);
+        }
+        return true;
     });
 }

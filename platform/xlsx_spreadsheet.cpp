@@ -2,12 +2,15 @@
 
 #include "platform/app_error.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QThread>
 #include <QUrl>
 
 #include <xlsxwriter.h>
@@ -53,6 +56,30 @@ QString notSupported(const QString& member)
 QString nativePath(const QString& path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// Writes the file: the rows kept aside are compressed into it, which takes
+// seconds for a million rows. Where an event loop runs, it runs on meanwhile
+// (the work goes to a thread of its own), so that the window stays alive.
+lxw_error closeWorkbook(lxw_workbook* wb)
+{
+    lxw_error closed = LXW_NO_ERROR;
+    const auto work = [wb, &closed] {
+        const CNumbers c;
+        closed = workbook_close(wb);
+    };
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        work();
+        return closed;
+    }
+    const std::unique_ptr<QThread> thread(QThread::create(work));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    return closed;
 }
 
 } // namespace
@@ -242,10 +269,7 @@ void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
     m_worksheet = nullptr;
     m_formats.clear();
     m_columnFormats.clear();
-    const lxw_error closed = [wb] {
-        const CNumbers c;
-        return workbook_close(wb);
-    }();
+    const lxw_error closed = closeWorkbook(wb);
     if (closed != LXW_NO_ERROR) {
         const QString why = QString::fromUtf8(lxw_strerror(closed));
         QFile::remove(m_tempFile);
