@@ -6,8 +6,8 @@
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "output/workbook_export.h"
-#include "platform/xlsx_spreadsheet.h"
 #include "platform/terminal.h"
+#include "platform/xlsx_spreadsheet.h"
 
 #include <cstdio>
 
@@ -84,7 +84,8 @@ int runExportCommand(const CommandLineOptions& options)
     exportWorkbook(
         table,
         [&target] { return std::unique_ptr<SpreadsheetApplication>(new XlsxSpreadsheet(target)); },
-        rs, [&bar](qint64 written, qint64 total) {
+        rs,
+        [&bar](qint64 written, qint64 total) {
             bar.show(written, total);
             return true;
         });

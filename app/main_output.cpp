@@ -38,7 +38,7 @@ void TForm1::exp2excel()
     progress.setMinimumDuration(500);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
-    exportWorkbook(Dbf1, create, m_state.regional, [&](qint64 written, qint64 total) {
+    const WorkbookProgress report = [&](qint64 written, qint64 total) {
         progress.setMaximum(int(qMin<qint64>(total, INT_MAX)));
         progress.setValue(int(written));
         QCoreApplication::processEvents();
@@ -50,5 +50,23 @@ void TForm1::exp2excel()
             progress.setCancelButton(nullptr);
         }
         return true;
-    });
+    };
+
+    // The grid learns where the walk ended rather than every step of it:
+    // following each record would cost the export as much again.
+    Dbf1.disableControls();
+    try {
+        const bool saved =
+            exportWorkbook(Dbf1, create, m_state.regional, report) == WorkbookExportResult::Saved;
+        Dbf1.enableControls();
+        if (saved && !Dbf1.isEmpty())
+            Dbf1.last(); // where the walk ended: the last record is current
+        else if (!Dbf1.isEmpty())
+            Dbf1.goToRecord(Dbf1.recNo());
+    } catch (...) {
+        Dbf1.enableControls();
+        if (!Dbf1.isEmpty())
+            Dbf1.goToRecord(Dbf1.recNo());
+        throw;
+    }
 }

@@ -127,8 +127,8 @@ int main(int argc, char** argv)
     const BenchTableOptions options = parseBenchTableOptions(args);
     QTemporaryDir temp((options.dir.isEmpty() ? QDir::tempPath() : options.dir) +
                        QStringLiteral("/bench_export_XXXXXX"));
-    const QString big = options.keep.isEmpty() ? temp.filePath(QStringLiteral("big.dbf"))
-                                               : options.keep;
+    const QString big =
+        options.keep.isEmpty() ? temp.filePath(QStringLiteral("big.dbf")) : options.keep;
     if (!QFile::exists(big)) {
         QElapsedTimer build;
         build.start();

@@ -78,7 +78,11 @@ private:
 // end; returning false cancels the export.
 using WorkbookProgress = std::function<bool(qint64 written, qint64 total)>;
 
-enum class WorkbookExportResult { Saved, Cancelled };
+enum class WorkbookExportResult
+{
+    Saved,
+    Cancelled
+};
 
 // The text that refuses a table with more records than one sheet holds.
 QString tooManyRecordsText(qint64 records);

@@ -20,7 +20,7 @@ public:
 
     virtual ~SpreadsheetApplication() = default;
 
-    virtual void setVisible(bool visible) = 0;     // Visible := visible
+    virtual void setVisible(bool visible) = 0;      // Visible := visible
     virtual void addWorkbook(int templateKind) = 0; // Workbooks.Add(templateKind)
     // Workbooks(workbook).WorkSheets(worksheet).Name := name, and its get.
     virtual void setWorksheetName(int workbook, int worksheet, const QString& name) = 0;

@@ -107,12 +107,23 @@ QString XlsxSpreadsheet::fileNumberFormat(const QString& localFormat)
     QString out = localFormat;
     for (QChar& c : out) {
         switch (c.toUpper().unicode()) {
-        case u'Д': c = u'D'; break;
-        case u'М': c = u'M'; break;
-        case u'Г': c = u'Y'; break;
-        case u'Ч': c = u'H'; break;
-        case u'С': c = u'S'; break;
-        default: break;
+        case u'Д':
+            c = u'D';
+            break;
+        case u'М':
+            c = u'M';
+            break;
+        case u'Г':
+            c = u'Y';
+            break;
+        case u'Ч':
+            c = u'H';
+            break;
+        case u'С':
+            c = u'S';
+            break;
+        default:
+            break;
         }
     }
     return out;
@@ -259,7 +270,8 @@ void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
     if (fileName.isEmpty() || fileName.contains(u'/') || fileName.contains(QChar(0)))
         throw AppError(QStringLiteral("Недопустимое имя файла: '%1'").arg(fileName));
     if (!m_savedFile.isEmpty())
-        throw AppError(QStringLiteral("Копия книги уже сохранена: %1").arg(nativePath(m_savedFile)));
+        throw AppError(
+            QStringLiteral("Копия книги уже сохранена: %1").arg(nativePath(m_savedFile)));
     if (!m_workbook)
         startWriting();
 
@@ -308,8 +320,9 @@ void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
                 continue;
             QFile::remove(m_tempFile);
             m_tempFile.clear();
-            throw AppError(QStringLiteral("Не удается записать файл %1: %2")
-                               .arg(nativePath(target), QString::fromLocal8Bit(std::strerror(error))));
+            throw AppError(
+                QStringLiteral("Не удается записать файл %1: %2")
+                    .arg(nativePath(target), QString::fromLocal8Bit(std::strerror(error))));
         }
     }
     m_tempFile.clear();
@@ -362,8 +375,8 @@ lxw_worksheet* XlsxSpreadsheet::sheetForCells(const QString& sheet, int row, int
 
 void XlsxSpreadsheet::startWriting()
 {
-    const QString folder = m_target.file.isEmpty() ? m_target.folder
-                                                   : QFileInfo(m_target.file).absolutePath();
+    const QString folder =
+        m_target.file.isEmpty() ? m_target.folder : QFileInfo(m_target.file).absolutePath();
     {
         QTemporaryFile reserve(QDir(folder).filePath(QStringLiteral(".fln-XXXXXX.xlsx")));
         if (!reserve.open())
@@ -392,7 +405,8 @@ void XlsxSpreadsheet::startWriting()
 
     int lastColumn = 0;
     for (auto it = m_columns.cbegin(); it != m_columns.cend(); ++it) {
-        lxw_format* f = it->numberFormat.isEmpty() ? nullptr : makeFormat(it->numberFormat, nullptr);
+        lxw_format* f =
+            it->numberFormat.isEmpty() ? nullptr : makeFormat(it->numberFormat, nullptr);
         check(worksheet_set_column(m_worksheet, lxw_col_t(it.key() - 1), lxw_col_t(it.key() - 1),
                                    it->width ? double(*it->width) : kDefaultColumnWidth, f),
               "Columns");
@@ -451,8 +465,8 @@ lxw_format* XlsxSpreadsheet::makeFormat(const QString& numberFormat, const RowFo
 void XlsxSpreadsheet::check(int error, const char* what)
 {
     if (error != LXW_NO_ERROR)
-        throw AppError(QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
-                                                    QString::fromUtf8(lxw_strerror(lxw_error(error)))));
+        throw AppError(QStringLiteral("%1: %2").arg(
+            QString::fromLatin1(what), QString::fromUtf8(lxw_strerror(lxw_error(error)))));
 }
 
 void XlsxSpreadsheet::discard()

@@ -29,9 +29,9 @@ class XlsxSpreadsheet : public SpreadsheetApplication
 public:
     struct Target
     {
-        QString folder;       // where copies are saved under their save name
-        QString file;         // non-empty: the copy goes exactly here instead
-        bool open = false;    // open the saved copy with the desktop's program on Quit
+        QString folder;    // where copies are saved under their save name
+        QString file;      // non-empty: the copy goes exactly here instead
+        bool open = false; // open the saved copy with the desktop's program on Quit
         std::function<void(const QString& path)> saved; // told the saved file's path
     };
 

@@ -11,6 +11,7 @@
 #include "tests/support/recording_spreadsheet.h"
 #include "tests/support/scripted_dialog_service.h"
 
+#include <QAbstractItemView>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProgressDialog>
@@ -35,7 +36,8 @@ struct Window
     SettingsStore settings{dir.filePath("settings.ini")};
     HelpViewer help{dir.path()};
     TForm1 form{state, dialogs, settings, help};
-    QSharedPointer<RecordingSpreadsheet::Log> log = QSharedPointer<RecordingSpreadsheet::Log>::create();
+    QSharedPointer<RecordingSpreadsheet::Log> log =
+        QSharedPointer<RecordingSpreadsheet::Log>::create();
 
     Window()
     {
@@ -131,6 +133,9 @@ private slots:
             QCOMPARE(w.files(), QStringList({"ФЛН-РК2.xlsx"}));
             QCOMPARE(w.form.Dbf1.recNo(), 5u); // the last record is current
             QCOMPARE(w.form.Dbf1.position(), 4);
+            // and the grid shows it
+            QTRY_COMPARE(w.form.DBGridPro1->findChild<QAbstractItemView*>()->currentIndex().row(),
+                         4);
             QCOMPARE(w.state.modified, modified);
             QVERIFY(w.state.tableOpen);
             QCOMPARE(fileHash(w.table()), before);
@@ -166,16 +171,18 @@ private slots:
         Window w;
         w.open(9999);
         w.writeFiles();
-        // The user presses "Отмена" while the walk is under way.
+        // The user presses "Отмена" while the walk is under way: at the
+        // first moment the export lets the window handle its events.
         bool pressed = false;
-        QObject::connect(&w.form.Dbf1, &DbfTable::currentChanged, &w.form, [&] {
-            if (pressed || w.form.Dbf1.position() < 5000)
-                return;
-            auto* progress = w.form.findChild<QProgressDialog*>("ExcelProgress");
-            QVERIFY(progress);
-            progress->cancel();
-            pressed = true;
-        });
+        QMetaObject::invokeMethod(
+            &w.form,
+            [&] {
+                auto* progress = w.form.findChild<QProgressDialog*>("ExcelProgress");
+                QVERIFY(progress);
+                progress->cancel();
+                pressed = true;
+            },
+            Qt::QueuedConnection);
         w.form.Excel1Click();
         QVERIFY(pressed);
         QCOMPARE(w.files(), QStringList());

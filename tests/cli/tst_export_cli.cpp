@@ -132,9 +132,9 @@ private slots:
         // LibreOffice shows the formatted values.
         const QString lo = dir.filePath("lo");
         const peers::Result calc = peers::run(
-            "soffice", {"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
-                        "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir",
-                        lo, out});
+            "soffice",
+            {"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
+             "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", lo, out});
         FLN_NEED_PEER(calc, "LibreOffice (libreoffice-calc-nogui)");
         const QList<QStringList> shown = parseCsv(QString::fromUtf8(readFile(lo + "/out.csv")));
         QCOMPARE(shown.size(), rows.size() + 2);
@@ -148,7 +148,8 @@ private slots:
                                  QString::number(e.time.left(2).toInt()) + e.time.mid(2, 3);
             // The "/" of a format is the date separator of LibreOffice's
             // locale: "." under a Russian one.
-            QCOMPARE(QStringList(s).replaceInStrings(QRegularExpression("^(\\d\\d)\\.(\\d\\d)\\."), "\\1/\\2/"),
+            QCOMPARE(QStringList(s).replaceInStrings(QRegularExpression("^(\\d\\d)\\.(\\d\\d)\\."),
+                                                     "\\1/\\2/"),
                      QStringList({e.n, date, e.mode, s[3], s[4], e.comment}));
             QCOMPARE(number(s[3]), e.t1);
             QCOMPARE(number(s[4]), e.t2);
@@ -175,11 +176,9 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no such table") << QStringList({"missing.db", "-o", "x.xlsx"}) << 1
-                                       << "";
-        QTest::newRow("empty temperature")
-            << QStringList({"bad.db", "-o", "x.xlsx"}) << 1
-            << "'' is not a valid floating point value.\n";
+        QTest::newRow("no such table") << QStringList({"missing.db", "-o", "x.xlsx"}) << 1 << "";
+        QTest::newRow("empty temperature") << QStringList({"bad.db", "-o", "x.xlsx"}) << 1
+                                           << "'' is not a valid floating point value.\n";
         QTest::newRow("unknown sort field")
             << QStringList({"bad.db", "-o", "x.xlsx", "--sort", "T_3"}) << 1
             << "Field 'T_3' not found.\n";

@@ -183,12 +183,16 @@ private slots:
 
         const QString s = "WorkSheets(ФЛН-РК2).";
         QStringList expected = headerCalls();
-        expected << s + "Cells(3, 1) := 1 (integer)" << s + "Cells(3, 2) := " + num(k15March1230) + " (date)"
-                 << s + "Cells(3, 3) := \"Оперативный\" (text)" << s + "Cells(3, 4) := -5.2999999999999998 (double)"
+        expected << s + "Cells(3, 1) := 1 (integer)"
+                 << s + "Cells(3, 2) := " + num(k15March1230) + " (date)"
+                 << s + "Cells(3, 3) := \"Оперативный\" (text)"
+                 << s + "Cells(3, 4) := -5.2999999999999998 (double)"
                  << s + "Cells(3, 5) := 0 (double)" << s + "Cells(3, 6) := \"калибровка\" (text)"
-                 << s + "Cells(4, 1) := 3 (integer)" << s + "Cells(4, 2) := " + num(k31Dec2359) + " (date)"
-                 << s + "Cells(4, 3) := \"Наблюдения\" (text)" << s + "Cells(4, 4) := 100.5 (double)"
-                 << s + "Cells(4, 5) := -40 (double)" << s + "Cells(4, 6) := \"\" (text)"
+                 << s + "Cells(4, 1) := 3 (integer)"
+                 << s + "Cells(4, 2) := " + num(k31Dec2359) + " (date)"
+                 << s + "Cells(4, 3) := \"Наблюдения\" (text)"
+                 << s + "Cells(4, 4) := 100.5 (double)" << s + "Cells(4, 5) := -40 (double)"
+                 << s + "Cells(4, 6) := \"\" (text)"
                  << "ActiveWorkbook.SaveCopyAs(ФЛН-РК2)"
                  << "Application.Quit";
         QCOMPARE(log->calls, expected);
@@ -202,8 +206,8 @@ private slots:
         table.setTableFile(writeTable(m_dir.filePath("empty.db"), {}));
         table.open(DbfTable::Access::ReadOnly);
         const auto log = exportRecorded(table);
-        QCOMPARE(log->calls,
-                 headerCalls() << "ActiveWorkbook.SaveCopyAs(ФЛН-РК2)" << "Application.Quit");
+        QCOMPARE(log->calls, headerCalls() << "ActiveWorkbook.SaveCopyAs(ФЛН-РК2)"
+                                           << "Application.Quit");
     }
 
     void conversionErrors_data()
@@ -220,12 +224,12 @@ private slots:
                                 << "'32.03.2024 12:30' is not a valid date and time";
         QTest::newRow("hour 24") << with([](Record& r) { r.time = "24:00:00"; })
                                  << "'15.03.2024 24:00' is not a valid date and time";
-        QTest::newRow("empty date") << with([](Record& r) { r.date = ""; })
-                                    << "' 12:30' is not a valid date and time";
-        QTest::newRow("empty T_1") << with([](Record& r) { r.t1 = ""; })
-                                   << "'' is not a valid floating point value";
-        QTest::newRow("decimal point in T_2") << with([](Record& r) { r.t2 = "5.3"; })
-                                              << "'5.3' is not a valid floating point value";
+        QTest::newRow("empty date")
+            << with([](Record& r) { r.date = ""; }) << "' 12:30' is not a valid date and time";
+        QTest::newRow("empty T_1")
+            << with([](Record& r) { r.t1 = ""; }) << "'' is not a valid floating point value";
+        QTest::newRow("decimal point in T_2")
+            << with([](Record& r) { r.t2 = "5.3"; }) << "'5.3' is not a valid floating point value";
     }
     void conversionErrors()
     {
@@ -321,12 +325,12 @@ private slots:
         table.open(DbfTable::Access::ReadOnly);
         QTemporaryDir out;
         qint64 seen = 0, all = 0;
-        const auto result = exportWorkbook(table, xlsxInto(out.path()), m_rs,
-                                           [&](qint64 written, qint64 total) {
-                                               seen = written;
-                                               all = total;
-                                               return false;
-                                           });
+        const auto result =
+            exportWorkbook(table, xlsxInto(out.path()), m_rs, [&](qint64 written, qint64 total) {
+                seen = written;
+                all = total;
+                return false;
+            });
         QCOMPARE(all, 9999);
         QCOMPARE(result, WorkbookExportResult::Cancelled);
         QVERIFY(seen > 0 && seen < 9999);

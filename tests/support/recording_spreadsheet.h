@@ -66,11 +66,17 @@ public:
     }
     void setRowFontColor(const QString& sheet, int row, int color) override
     {
-        call(QStringLiteral("WorkSheets(%1).Rows(%2).Font.Color := %3").arg(sheet).arg(row).arg(color));
+        call(QStringLiteral("WorkSheets(%1).Rows(%2).Font.Color := %3")
+                 .arg(sheet)
+                 .arg(row)
+                 .arg(color));
     }
     void setRowFontSize(const QString& sheet, int row, int points) override
     {
-        call(QStringLiteral("WorkSheets(%1).Rows(%2).Font.Size := %3").arg(sheet).arg(row).arg(points));
+        call(QStringLiteral("WorkSheets(%1).Rows(%2).Font.Size := %3")
+                 .arg(sheet)
+                 .arg(row)
+                 .arg(points));
     }
     void setCellInteger(const QString& sheet, int row, int column, qint32 value) override
     {
