@@ -121,6 +121,9 @@ private slots:
         const FlnRun r = flnExport(QStringList{table, "-o", out} + sort);
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, out + u'\n');
+        // Not a terminal: the progress bar's last state, once.
+        QCOMPARE(r.err, QStringLiteral("Экспорт в Excel ... [%1] 100 %  7 из 7\n")
+                            .arg(QString(40, u'#')));
         QCOMPARE(readFile(table), before); // only read: no byte, no index file
         QVERIFY(!QFile::exists(dir.filePath("t.mdx")));
 
