@@ -85,7 +85,7 @@ private:
     QString evaluate(const ReportCell& cell, const CompiledCell& compiled, int page,
                      const QStringList& row) const;
 
-    ReportTemplate m_template;
+    const ReportTemplate m_template; // const: never detached, the layout points into it
     ReportPageLayout m_layout;
     std::unique_ptr<ReportRowSource> m_source;
     QList<QList<CompiledCell>> m_compiled; // per band, per cell
