@@ -3,6 +3,8 @@
 // work goes through the same document steps as "Создать" and "Дополнить".
 #include "app/cli_download.h"
 
+#include "app/cli.h"
+
 #include "app/command_line.h"
 #include "app/demo_mode.h"
 #include "data/archive_decoding.h"
@@ -244,8 +246,7 @@ int appendToTable(AppState& state, const QString& path)
 int runDownloadCommand(const CommandLineOptions& options)
 {
     AppState state;
-    state.regional = options.locale.isEmpty() ? RegionalSettings::fromSystem()
-                                              : RegionalSettings::fromName(options.locale);
+    state.regional = commandRegionalSettings(options);
     const QString path = options.arguments.value(0);
 
     SerialPortMap ports = SerialPortMap::fromOptions(options.port1, options.port2);

@@ -373,14 +373,6 @@ void TForm1::tab_vis_dis()
     DBGridPro1->hide();
 }
 
-QString TForm1::tableTitle(const QString& path)
-{
-    // Only the last extension goes: "a.b.db" is titled "a.b".
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return (dot >= 0 ? name.left(dot) : name) + QStringLiteral(" - ") + kAppTitle;
-}
-
 void TForm1::setApplicationTitle(const QString& title)
 {
     // The window caption always equals the application's title.

@@ -53,7 +53,6 @@ public:
     void tab_vis_dis();
     // Title for an open table: its file name without folder and last
     // extension, " - ", the application title.
-    static QString tableTitle(const QString& path);
     void setApplicationTitle(const QString& title);
     QString applicationTitle() const { return m_applicationTitle; }
     // Window colour: button shadow while no table is open, button face with one.

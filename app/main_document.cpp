@@ -132,7 +132,7 @@ void TForm1::Open_DB(const QString& path)
     enable_button();
     tab_vis_en();
     load_layout(kLayoutValue);
-    setApplicationTitle(tableTitle(path));
+    setApplicationTitle(MeasurementDocument::titleFor(path));
     m_state.modified = false;
 }
 

@@ -156,5 +156,6 @@ void MeasurementDocument::renumber()
 
 QString MeasurementDocument::titleFor(const QString& path)
 {
+    // Only the last extension goes: "a.b.db" is titled "a.b".
     return QFileInfo(path).completeBaseName() + QStringLiteral(" - ") + kAppTitle;
 }
