@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -394,6 +395,8 @@ bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
         report.paintPage(painter, page);
         ++done;
         if (progress && !progress(done, int(pages.size()))) {
+            if (auto* printer = dynamic_cast<QPrinter*>(&device))
+                printer->abort(); // the pages so far do not go out
             painter.end();
             return false;
         }
