@@ -2,6 +2,7 @@
 // and the filling of the table from the archive image. The window asks and
 // shows; MeasurementDocument does the work.
 #include "app/main.h"
+#include "data/measurement_schema.h"
 
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-const QString kSortTag = QStringLiteral("tab1");
+const QString& kSortTag = MeasurementSchema::kSortTag;
 
 // The preparation every file dialog of these commands gets before it is shown.
 void prepareFileDialog(DialogService::FileRequest& dialog, const QString& filter)

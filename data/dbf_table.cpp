@@ -1,5 +1,6 @@
 #include "data/dbf_table.h"
 
+#include "data/measurement_schema.h"
 #include "data/sort_index.h"
 
 #include "platform/app_error.h"
@@ -242,6 +243,9 @@ struct DbfTable::Impl
     // tag; null: record order.
     std::unique_ptr<SortIndex> sortIndex;
     SortTag* sorted = nullptr;
+    // The order a read-only table browses in after sortForReading: a tag
+    // built in memory only, never written to an index file.
+    std::unique_ptr<SortTag> readingOrder;
 
     explicit Impl(DbfTable* owner) : q(owner) {}
 
@@ -426,7 +430,11 @@ struct DbfTable::Impl
     QString selectedTagName() const { return sorted ? sorted->name() : QString(); }
     void selectTag(const QString& name)
     {
-        sorted = sortIndex && !name.isEmpty() ? sortIndex->tag(name) : nullptr;
+        if (readingOrder && !name.isEmpty() &&
+            name.compare(readingOrder->name(), Qt::CaseInsensitive) == 0)
+            sorted = readingOrder.get();
+        else
+            sorted = sortIndex && !name.isEmpty() ? sortIndex->tag(name) : nullptr;
         orderReset();
     }
     void setIndexFlag(bool on)
@@ -481,6 +489,7 @@ struct DbfTable::Impl
     {
         sorted = nullptr;
         sortIndex.reset();
+        readingOrder.reset();
     }
 
     // --- signals ---
@@ -1553,6 +1562,24 @@ void DbfTable::selectSortTag(const QString& tag)
 }
 
 QString DbfTable::selectedSortTag() const { return d->selectedTagName(); }
+
+void DbfTable::sortForReading(const QString& field, bool descending)
+{
+    d->requireOpen();
+    // The order is not kept current with changes, so only a table that
+    // cannot change may browse in it.
+    if (!d->readOnly)
+        throw AppError(QStringLiteral("A reading order needs a table opened read-only"));
+    const DbfField& f = d->field(field);
+    auto order = std::make_unique<SortTag>(MeasurementSchema::kSortTag, f, descending,
+                                           quint8(d->header[29]));
+    order->build(d->recordReader(), d->count);
+    d->readingOrder = std::move(order);
+    d->selectTag(d->readingOrder->name());
+    d->positionFirst();
+    d->contentsMoved();
+    d->currentMoved();
+}
 
 void DbfTable::regenerateIndexes()
 {
