@@ -6,7 +6,6 @@
 #include "components/report_engine.h"
 #include "data/dbf_table.h"
 #include "output/measurement_report.h"
-#include "platform/app_error.h"
 #include "platform/regional_settings.h"
 #include "platform/terminal.h"
 
@@ -58,16 +57,6 @@ private:
     int m_drawn = -1;
 };
 
-// The table layer's read-only sort, where this build's table layer has it.
-template <typename Table>
-void sortForReading(Table& table, const QString& field, bool descending)
-{
-    if constexpr (requires { table.sortForReading(field, descending); })
-        table.sortForReading(field, descending);
-    else
-        throw AppError(QStringLiteral("--sort is not available in this build"));
-}
-
 } // namespace
 
 int runReportCommand(const CommandLineOptions& o)
@@ -80,7 +69,7 @@ int runReportCommand(const CommandLineOptions& o)
     table.setTableFile(o.arguments.first());
     table.open(DbfTable::Access::ReadOnly);
     if (!o.sortField.isEmpty())
-        sortForReading(table, o.sortField, o.descending);
+        table.sortForReading(o.sortField, o.descending);
     const RegionalSettings rs = commandRegionalSettings(o);
     const auto report = MeasurementReport::prepare(table, rs.decimalSeparator);
     ProgressBar bar(report->pageCount());
