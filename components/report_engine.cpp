@@ -9,6 +9,7 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QHash>
+#include <QMap>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -207,21 +208,62 @@ QFont cellFont(const ReportCell& cell, const QPaintDevice& device)
     return font;
 }
 
-void drawFrame(QPainter& painter, const QRectF& r, const ReportFrame& frame)
+// The frame lines of a page as filled rectangles, each line once and lines
+// that continue one another joined: adjacent cells share their edges, and a
+// row's top and bottom lines become one line each. A PDF page stays small.
+class FrameLines
 {
-    if (frame.sides == ReportFrame::None)
-        return;
-    QPen pen(Qt::black, frame.width, Qt::SolidLine, Qt::SquareCap);
-    painter.setPen(pen);
-    if (frame.sides & ReportFrame::Left)
-        painter.drawLine(r.topLeft(), r.bottomLeft());
-    if (frame.sides & ReportFrame::Top)
-        painter.drawLine(r.topLeft(), r.topRight());
-    if (frame.sides & ReportFrame::Right)
-        painter.drawLine(r.topRight(), r.bottomRight());
-    if (frame.sides & ReportFrame::Bottom)
-        painter.drawLine(r.bottomLeft(), r.bottomRight());
-}
+public:
+    void add(const QRectF& r, const ReportFrame& frame)
+    {
+        if (frame.sides == ReportFrame::None || frame.width <= 0)
+            return;
+        const double w = frame.width, h = w / 2;
+        if (frame.sides & ReportFrame::Left)
+            m_vertical[{key(r.left()), key(w)}] << Span{r.top() - h, r.bottom() + h};
+        if (frame.sides & ReportFrame::Right)
+            m_vertical[{key(r.right()), key(w)}] << Span{r.top() - h, r.bottom() + h};
+        if (frame.sides & ReportFrame::Top)
+            m_horizontal[{key(r.top()), key(w)}] << Span{r.left() - h, r.right() + h};
+        if (frame.sides & ReportFrame::Bottom)
+            m_horizontal[{key(r.bottom()), key(w)}] << Span{r.left() - h, r.right() + h};
+    }
+    void draw(QPainter& painter)
+    {
+        for (auto it = m_horizontal.begin(); it != m_horizontal.end(); ++it) {
+            const double y = it.key().first / kScale, w = it.key().second / kScale;
+            for (const Span& s : merged(it.value()))
+                painter.fillRect(QRectF(s.from, y - w / 2, s.to - s.from, w), Qt::black);
+        }
+        for (auto it = m_vertical.begin(); it != m_vertical.end(); ++it) {
+            const double x = it.key().first / kScale, w = it.key().second / kScale;
+            for (const Span& s : merged(it.value()))
+                painter.fillRect(QRectF(x - w / 2, s.from, w, s.to - s.from), Qt::black);
+        }
+    }
+
+private:
+    struct Span
+    {
+        double from, to;
+    };
+    static constexpr double kScale = 1000;
+    static qint64 key(double v) { return qRound64(v * kScale); }
+    static QList<Span> merged(QList<Span>& spans)
+    {
+        std::sort(spans.begin(), spans.end(),
+                  [](const Span& a, const Span& b) { return a.from < b.from; });
+        QList<Span> out;
+        for (const Span& s : spans) {
+            if (!out.isEmpty() && s.from <= out.last().to + 1e-6)
+                out.last().to = std::max(out.last().to, s.to);
+            else
+                out << s;
+        }
+        return out;
+    }
+    QMap<QPair<qint64, qint64>, QList<Span>> m_horizontal, m_vertical;
+};
 
 void drawText(QPainter& painter, QRectF r, const ReportCell& cell, const QString& text,
               const QFont& font)
@@ -259,9 +301,16 @@ void drawText(QPainter& painter, QRectF r, const ReportCell& cell, const QString
         else if (cell.vAlign == ReportCell::VAlign::Bottom)
             top += inner.height() - height;
     }
-    painter.save();
-    painter.setClipRect(inner, Qt::IntersectClip);
-    painter.setPen(Qt::black);
+    // Clipping costs every printed page a clip path: only texts that do
+    // not fit get one.
+    double widest = 0;
+    for (int i = 0; i < layout.lineCount(); ++i)
+        widest = std::max(widest, layout.lineAt(i).naturalTextWidth());
+    const bool clip = height > inner.height() + 0.01 || widest > inner.width() + 0.01;
+    if (clip) {
+        painter.save();
+        painter.setClipRect(inner, Qt::IntersectClip);
+    }
     for (int i = 0; i < layout.lineCount(); ++i) {
         const QTextLine line = layout.lineAt(i);
         const double y = top + line.y();
@@ -275,7 +324,8 @@ void drawText(QPainter& painter, QRectF r, const ReportCell& cell, const QString
             x += inner.width() - w;
         line.draw(&painter, QPointF(x - line.x(), y - line.y()));
     }
-    painter.restore();
+    if (clip)
+        painter.restore();
 }
 
 } // namespace
@@ -288,6 +338,8 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     QPaintDevice& device = *painter.device();
     QHash<const ReportCell*, QFont> fonts;
+    FrameLines frames;
+    painter.setPen(Qt::black);
     for (qsizetype i = 0; i < cells.size(); ++i) {
         const PageCell& pc = cells[i];
         const ReportCell& cell = *pc.cell;
@@ -304,8 +356,9 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
         if (i == highlight)
             painter.fillRect(rect, QColor(255, 230, 0));
         drawText(painter, rect, cell, pc.text, *f);
-        drawFrame(painter, rect, cell.frame);
+        frames.add(rect, cell.frame);
     }
+    frames.draw(painter);
     painter.restore();
 }
 
