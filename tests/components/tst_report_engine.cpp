@@ -355,6 +355,39 @@ private Q_SLOTS:
         }
     }
 
+    void pdfOutput()
+    {
+        QTemporaryDir dir;
+        auto report = prepared(40);
+        // Cancelled after the first page: no file is left behind.
+        const QString cancelled = dir.filePath("cancelled.pdf");
+        QList<int> seen;
+        QVERIFY(!writeReportPdf(*report, cancelled, [&](int done, int total) {
+            seen << done << total;
+            return false;
+        }));
+        QCOMPARE(seen, (QList<int>{1, 3}));
+        QVERIFY(!QFile::exists(cancelled));
+        // A folder that does not exist is an error that says which file.
+        const QString bad = dir.filePath("no/such/folder/report.pdf");
+        try {
+            writeReportPdf(*report, bad);
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QVERIFY2(e.text().contains("report.pdf"), qPrintable(e.text()));
+        }
+        // Done: a PDF file of three pages.
+        const QString done = dir.filePath("done.pdf");
+        QVERIFY(writeReportPdf(*report, done));
+        QFile file(done);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("%PDF-"));
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
+                     bytes.count("/Type /Page "),
+                 qsizetype(3));
+    }
+
     void cancelledSaveLeavesNoFile()
     {
         QTemporaryDir dir;
