@@ -100,8 +100,9 @@ void writeCsv(const QString& table, const QString& csv)
     out.open(QIODevice::WriteOnly);
     QByteArray chunk = "N,Дата,Время,Режим,t1 C,t2 C,Примечание\n";
     for (t.first(); !t.eof(); t.next()) {
-        chunk += t.text(QStringLiteral("N")).toUtf8() + ',' + t.text(QStringLiteral("DATE")).toUtf8() +
-                 ',' + t.text(QStringLiteral("TIME")).toUtf8() + ',' +
+        chunk += t.text(QStringLiteral("N")).toUtf8() + ',' +
+                 t.text(QStringLiteral("DATE")).toUtf8() + ',' +
+                 t.text(QStringLiteral("TIME")).toUtf8() + ',' +
                  t.text(QStringLiteral("MODE")).toUtf8() + ",\"" +
                  formatReportNumber(t.text(QStringLiteral("T_1")), 1, u',').toUtf8() + "\",\"" +
                  formatReportNumber(t.text(QStringLiteral("T_2")), 1, u',').toUtf8() + "\"," +
@@ -131,8 +132,9 @@ int main(int argc, char** argv)
     const qint64 big = arg(args, "--big", 1000000);
     const bool skipPeer = args.contains(QStringLiteral("--skip-peer"));
     const qsizetype dirIndex = args.indexOf(QStringLiteral("--dir"));
-    QTemporaryDir tmp(dirIndex > 0 ? args.value(dirIndex + 1) + QStringLiteral("/bench_report_XXXXXX")
-                                   : QDir::tempPath() + QStringLiteral("/bench_report_XXXXXX"));
+    QTemporaryDir tmp(dirIndex > 0
+                          ? args.value(dirIndex + 1) + QStringLiteral("/bench_report_XXXXXX")
+                          : QDir::tempPath() + QStringLiteral("/bench_report_XXXXXX"));
     const QDir dir(tmp.path());
     const QString fln = QStringLiteral(FLN_EXECUTABLE);
     std::printf("bench_report: %s\n", qPrintable(fln));
@@ -141,8 +143,9 @@ int main(int argc, char** argv)
     const QString small = dir.filePath(QStringLiteral("rows.db"));
     makeMeasurementTable(small, rows);
     const QString ourPdf = dir.filePath(QStringLiteral("ours.pdf"));
-    const ChildRun ours = runChild(fln, {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
-                                         QStringLiteral("report"), small, QStringLiteral("-o"), ourPdf});
+    const ChildRun ours =
+        runChild(fln, {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
+                       QStringLiteral("report"), small, QStringLiteral("-o"), ourPdf});
     std::printf("%lld rows to PDF, fln report:  %8.2f s wall %8.2f s processor  peak %6ld MiB  "
                 "%d pages (exit %d)\n",
                 rows, ours.seconds, ours.cpuSeconds, ours.peakKiB / 1024, pdfPages(ourPdf),
@@ -173,8 +176,9 @@ int main(int argc, char** argv)
     const QString large = dir.filePath(QStringLiteral("big.db"));
     makeMeasurementTable(large, big);
     const QString bigPdf = dir.filePath(QStringLiteral("big.pdf"));
-    const ChildRun bigRun = runChild(fln, {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
-                                           QStringLiteral("report"), large, QStringLiteral("-o"), bigPdf});
+    const ChildRun bigRun =
+        runChild(fln, {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
+                       QStringLiteral("report"), large, QStringLiteral("-o"), bigPdf});
     std::printf("%lld rows to PDF, fln report:  %8.2f s wall %8.2f s processor  peak %6ld MiB  "
                 "%d pages  %lld MiB file (exit %d)\n",
                 big, bigRun.seconds, bigRun.cpuSeconds, bigRun.peakKiB / 1024, pdfPages(bigPdf),

@@ -35,8 +35,7 @@ public:
             throw notAReport(fileName);
         m_stream >> m_template >> m_dataSet >> m_fields >> m_rows;
         const qint64 size = m_file.size();
-        if (m_stream.status() != QDataStream::Ok || m_rows < 0 || m_rows > size / 8 ||
-            size < 8)
+        if (m_stream.status() != QDataStream::Ok || m_rows < 0 || m_rows > size / 8 || size < 8)
             throw notAReport(fileName);
         qint64 indexOffset = 0;
         m_file.seek(size - 8);

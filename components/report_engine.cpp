@@ -6,10 +6,10 @@
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QPageLayout>
-#include <QPagedPaintDevice>
 #include <QHash>
 #include <QMap>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -59,7 +59,8 @@ QString formatReportNumber(const QString& text, int decimals, QChar separator)
     QString result = intPart;
     if (decimals > 0)
         result += separator + fracPart;
-    const bool zero = std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c == u'0'; });
+    const bool zero =
+        std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c == u'0'; });
     if (negative && !zero)
         result.prepend(u'-');
     return result;

@@ -29,8 +29,8 @@ class PreparedReport
 public:
     struct PageCell
     {
-        QRectF rect;      // in units, the frame's rectangle
-        QString text;     // expressions evaluated, numbers formatted
+        QRectF rect;  // in units, the frame's rectangle
+        QString text; // expressions evaluated, numbers formatted
         const ReportCell* cell = nullptr;
     };
     struct Hit
@@ -72,7 +72,13 @@ public:
 private:
     struct Segment
     {
-        enum Kind { Literal, Field, Page, TotalPages } kind = Literal;
+        enum Kind
+        {
+            Literal,
+            Field,
+            Page,
+            TotalPages
+        } kind = Literal;
         QString text;
         int field = -1;
     };

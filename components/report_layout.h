@@ -20,8 +20,8 @@ public:
     struct PlacedBand
     {
         const ReportBand* band = nullptr;
-        double y = 0;     // top of the band in units
-        qint64 row = -1;  // the data row a master data band prints, else -1
+        double y = 0;    // top of the band in units
+        qint64 row = -1; // the data row a master data band prints, else -1
     };
     struct RowRange
     {

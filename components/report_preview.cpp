@@ -8,8 +8,8 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -54,8 +54,8 @@ double ReportPageView::zoomToWidth() const
 {
     if (!m_report)
         return m_zoom;
-    const double width = m_report->reportTemplate().page.width * logicalDpiX() /
-                         ReportUnits::kPerInch;
+    const double width =
+        m_report->reportTemplate().page.width * logicalDpiX() / ReportUnits::kPerInch;
     return std::max(0.1, (viewport()->width() - 2 * kGap) / width);
 }
 
@@ -125,9 +125,11 @@ void ReportPageView::updateScrollBars()
     const QSizeF page = pageSize();
     const double total = m_report->pageCount() * (page.height() + kGap) + kGap;
     const double maxInt = std::numeric_limits<int>::max() - 1.0;
-    verticalScrollBar()->setRange(0, int(std::min(maxInt, std::max(0.0, total - viewport()->height()))));
+    verticalScrollBar()->setRange(
+        0, int(std::min(maxInt, std::max(0.0, total - viewport()->height()))));
     verticalScrollBar()->setPageStep(viewport()->height());
-    horizontalScrollBar()->setRange(0, std::max(0, int(page.width()) + 2 * kGap - viewport()->width()));
+    horizontalScrollBar()->setRange(
+        0, std::max(0, int(page.width()) + 2 * kGap - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
 }
 
@@ -221,8 +223,8 @@ struct ZoomChoice
     double zoom; // 0: to width, -1: whole page
 };
 constexpr ZoomChoice kZooms[] = {
-    {"25 %", 0.25},  {"50 %", 0.5},   {"75 %", 0.75},       {"100 %", 1.0},
-    {"150 %", 1.5},  {"200 %", 2.0},  {"По ширине", 0.0}, {"Страница целиком", -1.0},
+    {"25 %", 0.25}, {"50 %", 0.5},  {"75 %", 0.75},     {"100 %", 1.0},
+    {"150 %", 1.5}, {"200 %", 2.0}, {"По ширине", 0.0}, {"Страница целиком", -1.0},
 };
 
 } // namespace

@@ -15,10 +15,9 @@ namespace {
 
 void write(QDataStream& out, const ReportCell& c)
 {
-    out << c.x << c.width << c.text << c.fontFamily << c.pointSize << c.bold
-        << quint8(c.hAlign) << quint8(c.vAlign) << c.frame.sides << c.frame.width << c.wordWrap
-        << c.insetX << c.insetY << quint8(c.format) << qint32(c.decimals) << c.decimalSeparator
-        << c.growLeft;
+    out << c.x << c.width << c.text << c.fontFamily << c.pointSize << c.bold << quint8(c.hAlign)
+        << quint8(c.vAlign) << c.frame.sides << c.frame.width << c.wordWrap << c.insetX << c.insetY
+        << quint8(c.format) << qint32(c.decimals) << c.decimalSeparator << c.growLeft;
 }
 
 void read(QDataStream& in, ReportCell& c)

@@ -12,12 +12,23 @@ class QDataStream;
 namespace ReportUnits {
 inline constexpr double kPerInch = 93.0 / 1.015;
 inline constexpr double kPerPoint = kPerInch / 72.0;
-inline constexpr double toMillimetres(double units) { return units * 25.4 / kPerInch; }
+inline constexpr double toMillimetres(double units)
+{
+    return units * 25.4 / kPerInch;
+}
 } // namespace ReportUnits
 
 struct ReportFrame
 {
-    enum Side : quint8 { None = 0, Left = 1, Top = 2, Right = 4, Bottom = 8, All = 15 };
+    enum Side : quint8
+    {
+        None = 0,
+        Left = 1,
+        Top = 2,
+        Right = 4,
+        Bottom = 8,
+        All = 15
+    };
     quint8 sides = None;
     double width = 1.0; // units; solid black
     bool operator==(const ReportFrame&) const = default;
@@ -29,9 +40,20 @@ struct ReportFrame
 // field of the current row, [PAGE#] and [TOTALPAGES].
 struct ReportCell
 {
-    enum class HAlign : quint8 { Left, Center, Right };
-    enum class VAlign : quint8 { Top, Middle, Bottom };
-    enum class Format : quint8 {
+    enum class HAlign : quint8
+    {
+        Left,
+        Center,
+        Right
+    };
+    enum class VAlign : quint8
+    {
+        Top,
+        Middle,
+        Bottom
+    };
+    enum class Format : quint8
+    {
         Text,  // the value as it comes
         Number // the value read as a number and printed with `decimals` decimals
     };
@@ -49,8 +71,8 @@ struct ReportCell
     double insetX = 2;
     double insetY = 1;
     Format format = Format::Text;
-    int decimals = 1;               // Number: the pattern "0.0" has one
-    QChar decimalSeparator = u',';  // Number: read and written with it
+    int decimals = 1;              // Number: the pattern "0.0" has one
+    QChar decimalSeparator = u','; // Number: read and written with it
     // The cell keeps its right edge where it is and widens to the left when
     // its text is wider than the cell.
     bool growLeft = false;
@@ -60,7 +82,8 @@ struct ReportCell
 
 struct ReportBand
 {
-    enum class Kind : quint8 {
+    enum class Kind : quint8
+    {
         ReportTitle, // once, at the top of the first page
         PageHeader,  // at the top of every page (below the title on the first)
         MasterData,  // once per row of the data source

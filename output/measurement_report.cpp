@@ -8,8 +8,8 @@ namespace {
 using HAlign = ReportCell::HAlign;
 using VAlign = ReportCell::VAlign;
 
-ReportCell cell(double x, double width, const QString& text, double pointSize, bool bold,
-                HAlign h, VAlign v, quint8 frame)
+ReportCell cell(double x, double width, const QString& text, double pointSize, bool bold, HAlign h,
+                VAlign v, quint8 frame)
 {
     ReportCell c;
     c.x = x;
@@ -87,8 +87,8 @@ ReportTemplate MeasurementReport::reportTemplate(QChar decimalSeparator)
     t.page.paperHeightMm = 297;
 
     ReportBand title{ReportBand::Kind::ReportTitle, 64, {}};
-    title.cells << cell(25, 234, QStringLiteral("ФЛН-РК2.03"), 14, true, HAlign::Left,
-                        VAlign::Top, ReportFrame::None);
+    title.cells << cell(25, 234, QStringLiteral("ФЛН-РК2.03"), 14, true, HAlign::Left, VAlign::Top,
+                        ReportFrame::None);
 
     ReportBand header{ReportBand::Kind::PageHeader, 60, {}};
     auto heading = [&](double x, double w, const QString& text) {
@@ -99,9 +99,11 @@ ReportTemplate MeasurementReport::reportTemplate(QChar decimalSeparator)
     heading(174, 72, QStringLiteral("Время"));
     heading(246, 121, QStringLiteral("Режим"));
     header.cells << cell(367, 20, QStringLiteral("t"), 14, true, HAlign::Right, VAlign::Middle, tlb)
-                 << cell(387, 52, QStringLiteral("1, C"), 12, true, HAlign::Left, VAlign::Middle, tbr)
+                 << cell(387, 52, QStringLiteral("1, C"), 12, true, HAlign::Left, VAlign::Middle,
+                         tbr)
                  << cell(439, 20, QStringLiteral("t"), 14, true, HAlign::Right, VAlign::Middle, tlb)
-                 << cell(459, 52, QStringLiteral("2, C"), 12, true, HAlign::Left, VAlign::Middle, tbr);
+                 << cell(459, 52, QStringLiteral("2, C"), 12, true, HAlign::Left, VAlign::Middle,
+                         tbr);
     heading(511, 165, QStringLiteral("Примечание"));
 
     ReportBand row{ReportBand::Kind::MasterData, 40, {}};

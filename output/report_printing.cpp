@@ -11,8 +11,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 
-const QString ReportPrinting::kPreparedReportFilter =
-    QStringLiteral("Подготовленный отчет|*.flnr");
+const QString ReportPrinting::kPreparedReportFilter = QStringLiteral("Подготовленный отчет|*.flnr");
 
 ReportPrinting::ReportPrinting(DialogService& dialogs, PrintingService& printing,
                                std::function<void()> help, QString jobTitle)
@@ -81,8 +80,8 @@ bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& repo
 
     const QString file = m_printing.beginJob(*printer, m_jobTitle);
     ReportProgress progress(parent, QStringLiteral("Печать"), sequence.size());
-    const bool done = printReportPages(report, *printer, sequence,
-                                       [&](int n, int) { return progress.step(n); });
+    const bool done =
+        printReportPages(report, *printer, sequence, [&](int n, int) { return progress.step(n); });
     if (!done) {
         if (!file.isEmpty())
             QFile::remove(file); // a cancelled job leaves no part of itself

@@ -19,9 +19,9 @@
 #include <QPageRanges>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTableView>
 #include <QTextBrowser>
 
 namespace {
@@ -85,16 +85,12 @@ struct Window
             rows.append({n, QStringLiteral("%1,5").arg(n), QStringLiteral("-%1,0").arg(n % 9 + 1)});
         return rows;
     }
-    QStringList printedFiles() const
-    {
-        return QDir(pdfDir).entryList(QDir::Files);
-    }
+    QStringList printedFiles() const { return QDir(pdfDir).entryList(QDir::Files); }
     QString footers(const QString& pdf) const
     {
         QStringList out;
         for (const QString& page : reportPdfPages(pdf)) {
-            const QRegularExpressionMatch m =
-                QRegularExpression("Стр\\. \\d+ из \\d+").match(page);
+            const QRegularExpressionMatch m = QRegularExpression("Стр\\. \\d+ из \\d+").match(page);
             out << m.captured(0);
         }
         return out.join(u'|');

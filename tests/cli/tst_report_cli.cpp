@@ -132,8 +132,8 @@ private Q_SLOTS:
             return;
 
         constexpr int dpi = 100;
-        const peers::Result png =
-            peers::run("pdftoppm", {"-r", QString::number(dpi), "-png", pdf, m_dir.filePath("one")});
+        const peers::Result png = peers::run(
+            "pdftoppm", {"-r", QString::number(dpi), "-png", pdf, m_dir.filePath("one")});
         FLN_NEED_PEER(png, "pdftoppm (poppler-utils)");
         QCOMPARE(png.exitCode, 0);
         const QImage page(m_dir.filePath("one-1.png"));
@@ -162,8 +162,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no such table") << QStringList{"report", "missing.db", "-o", "x.pdf"} << 1
-                                       << QString();
+        QTest::newRow("no such table")
+            << QStringList{"report", "missing.db", "-o", "x.pdf"} << 1 << QString();
         QTest::newRow("unknown sort field")
             << QStringList{"report", "thirty.db", "-o", "x.pdf", "--sort", "NOPE"} << 1
             << QStringLiteral("Field 'NOPE' not found");

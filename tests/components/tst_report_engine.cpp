@@ -62,7 +62,8 @@ ReportTemplate tableLikeTemplate(const QString& rowText = QStringLiteral("[Data.
     t.bands << ReportBand{ReportBand::Kind::ReportTitle, 64, {textCell(25, 234, "Title", 0)}}
             << ReportBand{ReportBand::Kind::PageHeader, 60, {textCell(25, 100, "Head")}}
             << ReportBand{ReportBand::Kind::MasterData, 40, {textCell(25, 165, rowText)}}
-            << ReportBand{ReportBand::Kind::PageFooter, 20,
+            << ReportBand{ReportBand::Kind::PageFooter,
+                          20,
                           {textCell(844, 202, "Стр. [PAGE#] из [TOTALPAGES]", 0)}};
     return t;
 }
@@ -139,9 +140,10 @@ private Q_SLOTS:
             return out;
         };
         // One record: title, header, the row, the footer on the bottom margin.
-        QList<std::tuple<K, double, qint64>> one{
-            {K::ReportTitle, 72, -1}, {K::PageHeader, 136, -1}, {K::MasterData, 196, 0},
-            {K::PageFooter, 713, -1}};
+        QList<std::tuple<K, double, qint64>> one{{K::ReportTitle, 72, -1},
+                                                 {K::PageHeader, 136, -1},
+                                                 {K::MasterData, 196, 0},
+                                                 {K::PageFooter, 713, -1}};
         QCOMPARE(describe(1, 0), one);
         // Second page of 27 rows: no title, rows 12..25 from y 132 down.
         const auto second = describe(27, 1);
@@ -167,20 +169,34 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("printed");
-        QTest::newRow("one decimal, comma") << "23,5" << "23,5";
-        QTest::newRow("leading space") << " 5,0" << "5,0";
-        QTest::newRow("negative") << "-12,3" << "-12,3";
-        QTest::newRow("no decimals") << "7" << "7,0";
-        QTest::newRow("more decimals, half up") << "0,05" << "0,1";
-        QTest::newRow("carry into the integer") << "9,95" << "10,0";
-        QTest::newRow("no integer digit") << ",5" << "0,5";
-        QTest::newRow("leading zeros") << "007,2" << "7,2";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("blanks") << "   " << "";
-        QTest::newRow("no number") << "обрыв" << "обрыв";
-        QTest::newRow("point is no separator here") << "12.5" << "12.5";
-        QTest::newRow("two separators") << "1,2,3" << "1,2,3";
-        QTest::newRow("sign alone") << " -" << " -";
+        QTest::newRow("one decimal, comma") << "23,5"
+                                            << "23,5";
+        QTest::newRow("leading space") << " 5,0"
+                                       << "5,0";
+        QTest::newRow("negative") << "-12,3"
+                                  << "-12,3";
+        QTest::newRow("no decimals") << "7"
+                                     << "7,0";
+        QTest::newRow("more decimals, half up") << "0,05"
+                                                << "0,1";
+        QTest::newRow("carry into the integer") << "9,95"
+                                                << "10,0";
+        QTest::newRow("no integer digit") << ",5"
+                                          << "0,5";
+        QTest::newRow("leading zeros") << "007,2"
+                                       << "7,2";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("blanks") << "   "
+                                << "";
+        QTest::newRow("no number") << "обрыв"
+                                   << "обрыв";
+        QTest::newRow("point is no separator here") << "12.5"
+                                                    << "12.5";
+        QTest::newRow("two separators") << "1,2,3"
+                                        << "1,2,3";
+        QTest::newRow("sign alone") << " -"
+                                    << " -";
     }
     void numberFormat()
     {
@@ -193,9 +209,9 @@ private Q_SLOTS:
     {
         ReportTemplate t = tableLikeTemplate(QStringLiteral("<[Data.\"B\"]|[Data.A]> [x"));
         t.bands[2].cells[0].format = ReportCell::Format::Number;
-        PreparedReport report(t, std::make_unique<MemoryRows>(
-                                     QStringList{"A", "B"},
-                                     QList<QStringList>{{" 5,0", "x"}, {"", "-1,25"}}));
+        PreparedReport report(
+            t, std::make_unique<MemoryRows>(QStringList{"A", "B"},
+                                            QList<QStringList>{{" 5,0", "x"}, {"", "-1,25"}}));
         QCOMPARE(report.pageCount(), 1);
         const auto cells = report.pageCells(0);
         QStringList texts;
@@ -240,9 +256,9 @@ private Q_SLOTS:
         const QString comment = QStringLiteral(
             "Очень длинное примечание, которое не помещается в одну строку ячейки и "
             "должно переноситься по словам и обрезаться снизу у края строки таблицы");
-        PreparedReport report(tableLikeTemplate(), std::make_unique<MemoryRows>(
-                                                       QStringList{"A"},
-                                                       QList<QStringList>{{comment}}));
+        PreparedReport report(
+            tableLikeTemplate(),
+            std::make_unique<MemoryRows>(QStringList{"A"}, QList<QStringList>{{comment}}));
         const double scale = 2.0; // pixels per unit
         QImage image(int(1071 * scale), int(758 * scale), QImage::Format_RGB32);
         image.fill(Qt::white);
@@ -259,8 +275,8 @@ private Q_SLOTS:
             return ink;
         };
         // The row is 196..236 and the cell 25..190; inside the frame lines.
-        QVERIFY(inkIn(28, 198, 187, 234) > 200);   // the text is there
-        QCOMPARE(inkIn(26, 238, 189, 700), 0);     // and nothing below the row
+        QVERIFY(inkIn(28, 198, 187, 234) > 200); // the text is there
+        QCOMPARE(inkIn(26, 238, 189, 700), 0);   // and nothing below the row
     }
 
     void find()
@@ -285,9 +301,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QList<int>>("pages");
-        QTest::newRow("all") << "" << true << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-        QTest::newRow("list and range") << "1,3,5-12" << true
-                                        << QList<int>{0, 2, 4, 5, 6, 7, 8, 9, 10, 11};
+        QTest::newRow("all") << "" << true
+                             << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+        QTest::newRow("list and range")
+            << "1,3,5-12" << true << QList<int>{0, 2, 4, 5, 6, 7, 8, 9, 10, 11};
         QTest::newRow("spaces") << " 2 , 4 - 5 " << true << QList<int>{1, 3, 4};
         QTest::newRow("clipped to the report") << "13-20,30" << true << QList<int>{12, 13};
         QTest::newRow("backwards range") << "5-3" << false << QList<int>{};
@@ -393,9 +410,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString name = dir.filePath("report.flnr");
         auto report = prepared(5000);
-        QVERIFY(!PreparedReportFile::save(*report, name, [](qint64 done, qint64) {
-            return done < 2000;
-        }));
+        QVERIFY(!PreparedReportFile::save(*report, name,
+                                          [](qint64 done, qint64) { return done < 2000; }));
         QVERIFY(!QFile::exists(name));
     }
 };

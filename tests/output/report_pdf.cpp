@@ -33,7 +33,8 @@ void checkReportPdf(const QString& file, int pages, const QList<ReportPdfRow>& r
     FLN_NEED_PEER(fonts, "pdffonts (poppler-utils)");
     QCOMPARE(fonts.exitCode, 0);
     int fontCount = 0;
-    const QRegularExpression fontLine("^(\\S+)\\s.*\\s(yes|no)\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+\\s*$");
+    const QRegularExpression fontLine(
+        "^(\\S+)\\s.*\\s(yes|no)\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+\\s*$");
     for (const QString& line : QString::fromUtf8(fonts.out).split(u'\n')) {
         const QRegularExpressionMatch m = fontLine.match(line);
         if (!m.hasMatch())
@@ -52,7 +53,8 @@ void checkReportPdf(const QString& file, int pages, const QList<ReportPdfRow>& r
     QCOMPARE(texts.size(), pages);
     QList<int> numbers;
     QStringList rowLines;
-    const QRegularExpression rowLine("^\\s*(\\d+)\\s+\\d\\d\\.\\d\\d\\.\\d{4}\\s+\\d\\d:\\d\\d:\\d\\d");
+    const QRegularExpression rowLine(
+        "^\\s*(\\d+)\\s+\\d\\d\\.\\d\\d\\.\\d{4}\\s+\\d\\d:\\d\\d:\\d\\d");
     for (int p = 0; p < texts.size(); ++p) {
         const QString& page = texts[p];
         QCOMPARE(page.contains(QStringLiteral("ФЛН-РК2.03")), p == 0);

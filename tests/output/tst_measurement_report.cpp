@@ -108,9 +108,10 @@ private Q_SLOTS:
         QList<QPair<Kind, double>> bands;
         for (const ReportBand& b : t.bands)
             bands.append({b.kind, b.height});
-        const QList<QPair<Kind, double>> expected{
-            {Kind::ReportTitle, 64}, {Kind::PageHeader, 60}, {Kind::MasterData, 40},
-            {Kind::PageFooter, 20}};
+        const QList<QPair<Kind, double>> expected{{Kind::ReportTitle, 64},
+                                                  {Kind::PageHeader, 60},
+                                                  {Kind::MasterData, 40},
+                                                  {Kind::PageFooter, 20}};
         QCOMPARE(bands, expected);
     }
 
@@ -133,8 +134,8 @@ private Q_SLOTS:
         constexpr int tbr = ReportFrame::Top | ReportFrame::Bottom | ReportFrame::Right;
         auto row = [](const char* name, int band, int index, double x, double w, const char* text,
                       double pt, bool bold, int h, int v, int frame) {
-            QTest::newRow(name) << band << index << x << w << QString::fromUtf8(text) << pt
-                                << bold << h << v << frame;
+            QTest::newRow(name) << band << index << x << w << QString::fromUtf8(text) << pt << bold
+                                << h << v << frame;
         };
         row("title", 0, 0, 25, 234, "ФЛН-РК2.03", 14, true, L, T, none);
         row("head N", 1, 0, 25, 61, "N", 12, true, C, M, all);
