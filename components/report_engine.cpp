@@ -16,6 +16,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <unordered_map>
 
 // --- numbers ---
 
@@ -69,7 +70,8 @@ QString formatReportNumber(const QString& text, int decimals, QChar separator)
 // --- preparation ---
 
 PreparedReport::PreparedReport(ReportTemplate t, std::unique_ptr<ReportRowSource> source)
-    : m_template(std::move(t)), m_layout(m_template), m_source(std::move(source))
+    : m_template(std::move(t)), m_layout(m_template), m_source(std::move(source)),
+      m_texts(std::make_unique<TextCache>())
 {
     for (const ReportBand& band : m_template.bands) {
         QList<CompiledCell> cells;
@@ -190,6 +192,62 @@ QList<PreparedReport::PageCell> PreparedReport::pageCells(int page) const
 
 // --- drawing ---
 
+// A cell's text laid out for its width and font: wrapped lines, their
+// height and the widest line. Reused while the same text comes again, as
+// dates, modes and headings do on every page.
+struct TextBlock // of this file only
+{
+    QTextLayout layout;
+    double height = 0;
+    double widest = 0;
+
+    TextBlock(const QString& text, const QFont& font, const QPaintDevice& device,
+              const ReportCell& cell, double width)
+        : layout(text, font, &device)
+    {
+        QTextOption option;
+        option.setWrapMode(cell.wordWrap ? QTextOption::WordWrap : QTextOption::NoWrap);
+        option.setUseDesignMetrics(true);
+        layout.setTextOption(option);
+        layout.setCacheEnabled(true);
+        layout.beginLayout();
+        for (;;) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(cell.wordWrap ? width : 1e6);
+            line.setPosition(QPointF(0, height));
+            height += line.height();
+            widest = std::max(widest, line.naturalTextWidth());
+        }
+        layout.endLayout();
+    }
+};
+
+struct PreparedReport::TextCache
+{
+    struct Key
+    {
+        const ReportCell* cell;
+        QString text;
+        int dpi;
+        double width;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key& k) const
+        {
+            return qHashMulti(0, k.cell, k.text, k.dpi, qRound64(k.width * 1000));
+        }
+    };
+    static constexpr size_t kLimit = 4096;
+    std::unordered_map<Key, std::unique_ptr<TextBlock>, KeyHash> blocks;
+
+    const TextBlock& get(const QString& text, const ReportCell& cell, const QFont& font,
+                         const QPaintDevice& device, double width);
+};
+
 double PreparedReport::devicePixelsPerUnit(const QPaintDevice& device)
 {
     return device.logicalDpiX() / ReportUnits::kPerInch;
@@ -266,54 +324,27 @@ private:
     QMap<QPair<qint64, qint64>, QList<Span>> m_horizontal, m_vertical;
 };
 
-void drawText(QPainter& painter, QRectF r, const ReportCell& cell, const QString& text,
-              const QFont& font)
+void drawText(QPainter& painter, const QRectF& inner, const ReportCell& cell,
+              const TextBlock& block)
 {
-    if (text.isEmpty())
-        return;
-    QRectF inner = r.adjusted(cell.insetX, cell.insetY, -cell.insetX, -cell.insetY);
-    if (inner.width() <= 0 || inner.height() <= 0)
-        return;
-
-    QTextLayout layout(text, font, painter.device());
-    QTextOption option;
-    option.setWrapMode(cell.wordWrap ? QTextOption::WordWrap : QTextOption::NoWrap);
-    option.setUseDesignMetrics(true);
-    layout.setTextOption(option);
-    layout.setCacheEnabled(true);
-    double height = 0;
-    layout.beginLayout();
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(cell.wordWrap ? inner.width() : 1e6);
-        line.setPosition(QPointF(0, height));
-        height += line.height();
-    }
-    layout.endLayout();
-
     // A text taller than the cell shows its first lines and is cut at the
     // bottom: the row never grows.
     double top = inner.top();
-    if (height < inner.height()) {
+    if (block.height < inner.height()) {
         if (cell.vAlign == ReportCell::VAlign::Middle)
-            top += (inner.height() - height) / 2;
+            top += (inner.height() - block.height) / 2;
         else if (cell.vAlign == ReportCell::VAlign::Bottom)
-            top += inner.height() - height;
+            top += inner.height() - block.height;
     }
     // Clipping costs every printed page a clip path: only texts that do
     // not fit get one.
-    double widest = 0;
-    for (int i = 0; i < layout.lineCount(); ++i)
-        widest = std::max(widest, layout.lineAt(i).naturalTextWidth());
-    const bool clip = height > inner.height() + 0.01 || widest > inner.width() + 0.01;
+    const bool clip = block.height > inner.height() + 0.01 || block.widest > inner.width() + 0.01;
     if (clip) {
         painter.save();
         painter.setClipRect(inner, Qt::IntersectClip);
     }
-    for (int i = 0; i < layout.lineCount(); ++i) {
-        const QTextLine line = layout.lineAt(i);
+    for (int i = 0; i < block.layout.lineCount(); ++i) {
+        const QTextLine line = block.layout.lineAt(i);
         const double y = top + line.y();
         if (y >= inner.bottom())
             break; // wholly cut off: not drawn at all
@@ -330,6 +361,23 @@ void drawText(QPainter& painter, QRectF r, const ReportCell& cell, const QString
 }
 
 } // namespace
+
+const TextBlock& PreparedReport::TextCache::get(const QString& text, const ReportCell& cell,
+                                                const QFont& font, const QPaintDevice& device,
+                                                double width)
+{
+    Key key{&cell, text, device.logicalDpiY(), width};
+    auto it = blocks.find(key);
+    if (it == blocks.end()) {
+        if (blocks.size() >= kLimit)
+            blocks.clear(); // texts that change with every row: keep memory flat
+        it = blocks
+                 .emplace(std::move(key),
+                          std::make_unique<TextBlock>(text, font, device, cell, width))
+                 .first;
+    }
+    return *it->second;
+}
 
 void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
 {
@@ -356,7 +404,9 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
         }
         if (i == highlight)
             painter.fillRect(rect, QColor(255, 230, 0));
-        drawText(painter, rect, cell, pc.text, *f);
+        const QRectF inner = rect.adjusted(cell.insetX, cell.insetY, -cell.insetX, -cell.insetY);
+        if (!pc.text.isEmpty() && inner.width() > 0 && inner.height() > 0)
+            drawText(painter, inner, cell, m_texts->get(pc.text, cell, *f, device, inner.width()));
         frames.add(rect, cell.frame);
     }
     frames.draw(painter);

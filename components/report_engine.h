@@ -97,6 +97,8 @@ private:
     QList<QList<CompiledCell>> m_compiled; // per band, per cell
     qint64 m_rows = 0;
     int m_pages = 1;
+    struct TextCache; // texts laid out for drawing, reused across pages
+    std::unique_ptr<TextCache> m_texts;
 };
 
 // Output of prepared pages onto a paged device (a printer or a PDF writer),
