@@ -4,6 +4,7 @@
 #include "app/cli_dump.h"
 #include "app/cli_export.h"
 #include "app/cli_info.h"
+#include "app/cli_report.h"
 #include "app/cli_sim.h"
 #include "app/command_line.h"
 #include "app/error_report.h"
@@ -38,6 +39,10 @@ const QList<CliCommand>& cliCommands()
         {QStringLiteral("sim"),
          QStringLiteral("  sim [options]                   run the simulated instrument\n"), App::Core,
          runSimCommand, false},
+        {QStringLiteral("report"),
+         QStringLiteral("  report TABLE -o OUT.pdf [--sort FIELD [--descending]]\n"
+                        "                                  write the printed report as PDF\n"),
+         App::Gui, runReportCommand},
     };
     return commands;
 }
