@@ -11,8 +11,8 @@
 #include "platform/xlsx_spreadsheet.h"
 
 #include <QCoreApplication>
-#include <QProgressDialog>
 #include <QFileInfo>
+#include <QProgressDialog>
 
 namespace {
 
