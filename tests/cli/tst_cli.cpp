@@ -3,10 +3,13 @@
 
 #include "tests/support/fln_process.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -32,6 +35,12 @@ class TestCli : public QObject
     QTemporaryDir m_dir;
 
 private slots:
+    void initTestCase()
+    {
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("pipe.db")).constData(), 0600), 0);
+        QVERIFY(QDir(m_dir.path()).mkdir("folder.db"));
+    }
+
     void infoPrintsTheHeaderFacts()
     {
         const QByteArray bytes = readFile(kSample);
@@ -113,6 +122,21 @@ private slots:
             << "Table does not exist";
         QTest::newRow("unknown locale")
             << QStringList{"--locale", "xyzzy", "info", kSample} << 1 << "xyzzy";
+        // Refused before the open, which would wait for ever on a pipe; one
+        // wording on every path.
+        const QString pipe = m_dir.filePath("pipe.db");
+        const QString folder = m_dir.filePath("folder.db");
+        const QString notRegular = QStringLiteral("Cannot open table %1: not a regular file");
+        const QString aFolder = QStringLiteral("Cannot open table %1: it is a folder");
+        QTest::newRow("info of a named pipe")
+            << QStringList{"info", pipe} << 1 << notRegular.arg(pipe);
+        QTest::newRow("dump of a named pipe")
+            << QStringList{"dump", pipe} << 1 << notRegular.arg(pipe);
+        QTest::newRow("dump --sort of a named pipe")
+            << QStringList{"dump", pipe, "--sort", "N"} << 1 << notRegular.arg(pipe);
+        QTest::newRow("info of a folder") << QStringList{"info", folder} << 1 << aFolder.arg(folder);
+        QTest::newRow("dump --sort of a folder")
+            << QStringList{"dump", folder, "--sort", "N"} << 1 << aFolder.arg(folder);
     }
 
     void exitCodesAndTexts()
