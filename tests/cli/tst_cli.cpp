@@ -1,4 +1,5 @@
 // `fln info` and `fln dump` as a user runs them: output, exit codes, texts.
+#include "data/dbf_table.h"
 #include "tests/support/peers.h"
 
 #include "tests/support/fln_process.h"
@@ -10,6 +11,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -58,6 +60,31 @@ private slots:
               QStringLiteral("  MODE        C  11  0"), QStringLiteral("  EN_CH       N   4  0"),
               QStringLiteral("  COMMENT     C  50  0")})
             QVERIFY2(r.out.contains(line + u'\n'), qPrintable(line + u'\n' + r.out));
+    }
+
+    // The footers' texts under the users' locale too, where the C library
+    // writes a decimal comma of its own.
+    void infoPrintsTheFooters()
+    {
+        const QString path = m_dir.filePath("footers.db");
+        DbfTable t;
+        t.setTableFile(path);
+        t.create();
+        t.open();
+        for (const auto& [t1, t2] : {std::pair{"10,0", "-5,3"}, std::pair{"10,1", "-5,4"}}) {
+            t.append();
+            t.setInteger("N", 1);
+            t.setText("DATE", "01.12.2026");
+            t.setText("TIME", "10:00:00");
+            t.setText("T_1", t1);
+            t.setText("T_2", t2);
+            t.post();
+        }
+        t.close();
+        const FlnRun r = fln({"--locale", "ru_RU", "info", path});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.endsWith(QStringLiteral("T1, °C: 10/10,1/10,1\nT2, °C: -5,4/-5,3/-5,3\n")),
+                 qPrintable(r.out));
     }
 
     void dumpIsCsvInUtf8()
