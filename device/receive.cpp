@@ -2,6 +2,7 @@
 
 #include "data/app_state.h"
 #include "platform/app_error.h"
+#include "platform/window_placement.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -154,8 +155,7 @@ void TForm2::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(*this);
     FormShow();
 }
 
