@@ -27,7 +27,9 @@ const QList<CliCommand>& cliCommands()
          App::Core, runInfoCommand},
         {QStringLiteral("dump"),
          QStringLiteral("  dump FILE [--sort FIELD [--descending] [--keep-index]]\n"
-                        "                                  print the live rows as CSV (UTF-8)\n"),
+                        "                                  print the live rows as CSV (UTF-8); reads\n"
+                        "                                  only, except --keep-index, which stores the\n"
+                        "                                  sort as tag \"tab1\" in the table's .mdx\n"),
          App::Core, runDumpCommand},
         {QStringLiteral("download"),
          QStringLiteral("  download [--append] FILE        download the instrument's archive into a table\n"),
