@@ -73,10 +73,8 @@ qint64 CapturedRowConverter::moment(const QString& date, const QString& time)
                       dt.time().msec());
 }
 
-double CapturedRowConverter::temperature(const QString& text) const
+double CapturedRowConverter::number(const QString& text) const
 {
-    if (text.isEmpty())
-        return 0;
     // The table's own texts: an optional minus, digits, the separator and
     // one digit. Tenths as a whole number divided by ten give the double
     // nearest to the text, as the general conversion does.

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 // One selected grid row as the grid captured it: the texts of its bookmark
 // fields "T_1;T_2;DATE;TIME" at the moment the row entered the selection.
 // Charts and the selection statistics read these, never the table.
@@ -15,6 +17,9 @@ struct CapturedRow
     QString date;
     QString time;
 };
+
+// Entry k of a number of captured rows, in the selection's order.
+using CapturedRowAt = std::function<CapturedRow(qsizetype)>;
 
 // A captured row turned into numbers: the moment of the measurement (local
 // time, milliseconds since the epoch, as charts place it) and the two
@@ -40,7 +45,10 @@ public:
 
     CapturedMeasurement convert(const CapturedRow& row);
     qint64 moment(const QString& date, const QString& time);
-    double temperature(const QString& text) const;
+    // textToFloat, with a quick path for the table's own texts.
+    double number(const QString& text) const;
+    // A temperature of a chart point: the empty text is 0.
+    double temperature(const QString& text) const { return text.isEmpty() ? 0 : number(text); }
 
 private:
     qint64 localMsecs(const QDate& date, int hour, int minute, int second, int msec);

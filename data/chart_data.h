@@ -29,9 +29,6 @@ struct ChartPoints
     QList<QPointF> t2;
 };
 
-// Entry k of `count` captured rows, in the selection's order.
-using CapturedRowAt = std::function<CapturedRow(qsizetype)>;
-
 // Converts every row (X, Y1 and Y2 for each one, whatever curves are chosen,
 // so a text that does not convert always throws) and adds the points of the
 // chosen curves.

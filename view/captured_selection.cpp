@@ -9,8 +9,12 @@ qsizetype capturedRowCount(const DataGrid& grid)
 
 CapturedRow capturedRow(const DataGrid& grid, qsizetype index)
 {
-    const SelectionEntry e = grid.selectionEntry(int(index));
-    const auto text = [&e](int i) { return e.values.value(i).toString(); };
+    if (!grid.hasExplicitSelection()) {
+        const SelectionEntry e = grid.selectionEntry(int(index));
+        const auto text = [&e](int i) { return e.values.value(i).toString(); };
+        return {text(0), text(1), text(2), text(3)};
+    }
+    const auto text = [&](int i) { return grid.selectionValue(int(index), i).toString(); };
     return {text(0), text(1), text(2), text(3)};
 }
 
