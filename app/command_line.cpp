@@ -1,13 +1,16 @@
 #include "app/command_line.h"
 
+#include "app/cli.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFileInfo>
 
 namespace {
 
+// The global options that take a value: the command is the first word after them.
 const QStringList kValued = {QStringLiteral("--port1"), QStringLiteral("--port2"),
-                             QStringLiteral("--locale")};
+                             QStringLiteral("--locale"), QStringLiteral("--print-to-pdf")};
 
 // Index of the first argument that is not an option or an option's value.
 qsizetype firstPositional(const QStringList& args)
@@ -35,18 +38,16 @@ QString usageText()
         "Without a command the program starts its windows; `fln FILE` opens the table FILE.\n"
         "\n"
         "Commands:\n"
-        "  info FILE                       print the header facts and fields of a table\n"
-        "  dump FILE [--sort FIELD [--descending] [--keep-index]]\n"
-        "                                  print the live rows as CSV (UTF-8)\n"
-        "  download [--append] FILE        download the instrument's archive into a table\n"
-        "  sim [options]                   run the simulated instrument\n"
+        "%1"
         "\n"
         "Global options:\n"
         "  --port1 DEVICE                  device of the first serial port\n"
         "  --port2 DEVICE                  device of the second serial port\n"
         "  --demo                          start with the simulated instrument\n"
         "  --locale NAME                   regional settings of this locale (e.g. ru_RU)\n"
-        "  -h, --help                      show this text\n");
+        "  --print-to-pdf DIR              print jobs are saved as DIR/<job title>.pdf\n"
+        "  -h, --help                      show this text\n")
+        .arg(commandUsageLines());
 }
 
 CommandLineOptions parseCommandLine(const QStringList& arguments)
@@ -71,8 +72,17 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     const QCommandLineOption descending(QStringLiteral("descending"));
     const QCommandLineOption keepIndex(QStringLiteral("keep-index"));
     const QCommandLineOption append(QStringLiteral("append"));
+    const QCommandLineOption printToPdf(QStringLiteral("print-to-pdf"), QString(),
+                                        QStringLiteral("DIR"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QString(), QStringLiteral("FILE"));
+    const QCommandLineOption t1(QStringLiteral("t1"));
+    const QCommandLineOption t2(QStringLiteral("t2"));
+    const QCommandLineOption width(QStringLiteral("width"), QString(), QStringLiteral("W"));
+    const QCommandLineOption height(QStringLiteral("height"), QString(), QStringLiteral("H"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    p.addOptions({port1, port2, demo, locale, sort, descending, keepIndex, append, help});
+    p.addOptions({port1, port2, demo, locale, sort, descending, keepIndex, append, printToPdf,
+                  output, t1, t2, width, height, help});
     if (!p.parse(args)) {
         o.usageError = p.errorText();
         return o;
@@ -81,6 +91,7 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     o.port2 = p.value(port2);
     o.demo = p.isSet(demo);
     o.locale = p.value(locale);
+    o.printToPdf = p.value(printToPdf);
     if (p.isSet(help)) {
         o.command = QStringLiteral("help");
         return o;
@@ -94,25 +105,52 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     o.descending = p.isSet(descending);
     o.keepIndex = p.isSet(keepIndex);
     o.append = p.isSet(append);
+    o.output = p.value(output);
+    o.t1 = p.isSet(t1);
+    o.t2 = p.isSet(t2);
 
     const auto refuse = [&o](const QString& text) {
         o.usageError = text;
         return o;
     };
-    const bool isDump = o.command == u"dump";
-    if ((p.isSet(sort) || o.descending || o.keepIndex) && !isDump)
-        return refuse(QStringLiteral("--sort, --descending and --keep-index belong to dump"));
-    if ((o.descending || o.keepIndex) && o.sortField.isEmpty())
-        return refuse(QStringLiteral("--descending and --keep-index need --sort FIELD"));
+    const auto size = [&p](const QCommandLineOption& option, int& value) {
+        if (!p.isSet(option))
+            return true;
+        bool ok = false;
+        value = p.value(option).toInt(&ok);
+        return ok && value >= 16 && value <= 20000;
+    };
+    if (!size(width, o.width) || !size(height, o.height))
+        return refuse(QStringLiteral("--width and --height take a number of pixels, 16 to 20000"));
+    const auto is = [&o](std::initializer_list<const char16_t*> names) {
+        for (const char16_t* name : names)
+            if (o.command == QStringView(name))
+                return true;
+        return false;
+    };
+    if (p.isSet(sort) && !is({u"dump", u"export", u"report"}))
+        return refuse(QStringLiteral("--sort belongs to dump, export and report"));
+    if (o.descending && o.sortField.isEmpty())
+        return refuse(QStringLiteral("--descending needs --sort FIELD"));
+    if (o.keepIndex && (o.command != u"dump" || o.sortField.isEmpty()))
+        return refuse(QStringLiteral("--keep-index belongs to dump --sort FIELD"));
     if (p.isSet(sort) && o.sortField.isEmpty())
         return refuse(QStringLiteral("--sort needs a field name"));
     if (o.append && o.command != u"download")
         return refuse(QStringLiteral("--append belongs to download"));
+    if (p.isSet(output) && !is({u"chart", u"export", u"report"}))
+        return refuse(QStringLiteral("-o belongs to chart, export and report"));
+    if (p.isSet(output) && o.output.isEmpty())
+        return refuse(QStringLiteral("-o needs a file name"));
+    if ((o.t1 || o.t2 || p.isSet(width) || p.isSet(height)) && o.command != u"chart")
+        return refuse(QStringLiteral("--t1, --t2, --width and --height belong to chart"));
     if (o.command.isEmpty() || o.command == u"sim")
         return o;
-    if (o.command == u"info" || isDump || o.command == u"download") {
-        if (o.arguments.size() != 1)
+    if (const CliCommand* command = findCliCommand(o.command)) {
+        if (command->takesFile && o.arguments.size() != 1)
             return refuse(QStringLiteral("%1 needs exactly one FILE").arg(o.command));
+        if (command->needsOutput && o.output.isEmpty())
+            return refuse(QStringLiteral("%1 needs -o FILE").arg(o.command));
         return o;
     }
     // `fln FILE`: the windows, opening that table, as a file manager asks.

@@ -11,14 +11,22 @@ struct CommandLineOptions
     QString port2;  // --port2 DEVICE (else FLN_PORT2, else /dev/ttyS1)
     bool demo = false;
     QString locale; // --locale NAME: regional settings of that locale
+    QString printToPdf; // --print-to-pdf DIR: print jobs become DIR/<job title>.pdf
 
     // subcommand and its arguments; empty: start the windows
     QString command;     // info, dump, download, sim, ...
     QStringList arguments; // positional arguments after the command
-    // dump
+    // dump, export, report: the browsing order
     QString sortField;
     bool descending = false;
-    bool keepIndex = false;
+    bool keepIndex = false; // dump only
+    // chart, export, report: the file written (-o FILE)
+    QString output;
+    // chart: the curves (neither given: both) and the picture's size (0: default)
+    bool t1 = false;
+    bool t2 = false;
+    int width = 0;
+    int height = 0;
     // download
     bool append = false;
     // sim: everything after "sim" is passed on

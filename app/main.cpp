@@ -1,4 +1,5 @@
 #include "app/main.h"
+#include "data/measurement_schema.h"
 
 #include "app/about.h"
 #include "components/data_grid.h"
@@ -373,14 +374,6 @@ void TForm1::tab_vis_dis()
     DBGridPro1->hide();
 }
 
-QString TForm1::tableTitle(const QString& path)
-{
-    // Only the last extension goes: "a.b.db" is titled "a.b".
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return (dot >= 0 ? name.left(dot) : name) + QStringLiteral(" - ") + kAppTitle;
-}
-
 void TForm1::setApplicationTitle(const QString& title)
 {
     // The window caption always equals the application's title.
@@ -428,7 +421,7 @@ void TForm1::FormCreate()
         Dbf1.close();
     m_state.tableOpen = false;
     prepare_grid();
-    reset_sort(QStringLiteral("tab1"));
+    reset_sort(MeasurementSchema::kSortTag);
     disable_button();
     tab_vis_dis();
 

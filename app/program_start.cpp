@@ -1,6 +1,7 @@
 #include "app/program_start.h"
 
 #include "app/about.h"
+#include "app/cli.h"
 #include "app/command_line.h"
 #include "app/demo_mode.h"
 #include "app/error_report.h"
@@ -12,6 +13,7 @@
 #include "device/receive.h"
 #include "platform/display.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/qt_dialog_service.h"
 #include "platform/serial_device.h"
 #include "platform/settings_store.h"
@@ -54,10 +56,11 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
     QtDialogService dialogs;
     app.setDialogService(&dialogs);
 
+    PrintingService::instance().setPdfDirectory(options.printToPdf);
+
     AppState state;
     try {
-        state.regional = options.locale.isEmpty() ? RegionalSettings::fromSystem()
-                                                  : RegionalSettings::fromName(options.locale);
+        state.regional = commandRegionalSettings(options);
     } catch (...) {
         app.reportCurrentException();
     }

@@ -493,9 +493,10 @@ void DateTimeChart::updateEnvelopes(int columns)
 void DateTimeChart::updateTicks()
 {
     const QRectF plot = m_chart->plotArea();
-    // Whole degrees; a coarser step only where the labels would not fit.
+    // Whole degrees; a coarser step only where the labels would not fit
+    // (Qt Charts cuts a label taller than its room down to "...").
     const double height = plot.height() > 10 ? plot.height() : 300;
-    m_axisY->setTickInterval(niceStep(m_axisY->max() - m_axisY->min(), height / 16));
+    m_axisY->setTickInterval(niceStep(m_axisY->max() - m_axisY->min(), height / 26));
     const double width = plot.width() > 10 ? plot.width() : 600;
     m_axisX->setTickCount(std::clamp(int(width / 90) + 1, 2, 12));
 }

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 
+class QDialog;
 class QWidget;
 class QPrinter;
 
@@ -40,5 +41,10 @@ public:
     // Returns whether the user chose a colour; `color` holds the start colour
     // on entry and the chosen one on OK.
     virtual bool chooseColor(QWidget* parent, QColor& color) = 0;
+    // The print dialog: printer and its set-up, the pages (all, or a list such
+    // as 1,3,5-12), copies and collation, read back from `printer` on OK.
     virtual bool printSetup(QWidget* parent, QPrinter& printer) = 0;
+    // Shows a window of the program modally (a preview, for instance) and
+    // returns its result.
+    virtual int execModal(QDialog& window) = 0;
 };

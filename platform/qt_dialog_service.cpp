@@ -119,5 +119,13 @@ bool QtDialogService::chooseColor(QWidget* parent, QColor& color)
 bool QtDialogService::printSetup(QWidget* parent, QPrinter& printer)
 {
     QPrintDialog dialog(&printer, parent);
+    dialog.setOptions(QAbstractPrintDialog::PrintPageRange |
+                      QAbstractPrintDialog::PrintCollateCopies |
+                      QAbstractPrintDialog::PrintShowPageSize);
     return dialog.exec() == QDialog::Accepted;
+}
+
+int QtDialogService::execModal(QDialog& window)
+{
+    return window.exec();
 }

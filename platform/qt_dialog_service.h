@@ -13,6 +13,7 @@ public:
     FileResult saveFile(QWidget* parent, const FileRequest& request) override;
     bool chooseColor(QWidget* parent, QColor& color) override;
     bool printSetup(QWidget* parent, QPrinter& printer) override;
+    int execModal(QDialog& window) override;
 };
 
 // "Описание|*.db" (pairs of description and pattern separated by bars, as the

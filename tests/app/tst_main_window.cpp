@@ -2,6 +2,7 @@
 // and its enabling, title and colour rules, both ways out, and help.
 #include "app/error_report.h"
 #include "app/main.h"
+#include "data/measurement_document.h"
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
 #include "data/app_state.h"
@@ -302,7 +303,7 @@ void TestMainWindow::tableTitle()
 {
     QFETCH(QString, path);
     QFETCH(QString, title);
-    QCOMPARE(TForm1::tableTitle(path), title);
+    QCOMPARE(MeasurementDocument::titleFor(path), title);
 }
 
 void TestMainWindow::closeWritesDefaultDir()

@@ -1,5 +1,6 @@
 #include "tests/support/scripted_dialog_service.h"
 
+#include <QPrinter>
 #include <QTest>
 
 QList<ScriptedDialogService::Call> ScriptedDialogService::calls(Kind kind) const
@@ -14,7 +15,7 @@ QList<ScriptedDialogService::Call> ScriptedDialogService::calls(Kind kind) const
 int ScriptedDialogService::pendingAnswers() const
 {
     return int(m_answers.size() + m_openFiles.size() + m_saveFiles.size() + m_colors.size() +
-               m_printSetups.size());
+               m_printSetups.size() + m_modals.size());
 }
 
 void ScriptedDialogService::unexpected(const QString& what)
@@ -86,7 +87,7 @@ bool ScriptedDialogService::chooseColor(QWidget*, QColor& color)
     return accepted;
 }
 
-bool ScriptedDialogService::printSetup(QWidget*, QPrinter&)
+bool ScriptedDialogService::printSetup(QWidget*, QPrinter& printer)
 {
     Call c;
     c.kind = Kind::PrintSetup;
@@ -95,5 +96,19 @@ bool ScriptedDialogService::printSetup(QWidget*, QPrinter&)
         unexpected(QStringLiteral("print dialog"));
         return false;
     }
-    return m_printSetups.dequeue();
+    const auto [accepted, setUp] = m_printSetups.dequeue();
+    if (accepted && setUp)
+        setUp(printer);
+    return accepted;
+}
+
+int ScriptedDialogService::execModal(QDialog& window)
+{
+    Call c;
+    c.kind = Kind::Modal;
+    c.caption = window.windowTitle();
+    m_calls << c;
+    if (m_modals.isEmpty())
+        return 0;
+    return m_modals.dequeue()(window);
 }

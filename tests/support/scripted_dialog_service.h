@@ -3,9 +3,12 @@
 #include "platform/dialog_service.h"
 
 #include <QColor>
+#include <QDialog>
 #include <QList>
 #include <QQueue>
 #include <QString>
+
+#include <functional>
 
 // The dialog service of the tests: every answer comes from a queue filled by
 // the test, and every call is recorded with its texts. A question with no
@@ -21,7 +24,8 @@ public:
         OpenFile,
         SaveFile,
         Color,
-        PrintSetup
+        PrintSetup,
+        Modal
     };
 
     struct Call
@@ -34,6 +38,11 @@ public:
         FileRequest request; // file dialogs
         QColor color;        // colour dialog: the start colour
     };
+    // What a scripted modal window does while it is "shown": inspect or drive
+    // the window, and return its result.
+    using ModalScript = std::function<int(QDialog&)>;
+    // What the user does in the print dialog before OK: choose pages, copies…
+    using PrintSetupScript = std::function<void(QPrinter&)>;
 
     // --- scripting ---
     void queueAnswer(Answer answer) { m_answers.enqueue(answer); }
@@ -49,7 +58,13 @@ public:
     {
         m_colors.enqueue({accepted, color});
     }
-    void queuePrintSetup(bool accepted) { m_printSetups.enqueue(accepted); }
+    void queuePrintSetup(bool accepted, PrintSetupScript setUp = {})
+    {
+        m_printSetups.enqueue({accepted, std::move(setUp)});
+    }
+    // Without a queued script a modal window is recorded, not shown, and
+    // returns 0.
+    void queueModal(ModalScript script) { m_modals.enqueue(std::move(script)); }
 
     // --- what was asked ---
     const QList<Call>& calls() const { return m_calls; }
@@ -66,6 +81,7 @@ public:
     FileResult saveFile(QWidget* parent, const FileRequest& request) override;
     bool chooseColor(QWidget* parent, QColor& color) override;
     bool printSetup(QWidget* parent, QPrinter& printer) override;
+    int execModal(QDialog& window) override;
 
 private:
     void unexpected(const QString& what);
@@ -75,5 +91,6 @@ private:
     QQueue<FileResult> m_openFiles;
     QQueue<FileResult> m_saveFiles;
     QQueue<QPair<bool, QColor>> m_colors;
-    QQueue<bool> m_printSetups;
+    QQueue<QPair<bool, PrintSetupScript>> m_printSetups;
+    QQueue<ModalScript> m_modals;
 };
