@@ -7,8 +7,8 @@
 #include "components/data_grid.h"
 #include "data/app_state.h"
 #include "output/workbook_export.h"
-#include "view/captured_selection.h"
 #include "platform/xlsx_spreadsheet.h"
+#include "view/captured_selection.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

@@ -149,10 +149,8 @@ Figures runOurs(const QString& path, const QString& settingsFile, qint64 rows)
             return;
         const TableStatistics s = selectionStatistics(
             c, [&grid](qsizetype k) { return capturedRow(grid, k); }, state.regional);
-        grid.setFooterText(grid.columnByField(MeasurementSchema::kT1),
-                           footerT1(s, state.regional));
-        grid.setFooterText(grid.columnByField(MeasurementSchema::kT2),
-                           footerT2(s, state.regional));
+        grid.setFooterText(grid.columnByField(MeasurementSchema::kT1), footerT1(s, state.regional));
+        grid.setFooterText(grid.columnByField(MeasurementSchema::kT2), footerT2(s, state.regional));
     });
     grid.resize(1200, 800);
     table.setTableFile(path);
@@ -176,8 +174,7 @@ Figures runOurs(const QString& path, const QString& settingsFile, qint64 rows)
                 "T1 footer %s), selection memory %.1f MiB%s\n",
                 rows, selectMs, selectCpu, footerComputations,
                 qPrintable(grid.column(grid.columnByField(MeasurementSchema::kT1)).footerText),
-                double(selectedKiB - openKiB) / 1024.0,
-                selectMs < 1000 ? "" : "  ** over 1 s **");
+                double(selectedKiB - openKiB) / 1024.0, selectMs < 1000 ? "" : "  ** over 1 s **");
     std::fflush(stdout);
 
     TForm3 form3;
@@ -292,13 +289,12 @@ double runGnuplot(const QString& dir, qint64 rows)
         }
         f.write(buf);
     }
-    const QString script = QStringLiteral(
-                               "set terminal png size %1,%2\n"
-                               "set output '%3/gnuplot.png'\n"
-                               "set xdata time\nset timefmt '%s'\n"
-                               "set format x \"%H:%M:%S\\n%d.%m.%y\"\n"
-                               "plot '%4' using 1:2 with lines lc rgb 'red' title 'T1', "
-                               "'' using 1:3 with lines lc rgb 'blue' title 'T2'\n")
+    const QString script = QStringLiteral("set terminal png size %1,%2\n"
+                                          "set output '%3/gnuplot.png'\n"
+                                          "set xdata time\nset timefmt '%s'\n"
+                                          "set format x \"%H:%M:%S\\n%d.%m.%y\"\n"
+                                          "plot '%4' using 1:2 with lines lc rgb 'red' title 'T1', "
+                                          "'' using 1:3 with lines lc rgb 'blue' title 'T2'\n")
                                .arg(kChartSize.width())
                                .arg(kChartSize.height())
                                .arg(dir, data);

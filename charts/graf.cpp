@@ -6,11 +6,11 @@
 #include "platform/printing_service.h"
 
 #include <QEvent>
-#include <QShowEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <cmath>

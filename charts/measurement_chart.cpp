@@ -33,8 +33,8 @@ void MeasurementChart::build(DateTimeChart& chart, CurveChoice choice, const Cha
 
     // The axis's earlier range plays no part: a window replaces it whole.
     chart.setLeftAxisAutomatic(false);
-    const AxisWindow window =
-        leftAxisWindow(choice, {chart.minY(kT1), chart.maxY(kT1)}, {chart.minY(kT2), chart.maxY(kT2)});
+    const AxisWindow window = leftAxisWindow(choice, {chart.minY(kT1), chart.maxY(kT1)},
+                                             {chart.minY(kT2), chart.maxY(kT2)});
     if (window.automatic) {
         chart.setLeftAxisAutomatic(true);
     } else {
@@ -45,7 +45,9 @@ void MeasurementChart::build(DateTimeChart& chart, CurveChoice choice, const Cha
         return source.footerText ? source.footerText(field) : QString();
     };
     if (choice.t1)
-        chart.setCurveTitle(kT1, legendTitle(MeasurementSchema::kT1Caption, footer(MeasurementSchema::kT1)));
+        chart.setCurveTitle(
+            kT1, legendTitle(MeasurementSchema::kT1Caption, footer(MeasurementSchema::kT1)));
     if (choice.t2)
-        chart.setCurveTitle(kT2, legendTitle(MeasurementSchema::kT2Caption, footer(MeasurementSchema::kT2)));
+        chart.setCurveTitle(
+            kT2, legendTitle(MeasurementSchema::kT2Caption, footer(MeasurementSchema::kT2)));
 }

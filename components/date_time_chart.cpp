@@ -21,8 +21,8 @@
 #include <QRubberBand>
 #include <QSvgGenerator>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -397,10 +397,9 @@ void DateTimeChart::setMarginPercent(double left, double top, double right, doub
 void DateTimeChart::applyMargins()
 {
     const QSizeF size = m_chart->size();
-    m_chart->setMargins(QMargins(qRound(size.width() * m_margins[0] / 100),
-                                 qRound(size.height() * m_margins[1] / 100),
-                                 qRound(size.width() * m_margins[2] / 100),
-                                 qRound(size.height() * m_margins[3] / 100)));
+    m_chart->setMargins(QMargins(
+        qRound(size.width() * m_margins[0] / 100), qRound(size.height() * m_margins[1] / 100),
+        qRound(size.width() * m_margins[2] / 100), qRound(size.height() * m_margins[3] / 100)));
 }
 
 QRectF DateTimeChart::plotArea() const
@@ -523,10 +522,9 @@ void DateTimeChart::zoomTo(const QRectF& rect)
     const View v = currentView();
     const double sx = (v.xMax - v.xMin) / plot.width();
     const double sy = (v.yMax - v.yMin) / plot.height();
-    const View zoomed{v.xMin + (rect.left() - plot.left()) * sx,
-                      v.xMin + (rect.right() - plot.left()) * sx,
-                      v.yMax - (rect.bottom() - plot.top()) * sy,
-                      v.yMax - (rect.top() - plot.top()) * sy};
+    const View zoomed{
+        v.xMin + (rect.left() - plot.left()) * sx, v.xMin + (rect.right() - plot.left()) * sx,
+        v.yMax - (rect.bottom() - plot.top()) * sy, v.yMax - (rect.top() - plot.top()) * sy};
     if (!(zoomed.xMax > zoomed.xMin) || !(zoomed.yMax > zoomed.yMin))
         return;
     m_zoomHistory.append(zoomed);

@@ -47,7 +47,10 @@ private:
         QByteArray bytes;
         bool operator==(const DecodedKey&) const = default;
     };
-    friend size_t qHash(const DecodedKey& k, size_t seed) { return qHash(k.bytes, seed) ^ size_t(k.field); }
+    friend size_t qHash(const DecodedKey& k, size_t seed)
+    {
+        return qHash(k.bytes, seed) ^ size_t(k.field);
+    }
 
     DbfTable& m_table;
     mutable QHash<DecodedKey, QVariant> m_decoded;

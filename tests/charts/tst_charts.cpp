@@ -8,8 +8,8 @@
 #include "platform/printing_service.h"
 #include "tests/support/peers.h"
 
-#include <QCheckBox>
 #include <QChart>
+#include <QCheckBox>
 #include <QImage>
 #include <QLineSeries>
 #include <QPushButton>
@@ -44,8 +44,9 @@ struct ChartWindow
     ChartWindow()
     {
         form.setRegionalSettings(RegionalSettings::russian());
-        form.setSource({[this] { return data.size(); }, [this](qsizetype k) { return data[k]; },
-                        [this](const QString& field) { return field == "T_1" ? footer1 : footer2; }});
+        form.setSource(
+            {[this] { return data.size(); }, [this](qsizetype k) { return data[k]; },
+             [this](const QString& field) { return field == "T_1" ? footer1 : footer2; }});
         form.setErrorReport([this] {
             try {
                 throw;
@@ -134,7 +135,8 @@ private slots:
         QTest::addColumn<double>("max");
         const CurveChoice t1{true, false}, t2{false, true}, both{true, true};
         QTest::newRow("empty table") << QList<CapturedRow>{} << t1 << false << -5.0 << 5.0;
-        QTest::newRow("20,0 to 24,0") << rows({"20,0", "24,0", "22,5"}, {}) << t1 << false << 17.0 << 27.0;
+        QTest::newRow("20,0 to 24,0")
+            << rows({"20,0", "24,0", "22,5"}, {}) << t1 << false << 17.0 << 27.0;
         QTest::newRow("-22,0 to -18,0, T2 only")
             << rows({"50,0", "-50,0"}, {"-18,0", "-22,0"}) << t2 << false << -25.0 << -15.0;
         QTest::newRow("span exactly 10") << rows({"15,0", "25,0"}, {}) << t1 << true << 0.0 << 0.0;
@@ -196,7 +198,8 @@ private slots:
     {
         QTest::addColumn<CapturedRow>("bad");
         QTest::addColumn<QString>("error");
-        QTest::newRow("T_2 of an unchosen curve") << at("1,0", "x") << "'x' is not a valid floating point value";
+        QTest::newRow("T_2 of an unchosen curve")
+            << at("1,0", "x") << "'x' is not a valid floating point value";
         QTest::newRow("date") << CapturedRow{"1,0", "1,0", "31.02.2026", "10:00:00"}
                               << "'31.02.2026 10:00:00' is not a valid date and time";
     }
@@ -255,7 +258,11 @@ private slots:
         // stretched to them (its axes reach well past the page's middle).
         const QRect inner(qRound(page.width() * 0.04) - 1, qRound(page.height() * 0.04) - 1,
                           qRound(page.width() * 0.92) + 2, qRound(page.height() * 0.92) + 2);
-        QVERIFY2(inner.contains(ink), qPrintable(QString("%1,%2 %3x%4").arg(ink.x()).arg(ink.y()).arg(ink.width()).arg(ink.height())));
+        QVERIFY2(inner.contains(ink), qPrintable(QString("%1,%2 %3x%4")
+                                                     .arg(ink.x())
+                                                     .arg(ink.y())
+                                                     .arg(ink.width())
+                                                     .arg(ink.height())));
         QVERIFY(ink.left() < page.width() * 0.15 && ink.right() > page.width() * 0.85);
         QVERIFY(ink.top() < page.height() * 0.2 && ink.bottom() > page.height() * 0.8);
     }

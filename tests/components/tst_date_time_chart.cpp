@@ -175,20 +175,23 @@ private slots:
         QCOMPARE(series->count() > 0, true);
         const auto maxOf = [](const QList<QPointF>& p) {
             return std::max_element(p.cbegin(), p.cend(),
-                                    [](auto& a, auto& b) { return a.y() < b.y(); })->y();
+                                    [](auto& a, auto& b) { return a.y() < b.y(); })
+                ->y();
         };
         QCOMPARE(maxOf(series->points()), 50.0);
 
         // The tenth of the plot around the spike.
         const double at = plot.left() + plot.width() * 123457 / 199999.0;
-        f.chart.zoomTo(QRectF(at - plot.width() / 20, plot.top(), plot.width() / 10, plot.height()));
+        f.chart.zoomTo(
+            QRectF(at - plot.width() / 20, plot.top(), plot.width() / 10, plot.height()));
         f.settle();
         QVERIFY(f.chart.isZoomed());
         QVERIFY(f.chart.bottomAxisMin() > 100000.0 * 1000);
         QVERIFY(f.chart.bottomAxisMax() < 150000.0 * 1000);
         QCOMPARE(maxOf(series->points()), 50.0);
         for (const QPointF& p : series->points())
-            QVERIFY(p.x() >= f.chart.bottomAxisMin() - 2000 && p.x() <= f.chart.bottomAxisMax() + 2000);
+            QVERIFY(p.x() >= f.chart.bottomAxisMin() - 2000 &&
+                    p.x() <= f.chart.bottomAxisMax() + 2000);
 
         // The right button's step back: the full view again.
         f.chart.zoomBack();
@@ -250,7 +253,8 @@ private slots:
         QFile svg(dir.filePath("c.svg"));
         QVERIFY(svg.open(QIODevice::ReadOnly));
         // Two blanks drawn as two: rich text would fold them into one.
-        QVERIFY(QString::fromUtf8(svg.readAll()).replace(QChar(0xA0), u' ').contains("T1, °C  legend"));
+        QVERIFY(
+            QString::fromUtf8(svg.readAll()).replace(QChar(0xA0), u' ').contains("T1, °C  legend"));
 
         f.chart.saveImage(dir.filePath("c.pdf"));
         QFile pdf(dir.filePath("c.pdf"));

@@ -45,13 +45,14 @@ private slots:
                                   << AxisWindow{false, -25, -15};
         QTest::newRow("span exactly 10") << only1 << YRange{15, 25} << YRange{} << automatic;
         QTest::newRow("span above 10") << only1 << YRange{-3.5, 30.1} << YRange{} << automatic;
-        QTest::newRow("both, 0..5 and 20..25") << both << YRange{0, 5} << YRange{20, 25} << automatic;
+        QTest::newRow("both, 0..5 and 20..25")
+            << both << YRange{0, 5} << YRange{20, 25} << automatic;
         QTest::newRow("both, 20..23 and 21..24")
             << both << YRange{20, 23} << YRange{21, 24} << AxisWindow{false, 17, 27};
         QTest::newRow("unchosen curve ignored")
             << only2 << YRange{-40, 40} << YRange{20, 24} << AxisWindow{false, 17, 27};
-        QTest::newRow("one value") << only1 << YRange{21.5, 21.5} << YRange{}
-                                   << AxisWindow{false, 16.5, 26.5};
+        QTest::newRow("one value")
+            << only1 << YRange{21.5, 21.5} << YRange{} << AxisWindow{false, 16.5, 26.5};
     }
     void axisWindow()
     {
@@ -98,11 +99,12 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::newRow("no such day") << row("1,0", "1,0", "32.01.2024") << CurveChoice{true, true}
                                      << "'32.01.2024 10:00:00' is not a valid date and time";
-        QTest::newRow("no such hour") << row("1,0", "1,0", "01.01.2024", "24:00:00")
-                                      << CurveChoice{true, false}
-                                      << "'01.01.2024 24:00:00' is not a valid date and time";
-        QTest::newRow("bad date, T2 only") << row("1,0", "1,0", "1-1-2024") << CurveChoice{false, true}
-                                           << "'1-1-2024 10:00:00' is not a valid date and time";
+        QTest::newRow("no such hour")
+            << row("1,0", "1,0", "01.01.2024", "24:00:00") << CurveChoice{true, false}
+            << "'01.01.2024 24:00:00' is not a valid date and time";
+        QTest::newRow("bad date, T2 only")
+            << row("1,0", "1,0", "1-1-2024") << CurveChoice{false, true}
+            << "'1-1-2024 10:00:00' is not a valid date and time";
         QTest::newRow("point in T_1") << row("21.5", "1,0") << CurveChoice{true, true}
                                       << "'21.5' is not a valid floating point value";
         QTest::newRow("bad T_2, T1 only") << row("1,0", "abc") << CurveChoice{true, false}
@@ -156,8 +158,10 @@ private slots:
         QCOMPARE(m.t1, 21.5);
         QCOMPARE(m.t2, -0.5);
         // The table's Russian texts do not convert under these settings.
-        QVERIFY_THROWS_EXCEPTION(AppError, convertCapturedRow({"0,0", "0.0", "02/01/2024", "10:20:30"}, us));
-        QVERIFY_THROWS_EXCEPTION(AppError, convertCapturedRow({"0.0", "0.0", "01.02.2024", "10:20:30"}, us));
+        QVERIFY_THROWS_EXCEPTION(AppError,
+                                 convertCapturedRow({"0,0", "0.0", "02/01/2024", "10:20:30"}, us));
+        QVERIFY_THROWS_EXCEPTION(AppError,
+                                 convertCapturedRow({"0.0", "0.0", "01.02.2024", "10:20:30"}, us));
     }
 
     void legend()
@@ -166,8 +170,6 @@ private slots:
         QCOMPARE(legendTitle("T2, °C", ""), QString("T2, °C  "));
     }
 };
-
-
 
 QTEST_GUILESS_MAIN(TestChartData)
 #include "tst_chart_data.moc"
