@@ -144,7 +144,51 @@ Outcome run(const QList<QByteArray>& reply, const QList<QByteArray>& archive, Sp
 
 const QByteArray kGoodId = "601302010";
 
+// The protocol with a recording host and its own archive image.
+struct Session
+{
+    Recorder host;
+    ArchiveImage image;
+    DownloadProtocol protocol{host, image};
+
+    void receive(const QByteArray& chars) { receive(chars, int(chars.size())); }
+    void receive(const QByteArray& chars, int n)
+    {
+        protocol.receive(reinterpret_cast<const quint8*>(chars.constData()), quint32(n));
+    }
+    // The instrument identifies itself and the request timer fires: "N" has
+    // gone out and the archive may come.
+    void identifyAndRequest()
+    {
+        protocol.start();
+        receive(kGoodId);
+        protocol.requestTimeout();
+    }
+};
+
+// One stream case: what the instrument answers to "V" and to "N", and what
+// the PC's side makes of it.
+struct StreamCase
+{
+    QList<QByteArray> reply;
+    QList<QByteArray> archive;
+    bool anySplit = true; // the same outcome however the stream is cut
+    int result = 0;
+    bool rangeError = false;
+    QByteArray sent;
+    QString message;
+    QString version;
+    int count = -1;
+    // The bar as left fed whole and fed byte by byte: it is not updated on the
+    // chunk that brings the count, so a one-chunk archive leaves it at 0.
+    int progress = 0;
+    int progressByteByByte = 0;
+    QByteArray image; // empty: the image is untouched
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(StreamCase)
 
 class TestDownloadProtocol : public QObject
 {
@@ -224,121 +268,94 @@ void TestDownloadProtocol::codecRangeErrors()
 
 void TestDownloadProtocol::streams_data()
 {
-    QTest::addColumn<QList<QByteArray>>("reply");
-    QTest::addColumn<QList<QByteArray>>("archive");
-    QTest::addColumn<bool>("anySplit"); // the same outcome however the stream is cut
-    QTest::addColumn<int>("result");
-    QTest::addColumn<bool>("rangeError");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<int>("count");
-    // The bar as left fed whole and fed byte by byte: it is not updated on the
-    // chunk that brings the count, so a one-chunk archive leaves it at 0.
-    QTest::addColumn<int>("progress");
-    QTest::addColumn<int>("progressByteByByte");
-    QTest::addColumn<QByteArray>("image"); // empty: the image is untouched
+    QTest::addColumn<StreamCase>("c");
 
     using L = QList<QByteArray>;
-    const QString none;
     const QString v010203 = QStringLiteral("01.02.03");
+    const QString wrong = QStringLiteral("wrong");
     const QByteArray two = imageOf(2);
     const QByteArray largest = imageOf(5957);
+    const QByteArray emptyImage(2, '\0');
 
-    QTest::newRow("empty archive")
-        << L{kGoodId} << L{"S0000P"} << true << 1 << false << QByteArray("VN") << none << v010203
-        << 0 << 0 << 100 << QByteArray(2, '\0');
-    QTest::newRow("two records") << L{kGoodId} << L{"S" + wire(two) + "P"} << true << 1 << false
-                                 << QByteArray("VN") << none << v010203 << 2 << 0 << 102 << two;
-    QTest::newRow("version digit 2 rejected")
-        << L{"602302010"} << L{} << true << 2 << false << QByteArray("V") << QStringLiteral("wrong")
-        << QString() << -1 << 0 << 0 << QByteArray();
-    QTest::newRow("type 22 rejected")
-        << L{"611302010"} << L{} << true << 2 << false << QByteArray("V") << QStringLiteral("wrong")
-        << QString() << -1 << 0 << 0 << QByteArray();
-    QTest::newRow("digit below 0") << L{"60/302010"} << L{} << true << 0 << true << QByteArray("V")
-                                   << none << QString() << -1 << 0 << 0 << QByteArray();
+    const auto row = [](const char* name, const StreamCase& c) { QTest::newRow(name) << c; };
+    row("empty archive", {.reply = L{kGoodId}, .archive = L{"S0000P"}, .result = 1, .sent = "VN",
+                          .version = v010203, .count = 0, .progressByteByByte = 100,
+                          .image = emptyImage});
+    row("two records", {.reply = L{kGoodId}, .archive = L{"S" + wire(two) + "P"}, .result = 1,
+                        .sent = "VN", .version = v010203, .count = 2, .progressByteByByte = 102,
+                        .image = two});
+    row("version digit 2 rejected",
+        {.reply = L{"602302010"}, .result = 2, .sent = "V", .message = wrong});
+    row("type 22 rejected", {.reply = L{"611302010"}, .result = 2, .sent = "V", .message = wrong});
+    row("digit below 0", {.reply = L{"60/302010"}, .rangeError = true, .sent = "V"});
     // the characters after a "Z" in its own chunk are dropped, so this stream
     // depends on where it is cut
-    QTest::newRow("Z then a valid block")
-        << L{"Z", kGoodId} << L{"S0000P"} << false << 1 << false << QByteArray("VVN") << none
-        << v010203 << 0 << 0 << 100 << QByteArray(2, '\0');
-    QTest::newRow("noise before the block, one chunk")
-        << L{"12" + kGoodId} << L{"S0000P"} << false << 1 << false << QByteArray("VN") << none
-        << v010203 << 0 << 0 << 0 << QByteArray(2, '\0');
-    QTest::newRow("P and Z in one chunk")
-        << L{kGoodId} << L{"S0000PZ"} << false << 0 << false << QByteArray("VNV") << none << v010203
-        << -1 << 0 << 0 << QByteArray();
-    QTest::newRow("odd characters")
-        << L{kGoodId} << L{"S00001P"} << true << 0 << true << QByteArray("VN") << none << v010203
-        << 0 << 0 << 100 << QByteArray();
-    QTest::newRow("nothing between S and P")
-        << L{kGoodId} << L{"SP"} << true << 0 << true << QByteArray("VN") << none << v010203 << -1
-        << 0 << 0 << QByteArray();
-    QTest::newRow("no S") << L{kGoodId} << L{"0000P"} << true << 0 << true << QByteArray("VN")
-                          << none << v010203 << -1 << 0 << 0 << QByteArray();
-    QTest::newRow("P before S") << L{kGoodId} << L{"P", "S0000"} << false << 0 << true
-                                << QByteArray("VN") << none << v010203 << -1 << 0 << 0
-                                << QByteArray();
-    QTest::newRow("pair outside 0..255")
-        << L{kGoodId} << L{"S1000" + QByteArray(20, '0') + "0@P"} << true << 0 << true
-        << QByteArray("VN") << none << v010203 << 1 << 0 << 104 << QByteArray();
-    QTest::newRow("count below 0")
-        << L{kGoodId} << L{"S/000"} << true << 0 << true << QByteArray("VN") << none << v010203
-        << -1 << 0 << 0 << QByteArray();
-    QTest::newRow("largest archive")
-        << L{kGoodId} << L{"S" + wire(largest) + "P"} << true << 1 << false << QByteArray("VN")
-        << none << v010203 << 5957 << 0 << 100 << largest;
-    QTest::newRow("image of 65536 bytes")
-        << L{kGoodId} << L{"S" + wire(imageOf(5957) + QByteArray(7, '\1')) + "P"} << true << 0
-        << true << QByteArray("VN") << none << v010203 << 5957 << 0 << 100 << QByteArray();
+    row("Z then a valid block",
+        {.reply = L{"Z", kGoodId}, .archive = L{"S0000P"}, .anySplit = false, .result = 1,
+         .sent = "VVN", .version = v010203, .count = 0, .progressByteByByte = 100,
+         .image = emptyImage});
+    row("noise before the block, one chunk",
+        {.reply = L{"12" + kGoodId}, .archive = L{"S0000P"}, .anySplit = false, .result = 1,
+         .sent = "VN", .version = v010203, .count = 0, .image = emptyImage});
+    row("P and Z in one chunk", {.reply = L{kGoodId}, .archive = L{"S0000PZ"}, .anySplit = false,
+                                 .sent = "VNV", .version = v010203});
+    row("odd characters", {.reply = L{kGoodId}, .archive = L{"S00001P"}, .rangeError = true,
+                           .sent = "VN", .version = v010203, .count = 0, .progressByteByByte = 100});
+    row("nothing between S and P", {.reply = L{kGoodId}, .archive = L{"SP"}, .rangeError = true,
+                                    .sent = "VN", .version = v010203});
+    row("no S", {.reply = L{kGoodId}, .archive = L{"0000P"}, .rangeError = true, .sent = "VN",
+                 .version = v010203});
+    row("P before S", {.reply = L{kGoodId}, .archive = L{"P", "S0000"}, .anySplit = false,
+                       .rangeError = true, .sent = "VN", .version = v010203});
+    row("pair outside 0..255",
+        {.reply = L{kGoodId}, .archive = L{"S1000" + QByteArray(20, '0') + "0@P"},
+         .rangeError = true, .sent = "VN", .version = v010203, .count = 1,
+         .progressByteByByte = 104});
+    row("count below 0", {.reply = L{kGoodId}, .archive = L{"S/000"}, .rangeError = true,
+                          .sent = "VN", .version = v010203});
+    row("largest archive",
+        {.reply = L{kGoodId}, .archive = L{"S" + wire(largest) + "P"}, .result = 1, .sent = "VN",
+         .version = v010203, .count = 5957, .progressByteByByte = 100, .image = largest});
+    row("image of 65536 bytes",
+        {.reply = L{kGoodId}, .archive = L{"S" + wire(imageOf(5957) + QByteArray(7, '\1')) + "P"},
+         .rangeError = true, .sent = "VN", .version = v010203, .count = 5957,
+         .progressByteByByte = 100});
 }
 
 void TestDownloadProtocol::streams()
 {
-    QFETCH(QList<QByteArray>, reply);
-    QFETCH(QList<QByteArray>, archive);
-    QFETCH(bool, anySplit);
-    QFETCH(int, result);
-    QFETCH(bool, rangeError);
-    QFETCH(QByteArray, sent);
-    QFETCH(QString, message);
-    QFETCH(QString, version);
-    QFETCH(int, count);
-    QFETCH(int, progress);
-    QFETCH(int, progressByteByByte);
-    QFETCH(QByteArray, image);
+    QFETCH(StreamCase, c);
 
     QList<Split> splits{Split::Whole};
-    if (anySplit)
+    if (c.anySplit)
         splits << Split::ByteByByte << Split::Random;
     for (const Split split : splits) {
         for (quint32 seed = 1; seed <= (split == Split::Random ? 3u : 1u); ++seed) {
-            const Outcome o = run(reply, archive, split, seed);
+            const Outcome o = run(c.reply, c.archive, split, seed);
             const QByteArray where = QByteArray("split " + QByteArray::number(int(split)) +
                                                 " seed " + QByteArray::number(seed));
-            QVERIFY2(o.result == result, where.constData());
-            QVERIFY2(o.rangeError == rangeError, where.constData());
-            QVERIFY2(o.sent == sent, QByteArray(where + " sent " + o.sent).constData());
-            QVERIFY2(o.messages == (message.isEmpty() ? QStringList() : QStringList{message}),
+            QVERIFY2(o.result == c.result, where.constData());
+            QVERIFY2(o.rangeError == c.rangeError, where.constData());
+            QVERIFY2(o.sent == c.sent, QByteArray(where + " sent " + o.sent).constData());
+            QVERIFY2(o.messages == (c.message.isEmpty() ? QStringList() : QStringList{c.message}),
                      where);
-            QVERIFY2(o.version == version, where.constData());
-            QVERIFY2(o.count == count,
+            QVERIFY2(o.version == c.version, where.constData());
+            QVERIFY2(o.count == c.count,
                      QByteArray(where + " count " + QByteArray::number(o.count)).constData());
             if (split != Split::Random) {
-                const int expected = split == Split::Whole ? progress : progressByteByByte;
+                const int expected = split == Split::Whole ? c.progress : c.progressByteByByte;
                 QVERIFY2(
                     o.progress == expected,
                     QByteArray(where + " progress " + QByteArray::number(o.progress)).constData());
             }
-            if (result != 0)
+            if (c.result != 0)
                 QVERIFY2(!o.portOpen, where.constData());
-            if (image.isEmpty()) {
+            if (c.image.isEmpty()) {
                 QVERIFY2(o.decodedLength == 7, where.constData()); // untouched
                 QVERIFY2(o.image == QByteArray(7, char(0xEE)), where.constData());
             } else {
-                QVERIFY2(o.decodedLength == image.size(), where.constData());
-                QVERIFY2(o.image == image, where.constData());
+                QVERIFY2(o.decodedLength == c.image.size(), where.constData());
+                QVERIFY2(o.image == c.image, where.constData());
             }
         }
     }
@@ -346,64 +363,51 @@ void TestDownloadProtocol::streams()
 
 void TestDownloadProtocol::progressHalfway()
 {
-    Recorder h;
-    ArchiveImage image;
-    DownloadProtocol p(h, image);
-    p.start();
-    p.receive(reinterpret_cast<const quint8*>(kGoodId.constData()), 9);
-    p.requestTimeout();
+    Session s;
+    s.identifyAndRequest();
     // count 100 (hex 64): expected characters 2200, data start 5
-    p.receive(reinterpret_cast<const quint8*>("S4600"), 5);
-    QCOMPARE(h.count, 100);
-    QCOMPARE(h.progress, 0); // not updated on the chunk that brought the count
-    QCOMPARE(p.expectedCharacters(), 2200);
-    QCOMPARE(p.dataStart(), 5);
+    s.receive("S4600");
+    QCOMPARE(s.host.count, 100);
+    QCOMPARE(s.host.progress, 0); // not updated on the chunk that brought the count
+    QCOMPARE(s.protocol.expectedCharacters(), 2200);
+    QCOMPARE(s.protocol.dataStart(), 5);
     const QByteArray records(1100, '1');
-    p.receive(reinterpret_cast<const quint8*>(records.constData()), 1099);
-    QCOMPARE(h.progress, 49);
-    p.receive(reinterpret_cast<const quint8*>(records.constData()), 1);
-    QCOMPARE(p.receivedCount(), 1105u);
-    QCOMPARE(h.progress, 50);
+    s.receive(records, 1099);
+    QCOMPARE(s.host.progress, 49);
+    s.receive(records, 1);
+    QCOMPARE(s.protocol.receivedCount(), 1105u);
+    QCOMPARE(s.host.progress, 50);
 }
 
 void TestDownloadProtocol::progressPastFullOnLastChunk()
 {
-    Recorder h;
-    ArchiveImage image;
-    DownloadProtocol p(h, image);
-    p.start();
-    p.receive(reinterpret_cast<const quint8*>(kGoodId.constData()), 9);
-    p.requestTimeout();
+    Session s;
+    s.identifyAndRequest();
     const QByteArray stream = "S1000" + QByteArray(22, '1') + "P";
-    p.receive(reinterpret_cast<const quint8*>(stream.constData()), 5);
-    p.receive(reinterpret_cast<const quint8*>(stream.constData() + 5), stream.size() - 5);
-    QCOMPARE(h.progress, 104); // (28 - 5) * 100 div 22; the bar shows it full
-    QCOMPARE(h.result, 1);
+    s.receive(stream.left(5));
+    s.receive(stream.mid(5));
+    QCOMPARE(s.host.progress, 104); // (28 - 5) * 100 div 22; the bar shows it full
+    QCOMPARE(s.host.result, 1);
 }
 
 void TestDownloadProtocol::tooManyCharacters()
 {
-    Recorder h;
-    ArchiveImage image;
-    DownloadProtocol p(h, image);
-    p.start();
-    p.receive(reinterpret_cast<const quint8*>(kGoodId.constData()), 9);
-    p.requestTimeout();
+    Session s;
+    s.identifyAndRequest();
     const QByteArray block(4096, '1');
     for (int i = 0; i < 63; ++i)
-        p.receive(reinterpret_cast<const quint8*>(block.constData()), 4096);
-    p.receive(reinterpret_cast<const quint8*>(block.constData()), 4095); // 262143: still fits
-    QCOMPARE(p.receivedCount(), 262143u);
-    QVERIFY_THROWS_EXCEPTION(RangeError,
-                             p.receive(reinterpret_cast<const quint8*>(block.constData()), 1));
-    QCOMPARE(p.receivedCount(), 262143u);
+        s.receive(block);
+    s.receive(block, 4095); // 262143: still fits
+    QCOMPARE(s.protocol.receivedCount(), 262143u);
+    QVERIFY_THROWS_EXCEPTION(RangeError, s.receive(block, 1));
+    QCOMPARE(s.protocol.receivedCount(), 262143u);
 }
 
 void TestDownloadProtocol::detectionFallsBackThenGivesUp()
 {
-    Recorder h;
-    ArchiveImage image;
-    DownloadProtocol p(h, image);
+    Session s;
+    Recorder& h = s.host;
+    DownloadProtocol& p = s.protocol;
     p.start();
     QCOMPARE(h.port, QStringLiteral("\\\\.\\COM1"));
     QVERIFY(h.open && h.detection);
@@ -422,38 +426,32 @@ void TestDownloadProtocol::detectionFallsBackThenGivesUp()
 
 void TestDownloadProtocol::cancelWhileReceiving()
 {
-    Recorder h;
-    ArchiveImage image;
-    image.bytes.fill(0x11);
-    image.decodedLength = 3;
-    DownloadProtocol p(h, image);
-    p.start();
-    p.receive(reinterpret_cast<const quint8*>(kGoodId.constData()), 9);
-    p.requestTimeout();
-    p.receive(reinterpret_cast<const quint8*>("S4600111111"), 11);
-    p.cancel();
-    QCOMPARE(h.result, 2);
-    QVERIFY(!h.open);
-    QCOMPARE(h.progress, 0);
-    QCOMPARE(p.receivedCount(), 0u);
-    QCOMPARE(image.decodedLength, 3);
-    QCOMPARE(image.bytes[0], quint8(0x11));
+    Session s;
+    s.image.bytes.fill(0x11);
+    s.image.decodedLength = 3;
+    s.identifyAndRequest();
+    s.receive("S4600111111");
+    s.protocol.cancel();
+    QCOMPARE(s.host.result, 2);
+    QVERIFY(!s.host.open);
+    QCOMPARE(s.host.progress, 0);
+    QCOMPARE(s.protocol.receivedCount(), 0u);
+    QCOMPARE(s.image.decodedLength, 3);
+    QCOMPARE(s.image.bytes[0], quint8(0x11));
 }
 
 void TestDownloadProtocol::rejectedBlockAfterAcceptedOneStillEnds()
 {
     // Until "N" goes out the last nine characters are checked on every chunk.
-    Recorder h;
-    ArchiveImage image;
-    DownloadProtocol p(h, image);
-    p.start();
-    p.receive(reinterpret_cast<const quint8*>(kGoodId.constData()), 9);
-    QVERIFY(h.request);
-    QCOMPARE(h.result, 0);
-    p.receive(reinterpret_cast<const quint8*>("611302010"), 9);
-    QCOMPARE(h.messages, QStringList{QStringLiteral("wrong")});
-    QCOMPARE(h.result, 2);
-    QVERIFY(!h.open);
+    Session s;
+    s.protocol.start();
+    s.receive(kGoodId);
+    QVERIFY(s.host.request);
+    QCOMPARE(s.host.result, 0);
+    s.receive("611302010");
+    QCOMPARE(s.host.messages, QStringList{QStringLiteral("wrong")});
+    QCOMPARE(s.host.result, 2);
+    QVERIFY(!s.host.open);
 }
 
 QTEST_GUILESS_MAIN(TestDownloadProtocol)
