@@ -34,8 +34,9 @@ std::unique_ptr<SimulatedInstrument> instrument(int records, SimOptions::Fault f
 QStringList downloadArgs(const SimulatedInstrument& sim, const QTemporaryDir& dir,
                          const QStringList& args)
 {
-    return QStringList{"--locale", "ru_RU", "--port1", sim.devicePath(), "--port2",
-                       dir.filePath("no-port"), "download"} +
+    return QStringList{"--locale",       "ru_RU",   "--port1",
+                       sim.devicePath(), "--port2", dir.filePath("no-port"),
+                       "download"} +
            args;
 }
 

@@ -399,7 +399,7 @@ private slots:
         QCOMPARE(before.size(), kHeaderLength + kRecordLength * 30 + 1);
 
         const FlnRun r = download(*sim, dir, {QStringLiteral("--append"), path},
-                               before.size() + kRecordLength * 2 + kRecordLength / 2);
+                                  before.size() + kRecordLength * 2 + kRecordLength / 2);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(kWriteError), qPrintable(r.err));
         const QByteArray after = contents(path);

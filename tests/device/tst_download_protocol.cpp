@@ -278,11 +278,21 @@ void TestDownloadProtocol::streams_data()
     const QByteArray emptyImage(2, '\0');
 
     const auto row = [](const char* name, const StreamCase& c) { QTest::newRow(name) << c; };
-    row("empty archive", {.reply = L{kGoodId}, .archive = L{"S0000P"}, .result = 1, .sent = "VN",
-                          .version = v010203, .count = 0, .progressByteByByte = 100,
+    row("empty archive", {.reply = L{kGoodId},
+                          .archive = L{"S0000P"},
+                          .result = 1,
+                          .sent = "VN",
+                          .version = v010203,
+                          .count = 0,
+                          .progressByteByByte = 100,
                           .image = emptyImage});
-    row("two records", {.reply = L{kGoodId}, .archive = L{"S" + wire(two) + "P"}, .result = 1,
-                        .sent = "VN", .version = v010203, .count = 2, .progressByteByByte = 102,
+    row("two records", {.reply = L{kGoodId},
+                        .archive = L{"S" + wire(two) + "P"},
+                        .result = 1,
+                        .sent = "VN",
+                        .version = v010203,
+                        .count = 2,
+                        .progressByteByByte = 102,
                         .image = two});
     row("version digit 2 rejected",
         {.reply = L{"602302010"}, .result = 2, .sent = "V", .message = wrong});
@@ -290,35 +300,78 @@ void TestDownloadProtocol::streams_data()
     row("digit below 0", {.reply = L{"60/302010"}, .rangeError = true, .sent = "V"});
     // the characters after a "Z" in its own chunk are dropped, so this stream
     // depends on where it is cut
-    row("Z then a valid block",
-        {.reply = L{"Z", kGoodId}, .archive = L{"S0000P"}, .anySplit = false, .result = 1,
-         .sent = "VVN", .version = v010203, .count = 0, .progressByteByByte = 100,
-         .image = emptyImage});
-    row("noise before the block, one chunk",
-        {.reply = L{"12" + kGoodId}, .archive = L{"S0000P"}, .anySplit = false, .result = 1,
-         .sent = "VN", .version = v010203, .count = 0, .image = emptyImage});
-    row("P and Z in one chunk", {.reply = L{kGoodId}, .archive = L{"S0000PZ"}, .anySplit = false,
-                                 .sent = "VNV", .version = v010203});
-    row("odd characters", {.reply = L{kGoodId}, .archive = L{"S00001P"}, .rangeError = true,
-                           .sent = "VN", .version = v010203, .count = 0, .progressByteByByte = 100});
-    row("nothing between S and P", {.reply = L{kGoodId}, .archive = L{"SP"}, .rangeError = true,
-                                    .sent = "VN", .version = v010203});
-    row("no S", {.reply = L{kGoodId}, .archive = L{"0000P"}, .rangeError = true, .sent = "VN",
+    row("Z then a valid block", {.reply = L{"Z", kGoodId},
+                                 .archive = L{"S0000P"},
+                                 .anySplit = false,
+                                 .result = 1,
+                                 .sent = "VVN",
+                                 .version = v010203,
+                                 .count = 0,
+                                 .progressByteByByte = 100,
+                                 .image = emptyImage});
+    row("noise before the block, one chunk", {.reply = L{"12" + kGoodId},
+                                              .archive = L{"S0000P"},
+                                              .anySplit = false,
+                                              .result = 1,
+                                              .sent = "VN",
+                                              .version = v010203,
+                                              .count = 0,
+                                              .image = emptyImage});
+    row("P and Z in one chunk", {.reply = L{kGoodId},
+                                 .archive = L{"S0000PZ"},
+                                 .anySplit = false,
+                                 .sent = "VNV",
+                                 .version = v010203});
+    row("odd characters", {.reply = L{kGoodId},
+                           .archive = L{"S00001P"},
+                           .rangeError = true,
+                           .sent = "VN",
+                           .version = v010203,
+                           .count = 0,
+                           .progressByteByByte = 100});
+    row("nothing between S and P", {.reply = L{kGoodId},
+                                    .archive = L{"SP"},
+                                    .rangeError = true,
+                                    .sent = "VN",
+                                    .version = v010203});
+    row("no S", {.reply = L{kGoodId},
+                 .archive = L{"0000P"},
+                 .rangeError = true,
+                 .sent = "VN",
                  .version = v010203});
-    row("P before S", {.reply = L{kGoodId}, .archive = L{"P", "S0000"}, .anySplit = false,
-                       .rangeError = true, .sent = "VN", .version = v010203});
-    row("pair outside 0..255",
-        {.reply = L{kGoodId}, .archive = L{"S1000" + QByteArray(20, '0') + "0@P"},
-         .rangeError = true, .sent = "VN", .version = v010203, .count = 1,
-         .progressByteByByte = 104});
-    row("count below 0", {.reply = L{kGoodId}, .archive = L{"S/000"}, .rangeError = true,
-                          .sent = "VN", .version = v010203});
-    row("largest archive",
-        {.reply = L{kGoodId}, .archive = L{"S" + wire(largest) + "P"}, .result = 1, .sent = "VN",
-         .version = v010203, .count = 5957, .progressByteByByte = 100, .image = largest});
+    row("P before S", {.reply = L{kGoodId},
+                       .archive = L{"P", "S0000"},
+                       .anySplit = false,
+                       .rangeError = true,
+                       .sent = "VN",
+                       .version = v010203});
+    row("pair outside 0..255", {.reply = L{kGoodId},
+                                .archive = L{"S1000" + QByteArray(20, '0') + "0@P"},
+                                .rangeError = true,
+                                .sent = "VN",
+                                .version = v010203,
+                                .count = 1,
+                                .progressByteByByte = 104});
+    row("count below 0", {.reply = L{kGoodId},
+                          .archive = L{"S/000"},
+                          .rangeError = true,
+                          .sent = "VN",
+                          .version = v010203});
+    row("largest archive", {.reply = L{kGoodId},
+                            .archive = L{"S" + wire(largest) + "P"},
+                            .result = 1,
+                            .sent = "VN",
+                            .version = v010203,
+                            .count = 5957,
+                            .progressByteByByte = 100,
+                            .image = largest});
     row("image of 65536 bytes",
-        {.reply = L{kGoodId}, .archive = L{"S" + wire(imageOf(5957) + QByteArray(7, '\1')) + "P"},
-         .rangeError = true, .sent = "VN", .version = v010203, .count = 5957,
+        {.reply = L{kGoodId},
+         .archive = L{"S" + wire(imageOf(5957) + QByteArray(7, '\1')) + "P"},
+         .rangeError = true,
+         .sent = "VN",
+         .version = v010203,
+         .count = 5957,
          .progressByteByByte = 100});
 }
 
