@@ -77,10 +77,16 @@ void DownloadProtocol::resetDownload()
     m_firstStart = -1;
 }
 
+void DownloadProtocol::usePort(const QString& name)
+{
+    m_portName = name;
+    m_host.setPortName(name);
+}
+
 void DownloadProtocol::start()
 {
     m_host.stopRequestTimer();
-    m_host.setPortName(kFirstPort);
+    usePort(kFirstPort);
     resetDownload();
     m_host.showProgress(0);
     m_host.showWaiting();
@@ -93,9 +99,9 @@ void DownloadProtocol::start()
 void DownloadProtocol::detectionTimeout()
 {
     m_host.stopDetectionTimer();
-    if (m_host.portName() == kFirstPort) {
+    if (m_portName == kFirstPort) {
         m_host.closePort();
-        m_host.setPortName(kSecondPort);
+        usePort(kSecondPort);
         m_host.openPort();
         resetDownload();
         m_host.showProgress(0);
@@ -105,7 +111,7 @@ void DownloadProtocol::detectionTimeout()
         return;
     }
     m_host.closePort();
-    m_host.setPortName(kFirstPort);
+    usePort(kFirstPort);
     resetDownload();
     m_host.showProgress(0);
     m_host.reportNotFound();
@@ -136,7 +142,7 @@ void DownloadProtocol::portFailed(const QString& reason)
     resetDownload();
     m_host.showProgress(0);
     m_host.closePort();
-    m_host.setPortName(kFirstPort);
+    usePort(kFirstPort);
     m_host.reportPortFailure(QStringLiteral("Связь с прибором прервана: ") + reason);
     m_host.finish(2);
 }

@@ -18,16 +18,17 @@ int chars2word(const std::uint8_t* buffer, std::size_t size, std::int64_t i);
 // Version text "b2.b1.b0" of the three bytes at i, two digits at least each.
 QString ver2str(const std::uint8_t* buffer, std::size_t size, std::int64_t i);
 
-// What the download needs from its surroundings: the port, the two timers and
-// the window. The dialog implements it with the real component and widgets;
-// tests and the fuzz target implement it with recorders.
+// What the download does to its surroundings: the port, the two timers and
+// the window. It only tells; everything it needs to know it keeps itself.
+// The download session implements it with the real component and passes the
+// status on to its views; tests and the fuzz target implement it with
+// recorders.
 class DownloadHost
 {
 public:
     virtual ~DownloadHost() = default;
 
     virtual void setPortName(const QString& name) = 0;
-    virtual QString portName() const = 0;
     virtual void openPort() = 0;
     virtual void closePort() = 0;
     virtual void sendChar(char c) = 0;
@@ -87,6 +88,7 @@ public:
 
 private:
     void resetDownload();
+    void usePort(const QString& name);
     // Decodes the characters between "S" and "P"; the image changes only
     // when the whole archive decodes.
     void decodeArchive();
@@ -96,6 +98,7 @@ private:
     std::vector<std::uint8_t> m_buffer;
     std::uint32_t m_received = 0;
     char m_lastCommand = 'V';
+    QString m_portName; // the port the host was last told to use
     bool m_endSeen = false;
     bool m_countKnown = false;
     std::int32_t m_expected = 0;

@@ -82,11 +82,6 @@ void DownloadSession::setPortName(const QString& name)
     m_port.setPortName(name);
 }
 
-QString DownloadSession::portName() const
-{
-    return m_port.PortName();
-}
-
 void DownloadSession::openPort()
 {
     m_port.OpenPort();

@@ -67,7 +67,6 @@ Q_SIGNALS:
 private:
     // DownloadHost
     void setPortName(const QString& name) override;
-    QString portName() const override;
     void openPort() override;
     void closePort() override;
     void sendChar(char c) override;

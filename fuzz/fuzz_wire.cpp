@@ -16,7 +16,6 @@ struct QuietHost : DownloadHost
     bool open = false;
     int result = 0;
     void setPortName(const QString& name) override { port = name; }
-    QString portName() const override { return port; }
     void openPort() override { open = true; }
     void closePort() override { open = false; }
     void sendChar(char) override {}

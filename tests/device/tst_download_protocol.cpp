@@ -43,7 +43,6 @@ struct Recorder : DownloadHost
     int result = 0;
 
     void setPortName(const QString& name) override { port = name; }
-    QString portName() const override { return port; }
     void openPort() override { open = true; }
     void closePort() override { open = false; }
     void sendChar(char c) override { sent += c; }
