@@ -185,6 +185,16 @@ private slots:
     {
         ChartWindow w;
         w.show(rows({"20,0", "21,0"}, {"20,5", "21,5"}), {true, true});
+        QCOMPARE(w.form.windowTitle(), QString("Графики"));
+        // The chart fills the window; "Печать" sits in its lower right
+        // corner and stays there when the window is resized.
+        QCOMPARE(w.chart().geometry(), w.form.rect());
+        QCOMPARE(w.form.Button1->text(), QString("Печать"));
+        QCOMPARE(w.form.Button1->size(), QSize(75, 25));
+        QCOMPARE(w.form.Button1->geometry().bottomRight(), w.chart().rect().bottomRight());
+        w.form.resize(900, 600);
+        QTRY_COMPARE(w.chart().size(), QSize(900, 600));
+        QCOMPARE(w.form.Button1->geometry().bottomRight(), QPoint(899, 599));
         QCOMPARE(w.chart().leftAxisMin(), 15.75); // 20,0 … 21,5 around 20,75
         // Lower values the next time: a window of their own, not the old one.
         w.footer1.clear();
