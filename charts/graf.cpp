@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -97,7 +98,11 @@ void TForm3::printChart(QPrinter& printer)
 {
     Chart1->setProportionalPrinting(false);
     printer.setPageOrientation(QPageLayout::Landscape);
+    // The margins are measured from the paper's edge; the printer is the
+    // application's, so the next job finds it as it was.
+    const bool fullPage = printer.fullPage();
     printer.setFullPage(true);
+    const auto restore = qScopeGuard([&] { printer.setFullPage(fullPage); });
     PrintingService::instance().beginJob(printer, QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))

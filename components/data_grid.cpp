@@ -656,15 +656,16 @@ SelectionEntry DataGrid::selectionEntry(int index) const
     return index == 0 ? m_model->entryForRow(currentRow()) : SelectionEntry{};
 }
 
-QVariant DataGrid::selectionValue(int index, int field) const
+const QVariant& DataGrid::selectionValue(int index, int field) const
 {
+    static const QVariant null;
     if (hasExplicitSelection()) {
         if (index < 0 || index >= m_model->selectionSize() || field < 0 ||
             field >= m_model->capturedWidth())
-            return {};
+            return null;
         return m_model->selectionValue(index, field);
     }
-    return selectionEntry(index).values.value(field);
+    return null;
 }
 
 QList<SelectionEntry> DataGrid::selectionEntries() const

@@ -65,8 +65,10 @@ public:
     // The explicit selection; when it is empty, the current row alone.
     int selectionCount() const;
     SelectionEntry selectionEntry(int index) const;
-    // Captured value `field` of entry `index`, without making up the entry.
-    QVariant selectionValue(int index, int field) const;
+    // Captured value `field` of entry `index` of the explicit selection,
+    // without making up the entry (null for an entry or field that does not
+    // exist; the current row alone is read through selectionEntry).
+    const QVariant& selectionValue(int index, int field) const;
     // Every entry made up at once: for small selections; a long walk reads
     // selectionEntry(i) one by one.
     QList<SelectionEntry> selectionEntries() const;

@@ -177,13 +177,6 @@ private:
 
 using chart_detail::ChartCanvas;
 
-// The read-out: a vertical line and a text, items of the chart's scene.
-struct ReadOutItems
-{
-    QGraphicsLineItem* line;
-    QGraphicsSimpleTextItem* text;
-};
-
 DateTimeChart::DateTimeChart(QWidget* parent) : QWidget(parent), m_chart(new QChart)
 {
     m_chart->setAnimationOptions(QChart::NoAnimation);
@@ -213,15 +206,13 @@ DateTimeChart::DateTimeChart(QWidget* parent) : QWidget(parent), m_chart(new QCh
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_canvas);
 
-    auto* line = new QGraphicsLineItem(m_chart);
-    line->setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
-    line->setZValue(100);
-    line->hide();
-    auto* text = new QGraphicsSimpleTextItem(m_chart);
-    text->setZValue(101);
-    text->hide();
-    line->setData(0, QStringLiteral("readOutLine"));
-    text->setData(0, QStringLiteral("readOutText"));
+    m_readOutLine = new QGraphicsLineItem(m_chart);
+    m_readOutLine->setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
+    m_readOutLine->setZValue(100);
+    m_readOutLine->hide();
+    m_readOutText = new QGraphicsSimpleTextItem(m_chart);
+    m_readOutText->setZValue(101);
+    m_readOutText->hide();
 
     m_saveImageAction = new QAction(QStringLiteral("Сохранить как изображение…"), this);
     m_saveImageAction->setObjectName(QStringLiteral("saveImageAction"));
@@ -602,39 +593,28 @@ QString DateTimeChart::readOutAt(const QPointF& widgetPos)
 
 void DateTimeChart::showReadOut(const QPointF& widgetPos)
 {
-    QGraphicsLineItem* line = nullptr;
-    QGraphicsSimpleTextItem* text = nullptr;
-    for (QGraphicsItem* item : m_chart->childItems()) {
-        if (item->data(0) == QStringLiteral("readOutLine"))
-            line = static_cast<QGraphicsLineItem*>(item);
-        else if (item->data(0) == QStringLiteral("readOutText"))
-            text = static_cast<QGraphicsSimpleTextItem*>(item);
-    }
-    if (!line || !text)
-        return;
     const QString t = readOutAt(widgetPos);
     if (t.isEmpty()) {
-        line->hide();
-        text->hide();
+        hideReadOut();
         return;
     }
     const QRectF plot = m_chart->plotArea();
     const double xMin = bottomAxisMin(), xMax = bottomAxisMax();
     const double px = plot.left() + (m_readOutX - xMin) / (xMax - xMin) * plot.width();
-    line->setLine(px, plot.top(), px, plot.bottom());
-    text->setText(t);
-    const QRectF box = text->boundingRect();
-    const double tx = std::clamp(px + 6, plot.left(), plot.right() - box.width());
-    text->setPos(tx, plot.top() + 2);
-    line->show();
-    text->show();
+    m_readOutLine->setLine(px, plot.top(), px, plot.bottom());
+    m_readOutText->setText(t);
+    const QRectF box = m_readOutText->boundingRect();
+    const double tx =
+        std::clamp(px + 6, plot.left(), std::max(plot.left(), plot.right() - box.width()));
+    m_readOutText->setPos(tx, plot.top() + 2);
+    m_readOutLine->show();
+    m_readOutText->show();
 }
 
 void DateTimeChart::hideReadOut()
 {
-    for (QGraphicsItem* item : m_chart->childItems())
-        if (item->data(0).isValid())
-            item->hide();
+    m_readOutLine->hide();
+    m_readOutText->hide();
 }
 
 void DateTimeChart::contextMenu(const QPoint& globalPos)

@@ -10,6 +10,8 @@ class QAction;
 class QChart;
 class QChartView;
 class QDateTimeAxis;
+class QGraphicsLineItem;
+class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QPainter;
 class QValueAxis;
@@ -150,6 +152,9 @@ private:
     QList<Curve> m_curves;
     QList<View> m_zoomHistory;
     QAction* m_saveImageAction;
+    // The read-out: a vertical line and a text over the plot.
+    QGraphicsLineItem* m_readOutLine;
+    QGraphicsSimpleTextItem* m_readOutText;
 
     bool m_leftAutomatic = true;
     double m_leftMin = 0;

@@ -7,9 +7,12 @@
 #include "platform/app_error.h"
 #include "platform/printing_service.h"
 #include "tests/support/peers.h"
+#include "tests/support/scripted_dialog_service.h"
 
 #include <QChart>
+#include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QImage>
 #include <QLineSeries>
 #include <QPushButton>
@@ -182,6 +185,16 @@ private slots:
     {
         ChartWindow w;
         w.show(rows({"20,0", "21,0"}, {"20,5", "21,5"}), {true, true});
+        QCOMPARE(w.form.windowTitle(), QString("Графики"));
+        // The chart fills the window; "Печать" sits in its lower right
+        // corner and stays there when the window is resized.
+        QCOMPARE(w.chart().geometry(), w.form.rect());
+        QCOMPARE(w.form.Button1->text(), QString("Печать"));
+        QCOMPARE(w.form.Button1->size(), QSize(75, 25));
+        QCOMPARE(w.form.Button1->geometry().bottomRight(), w.chart().rect().bottomRight());
+        w.form.resize(900, 600);
+        QTRY_COMPARE(w.chart().size(), QSize(900, 600));
+        QCOMPARE(w.form.Button1->geometry().bottomRight(), QPoint(899, 599));
         QCOMPARE(w.chart().leftAxisMin(), 15.75); // 20,0 … 21,5 around 20,75
         // Lower values the next time: a window of their own, not the old one.
         w.footer1.clear();
@@ -265,6 +278,30 @@ private slots:
                                                      .arg(ink.height())));
         QVERIFY(ink.left() < page.width() * 0.15 && ink.right() > page.width() * 0.85);
         QVERIFY(ink.top() < page.height() * 0.2 && ink.bottom() > page.height() * 0.8);
+    }
+
+    void savesThePictureAtTheWindowsSize()
+    {
+        QTemporaryDir dir;
+        ScriptedDialogService dialogs;
+        ChartWindow w;
+        w.form.setDialogService(&dialogs);
+        w.show(rows({"20,0", "24,0"}, {"19,0", "18,0"}), {true, true});
+        QCOMPARE(w.chart().saveImageAction()->text(), QString("Сохранить как изображение…"));
+        dialogs.queueSaveFile(dir.filePath("chart.png"));
+        w.chart().saveImageAction()->trigger();
+        const QImage image(dir.filePath("chart.png"));
+        QCOMPARE(image.size(), w.chart().size());
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                red += image.pixel(x, y) == qRgb(255, 0, 0);
+        QVERIFY(red > 50);
+        // The dialog cancelled: nothing written.
+        dialogs.queueSaveFile(dir.filePath("other.png"), false);
+        w.chart().saveImageAction()->trigger();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"chart.png"});
+        QVERIFY(w.errors.isEmpty());
     }
 
     void noPrinter()

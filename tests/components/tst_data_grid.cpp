@@ -204,6 +204,44 @@ private slots:
         QCOMPARE(f.grid.selectionEntry(0).values.at(1), QVariant("88,8"));
     }
 
+    // The one-step walk to the last row ends as Shift+Down repeated does:
+    // the same entries with the same values in the same order, the same
+    // current row; with record numbers as bookmarks and with bookmarks that
+    // no bit set holds.
+    void extendToLastRowAsTheStepsDo_data()
+    {
+        QTest::addColumn<QList<qint64>>("bookmarks");
+        QTest::newRow("record numbers") << QList<qint64>{1, 2, 3, 4, 5, 6};
+        QTest::newRow("far and negative") << QList<qint64>{7, -3, qint64(1) << 40, 2, -1, 9};
+    }
+    void extendToLastRowAsTheStepsDo()
+    {
+        QFETCH(QList<qint64>, bookmarks);
+        Fixture steps(6), once(6);
+        for (Fixture* f : {&steps, &once}) {
+            f->source.bookmarks = bookmarks;
+            f->grid.model()->reload();
+            f->click(1);
+            f->click(4, Qt::ControlModifier); // selected before the walk
+            f->source.setCurrentRow(2);
+        }
+        for (int i = 0; i < 3; ++i) // rows 3, 4 and 5
+            steps.grid.extendSelectionDown();
+        once.grid.extendSelectionToLastRow();
+        QCOMPARE(once.selectedBookmarks(), steps.selectedBookmarks());
+        QCOMPARE(once.selectedBookmarks(),
+                 (QList<qint64>{bookmarks[4], bookmarks[2], bookmarks[3], bookmarks[5]}));
+        for (int i = 0; i < once.grid.selectionCount(); ++i)
+            QCOMPARE(once.grid.selectionEntry(i).values, steps.grid.selectionEntry(i).values);
+        QCOMPARE(once.source.currentRow(), 5);
+        // Taken out again one by one.
+        once.click(4, Qt::ControlModifier);
+        once.click(2, Qt::ControlModifier);
+        QCOMPARE(once.selectedBookmarks(), (QList<qint64>{bookmarks[3], bookmarks[5]}));
+        QVERIFY(once.grid.model()->isSelected(bookmarks[5]));
+        QVERIFY(!once.grid.model()->isSelected(bookmarks[2]));
+    }
+
     void emptyGridHasNoSelection()
     {
         Fixture f(0);

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <ctime>
+
 namespace {
 
 const RegionalSettings kRu = RegionalSettings::russian();
@@ -162,6 +164,35 @@ private slots:
                                  convertCapturedRow({"0,0", "0.0", "02/01/2024", "10:20:30"}, us));
         QVERIFY_THROWS_EXCEPTION(AppError,
                                  convertCapturedRow({"0.0", "0.0", "01.02.2024", "10:20:30"}, us));
+    }
+
+    // Moments are found by the hour: across the hours that a clock change
+    // skips or repeats they are still the moments the general conversion gives.
+    void momentsAcrossClockChanges_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::newRow("spring: 02:00 to 02:59 do not exist") << "31.03.2024";
+        QTest::newRow("autumn: 02:00 to 02:59 twice") << "27.10.2024";
+    }
+    void momentsAcrossClockChanges()
+    {
+        QFETCH(QString, date);
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        CapturedRowConverter converter(kRu);
+        for (int minutes = 0; minutes < 5 * 60; minutes += 20) {
+            const QString time = QStringLiteral("%1:%2:07")
+                                     .arg(minutes / 60, 2, 10, QChar(u'0'))
+                                     .arg(minutes % 60, 2, 10, QChar(u'0'));
+            const qint64 expected = textToDateTime(date + u' ' + time, kRu).toMSecsSinceEpoch();
+            QCOMPARE(converter.moment(date, time), expected);
+        }
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        tzset();
     }
 
     void legend()
