@@ -15,8 +15,10 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <locale.h>
@@ -473,6 +475,12 @@ void XlsxSpreadsheet::discard()
 {
     if (m_workbook) {
         const CNumbers c;
+        // The rows written so far wait in a temporary file that freeing the
+        // workbook leaves open (and so on the disk) until the program ends.
+        if (m_worksheet && m_worksheet->optimize_tmpfile) {
+            std::fclose(m_worksheet->optimize_tmpfile);
+            m_worksheet->optimize_tmpfile = nullptr;
+        }
         lxw_workbook_free(m_workbook);
         m_workbook = nullptr;
         m_worksheet = nullptr;
