@@ -1,6 +1,7 @@
 // Charts, printing and the workbook export of the main window.
 #include "app/main.h"
 
+#include "components/data_grid.h"
 #include "data/app_state.h"
 #include "output/workbook_export.h"
 #include "platform/xlsx_spreadsheet.h"
@@ -24,6 +25,9 @@ void TForm1::Excel1Click()
 
 void TForm1::exp2excel()
 {
+    // What is being typed in the grid is posted first, as the walk's first
+    // move would post it; otherwise every row would show the edited record.
+    DBGridPro1->endEditInProgress();
     const SpreadsheetFactory create = m_spreadsheets ? m_spreadsheets : [] {
         return std::unique_ptr<SpreadsheetApplication>(
             new XlsxSpreadsheet({XlsxSpreadsheet::documentsFolder(), QString(), true, {}}));
