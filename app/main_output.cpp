@@ -97,6 +97,9 @@ void TForm1::Excel1Click()
 
 void TForm1::exp2excel()
 {
+    // What is being typed in the grid is posted first, as the walk's first
+    // move would post it; otherwise every row would show the edited record.
+    DBGridPro1->endEditInProgress();
     const SpreadsheetFactory create = m_spreadsheets ? m_spreadsheets : [] {
         return std::unique_ptr<SpreadsheetApplication>(
             new XlsxSpreadsheet({XlsxSpreadsheet::documentsFolder(), QString(), true, {}}));

@@ -141,6 +141,10 @@ WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& c
         app->setCellText(sheet, L::kHeaderRow, c, L::kHeaders[size_t(c - 1)]);
 
     int r = L::kFirstRecordRow;
+    // A record still being edited is posted by the first move, as a move
+    // always posts; the walk then reads the records themselves.
+    if (table.state() == DbfTable::State::Edit || table.state() == DbfTable::State::Insert)
+        table.post();
     table.first();
     WorkbookRow row;
     for (qint64 i = 0; i < n; ++i) {

@@ -158,3 +158,30 @@ void UnseenFile::publish(const QString& target)
     ::close(m_fd);
     m_fd = -1;
 }
+
+bool UnseenFile::publishNew(const QString& target)
+{
+    const QByteArray to = QFile::encodeName(target);
+    // The rights of a new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(m_fd, 0666 & ~mask);
+    // A link takes a name only when it is free: a file that got it meanwhile
+    // is never replaced.
+    const QByteArray from = QFile::encodeName(m_namedPath.isEmpty() ? m_path : m_namedPath);
+    if (::linkat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW) != 0) {
+        const int e = errno;
+        if (e == EEXIST)
+            return false;
+        throw AppError(QStringLiteral("Не удается записать файл %1: %2")
+                           .arg(QDir::toNativeSeparators(target), errnoText(e)));
+    }
+    if (!m_namedPath.isEmpty()) {
+        ::unlink(QFile::encodeName(m_namedPath).constData());
+        unwatchSignals();
+    }
+    m_published = true;
+    ::close(m_fd);
+    m_fd = -1;
+    return true;
+}

@@ -23,6 +23,10 @@ public:
     // Gives the file the name `target` in one step, replacing a file of that
     // name. Throws AppError with the system's reason.
     void publish(const QString& target);
+    // Gives the file the name `target` only while no file has that name:
+    // false when one has, and nothing changed. Throws AppError for any other
+    // failure.
+    bool publishNew(const QString& target);
 
 private:
     void discard();

@@ -1,6 +1,7 @@
 #include "platform/xlsx_spreadsheet.h"
 
 #include "platform/app_error.h"
+#include "platform/unseen_file.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -9,14 +10,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QThread>
 #include <QUrl>
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <locale.h>
@@ -275,7 +277,7 @@ void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
     if (!m_workbook)
         startWriting();
 
-    // Closing writes the whole file under its temporary name.
+    // Closing writes the whole file, still unseen.
     lxw_workbook* wb = m_workbook;
     m_workbook = nullptr;
     m_worksheet = nullptr;
@@ -283,49 +285,30 @@ void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
     m_columnFormats.clear();
     const lxw_error closed = closeWorkbook(wb);
     if (closed != LXW_NO_ERROR) {
-        const QString why = QString::fromUtf8(lxw_strerror(closed));
-        QFile::remove(m_tempFile);
-        m_tempFile.clear();
-        throw AppError(QStringLiteral("Не удается сохранить книгу: %1").arg(why));
+        m_file.reset();
+        throw AppError(QStringLiteral("Не удается сохранить книгу: %1")
+                           .arg(QString::fromUtf8(lxw_strerror(closed))));
     }
-    QFile::setPermissions(m_tempFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                          QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
 
     QString target;
-    const QByteArray temp = QFile::encodeName(m_tempFile);
+    const std::unique_ptr<UnseenFile> file = std::move(m_file);
     if (!m_target.file.isEmpty()) {
         target = QFileInfo(m_target.file).absoluteFilePath();
-        std::error_code ec;
-        std::filesystem::rename(temp.constData(), QFile::encodeName(target).constData(), ec);
-        if (ec) {
-            QFile::remove(m_tempFile);
-            m_tempFile.clear();
-            throw AppError(QStringLiteral("Не удается записать файл %1: %2")
-                               .arg(nativePath(target), QString::fromStdString(ec.message())));
-        }
+        file->publish(target);
     } else {
-        // A hard link takes a name only when it is free, so a copy saved
-        // meanwhile by another export is never replaced.
+        // The first free name: an earlier copy is never replaced.
         const QDir folder(m_target.folder);
         for (int k = 1;; ++k) {
-            const QString name = k == 1 ? fileName + QStringLiteral(".xlsx")
-                                        : QStringLiteral("%1 (%2).xlsx").arg(fileName).arg(k);
-            target = folder.absoluteFilePath(name);
-            if (::link(temp.constData(), QFile::encodeName(target).constData()) == 0) {
-                QFile::remove(m_tempFile);
+            target = folder.absoluteFilePath(
+                k == 1 ? fileName + QStringLiteral(".xlsx")
+                       : QStringLiteral("%1 (%2).xlsx").arg(fileName).arg(k));
+            if (file->publishNew(target))
                 break;
-            }
-            const int error = errno;
-            if (error == EEXIST && k < 10000)
-                continue;
-            QFile::remove(m_tempFile);
-            m_tempFile.clear();
-            throw AppError(
-                QStringLiteral("Не удается записать файл %1: %2")
-                    .arg(nativePath(target), QString::fromLocal8Bit(std::strerror(error))));
+            if (k == 10000)
+                throw AppError(QStringLiteral("Не удается записать файл %1: %2")
+                                   .arg(nativePath(target), QStringLiteral("имя занято")));
         }
     }
-    m_tempFile.clear();
     m_savedFile = target;
     if (m_target.saved)
         m_target.saved(target);
@@ -377,23 +360,15 @@ void XlsxSpreadsheet::startWriting()
 {
     const QString folder =
         m_target.file.isEmpty() ? m_target.folder : QFileInfo(m_target.file).absolutePath();
-    {
-        QTemporaryFile reserve(QDir(folder).filePath(QStringLiteral(".fln-XXXXXX.xlsx")));
-        if (!reserve.open())
-            throw AppError(QStringLiteral("Не удается создать файл в папке %1")
-                               .arg(nativePath(QFileInfo(folder).absoluteFilePath())));
-        reserve.setAutoRemove(false);
-        m_tempFile = reserve.fileName();
-    }
+    m_file = std::make_unique<UnseenFile>(folder);
     const CNumbers c;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;
-    const QByteArray temp = QFile::encodeName(m_tempFile);
-    m_workbook = workbook_new_opt(temp.constData(), &options);
+    const QByteArray path = QFile::encodeName(m_file->path());
+    m_workbook = workbook_new_opt(path.constData(), &options);
     if (!m_workbook) {
-        QFile::remove(m_tempFile);
-        m_tempFile.clear();
+        m_file.reset();
         throw AppError(QStringLiteral("Не удается создать книгу"));
     }
     const QByteArray name = m_sheetName.toUtf8();
@@ -473,14 +448,17 @@ void XlsxSpreadsheet::discard()
 {
     if (m_workbook) {
         const CNumbers c;
+        // The rows written so far wait in a temporary file that freeing the
+        // workbook leaves open (and so on the disk) until the program ends.
+        if (m_worksheet && m_worksheet->optimize_tmpfile) {
+            std::fclose(m_worksheet->optimize_tmpfile);
+            m_worksheet->optimize_tmpfile = nullptr;
+        }
         lxw_workbook_free(m_workbook);
         m_workbook = nullptr;
         m_worksheet = nullptr;
         m_formats.clear();
         m_columnFormats.clear();
     }
-    if (!m_tempFile.isEmpty()) {
-        QFile::remove(m_tempFile);
-        m_tempFile.clear();
-    }
+    m_file.reset();
 }

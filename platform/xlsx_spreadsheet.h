@@ -7,20 +7,22 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
+class UnseenFile;
 
 // The spreadsheet program of this platform: the calls build an .xlsx file
 // with libxlsxwriter in its constant-memory mode (rows go to the file as they
 // are written, so a million rows cost no more memory than ten).
 //
-// The workbook is written under a temporary name in the target folder and
-// gets its name only when complete: a failed, cancelled or abandoned export
-// leaves no file. The saved copy is `<folder>/<save name>.xlsx`, or
+// The workbook is written as an unseen file in the target folder and gets
+// its name only when complete: a failed, cancelled, abandoned or killed
+// export leaves no file. The saved copy is `<folder>/<save name>.xlsx`, or
 // "<save name> (2).xlsx" and so on when that name is taken; an earlier export
 // is never overwritten. An explicit file (the command line's -o) is replaced.
 // Rows must be written top to bottom, as the export writes them.
@@ -90,7 +92,7 @@ private:
     QMap<int, RowFont> m_rowFonts;
     int m_lastFontRow = 0;
 
-    QString m_tempFile;
+    std::unique_ptr<UnseenFile> m_file; // the workbook while it is written
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_worksheet = nullptr;
     std::vector<lxw_format*> m_columnFormats; // of rows without a font of their own

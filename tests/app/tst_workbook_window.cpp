@@ -120,6 +120,23 @@ private slots:
         QCOMPARE(w.log->instances, 2); // a new instance for every export
     }
 
+    void postsTheEditInProgress()
+    {
+        // A comment being typed in the grid when the export starts: it is
+        // posted, as a move to another record would post it, and every row
+        // keeps its own values.
+        Window w;
+        w.open(3);
+        w.recordCalls();
+        w.form.Dbf1.goToPosition(1);
+        w.form.Dbf1.edit();
+        w.form.Dbf1.setText("COMMENT", "правка");
+        w.form.Excel1Click();
+        QCOMPARE(w.numbersSent(), QStringList({"1", "2", "3"}));
+        QCOMPARE(w.log->calls.filter(", 6) := \"правка\"").size(), 1);
+        QCOMPARE(w.form.Dbf1.state(), DbfTable::State::Browse);
+    }
+
     void leavesTableAndFlagsAlone()
     {
         for (const bool modified : {false, true}) {

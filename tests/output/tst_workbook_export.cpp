@@ -140,6 +140,7 @@ print(json.dumps({
 } // namespace
 
 Q_DECLARE_METATYPE(Record)
+Q_DECLARE_METATYPE(RegionalSettings)
 
 class TestWorkbookExport : public QObject
 {
@@ -208,6 +209,57 @@ private slots:
         const auto log = exportRecorded(table);
         QCOMPARE(log->calls, headerCalls() << "ActiveWorkbook.SaveCopyAs(ФЛН-РК2)"
                                            << "Application.Quit");
+    }
+
+    void recordDates_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<RegionalSettings>("rs");
+        QTest::addColumn<double>("expected"); // NaN: the conversion error
+        const RegionalSettings ru = RegionalSettings::russian();
+        const RegionalSettings us{u'.', RegionalSettings::DateOrder::MonthDayYear, u'/', u':'};
+        const RegionalSettings iso{u'.', RegionalSettings::DateOrder::YearMonthDay, u'-', u':'};
+        QTest::newRow("program's texts") << "15.03.2024"
+                                         << "12:30:45" << ru << k15March1230;
+        QTest::newRow("23:59:59 is 23:59") << "31.12.2025"
+                                           << "23:59:59" << ru << k31Dec2359;
+        QTest::newRow("month first") << "03/15/2024"
+                                     << "12:30:00" << us << k15March1230;
+        QTest::newRow("year first") << "2024-03-15"
+                                    << "12:30:00" << iso << k15March1230;
+        QTest::newRow("short forms") << "15.3.2024"
+                                     << "12:30" << ru << k15March1230;
+        QTest::newRow("before 30.12.1899") << "29.12.1899"
+                                           << "06:00:00" << ru << -1.25;
+        QTest::newRow("29 February 2023") << "29.02.2023"
+                                          << "10:00:00" << ru << qQNaN();
+        QTest::newRow("minute 60") << "15.03.2024"
+                                   << "12:60:00" << ru << qQNaN();
+        QTest::newRow("day first under month first") << "15.03.2024"
+                                                     << "12:30:00" << us << qQNaN();
+        // The first five characters of a time without leading zeros.
+        QTest::newRow("9:05:00") << "15.03.2024"
+                                 << "9:05:00" << ru << qQNaN();
+    }
+    void recordDates()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        QFETCH(RegionalSettings, rs);
+        QFETCH(double, expected);
+        if (qIsNaN(expected)) {
+            try {
+                recordDate(date, time, rs);
+                QFAIL("converted");
+            } catch (const AppError& e) {
+                QCOMPARE(
+                    e.text(),
+                    QStringLiteral("'%1 %2' is not a valid date and time").arg(date, time.left(5)));
+            }
+        } else {
+            QCOMPARE(recordDate(date, time, rs), expected);
+        }
     }
 
     void conversionErrors_data()
@@ -324,6 +376,10 @@ private slots:
         table.setTableFile(writeTable(m_dir.filePath("many.db"), many));
         table.open(DbfTable::Access::ReadOnly);
         QTemporaryDir out;
+        // Nothing stays open either: the rows written so far wait in a
+        // temporary file, which would keep its disk space while open.
+        const auto openFiles = [] { return QDir("/proc/self/fd").count(); };
+        const uint filesBefore = openFiles();
         qint64 seen = 0, all = 0;
         const auto result =
             exportWorkbook(table, xlsxInto(out.path()), m_rs, [&](qint64 written, qint64 total) {
@@ -334,6 +390,8 @@ private slots:
         QCOMPARE(all, 9999);
         QCOMPARE(result, WorkbookExportResult::Cancelled);
         QVERIFY(seen > 0 && seen < 9999);
+        if (QFileInfo::exists("/proc/self/fd"))
+            QCOMPARE(openFiles(), filesBefore);
         QVERIFY(QDir(out.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 

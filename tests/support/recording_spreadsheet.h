@@ -62,7 +62,7 @@ public:
         call(QStringLiteral("WorkSheets(%1).Rows(%2).Font.Bold := %3")
                  .arg(sheet)
                  .arg(row)
-                 .arg(boldText(bold)));
+                 .arg(boolText(bold)));
     }
     void setRowFontColor(const QString& sheet, int row, int color) override
     {
@@ -102,7 +102,6 @@ public:
 
 private:
     static QString boolText(bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); }
-    static QString boldText(bool b) { return boolText(b); }
     void cell(const QString& sheet, int row, int column, const QString& value)
     {
         call(QStringLiteral("WorkSheets(%1).Cells(%2, %3) := %4")
