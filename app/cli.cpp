@@ -2,6 +2,7 @@
 
 #include "app/cli_download.h"
 #include "app/cli_dump.h"
+#include "app/cli_export.h"
 #include "app/cli_info.h"
 #include "app/cli_report.h"
 #include "app/cli_sim.h"
@@ -31,6 +32,10 @@ const QList<CliCommand>& cliCommands()
         {QStringLiteral("download"),
          QStringLiteral("  download [--append] FILE        download the instrument's archive into a table\n"),
          App::Core, runDownloadCommand},
+        {QStringLiteral("export"),
+         QStringLiteral("  export TABLE [-o OUT.xlsx] [--sort FIELD [--descending]]\n"
+                        "                                  write the rows as an Excel workbook\n"),
+         App::Core, runExportCommand},
         {QStringLiteral("sim"),
          QStringLiteral("  sim [options]                   run the simulated instrument\n"), App::Core,
          runSimCommand, false},

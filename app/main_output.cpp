@@ -5,8 +5,13 @@
 #include "data/app_state.h"
 #include "output/measurement_report.h"
 #include "output/report_printing.h"
+#include "output/workbook_export.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
+#include "platform/xlsx_spreadsheet.h"
+
+#include <QCoreApplication>
+#include <QProgressDialog>
 
 #include <QFileInfo>
 
@@ -54,4 +59,57 @@ void TForm1::N22Click()
 
 void TForm1::N15Click() {}
 
-void TForm1::Excel1Click() {}
+void TForm1::Excel1Click()
+{
+    if (m_state.tableOpen && Dbf1.isOpen())
+        exp2excel();
+}
+
+void TForm1::exp2excel()
+{
+    const SpreadsheetFactory create = m_spreadsheets ? m_spreadsheets : [] {
+        return std::unique_ptr<SpreadsheetApplication>(
+            new XlsxSpreadsheet({XlsxSpreadsheet::documentsFolder(), QString(), true, {}}));
+    };
+    // The walk keeps the window alive: the progress dialog shows how far it
+    // got and offers to stop; a stopped export leaves no workbook.
+    QProgressDialog progress(QStringLiteral("Экспорт в Excel ..."), QStringLiteral("Отмена"), 0,
+                             100, this);
+    progress.setObjectName(QStringLiteral("ExcelProgress"));
+    progress.setWindowTitle(m_applicationTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    const WorkbookProgress report = [&](qint64 written, qint64 total) {
+        progress.setMaximum(int(qMin<qint64>(total, INT_MAX)));
+        progress.setValue(int(written));
+        QCoreApplication::processEvents();
+        if (progress.wasCanceled())
+            return false;
+        if (written == total) {
+            // Writing the file cannot be stopped half-way.
+            progress.setLabelText(QStringLiteral("Сохранение книги ..."));
+            progress.setCancelButton(nullptr);
+        }
+        return true;
+    };
+
+    // The grid learns where the walk ended rather than every step of it:
+    // following each record would cost the export as much again.
+    Dbf1.disableControls();
+    try {
+        const bool saved =
+            exportWorkbook(Dbf1, create, m_state.regional, report) == WorkbookExportResult::Saved;
+        Dbf1.enableControls();
+        if (saved && !Dbf1.isEmpty())
+            Dbf1.last(); // where the walk ended: the last record is current
+        else if (!Dbf1.isEmpty())
+            Dbf1.goToRecord(Dbf1.recNo());
+    } catch (...) {
+        Dbf1.enableControls();
+        if (!Dbf1.isEmpty())
+            Dbf1.goToRecord(Dbf1.recNo());
+        throw;
+    }
+}

@@ -85,9 +85,18 @@ public:
     void setNewTableLanguageDriver(quint8 id);
     quint8 newTableLanguageDriver() const;
     static quint8 systemLanguageDriver();
+    // The same choice for a given ANSI code page and Windows locale.
+    static quint8 languageDriverFor(int ansiCodePage, quint16 locale);
 
     // --- life cycle ---
     void create(); // the empty measurement table; leaves the table closed
+    // Checks, changing nothing, what create() and open() for writing would
+    // refuse (with their texts): something that is not a regular file, a
+    // file this user may not write, a file another program holds open; for
+    // open also a file that is not a table. A missing file passes the create
+    // check. Only while closed.
+    void checkCanCreate() const;
+    void checkCanOpenForWriting();
     void open(Access access = Access::ReadWrite);
     void close();
     bool isOpen() const;

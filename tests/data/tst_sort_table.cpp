@@ -61,6 +61,7 @@ private slots:
     void fileAndFlagTogether();
     void closedWhileSorted();
     void saveKeepsTheSort();
+    void nextRunOpensInRecordOrder();
     void keptCurrentOnChanges();
     void failedAddIsSilent();
     void damagedIndexFileDropsTheSort();
@@ -203,6 +204,37 @@ void TstSortTable::saveKeepsTheSort()
     m_table->open();
     QCOMPARE(m_table->selectedSortTag(), QString());
     QVERIFY(QFile::exists(m_index));
+}
+
+// The selection is the component's memory of this run; the index file that
+// "Выход" leaves behind brings no invisible order back.
+void TstSortTable::nextRunOpensInRecordOrder()
+{
+    m_table->addSortTag("tab1", "N", true);
+    m_table->selectSortTag("tab1");
+    m_table->close();
+    QVERIFY(QFile::exists(m_index));
+
+    m_table = std::make_unique<DbfTable>(); // the next run
+    m_table->setTableFile(m_path);
+    m_table->open();
+    QCOMPARE(m_table->selectedSortTag(), QString());
+    QCOMPARE(browse(), (Order{1, 2, 3, 4, 5, 6}));
+    m_table->selectSortTag("tab1"); // the tag itself is still there
+    QCOMPARE(browse(), (Order{3, 5, 6, 4, 2, 1}));
+    m_table->close();
+
+    // Another table closed in between: its selection is not this table's.
+    const QString other = m_dir->filePath("other.db");
+    QVERIFY(QFile::copy(m_path, other));
+    QVERIFY(QFile::copy(m_index, m_dir->filePath("other.mdx")));
+    m_table->setTableFile(other);
+    m_table->open();
+    QCOMPARE(m_table->selectedSortTag(), QString());
+    m_table->close();
+    m_table->setTableFile(m_path);
+    m_table->open();
+    QCOMPARE(m_table->selectedSortTag(), QString());
 }
 
 void TstSortTable::keptCurrentOnChanges()
