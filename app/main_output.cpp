@@ -1,6 +1,9 @@
 // Charts, printing and the workbook export of the main window.
 #include "app/main.h"
 
+#include "app/error_report.h"
+#include "charts/graf.h"
+#include "charts/param_graf.h"
 #include "components/data_grid.h"
 #include "data/app_state.h"
 #include "output/measurement_report.h"
@@ -9,11 +12,11 @@
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/xlsx_spreadsheet.h"
+#include "view/captured_selection.h"
 
 #include <QCoreApplication>
-#include <QProgressDialog>
-
 #include <QFileInfo>
+#include <QProgressDialog>
 
 namespace {
 
@@ -57,7 +60,34 @@ void TForm1::N22Click()
     N9Click(); // the grid's pop-up "Печать" does what the main menu's does
 }
 
-void TForm1::N15Click() {}
+void TForm1::N15Click()
+{
+    if (!Form3 || !Form4)
+        return;
+    if (m_dialogs.execModal(*Form4) != 1)
+        return;
+    // The chart window reads the grid's selection and footers as they are
+    // now, and reports its errors as every command does.
+    const DataGrid* grid = DBGridPro1;
+    Form3->setChoice(Form4->choice());
+    Form3->setRegionalSettings(m_state.regional);
+    Form3->setDialogService(&m_dialogs);
+    Form3->setSource({[grid] { return qsizetype(grid->selectionCount()); },
+                      [grid](qsizetype k) { return capturedRow(*grid, k); },
+                      [grid](const QString& field) { return footerTextOf(*grid, field); }});
+    Form3->setErrorReport([this] {
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            m_dialogs.message(Form3, errorReportText(e), kAppTitle, DialogService::Icon::Stop,
+                              DialogService::Buttons::Ok);
+        } catch (...) {
+            m_dialogs.message(Form3, errorReportText(QStringLiteral("Unknown exception")),
+                              kAppTitle, DialogService::Icon::Stop, DialogService::Buttons::Ok);
+        }
+    });
+    m_dialogs.execModal(*Form3);
+}
 
 void TForm1::Excel1Click()
 {
