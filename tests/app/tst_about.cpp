@@ -4,6 +4,7 @@
 #include "app/logo.h"
 #include "platform/version_info.h"
 #include "tests/platform/version_fixtures.h"
+#include "tests/support/fln_process.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -102,7 +103,7 @@ void TestAbout::shortTranslation()
 
 void TestAbout::programsOwnVersion()
 {
-    const QString fln = QStringLiteral(FLN_BINARY_DIR "/app/fln");
+    const QString fln = flnExecutable();
     if (!QFileInfo::exists(fln))
         QSKIP("the program is not built in this tree");
     QCOMPARE(get_file_version(fln), QStringLiteral("1.0.0.16"));

@@ -19,7 +19,7 @@ namespace {
 // Russian regional settings whatever the locale the test runs under.
 FlnRun flnChart(const QStringList& args)
 {
-    return runFln(QStringLiteral(FLN_EXECUTABLE), QStringList{"--locale", "ru_RU", "chart"} + args);
+    return runFln(QStringList{"--locale", "ru_RU", "chart"} + args);
 }
 
 QByteArray readFile(const QString& path)

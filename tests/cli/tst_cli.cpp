@@ -17,7 +17,7 @@ namespace {
 
 FlnRun fln(const QStringList& args)
 {
-    return runFln(QStringLiteral(FLN_EXECUTABLE), args);
+    return runFln(args);
 }
 
 const QString kSample = QStringLiteral(FLN_SOURCE_DIR "/tests/data/data/sample.db");
@@ -187,7 +187,7 @@ private slots:
             env.remove(QString::fromLatin1(name));
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FLN_EXECUTABLE), {kSample});
+        p.start(flnExecutable(), {kSample});
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 1);

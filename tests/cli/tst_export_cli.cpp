@@ -15,7 +15,7 @@ namespace {
 
 FlnRun fln(const QStringList& args)
 {
-    return runFln(QStringLiteral(FLN_EXECUTABLE), args);
+    return runFln(args);
 }
 
 // The tables' texts are Russian ones; the export reads them under the

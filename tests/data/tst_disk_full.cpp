@@ -6,10 +6,11 @@
 #include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "sim/simulated_instrument.h"
+#include "tests/support/fln_process.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -145,38 +146,24 @@ std::unique_ptr<SimulatedInstrument> instrument()
     return sim;
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QString err;
-};
-
 // `fln download ARGS` against the simulated instrument, its files unable to
 // grow past `limit` bytes (0: no limit), this event loop running meanwhile.
-Run download(const SimulatedInstrument& sim, const QTemporaryDir& dir, const QStringList& args,
-             qint64 limit = 0)
+FlnRun download(const SimulatedInstrument& sim, const QTemporaryDir& dir, const QStringList& args,
+                qint64 limit = 0)
 {
-    QProcess p;
+    FlnProcess p;
+    std::function<void()> limitFileSize;
     if (limit > 0)
-        p.setChildProcessModifier([limit] {
+        limitFileSize = [limit] {
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit l{rlim_t(limit), rlim_t(limit)};
             setrlimit(RLIMIT_FSIZE, &l);
-        });
-    QSignalSpy finished(&p, &QProcess::finished);
-    p.start(QStringLiteral(FLN_EXE), QStringList{"--locale", "ru_RU", "--port1", sim.devicePath(),
-                                                 "--port2", dir.filePath("no-port"), "download"} +
-                                         args);
-    Run r;
-    if (!finished.wait(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    if (p.exitStatus() == QProcess::NormalExit)
-        r.exitCode = p.exitCode();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+        };
+    p.start(QStringList{"--locale", "ru_RU", "--port1", sim.devicePath(), "--port2",
+                        dir.filePath("no-port"), "download"} +
+                args,
+            limitFileSize);
+    return p.finish(30000);
 }
 
 } // namespace
@@ -388,8 +375,8 @@ private slots:
 
         auto sim = instrument();
         // Room for the header and a few rows, not for thirty.
-        const Run r = download(*sim, dir, {path}, 1000);
-        QCOMPARE(r.exitCode, 1);
+        const FlnRun r = download(*sim, dir, {path}, 1000);
+        QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(kWriteError), qPrintable(r.err));
         const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         if (existing) {
@@ -407,13 +394,13 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.db"));
         auto sim = instrument();
-        QCOMPARE(download(*sim, dir, {path}).exitCode, 0);
+        QCOMPARE(download(*sim, dir, {path}).code, 0);
         const QByteArray before = contents(path);
         QCOMPARE(before.size(), kHeaderLength + kRecordLength * 30 + 1);
 
-        const Run r = download(*sim, dir, {QStringLiteral("--append"), path},
+        const FlnRun r = download(*sim, dir, {QStringLiteral("--append"), path},
                                before.size() + kRecordLength * 2 + kRecordLength / 2);
-        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(kWriteError), qPrintable(r.err));
         const QByteArray after = contents(path);
         QCOMPARE(after.size(), kHeaderLength + kRecordLength * 32 + 1);

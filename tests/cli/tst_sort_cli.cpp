@@ -12,7 +12,7 @@ namespace {
 
 FlnRun fln(const QStringList& args)
 {
-    return runFln(QStringLiteral(FLN_EXECUTABLE), args);
+    return runFln(args);
 }
 
 // The N column of the dumped rows, in their order.

@@ -3,10 +3,10 @@
 #include "data/dbf_table.h"
 #include "platform/app_error.h"
 #include "sim/simulated_instrument.h"
+#include "tests/support/fln_process.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,12 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
 
 std::unique_ptr<SimulatedInstrument> instrument(int records, SimOptions::Fault fault,
                                                 int growBy = 0)
@@ -37,33 +31,30 @@ std::unique_ptr<SimulatedInstrument> instrument(int records, SimOptions::Fault f
     return sim;
 }
 
+QStringList downloadArgs(const SimulatedInstrument& sim, const QTemporaryDir& dir,
+                         const QStringList& args)
+{
+    return QStringList{"--locale", "ru_RU", "--port1", sim.devicePath(), "--port2",
+                       dir.filePath("no-port"), "download"} +
+           args;
+}
+
 // Starts fln with the instrument on the first port and nothing on the second.
-void start(QProcess& p, const SimulatedInstrument& sim, const QTemporaryDir& dir,
+void start(FlnProcess& p, const SimulatedInstrument& sim, const QTemporaryDir& dir,
            const QStringList& args)
 {
-    p.start(FLN_EXE, QStringList{"--locale", "ru_RU", "--port1", sim.devicePath(), "--port2",
-                                 dir.filePath("no-port"), "download"} +
-                         args);
+    p.start(downloadArgs(sim, dir, args));
 }
 
 // Waits for the end, keeping this event loop (and so the instrument) running.
-Run finish(QProcess& p, int timeoutMs = 30000)
+FlnRun finish(FlnProcess& p, int timeoutMs = 30000)
 {
-    Run r;
-    if (p.state() != QProcess::NotRunning && !QSignalSpy(&p, &QProcess::finished).wait(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err += QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return p.finish(timeoutMs);
 }
 
-Run download(const SimulatedInstrument& sim, const QTemporaryDir& dir, const QStringList& args)
+FlnRun download(const SimulatedInstrument& sim, const QTemporaryDir& dir, const QStringList& args)
 {
-    QProcess p;
+    FlnProcess p;
     start(p, sim, dir, args);
     return finish(p);
 }
@@ -106,8 +97,8 @@ private slots:
         QTemporaryDir dir;
         auto sim = instrument(30, SimOptions::Fault::None, 5);
         const QString file = dir.filePath("t.db");
-        Run r = download(*sim, dir, {file});
-        QCOMPARE(r.exitCode, 0);
+        FlnRun r = download(*sim, dir, {file});
+        QCOMPARE(r.code, 0);
         QCOMPARE(r.out, "Добавлено записей: 30\n");
         QVERIFY2(r.err.contains("Количество записей: 30"), qPrintable(r.err));
         // stderr is a pipe here, as in a log: the bar's last state once, on
@@ -122,7 +113,7 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.db"}); // nothing left over
 
         r = download(*sim, dir, {"--append", file});
-        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.code, 0);
         QCOMPARE(r.out, "Добавлено записей: 5\n");
         QCOMPARE(rows(file), 35);
     }
@@ -149,8 +140,8 @@ private slots:
         QTemporaryDir dir;
         auto sim = instrument(records, SimOptions::Fault(fault));
 
-        const Run r = download(*sim, dir, {dir.filePath("new.db")});
-        QCOMPARE(r.exitCode, 1);
+        const FlnRun r = download(*sim, dir, {dir.filePath("new.db")});
+        QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.out, QString());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
@@ -162,9 +153,9 @@ private slots:
             t.setTableFile(old);
             t.create();
         }
-        QCOMPARE(download(*sim, dir, {old}).exitCode, 1);
-        const Run appended = download(*sim, dir, {"--append", old});
-        QCOMPARE(appended.exitCode, appendOutput.isEmpty() ? 1 : 0);
+        QCOMPARE(download(*sim, dir, {old}).code, 1);
+        const FlnRun appended = download(*sim, dir, {"--append", old});
+        QCOMPARE(appended.code, appendOutput.isEmpty() ? 1 : 0);
         QCOMPARE(appended.out, appendOutput);
         QCOMPARE(rows(old), 0);
     }
@@ -178,8 +169,8 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a table");
         f.close();
-        const Run r = download(*sim, dir, {"--append", file});
-        QCOMPARE(r.exitCode, 1);
+        const FlnRun r = download(*sim, dir, {"--append", file});
+        QCOMPARE(r.code, 1);
         // In the table layer's words, which say what is wrong.
         QVERIFY2(r.err.contains("Invalid DBF file."), qPrintable(r.err));
         QCOMPARE(sim->completedTransfers(), 0); // refused before anything was downloaded
@@ -221,9 +212,9 @@ private slots:
         }
         const QByteArray before = target == "held" ? contents(file) : QByteArray();
 
-        const Run r =
+        const FlnRun r =
             download(*sim, dir, append ? QStringList{"--append", file} : QStringList{file});
-        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.out, QString());
         QCOMPARE(sim->completedTransfers(), 0);
@@ -246,7 +237,7 @@ private slots:
         QTemporaryDir dir;
         auto sim = instrument(4, SimOptions::Fault::None, 2);
         const QString file = dir.filePath("t.db");
-        QCOMPARE(download(*sim, dir, {file}).exitCode, 0);
+        QCOMPARE(download(*sim, dir, {file}).code, 0);
         {
             DbfTable t;
             t.setTableFile(file);
@@ -261,8 +252,8 @@ private slots:
         }
         QCOMPARE(byte28(file), 1);
 
-        const Run r = download(*sim, dir, {"--append", file});
-        QCOMPARE(r.exitCode, 0);
+        const FlnRun r = download(*sim, dir, {"--append", file});
+        QCOMPARE(r.code, 0);
         QCOMPARE(r.out, "Добавлено записей: 2\n");
         QCOMPARE(files(dir), QStringList{"t.db"});
         QCOMPARE(byte28(file), 0);
@@ -283,11 +274,11 @@ private slots:
         for (int delayMs = 0; delayMs < 80; delayMs += 10) {
             QTemporaryDir dir;
             QSignalSpy transferred(sim.get(), &SimulatedInstrument::transferFinished);
-            QProcess p;
+            FlnProcess p;
             start(p, *sim, dir, {dir.filePath("t.db")});
             QVERIFY(transferred.wait(20000));
             QTest::qWait(delayMs);
-            ::kill(pid_t(p.processId()), SIGKILL);
+            ::kill(pid_t(p.process().processId()), SIGKILL);
             finish(p);
             const QStringList left = files(dir);
             QVERIFY2(left.isEmpty() || left == QStringList{"t.db"}, qPrintable(left.join(' ')));
@@ -319,7 +310,7 @@ private slots:
         QTemporaryDir dir;
         auto sim = instrument(40, SimOptions::Fault::Stall);
         QSignalSpy commands(sim.get(), &SimulatedInstrument::commandReceived);
-        QProcess p;
+        FlnProcess p;
         start(p, *sim, dir, {dir.filePath("t.db")});
         // The archive asked for; the instrument stalls halfway through it.
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -329,13 +320,13 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(files(dir), QStringList()); // the new table is unseen until complete
         if (how == "SIGINT")
-            ::kill(pid_t(p.processId()), SIGINT);
+            ::kill(pid_t(p.process().processId()), SIGINT);
         else if (how == "SIGTERM")
-            ::kill(pid_t(p.processId()), SIGTERM);
+            ::kill(pid_t(p.process().processId()), SIGTERM);
         else if (how == "hang-up")
             sim.reset(); // the other end of the line goes
-        const Run r = finish(p, 20000);
-        QCOMPARE(r.exitCode, 1);
+        const FlnRun r = finish(p, 20000);
+        QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.out, QString());
         QCOMPARE(files(dir), QStringList());
@@ -343,4 +334,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestDocumentCli)
-#include "tst_document_cli.moc"
+#include "tst_download_cli.moc"

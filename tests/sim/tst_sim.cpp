@@ -207,4 +207,4 @@ void TestSim::pacedAtTheLineRate()
 }
 
 QTEST_GUILESS_MAIN(TestSim)
-#include "test_sim.moc"
+#include "tst_sim.moc"

@@ -1,6 +1,7 @@
 // `fln sim` as a user runs it: the device path on the first line, then the
 // instrument answers on that device until the process is stopped.
 #include "platform/serial_device.h"
+#include "tests/support/fln_process.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -19,7 +20,7 @@ namespace {
 
 QString fln()
 {
-    return QStringLiteral(FLN_BINARY_DIR "/app/fln");
+    return flnExecutable();
 }
 
 QByteArray ask(SerialDevice& port, char command, qsizetype expected)
@@ -44,7 +45,7 @@ QByteArray ask(SerialDevice& port, char command, qsizetype expected)
 void TestSimCli::answersOnThePrintedDevice()
 {
     QProcess sim;
-    sim.start(fln(), {"sim", "--fast", "--csv", QFINDTESTDATA("data/archive.csv")});
+    sim.start(fln(), {"sim", "--fast", "--csv", QStringLiteral(FLN_SOURCE_DIR "/tests/sim/data/archive.csv")});
     QVERIFY2(sim.waitForReadyRead(10000), qPrintable(sim.errorString()));
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     QVERIFY(device.startsWith(QLatin1String("/dev/")));
@@ -83,4 +84,4 @@ void TestSimCli::refusesBadOptions()
 }
 
 QTEST_GUILESS_MAIN(TestSimCli)
-#include "test_sim_cli.moc"
+#include "tst_sim_cli.moc"

@@ -356,4 +356,4 @@ void TestCommPortDriver::lineSettingsReachTheDevice()
 }
 
 QTEST_GUILESS_MAIN(TestCommPortDriver)
-#include "test_cpdrv.moc"
+#include "tst_cpdrv.moc"

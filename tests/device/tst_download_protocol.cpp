@@ -457,4 +457,4 @@ void TestDownloadProtocol::rejectedBlockAfterAcceptedOneStillEnds()
 }
 
 QTEST_GUILESS_MAIN(TestDownloadProtocol)
-#include "test_download_protocol.moc"
+#include "tst_download_protocol.moc"

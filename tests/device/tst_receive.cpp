@@ -356,4 +356,4 @@ int main(int argc, char** argv)
     return QTest::qExec(&t, argc, argv);
 }
 
-#include "test_receive.moc"
+#include "tst_receive.moc"
