@@ -14,9 +14,12 @@
 #include "platform/xlsx_spreadsheet.h"
 #include "view/captured_selection.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QTextBrowser>
+#include <QWindow>
 
 namespace {
 
@@ -33,6 +36,18 @@ std::unique_ptr<PreparedReport> prepareReport(DbfTable& table, const AppState& s
     return MeasurementReport::prepare(table, state.regional.decimalSeparator);
 }
 
+// The manual, from the modal preview too: a window opened beside a modal one
+// takes no input unless it belongs to it, so the help window is made the
+// preview's own while the preview is open.
+void showHelp(HelpViewer& help)
+{
+    help.showContents();
+    QWidget* modal = QApplication::activeModalWidget();
+    QTextBrowser* window = help.window();
+    if (modal && window && window->windowHandle() && modal->windowHandle())
+        window->windowHandle()->setTransientParent(modal->windowHandle());
+}
+
 } // namespace
 
 void TForm1::N8Click()
@@ -40,7 +55,7 @@ void TForm1::N8Click()
     const auto report = prepareReport(Dbf1, m_state, DBGridPro1);
     if (!report)
         return;
-    ReportPrinting(m_dialogs, PrintingService::instance(), [this] { m_help.showContents(); },
+    ReportPrinting(m_dialogs, PrintingService::instance(), [this] { showHelp(m_help); },
                    QFileInfo(Dbf1.tableFile()).completeBaseName())
         .preview(this, *report);
 }
@@ -50,7 +65,7 @@ void TForm1::N9Click()
     const auto report = prepareReport(Dbf1, m_state, DBGridPro1);
     if (!report)
         return;
-    ReportPrinting(m_dialogs, PrintingService::instance(), [this] { m_help.showContents(); },
+    ReportPrinting(m_dialogs, PrintingService::instance(), [this] { showHelp(m_help); },
                    QFileInfo(Dbf1.tableFile()).completeBaseName())
         .printWithDialog(this, *report);
 }
