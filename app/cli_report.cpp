@@ -70,8 +70,7 @@ int runReportCommand(const CommandLineOptions& o)
     table.open(DbfTable::Access::ReadOnly);
     if (!o.sortField.isEmpty())
         table.sortForReading(o.sortField, o.descending);
-    const RegionalSettings rs = commandRegionalSettings(o);
-    const auto report = MeasurementReport::prepare(table, rs.decimalSeparator);
+    const auto report = MeasurementReport::prepare(table);
     ProgressBar bar(report->pageCount());
     bar.show(0);
     writeReportPdf(*report, o.output, [&](int done, int) {

@@ -33,7 +33,7 @@ std::unique_ptr<PreparedReport> prepareReport(DbfTable& table, const AppState& s
         return nullptr;
     if (grid)
         grid->endEditInProgress(); // a comment being typed is part of the report
-    return MeasurementReport::prepare(table, state.regional.decimalSeparator);
+    return MeasurementReport::prepare(table);
 }
 
 // The manual, from the modal preview too: a window opened beside a modal one

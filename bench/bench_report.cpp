@@ -206,7 +206,7 @@ int main(int argc, char** argv)
     table.open(DbfTable::Access::ReadOnly);
     const double openMs = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
-    auto report = MeasurementReport::prepare(table, u',');
+    auto report = MeasurementReport::prepare(table);
     ReportPreview preview(*report, {});
     preview.resize(1200, 900);
     preview.show();

@@ -68,7 +68,7 @@ private:
 
 } // namespace
 
-ReportTemplate MeasurementReport::reportTemplate(QChar decimalSeparator)
+ReportTemplate MeasurementReport::reportTemplate()
 {
     namespace S = MeasurementSchema;
     constexpr quint8 all = ReportFrame::All;
@@ -112,7 +112,7 @@ ReportTemplate MeasurementReport::reportTemplate(QChar decimalSeparator)
         if (number) {
             c.format = ReportCell::Format::Number;
             c.decimals = 1; // "0.0"
-            c.decimalSeparator = decimalSeparator;
+            c.decimalSeparator = u',';
         }
         row.cells << c;
     };
@@ -139,7 +139,7 @@ std::unique_ptr<ReportRowSource> MeasurementReport::tableRows(DbfTable& table)
     return std::make_unique<TableRows>(table);
 }
 
-std::unique_ptr<PreparedReport> MeasurementReport::prepare(DbfTable& table, QChar decimalSeparator)
+std::unique_ptr<PreparedReport> MeasurementReport::prepare(DbfTable& table)
 {
-    return std::make_unique<PreparedReport>(reportTemplate(decimalSeparator), tableRows(table));
+    return std::make_unique<PreparedReport>(reportTemplate(), tableRows(table));
 }

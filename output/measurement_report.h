@@ -13,9 +13,9 @@ namespace MeasurementReport {
 inline const QString kDataSet = QStringLiteral("Dbf1");
 
 // The template: A4 landscape, title, column header, one row per record and a
-// page footer with "Стр. k из n". `decimalSeparator` is the one the
-// temperature texts are stored and printed with (the regional one).
-ReportTemplate reportTemplate(QChar decimalSeparator);
+// page footer with "Стр. k из n". The temperatures are read and printed with
+// a decimal comma, as the program writes them, whatever the regional settings.
+ReportTemplate reportTemplate();
 
 // Every live record of the open table in its current browsing order (the
 // sort tag's order when one is selected, else record order). The walk ends
@@ -24,6 +24,6 @@ std::unique_ptr<ReportRowSource> tableRows(DbfTable& table);
 
 // Prepares the report of the open table; the table's last record is current
 // afterwards.
-std::unique_ptr<PreparedReport> prepare(DbfTable& table, QChar decimalSeparator);
+std::unique_ptr<PreparedReport> prepare(DbfTable& table);
 
 } // namespace MeasurementReport

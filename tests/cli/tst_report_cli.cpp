@@ -14,9 +14,9 @@ namespace {
 
 FlnRun fln(const QStringList& args)
 {
-    // The temperatures are stored with a comma: read them with the Russian
-    // settings whatever the test's own locale.
-    return runFln(QStringList{"--locale", "ru_RU"} + args);
+    // The report reads and prints the temperatures with a decimal comma,
+    // whatever the regional settings: run it under settings with a point.
+    return runFln(QStringList{"--locale", "en_US"} + args);
 }
 
 QByteArray readFile(const QString& path)
@@ -123,11 +123,13 @@ private Q_SLOTS:
         const QString comment =
             QStringLiteral("ЖУЖЖАЩИЙ ШМЕЛЬ ШУМНО КРУЖИТ НАД ШИРОКИМ ПОЛЕМ МАКА");
         QCOMPARE(comment.size(), 50);
-        writeTable(table, {{1, QStringLiteral(" 5,0"), QStringLiteral("23,4"), comment}});
+        // " 5,0" prints without its blank; "23,46" is read with the comma and
+        // printed anew with one decimal.
+        writeTable(table, {{1, QStringLiteral(" 5,0"), QStringLiteral("23,46"), comment}});
         const QString pdf = m_dir.filePath("one.pdf");
         const FlnRun r = fln({"report", table, "-o", pdf});
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        checkReportPdf(pdf, 1, {{1, "5,0", "23,4"}});
+        checkReportPdf(pdf, 1, {{1, "5,0", "23,5"}});
         if (QTest::currentTestFailed())
             return;
 

@@ -90,7 +90,7 @@ class TestMeasurementReport : public QObject
 private Q_SLOTS:
     void page()
     {
-        const ReportTemplate t = MeasurementReport::reportTemplate(u',');
+        const ReportTemplate t = MeasurementReport::reportTemplate();
         QCOMPARE(t.page.width, 1071.0);
         QCOMPARE(t.page.height, 758.0);
         QCOMPARE(t.page.marginLeft, 25.0);
@@ -160,7 +160,7 @@ private Q_SLOTS:
     {
         QFETCH(int, band);
         QFETCH(int, index);
-        const ReportTemplate t = MeasurementReport::reportTemplate(u',');
+        const ReportTemplate t = MeasurementReport::reportTemplate();
         QCOMPARE(t.bands[0].cells.size(), 1);
         QCOMPARE(t.bands[1].cells.size(), 9);
         QCOMPARE(t.bands[2].cells.size(), 7);
@@ -197,7 +197,7 @@ private Q_SLOTS:
     // of the data row follow one another without a gap.
     void columnsAdjoin()
     {
-        const ReportTemplate t = MeasurementReport::reportTemplate(u',');
+        const ReportTemplate t = MeasurementReport::reportTemplate();
         for (int band : {1, 2}) {
             double x = 25;
             for (const ReportCell& c : t.bands[band].cells) {
@@ -234,7 +234,7 @@ private Q_SLOTS:
         else
             QVERIFY(browsed != (QList<int>{1, 2, 3, 5}));
         t.table.goToRecord(2);
-        auto report = MeasurementReport::prepare(t.table, u',');
+        auto report = MeasurementReport::prepare(t.table);
         QCOMPARE(report->pageCount(), 1);
         QList<int> printed;
         for (const QStringList& r : printedRows(*report))
@@ -247,7 +247,7 @@ private Q_SLOTS:
     void rowTexts()
     {
         ReportTable t;
-        auto report = MeasurementReport::prepare(t.table, u',');
+        auto report = MeasurementReport::prepare(t.table);
         const QList<QStringList> expected{
             {"1", "01.02.2026", "10:00:00", "Оперативный", "3,5", "5,0", ""},
             {"2", "01.02.2026", "10:10:00", "Наблюдения", "-12,3", "", "замечание"},
@@ -267,7 +267,7 @@ private Q_SLOTS:
             t.table.goToRecord(rec);
             t.table.deleteRecord();
         }
-        auto report = MeasurementReport::prepare(t.table, u',');
+        auto report = MeasurementReport::prepare(t.table);
         QCOMPARE(report->rowCount(), 0);
         QCOMPARE(report->pageCount(), 1);
         QCOMPARE(report->pageCells(0).last().text, QStringLiteral("Стр. 1 из 1"));
