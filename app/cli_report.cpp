@@ -6,7 +6,6 @@
 #include "components/report_engine.h"
 #include "data/dbf_table.h"
 #include "output/measurement_report.h"
-#include "platform/regional_settings.h"
 #include "platform/terminal.h"
 
 #include <cstdio>
