@@ -10,21 +10,23 @@
 #include "data/archive_decoding.h"
 #include "data/dbf_table.h"
 #include "data/measurement_document.h"
+#include "data/measurement_schema.h"
 #include "device/cpdrv.h"
 #include "device/download_protocol.h"
 #include "platform/app_error.h"
+#include "platform/file_lock.h"
+#include "platform/interrupt_signals.h"
 #include "platform/terminal.h"
+#include "platform/unseen_file.h"
 #include "sim/simulated_instrument.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QTimer>
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 namespace {
@@ -33,8 +35,12 @@ const QString kWrongInstrument = QStringLiteral("Вы подключили не 
 const QString kNotFound =
     QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
 const QString kEmptyArchive = QStringLiteral("Архив прибора пуст!");
-const QString kBrokenTable = QStringLiteral("База данных повреждена !");
 const QString kAdded = QStringLiteral("Добавлено записей: ");
+const QString kInterrupted = QStringLiteral("Прием данных прерван: ");
+
+// The command line has no Cancel button: a line that stays silent this long
+// during the transfer ends it.
+constexpr int kSilenceMs = 10000;
 
 void err(const QString& text)
 {
@@ -46,7 +52,7 @@ void err(const QString& text)
 class HeadlessDownload : private DownloadHost
 {
 public:
-    HeadlessDownload(ArchiveImage& image, const SerialPortMap& ports)
+    HeadlessDownload(ArchiveImage& image, const SerialPortMap& ports, InterruptSignals& interrupts)
         : m_port(ports), m_protocol(*this, image)
     {
         // The line settings of the download dialog.
@@ -58,8 +64,24 @@ public:
         m_port.setOutBufSize(4096);
         m_port.setOnReceiveData([this](TCommPortDriver*, const std::uint8_t* data,
                                        std::uint32_t size) { receive(data, size); });
+        m_port.setOnPortFailure(
+            [this](TCommPortDriver*, const QString& reason) { m_protocol.portFailed(reason); });
+        // The timeouts are "after": a coarse timer may fire up to 5 % early.
+        m_detection.setTimerType(Qt::PreciseTimer);
+        m_request.setTimerType(Qt::PreciseTimer);
         m_detection.setInterval(3000);
         m_request.setInterval(1000);
+        m_silence.setSingleShot(true);
+        m_silence.setInterval(kSilenceMs);
+        QObject::connect(&m_silence, &QTimer::timeout, [this] {
+            m_error = kInterrupted +
+                      QStringLiteral("прибор не передает данных %1 с").arg(kSilenceMs / 1000);
+            shutDown(2);
+        });
+        QObject::connect(&interrupts, &InterruptSignals::interrupted, [this](int signalNumber) {
+            m_error = kInterrupted + InterruptSignals::describe(signalNumber);
+            shutDown(2);
+        });
         QObject::connect(&m_detection, &QTimer::timeout, [this] { m_protocol.detectionTimeout(); });
         QObject::connect(&m_request, &QTimer::timeout, [this] { m_protocol.requestTimeout(); });
     }
@@ -68,6 +90,10 @@ public:
     int run()
     {
         err(QStringLiteral("Ожидание готовности прибора ...\n"));
+        if (const int s = InterruptSignals::received()) {
+            m_error = kInterrupted + InterruptSignals::describe(s);
+            return 2;
+        }
         m_protocol.start();
         if (m_result == 0)
             m_loop.exec();
@@ -89,6 +115,10 @@ public:
 private:
     void receive(const std::uint8_t* data, std::uint32_t size)
     {
+        // Silence counts once the archive is asked for; before that the
+        // detection timer decides.
+        if (m_protocol.lastCommand() == 'N')
+            m_silence.start();
         try {
             m_protocol.receive(data, size);
         } catch (const AppError& e) {
@@ -100,6 +130,7 @@ private:
     {
         m_detection.stop();
         m_request.stop();
+        m_silence.stop();
         m_port.ClosePort();
         if (m_result == 0) {
             m_result = result;
@@ -132,7 +163,12 @@ private:
     QString portName() const override { return m_port.PortName(); }
     void openPort() override { m_port.OpenPort(); }
     void closePort() override { m_port.ClosePort(); }
-    void sendChar(char c) override { m_port.SendChar(c); }
+    void sendChar(char c) override
+    {
+        m_port.SendChar(c);
+        if (c == 'N')
+            m_silence.start();
+    }
     void startDetectionTimer() override { m_detection.start(); }
     void stopDetectionTimer() override { m_detection.stop(); }
     void startRequestTimer() override { m_request.start(); }
@@ -157,12 +193,14 @@ private:
     }
     void reportWrongInstrument() override { m_error = kWrongInstrument; }
     void reportNotFound() override { m_error = kNotFound; }
+    void reportPortFailure(const QString& text) override { m_error = text; }
     void finish(int result) override { shutDown(result); }
 
     TCommPortDriver m_port;
     DownloadProtocol m_protocol;
     QTimer m_detection;
     QTimer m_request;
+    QTimer m_silence;
     QEventLoop m_loop;
     int m_result = 0;
     int m_progress = 0;
@@ -174,69 +212,60 @@ private:
     QString m_error;
 };
 
-// Creates the new table beside its final place and moves it there only when
-// it is complete, so that a failure leaves no file behind and an existing
-// file untouched.
-int createTable(AppState& state, const QString& path)
+// Stops before the table is written when a signal came meanwhile: the user
+// asked to stop, and the table is not touched.
+void requireNotInterrupted()
+{
+    if (const int s = InterruptSignals::received())
+        throw AppError(kInterrupted + InterruptSignals::describe(s));
+}
+
+// Builds the new table in a file nobody sees and gives it its name only when
+// it is complete, so that a failure or a kill leaves no file behind and an
+// existing file untouched.
+int createTable(AppState& state, const QString& path, UnseenFile& file)
 {
     if (archiveRecordCount(state.archive) == 0)
         throw AppError(kEmptyArchive);
     checkArchiveRecords(state.archive);
+    requireNotInterrupted();
 
-    const QFileInfo target(path);
-    const bool existing = target.exists();
-    const QFile::Permissions oldPermissions =
-        existing ? target.permissions() : QFile::Permissions();
-    QTemporaryFile reserve(target.absoluteDir().filePath(QStringLiteral(".fln-XXXXXX.db")));
-    if (!reserve.open())
-        throw AppError(QStringLiteral("Не удается создать файл в папке %1")
-                           .arg(QDir::toNativeSeparators(target.absolutePath())));
-    const QString temp = reserve.fileName();
-    reserve.setAutoRemove(false);
-    reserve.close();
+    DbfTable table;
+    MeasurementDocument doc(table, state);
+    doc.beginCreate();
+    doc.createTable(file.path());
+    const int added = doc.fillFromArchive();
+    doc.close();
 
-    int added = 0;
-    try {
-        DbfTable table;
-        MeasurementDocument doc(table, state);
-        doc.beginCreate();
-        doc.createTable(temp);
-        added = doc.fillFromArchive();
-        doc.findMma();
-        doc.close();
-        std::error_code ec;
-        std::filesystem::rename(temp.toStdString(), target.absoluteFilePath().toStdString(), ec);
-        if (ec)
-            throw AppError(QStringLiteral("Не удается записать файл %1: %2")
-                               .arg(QDir::toNativeSeparators(target.absoluteFilePath()),
-                                    QString::fromStdString(ec.message())));
-        // The reserved name was private to us; the table gets the usual rights.
-        QFile::setPermissions(target.absoluteFilePath(),
-                              existing
-                                  ? oldPermissions
-                                  : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                        QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
-    } catch (...) {
-        QFile::remove(temp);
-        QFile::remove(QFileInfo(temp).path() + u'/' + QFileInfo(temp).completeBaseName() +
-                      QStringLiteral(".mdx"));
-        throw;
+    // The file it replaces is held while the name moves, as create holds it:
+    // a table another program opened during the download stays its own.
+    QFile old(path);
+    if (old.exists() && (!old.open(QIODevice::ReadWrite) || !tryLockForWriting(old.handle()))) {
+        DbfTable target;
+        target.setTableFile(path);
+        target.checkCanCreate(); // says why, in the table layer's words
+        throw AppError(QStringLiteral("Cannot create table %1: %2").arg(path, old.errorString()));
     }
+    requireNotInterrupted();
+    file.publish(path);
     return added;
 }
 
 int appendToTable(AppState& state, const QString& path)
 {
+    requireNotInterrupted();
     DbfTable table;
+    table.setTableFile(path);
+    table.open();
     MeasurementDocument doc(table, state);
-    if (!doc.openTable(path))
-        throw AppError(kBrokenTable);
-    // As "Дополнить" does: no sort order, so the last row is the file's last.
-    if (!table.selectedSortTag().isEmpty())
-        table.selectSortTag(QString());
+    state.tableOpen = true;
+    // As "Дополнить" does: the sort goes (tag removed, header byte 28
+    // cleared), so the last row is the file's last.
+    table.selectSortTag(QString());
+    table.removeSortTag(MeasurementSchema::kSortTag);
     const std::optional<int> added = doc.appendFromArchive();
+    // The job ends when the rows are on disk: the download needs no statistics.
     doc.save();
-    doc.findMma();
     doc.close();
     return added.value_or(0);
 }
@@ -258,25 +287,28 @@ int runDownloadCommand(const CommandLineOptions& options)
             throw AppError(QStringLiteral("Не удается запустить имитатор прибора: %1").arg(why));
     }
 
+    InterruptSignals interrupts;
+    // What would make the table step fail is found before the instrument is
+    // asked for anything (a download takes minutes at line speed). The
+    // table is not kept open meanwhile; nothing in it changes unless the
+    // download succeeds.
+    DbfTable table;
+    table.setTableFile(path);
+    std::unique_ptr<UnseenFile> newFile;
     if (options.append) {
-        // The table must open before anything is downloaded; it is not kept
-        // open meanwhile and nothing in it changes unless the download succeeds.
-        DbfTable table;
-        try {
-            table.setTableFile(path);
-            table.open(DbfTable::Access::ReadOnly);
-            table.close();
-        } catch (const std::exception&) {
-            throw AppError(kBrokenTable);
-        }
+        table.checkCanOpenForWriting();
+    } else {
+        table.checkCanCreate();
+        newFile = std::make_unique<UnseenFile>(QFileInfo(path).absolutePath());
     }
 
-    HeadlessDownload download(state.archive, ports);
+    HeadlessDownload download(state.archive, ports, interrupts);
     if (download.run() != 1)
         throw AppError(download.error().isEmpty() ? QStringLiteral("Прием данных прерван")
                                                   : download.error());
 
-    const int added = options.append ? appendToTable(state, path) : createTable(state, path);
+    const int added =
+        options.append ? appendToTable(state, path) : createTable(state, path, *newFile);
     const QByteArray line = (kAdded + QString::number(added) + u'\n').toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     return kExitDone;

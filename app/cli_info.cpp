@@ -4,6 +4,7 @@
 #include "app/cli.h"
 #include "app/command_line.h"
 #include "data/dbf_table.h"
+#include "data/measurement_schema.h"
 #include "data/statistics.h"
 #include "platform/app_error.h"
 #include "platform/code_page.h"
@@ -59,8 +60,9 @@ int runInfoCommand(const CommandLineOptions& o)
     TableStatistics stats;
     try {
         if (find_mma(table, stats, rs) > 0)
-            writeOut(QStringLiteral("T1, °C: ") + footerT1(stats, rs) + QStringLiteral("\nT2, °C: ") +
-                footerT2(stats, rs) + u'\n');
+            writeOut(MeasurementSchema::kT1Caption + QStringLiteral(": ") + footerT1(stats, rs) +
+                     u'\n' + MeasurementSchema::kT2Caption + QStringLiteral(": ") +
+                     footerT2(stats, rs) + u'\n');
     } catch (const AppError& e) {
         // The header facts stand; temperatures written with another decimal
         // separator than these regional settings only cost the footers.

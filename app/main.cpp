@@ -1,4 +1,5 @@
 #include "app/main.h"
+#include "data/measurement_schema.h"
 
 #include "app/about.h"
 #include "components/data_grid.h"
@@ -420,7 +421,7 @@ void TForm1::FormCreate()
         Dbf1.close();
     m_state.tableOpen = false;
     prepare_grid();
-    reset_sort(QStringLiteral("tab1"));
+    reset_sort(MeasurementSchema::kSortTag);
     disable_button();
     tab_vis_dis();
 

@@ -160,4 +160,7 @@ private:
     SettingsStore& m_settings;
     HelpViewer& m_help;
     QString m_applicationTitle;
+    // Whether the grid holds the stored layout: until a table is shown it has
+    // the design layout, which must not replace the user's stored one.
+    bool m_layoutRestored = false;
 };

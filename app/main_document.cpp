@@ -2,6 +2,7 @@
 // and the filling of the table from the archive image. The window asks and
 // shows; MeasurementDocument does the work.
 #include "app/main.h"
+#include "data/measurement_schema.h"
 
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-const QString kSortTag = QStringLiteral("tab1");
+const QString& kSortTag = MeasurementSchema::kSortTag;
 
 // The preparation every file dialog of these commands gets before it is shown.
 void prepareFileDialog(DialogService::FileRequest& dialog, const QString& filter)
@@ -101,7 +102,7 @@ void TForm1::Create_DB()
     MeasurementDocument doc(Dbf1, m_state);
     doc.beginCreate();
     if (doc.archiveEmpty()) {
-        m_dialogs.message(this, QStringLiteral("Архив прибора пуст!"), QStringLiteral("Ошибка"),
+        m_dialogs.message(this, DocumentTexts::kArchiveEmpty, QStringLiteral("Ошибка"),
                           DialogService::Icon::Information, DialogService::Buttons::Ok);
         return;
     }
@@ -121,9 +122,8 @@ void TForm1::Open_DB(const QString& path)
         Close_DB();
     MeasurementDocument doc(Dbf1, m_state);
     if (!doc.openTable(path)) {
-        m_dialogs.message(this, QStringLiteral("База данных повреждена !"),
-                          QStringLiteral("Ошибка"), DialogService::Icon::Stop,
-                          DialogService::Buttons::Ok);
+        m_dialogs.message(this, DocumentTexts::kBrokenTable, QStringLiteral("Ошибка"),
+                          DialogService::Icon::Stop, DialogService::Buttons::Ok);
         return;
     }
     find_mma();
@@ -154,7 +154,9 @@ void TForm1::Close_DB()
         if (answer == DialogService::Answer::Yes)
             Save_DB();
     }
-    save_layout(kLayoutValue);
+    // Closing with no table shown in this run keeps the stored layout as it is.
+    if (m_layoutRestored)
+        save_layout(kLayoutValue);
     MeasurementDocument(Dbf1, m_state).close();
     disable_button();
     tab_vis_dis();
@@ -166,7 +168,6 @@ void TForm1::flash2fln01(bool append)
 {
     const std::optional<int> added = ::flash2fln01(Dbf1, m_state.archive, m_state.regional, append);
     if (append && added)
-        m_dialogs.message(this, QStringLiteral("Добавлено записей: ") + QString::number(*added),
-                          QStringLiteral("Дополнение"), DialogService::Icon::Information,
-                          DialogService::Buttons::Ok);
+        m_dialogs.message(this, DocumentTexts::recordsAdded(*added), DocumentTexts::kAppendCaption,
+                          DialogService::Icon::Information, DialogService::Buttons::Ok);
 }

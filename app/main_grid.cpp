@@ -73,6 +73,9 @@ void TForm1::align_columns()
 
 void TForm1::load_layout(const QString& name)
 {
+    // Set before the load: a stored layout that does not read is replaced by
+    // the grid's at the next close, so that it cannot stop every Open.
+    m_layoutRestored = true;
     FLN_GRID_VIEW.load_layout(name);
 }
 

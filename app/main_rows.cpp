@@ -1,5 +1,6 @@
 // Statistics and row operations of the main window.
 #include "app/main.h"
+#include "data/measurement_schema.h"
 
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
@@ -18,8 +19,8 @@ void setFooter(DataGrid& grid, const QString& field, const QString& text)
 
 void writeFooters(DataGrid& grid, const TableStatistics& s, const RegionalSettings& rs)
 {
-    setFooter(grid, QStringLiteral("T_1"), footerT1(s, rs));
-    setFooter(grid, QStringLiteral("T_2"), footerT2(s, rs));
+    setFooter(grid, MeasurementSchema::kT1, footerT1(s, rs));
+    setFooter(grid, MeasurementSchema::kT2, footerT2(s, rs));
 }
 
 } // namespace
@@ -45,7 +46,7 @@ void TForm1::delete_selected()
 {
     if (!Dbf1.isOpen())
         return;
-    reset_sort(QStringLiteral("tab1"));
+    reset_sort(MeasurementSchema::kSortTag);
     DBGridPro1->deleteSelected();
     DBGridPro1->endEditInProgress();
     MeasurementDocument(Dbf1, m_state).packAndReopen();

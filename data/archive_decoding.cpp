@@ -1,4 +1,5 @@
 #include "data/archive_decoding.h"
+#include "data/measurement_schema.h"
 
 #include "data/dbf_table.h"
 #include "platform/app_error.h"
@@ -120,9 +121,10 @@ std::optional<int> flash2fln01(DbfTable& table, const ArchiveImage& image,
     if (append) {
         // Only the leading run of records that are not newer than the last
         // row is left out; from the first newer record on, everything goes in.
-        const std::int64_t last = table.isEmpty() ? 0
-                                                  : str2sec(table.text(QStringLiteral("DATE")),
-                                                            table.text(QStringLiteral("TIME")), rs);
+        const std::int64_t last = table.isEmpty()
+                                      ? 0
+                                      : str2sec(table.text(MeasurementSchema::kDate),
+                                                table.text(MeasurementSchema::kTime), rs);
         for (int walked = 0; walked < count; ++walked) {
             const std::int64_t t =
                 str2sec(bytes2date(image, position + 8), bytes2time(image, position + 5), rs);
@@ -134,14 +136,14 @@ std::optional<int> flash2fln01(DbfTable& table, const ArchiveImage& image,
         count -= skipped;
     }
 
-    const QString fN = QStringLiteral("N");
-    const QString fMode = QStringLiteral("MODE");
-    const QString fEnCh = QStringLiteral("EN_CH");
-    const QString fT1 = QStringLiteral("T_1");
-    const QString fT2 = QStringLiteral("T_2");
-    const QString fTime = QStringLiteral("TIME");
-    const QString fDate = QStringLiteral("DATE");
-    const QString fComment = QStringLiteral("COMMENT");
+    const QString& fN = MeasurementSchema::kN;
+    const QString& fMode = MeasurementSchema::kMode;
+    const QString& fEnCh = MeasurementSchema::kEnCh;
+    const QString& fT1 = MeasurementSchema::kT1;
+    const QString& fT2 = MeasurementSchema::kT2;
+    const QString& fTime = MeasurementSchema::kTime;
+    const QString& fDate = MeasurementSchema::kDate;
+    const QString& fComment = MeasurementSchema::kComment;
 
     qint64 n = skipped + 1;
     for (int r = 0; r < count; ++r, ++n, position += ArchiveImage::kRecordSize) {

@@ -1,5 +1,6 @@
 #include "data/dbf_table.h"
 
+#include "data/measurement_schema.h"
 #include "data/sort_index.h"
 
 #include "platform/app_error.h"
@@ -242,6 +243,13 @@ struct DbfTable::Impl
     // tag; null: record order.
     std::unique_ptr<SortIndex> sortIndex;
     SortTag* sorted = nullptr;
+    // The order a read-only table browses in after sortForReading: a tag
+    // built in memory only, never written to an index file.
+    std::unique_ptr<SortTag> readingOrder;
+    // The tag selected when this component last closed a table: a save
+    // (close and open) keeps its sort. Only memory of this run; the index
+    // file stores no selection, so a new run opens in record order.
+    QString selectionAtClose;
 
     explicit Impl(DbfTable* owner) : q(owner) {}
 
@@ -426,7 +434,11 @@ struct DbfTable::Impl
     QString selectedTagName() const { return sorted ? sorted->name() : QString(); }
     void selectTag(const QString& name)
     {
-        sorted = sortIndex && !name.isEmpty() ? sortIndex->tag(name) : nullptr;
+        if (readingOrder && !name.isEmpty() &&
+            name.compare(readingOrder->name(), Qt::CaseInsensitive) == 0)
+            sorted = readingOrder.get();
+        else
+            sorted = sortIndex && !name.isEmpty() ? sortIndex->tag(name) : nullptr;
         orderReset();
     }
     void setIndexFlag(bool on)
@@ -435,8 +447,9 @@ struct DbfTable::Impl
         headerDirty = true;
     }
     // Open with byte 28 set: the index file's tags, built again from the
-    // records, and the tag selected at the last close. A missing, damaged or
-    // foreign file only clears the flag (stored at the next header rewrite).
+    // records, and the tag this component had selected at its last close. A
+    // missing, damaged or foreign file only clears the flag (stored at the
+    // next header rewrite).
     void indexOpen()
     {
         if (header[28] == 0)
@@ -449,7 +462,7 @@ struct DbfTable::Impl
                 index->load(recordReader(), count);
                 if (!index->isEmpty()) {
                     sortIndex = std::move(index);
-                    selectTag(sortIndex->storedSelection());
+                    selectTag(selectionAtClose);
                     return;
                 }
             } catch (const AppError&) {
@@ -464,7 +477,7 @@ struct DbfTable::Impl
         if (!sortIndex || readOnly)
             return true;
         try {
-            sortIndex->save(selectedTagName());
+            sortIndex->save();
             return true;
         } catch (const AppError&) {
             return false;
@@ -481,6 +494,7 @@ struct DbfTable::Impl
     {
         sorted = nullptr;
         sortIndex.reset();
+        readingOrder.reset();
     }
 
     // --- signals ---
@@ -709,22 +723,52 @@ struct DbfTable::Impl
 
 // --- open ---
 
+namespace {
+
+// Anything but a regular file is refused before it is opened: a named pipe
+// would block the open for ever, a device would be read as a table.
+void requireRegularFile(const QString& path, const QString& failure)
+{
+    const QFileInfo fi(path);
+    if (fi.isDir())
+        throw AppError::format(failure, {path, QStringLiteral("it is a folder")});
+    if (!fi.isFile())
+        throw AppError::format(failure, {path, QStringLiteral("not a regular file")});
+}
+
+const QString kCannotOpen = QStringLiteral("Cannot open table %s: %s");
+const QString kCannotCreate = QStringLiteral("Cannot create table %s: %s");
+const QString kHeldOpen = QStringLiteral("another program has it open");
+
+// Opens `path` for writing and takes the write lock as create and open do,
+// then lets both go again.
+void probeWriting(const QString& path, const QString& failure)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        throw AppError::format(failure, {path, f.errorString()});
+    if (!tryLockForWriting(f.handle()))
+        throw AppError::format(failure, {path, kHeldOpen});
+    unlockForWriting(f.handle());
+}
+
+} // namespace
+
 void DbfTable::Impl::openFile(Access wanted)
 {
     file.setFileName(path);
     if (!QFileInfo::exists(path))
         throw AppError::format(QStringLiteral("Table does not exist: %s"), {path});
+    requireRegularFile(path, kCannotOpen);
     const QIODevice::OpenMode mode =
         (wanted == Access::ReadOnly ? QIODevice::ReadOnly : QIODevice::ReadWrite) |
         QIODevice::Unbuffered;
     if (!file.open(mode))
-        throw AppError::format(QStringLiteral("Cannot open table %s: %s"),
-                               {path, file.errorString()});
+        throw AppError::format(kCannotOpen, {path, file.errorString()});
     access = wanted;
     if (wanted == Access::ReadWrite) {
         if (!tryLockForWriting(file.handle()))
-            throw AppError::format(
-                QStringLiteral("Cannot open table %s: another program has it open"), {path});
+            throw AppError::format(kCannotOpen, {path, kHeldOpen});
         locked = true;
     }
     readOnly = wanted == Access::ReadOnly;
@@ -894,6 +938,9 @@ void DbfTable::setTableFile(const QString& path)
 {
     if (d->open)
         throw AppError(kOpenDataset);
+    // The remembered selection belongs to the table closed last.
+    if (path != d->path)
+        d->selectionAtClose.clear();
     d->path = path;
 }
 
@@ -920,10 +967,22 @@ quint8 DbfTable::newTableLanguageDriver() const
 
 quint8 DbfTable::systemLanguageDriver()
 {
-    const quint8 id = selectLanguageDriver(systemAnsiCodePage(), systemLocaleId());
+    return languageDriverFor(systemAnsiCodePage(), systemLocaleId());
+}
+
+quint8 DbfTable::languageDriverFor(int ansiCodePage, quint16 locale)
+{
+    quint8 id = selectLanguageDriver(ansiCodePage, locale);
+    // A locale without a row of its own (uk_UA, be_BY, bg_BG under 1251)
+    // would give byte 0, and outside readers would guess the code page: the
+    // row of the code page itself names it.
+    if (id == 0)
+        for (const LanguageDriver& r : languageDrivers())
+            if (r.codePage == ansiCodePage)
+                id = std::max(id, r.id);
     int cp = codePageOfLanguageDriver(id);
     if (cp == 0)
-        cp = systemAnsiCodePage();
+        cp = ansiCodePage;
     // The program's own texts are Cyrillic; a table that cannot hold them
     // would lose every mode name.
     if (!CodePageConverter(cp).fromUnicode(u"ОперативныйНаблюдения"))
@@ -935,15 +994,15 @@ void DbfTable::create()
 {
     if (d->open)
         throw AppError(kOpenDataset);
+    if (QFileInfo::exists(d->path))
+        requireRegularFile(d->path, kCannotCreate);
     QFile f(d->path);
     if (!f.open(QIODevice::ReadWrite))
-        throw AppError::format(QStringLiteral("Cannot create table %s: %s"),
-                               {d->path, f.errorString()});
+        throw AppError::format(kCannotCreate, {d->path, f.errorString()});
     if (!tryLockForWriting(f.handle())) {
         // Someone else's open table: not ours to empty or delete.
         f.close();
-        throw AppError::format(
-            QStringLiteral("Cannot create table %s: another program has it open"), {d->path});
+        throw AppError::format(kCannotCreate, {d->path, kHeldOpen});
     }
     try {
         d->writeNewTable(f, d->newLanguageDriver);
@@ -955,6 +1014,29 @@ void DbfTable::create()
     }
     unlockForWriting(f.handle());
     f.close();
+}
+
+void DbfTable::checkCanCreate() const
+{
+    if (d->open)
+        throw AppError(kOpenDataset);
+    if (!QFileInfo::exists(d->path))
+        return;
+    requireRegularFile(d->path, kCannotCreate);
+    probeWriting(d->path, kCannotCreate);
+}
+
+void DbfTable::checkCanOpenForWriting()
+{
+    if (d->open)
+        throw AppError(kOpenDataset);
+    // Read-only, so that nothing is written: it checks the file is a table.
+    open(Access::ReadOnly);
+    const bool readOnly = d->readOnly && d->converter == nullptr;
+    close();
+    if (readOnly)
+        throw AppError(kReadOnly);
+    probeWriting(d->path, kCannotOpen);
 }
 
 void DbfTable::open(Access access)
@@ -982,6 +1064,7 @@ void DbfTable::close()
     // cannot be written must not cost the header its record count.
     bool indexOk = true;
     bool ok = true;
+    d->selectionAtClose = d->sorted != d->readingOrder.get() ? d->selectedTagName() : QString();
     if (!d->readOnly) {
         indexOk = d->indexSave();
         ok = d->headerRewrite();
@@ -1439,10 +1522,11 @@ void DbfTable::pack()
         temp.write(head.constData(), kHeaderSize) != kHeaderSize || !temp.flush())
         throw fail();
     temp.close();
-    // The index file keeps the tags and the selection; opening the packed
-    // table builds the tags again from its records.
+    // The index file keeps the tags, this component the selection; opening
+    // the packed table builds the tags again from its records.
     if (!d->indexSave())
         throw fail();
+    d->selectionAtClose = d->selectedTagName();
 
     // The packed file takes the table's place in one step, so an interruption
     // leaves either the old table or the new one, never neither.
@@ -1496,7 +1580,7 @@ void DbfTable::addSortTag(const QString& tag, const QString& expression, bool de
             indexFile(), QFileInfo(d->path).completeBaseName(), quint8(d->header[29]), d->fields);
     // A tag that cannot be added or built is dropped again without an error.
     const bool added =
-        d->sortIndex->addTag(tag, expression, descending, d->recordReader(), d->count, selected);
+        d->sortIndex->addTag(tag, expression, descending, d->recordReader(), d->count);
     if (d->sortIndex->isEmpty()) {
         d->indexReset();
         if (d->header[28]) {
@@ -1523,7 +1607,7 @@ void DbfTable::removeSortTag(const QString& tag)
     if (selected.compare(tag, Qt::CaseInsensitive) == 0)
         selected.clear();
     d->sorted = nullptr;
-    if (!d->sortIndex->removeTag(tag, selected)) {
+    if (!d->sortIndex->removeTag(tag)) {
         d->selectTag(selected);
         return;
     }
@@ -1553,6 +1637,24 @@ void DbfTable::selectSortTag(const QString& tag)
 }
 
 QString DbfTable::selectedSortTag() const { return d->selectedTagName(); }
+
+void DbfTable::sortForReading(const QString& field, bool descending)
+{
+    d->requireOpen();
+    // The order is not kept current with changes, so only a table that
+    // cannot change may browse in it.
+    if (!d->readOnly)
+        throw AppError(QStringLiteral("A reading order needs a table opened read-only"));
+    const DbfField& f = d->field(field);
+    auto order = std::make_unique<SortTag>(MeasurementSchema::kSortTag, f, descending,
+                                           quint8(d->header[29]));
+    order->build(d->recordReader(), d->count);
+    d->readingOrder = std::move(order);
+    d->selectTag(d->readingOrder->name());
+    d->positionFirst();
+    d->contentsMoved();
+    d->currentMoved();
+}
 
 void DbfTable::regenerateIndexes()
 {

@@ -85,9 +85,18 @@ public:
     void setNewTableLanguageDriver(quint8 id);
     quint8 newTableLanguageDriver() const;
     static quint8 systemLanguageDriver();
+    // The same choice for a given ANSI code page and Windows locale.
+    static quint8 languageDriverFor(int ansiCodePage, quint16 locale);
 
     // --- life cycle ---
     void create(); // the empty measurement table; leaves the table closed
+    // Checks, changing nothing, what create() and open() for writing would
+    // refuse (with their texts): something that is not a regular file, a
+    // file this user may not write, a file another program holds open; for
+    // open also a file that is not a table. A missing file passes the create
+    // check. Only while closed.
+    void checkCanCreate() const;
+    void checkCanOpenForWriting();
     void open(Access access = Access::ReadWrite);
     void close();
     bool isOpen() const;
@@ -157,6 +166,10 @@ public:
     void closeIndexFile(const QString& indexFileName);
     void selectSortTag(const QString& tag); // empty or unknown: record order
     QString selectedSortTag() const;
+    // On a table opened read-only: browse in the order a sort tag on FIELD
+    // would give, built in memory. Nothing is written, neither the table nor
+    // an index file. Throws "Field '%s' not found" for an unknown field.
+    void sortForReading(const QString& field, bool descending);
     void regenerateIndexes();
 
 Q_SIGNALS:

@@ -1,4 +1,5 @@
 #include "data/measurement_document.h"
+#include "data/measurement_schema.h"
 
 #include "data/archive_decoding.h"
 #include "data/dbf_table.h"
@@ -132,7 +133,7 @@ void MeasurementDocument::renumber()
         for (qint64 p = 0; p < n; ++p)
             order.push_back(m_table.recordAt(p));
 
-        const QString fN = QStringLiteral("N");
+        const QString& fN = MeasurementSchema::kN;
         m_table.disableControls();
         try {
             qint64 i = 1;

@@ -8,6 +8,19 @@
 
 class DbfTable;
 
+// The document's messages, shown by the windows and printed by the command
+// line in the same words.
+namespace DocumentTexts {
+inline const QString kArchiveEmpty = QStringLiteral("Архив прибора пуст!");
+inline const QString kBrokenTable = QStringLiteral("База данных повреждена !");
+inline const QString kAppendCaption = QStringLiteral("Дополнение");
+// "Добавлено записей: N"
+inline QString recordsAdded(int count)
+{
+    return QStringLiteral("Добавлено записей: ") + QString::number(count);
+}
+} // namespace DocumentTexts
+
 // The work behind the document commands (New, Open, Append, Save, Close) and
 // the row operations, over the table component and the application-wide
 // state. It asks nothing and shows nothing: the main window asks the user

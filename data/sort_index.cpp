@@ -227,11 +227,10 @@ void SortIndex::load(const RecordReader& read, quint32 recordCount)
         tags.push_back(std::move(t));
     }
     m_tags = std::move(tags);
-    m_storedSelection = contents.selectedTag;
 }
 
 bool SortIndex::addTag(const QString& name, const QString& expression, bool descending,
-                       const RecordReader& read, quint32 recordCount, const QString& selection)
+                       const RecordReader& read, quint32 recordCount)
 {
     const bool fileExisted = QFileInfo::exists(m_path);
     const auto field = std::find_if(m_fields.begin(), m_fields.end(), [&](const DbfField& f) {
@@ -250,7 +249,7 @@ bool SortIndex::addTag(const QString& name, const QString& expression, bool desc
             deleteFile();
         else
             try {
-                save(selection);
+                save();
             } catch (const AppError&) {
             }
         return false;
@@ -270,7 +269,7 @@ bool SortIndex::addTag(const QString& name, const QString& expression, bool desc
         auto t = std::make_unique<SortTag>(name, *field, descending, m_languageDriver);
         t->build(read, recordCount);
         m_tags.push_back(std::move(t));
-        save(selection);
+        save();
     } catch (const std::exception&) {
         m_tags.erase(std::remove_if(m_tags.begin(), m_tags.end(),
                                     [&](const auto& t) {
@@ -282,7 +281,7 @@ bool SortIndex::addTag(const QString& name, const QString& expression, bool desc
     return true;
 }
 
-bool SortIndex::removeTag(const QString& name, const QString& selection)
+bool SortIndex::removeTag(const QString& name)
 {
     auto it = std::find_if(m_tags.begin(), m_tags.end(), [&](const auto& t) {
         return t->name().compare(name, Qt::CaseInsensitive) == 0;
@@ -293,7 +292,7 @@ bool SortIndex::removeTag(const QString& name, const QString& selection)
     if (m_tags.empty())
         deleteFile();
     else
-        save(selection);
+        save();
     return true;
 }
 
@@ -321,12 +320,13 @@ void SortIndex::remove(quint32 recNo)
         t->remove(recNo);
 }
 
-void SortIndex::save(const QString& selection) const
+void SortIndex::save() const
 {
+    // No selected tag is stored: which tag a table browses in is the table
+    // component's memory within a run, so a new run opens in record order.
     MdxContents contents;
     contents.tableName = m_tableName;
     contents.date = QDate::currentDate();
-    contents.selectedTag = tag(selection) ? selection.toUpper() : QString();
     for (const auto& t : m_tags)
         contents.tags.push_back(t->toMdx());
     writeMdxFile(m_path, contents);

@@ -91,16 +91,14 @@ public:
     // that they agree with the table whatever the file held. Throws AppError
     // on a damaged or foreign file or a tag on a field the table lacks.
     void load(const RecordReader& read, quint32 recordCount);
-    // The name of the tag selected when the file was last written.
-    const QString& storedSelection() const { return m_storedSelection; }
 
     // Adds (or replaces) a tag and writes the file. False when the tag breaks
     // a limit or cannot be written: the tag is dropped again, and a file
     // created for it is deleted.
     bool addTag(const QString& name, const QString& expression, bool descending,
-                const RecordReader& read, quint32 recordCount, const QString& selection);
+                const RecordReader& read, quint32 recordCount);
     // True when the tag existed. The file is rewritten, or deleted when no tag is left.
-    bool removeTag(const QString& name, const QString& selection);
+    bool removeTag(const QString& name);
     void regenerate(const RecordReader& read, quint32 recordCount);
 
     bool isEmpty() const { return m_tags.empty(); }
@@ -110,7 +108,7 @@ public:
     void post(quint32 recNo, QByteArrayView record);
     void remove(quint32 recNo);
 
-    void save(const QString& selection) const; // throws AppError
+    void save() const; // throws AppError
     void deleteFile() const;
 
 private:
@@ -119,5 +117,4 @@ private:
     quint8 m_languageDriver;
     QList<DbfField> m_fields;
     std::vector<std::unique_ptr<SortTag>> m_tags;
-    QString m_storedSelection;
 };

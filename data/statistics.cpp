@@ -1,4 +1,5 @@
 #include "data/statistics.h"
+#include "data/measurement_schema.h"
 
 #include "data/dbf_table.h"
 #include "platform/app_error.h"
@@ -71,10 +72,11 @@ qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSett
     const qint64 n = table.rowCount();
     if (n == 0)
         return 0;
-    const int f1 = table.fieldIndex(QStringLiteral("T_1"));
-    const int f2 = table.fieldIndex(QStringLiteral("T_2"));
+    const int f1 = table.fieldIndex(MeasurementSchema::kT1);
+    const int f2 = table.fieldIndex(MeasurementSchema::kT2);
     if (f1 < 0 || f2 < 0)
-        throw AppError(QStringLiteral("Field '%1' not found").arg(f1 < 0 ? "T_1" : "T_2"));
+        throw AppError(QStringLiteral("Field '%1' not found")
+                           .arg(f1 < 0 ? MeasurementSchema::kT1 : MeasurementSchema::kT2));
 
     // Computed aside and stored at the end, so that a text that does not
     // convert leaves the previous statistics instead of a partial sum

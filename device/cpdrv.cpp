@@ -219,10 +219,26 @@ void TCommPortDriver::PollInput()
     if (!IsOpen())
         return;
     const std::int64_t waiting = m_device.bytesWaitingIn();
-    if (waiting <= 0)
+    // What waits is read first; a device that is gone is reported after.
+    if (waiting < 0 || (waiting == 0 && m_device.hungUp())) {
+        portFailed(QStringLiteral("устройство %1 отключено").arg(devicePath()));
+        return;
+    }
+    if (waiting == 0)
         return;
     const std::int64_t n = m_device.read(reinterpret_cast<char*>(m_readBuffer.data()),
                                          std::min<std::int64_t>(waiting, m_readBuffer.size()));
+    if (n < 0) {
+        portFailed(QStringLiteral("ошибка чтения %1: %2").arg(devicePath(), m_device.lastError()));
+        return;
+    }
     if (n > 0 && m_onReceiveData)
         m_onReceiveData(this, m_readBuffer.data(), std::uint32_t(n));
+}
+
+void TCommPortDriver::portFailed(const QString& reason)
+{
+    ClosePort();
+    if (m_onPortFailure)
+        m_onPortFailure(this, reason);
 }

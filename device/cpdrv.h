@@ -91,6 +91,9 @@ class TCommPortDriver;
 // The bytes are valid only during the call.
 using TReceiveDataEvent = std::function<void(TCommPortDriver* Sender, const std::uint8_t* DataPtr,
                                              std::uint32_t DataSize)>;
+// The open port failed while polling (the device gone, a read error); the
+// port is closed already. `Reason` says what happened, for the user.
+using TPortFailureEvent = std::function<void(TCommPortDriver* Sender, const QString& Reason)>;
 
 // The serial port component: opens a device by port name, applies the line
 // settings, sends with a write timeout and polls on a timer of the GUI
@@ -133,6 +136,8 @@ public:
     void setOutputTimeout(std::uint16_t value) { m_outputTimeout = value; }
     TReceiveDataEvent OnReceiveData() const { return m_onReceiveData; }
     void setOnReceiveData(TReceiveDataEvent handler) { m_onReceiveData = std::move(handler); }
+    TPortFailureEvent OnPortFailure() const { return m_onPortFailure; }
+    void setOnPortFailure(TPortFailureEvent handler) { m_onPortFailure = std::move(handler); }
 
     // Published for compatibility; with these defaults they have no effect.
     std::uint16_t InputTimeout() const { return m_inputTimeout; }
@@ -163,6 +168,8 @@ public:
     const QTimer& pollTimer() const { return m_pollTimer; }
 
 private:
+    void portFailed(const QString& reason);
+
     SerialPortMap m_ports;
     SerialDevice m_device;
     QTimer m_pollTimer;
@@ -183,6 +190,7 @@ private:
     bool m_enableDtrOnOpen = true;
     std::uint16_t m_outputTimeout = 500;
     TReceiveDataEvent m_onReceiveData;
+    TPortFailureEvent m_onPortFailure;
     std::uint16_t m_inputTimeout = 200;
     bool m_checkLineStatus = false;
     int m_packetSize = -1;

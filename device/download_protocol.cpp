@@ -129,6 +129,18 @@ void DownloadProtocol::cancel()
     m_host.finish(2);
 }
 
+void DownloadProtocol::portFailed(const QString& reason)
+{
+    m_host.stopDetectionTimer();
+    m_host.stopRequestTimer();
+    resetDownload();
+    m_host.showProgress(0);
+    m_host.closePort();
+    m_host.setPortName(kFirstPort);
+    m_host.reportPortFailure(QStringLiteral("Связь с прибором прервана: ") + reason);
+    m_host.finish(2);
+}
+
 void DownloadProtocol::receive(const std::uint8_t* data, std::uint32_t size)
 {
     // 1. Store.

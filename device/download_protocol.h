@@ -46,6 +46,8 @@ public:
     // chunks into the protocol before they return.
     virtual void reportWrongInstrument() = 0;
     virtual void reportNotFound() = 0;
+    // The port failed during the download; `text` is the whole message.
+    virtual void reportPortFailure(const QString& text) { (void)text; }
 
     // Ends the dialog with 1 (archive received) or 2 (cancelled, failed).
     virtual void finish(int result) = 0;
@@ -68,6 +70,9 @@ public:
     void detectionTimeout(); // Timer1
     void requestTimeout();   // Timer2
     void cancel();           // Button1
+    // The port component reported that the device is gone or cannot be read:
+    // the download ends with 2 and a message naming the cause.
+    void portFailed(const QString& reason);
     // One chunk from the port (at least one byte). Throws RangeError.
     void receive(const std::uint8_t* data, std::uint32_t size);
 

@@ -121,6 +121,8 @@ TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& por
         [this](TCommPortDriver* sender, const std::uint8_t* data, std::uint32_t size) {
             CommPortDriver1ReceiveData(sender, data, size);
         });
+    CommPortDriver1->setOnPortFailure(
+        [this](TCommPortDriver*, const QString& reason) { m_protocol.portFailed(reason); });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -296,6 +298,12 @@ void TForm2::reportWrongInstrument()
 void TForm2::reportNotFound()
 {
     m_dialogs.message(this, kNotFound, kErrorCaption, DialogService::Icon::Stop,
+                      DialogService::Buttons::Ok);
+}
+
+void TForm2::reportPortFailure(const QString& text)
+{
+    m_dialogs.message(this, text, kErrorCaption, DialogService::Icon::Stop,
                       DialogService::Buttons::Ok);
 }
 

@@ -82,6 +82,7 @@ private:
     void showRecordCount(int count) override;
     void reportWrongInstrument() override;
     void reportNotFound() override;
+    void reportPortFailure(const QString& text) override;
     void finish(int result) override;
 
     void setValue(QLabel* label, const QString& text);

@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -130,9 +129,8 @@ QString floatToText(double value, const RegionalSettings& rs)
     // 15 significant digits, then the shortest of fixed and scientific as the
     // general format chooses: fixed while the exponent is below 15 and the
     // value not below 0.00001.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
-    QString mant = QString::fromLatin1(buf);
+    // QString::number never follows the C library's locale.
+    QString mant = QString::number(value, 'e', 14);
     const qsizetype ePos = mant.indexOf(u'e');
     const int exp = mant.mid(ePos + 1).toInt();
     const bool neg = mant.startsWith(u'-');
@@ -159,9 +157,7 @@ QString floatToText(double value, const RegionalSettings& rs)
 
 QString temperatureFormat(double value, const RegionalSettings& rs)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%4.1f", value);
-    QString s = QString::fromLatin1(buf);
+    QString s = QString::number(value, 'f', 1).rightJustified(4, u' ');
     s.replace(u'.', rs.decimalSeparator);
     return s;
 }

@@ -204,6 +204,18 @@ std::int64_t SerialDevice::bytesWaitingOut() const
     return n;
 }
 
+bool SerialDevice::hungUp() const
+{
+    if (!isOpen())
+        return false;
+    pollfd p{m_fd, POLLIN, 0};
+    int rc;
+    do {
+        rc = ::poll(&p, 1, 0);
+    } while (rc < 0 && errno == EINTR);
+    return rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 std::int64_t SerialDevice::read(char* data, std::int64_t max)
 {
     if (!isOpen())

@@ -68,6 +68,9 @@ public:
     std::int64_t read(char* data, std::int64_t max);
     // Writes as much as the device takes within about 10 ms; -1 on failure.
     std::int64_t write(const char* data, std::int64_t size);
+    // Whether the device has gone: an adapter unplugged, the other end of a
+    // pseudo-terminal closed. Does not wait.
+    bool hungUp() const;
 
     // The operating system's text for the last failure.
     QString lastError() const { return m_lastError; }

@@ -1,4 +1,5 @@
 #include "view/measurement_grid_view.h"
+#include "data/measurement_schema.h"
 
 #include "components/column_layout_text.h"
 #include "components/data_grid.h"
@@ -9,7 +10,7 @@
 #include "platform/settings_store.h"
 #include "view/dbf_row_source.h"
 
-const QString MeasurementGridView::kSortTag = QStringLiteral("tab1");
+const QString MeasurementGridView::kSortTag = MeasurementSchema::kSortTag;
 const QString MeasurementGridView::kBookmarkFields = QStringLiteral("T_1;T_2;DATE;TIME");
 
 MeasurementGridView::MeasurementGridView(DataGrid& grid, DbfTable& table, AppState& state,
@@ -34,7 +35,7 @@ GridColumnList MeasurementGridView::designColumns()
 {
     struct Design
     {
-        const char* field;
+        QString field;
         QString caption;
         int width;
         ColumnAlignment alignment;
@@ -42,18 +43,24 @@ GridColumnList MeasurementGridView::designColumns()
         int layoutIndex;
     };
     const Design design[] = {
-        {"N", QStringLiteral("N"), 100, ColumnAlignment::talCenter, false, 0},
-        {"DATE", QStringLiteral("Дата"), 98, ColumnAlignment::talCenter, false, 0},
-        {"TIME", QStringLiteral("Время"), 97, ColumnAlignment::talCenter, false, 1},
-        {"MODE", QStringLiteral("Режим"), 98, ColumnAlignment::talCenter, false, 2},
-        {"T_1", QStringLiteral("T1, °C"), 97, ColumnAlignment::talRightJustify, false, 0},
-        {"T_2", QStringLiteral("T2, °C"), 97, ColumnAlignment::talRightJustify, false, 0},
-        {"COMMENT", QStringLiteral("Примечание"), 97, ColumnAlignment::talLeftJustify, true, 0},
+        {MeasurementSchema::kN, QStringLiteral("N"), 100, ColumnAlignment::talCenter, false, 0},
+        {MeasurementSchema::kDate, QStringLiteral("Дата"), 98, ColumnAlignment::talCenter, false,
+         0},
+        {MeasurementSchema::kTime, QStringLiteral("Время"), 97, ColumnAlignment::talCenter, false,
+         1},
+        {MeasurementSchema::kMode, QStringLiteral("Режим"), 98, ColumnAlignment::talCenter, false,
+         2},
+        {MeasurementSchema::kT1, MeasurementSchema::kT1Caption, 97,
+         ColumnAlignment::talRightJustify, false, 0},
+        {MeasurementSchema::kT2, MeasurementSchema::kT2Caption, 97,
+         ColumnAlignment::talRightJustify, false, 0},
+        {MeasurementSchema::kComment, QStringLiteral("Примечание"), 97,
+         ColumnAlignment::talLeftJustify, true, 0},
     };
     GridColumnList columns;
     for (const Design& d : design) {
         GridColumn c;
-        c.fieldName = QString::fromLatin1(d.field);
+        c.fieldName = d.field;
         c.caption = d.caption;
         c.captionAlignment = ColumnAlignment::talCenter;
         c.width = d.width;
@@ -67,8 +74,8 @@ GridColumnList MeasurementGridView::designColumns()
 
 void MeasurementGridView::prepare_grid()
 {
-    m_grid.setCaption(m_grid.columnByField(QStringLiteral("T_1")), QStringLiteral("T1, °C"));
-    m_grid.setCaption(m_grid.columnByField(QStringLiteral("T_2")), QStringLiteral("T2, °C"));
+    m_grid.setCaption(m_grid.columnByField(MeasurementSchema::kT1), MeasurementSchema::kT1Caption);
+    m_grid.setCaption(m_grid.columnByField(MeasurementSchema::kT2), MeasurementSchema::kT2Caption);
     m_grid.setBookmarkFields(kBookmarkFields);
     reset_sort(kSortTag);
 }

@@ -1,15 +1,20 @@
 // `fln download [--append] FILE` as a user runs it, against the simulated
 // instrument running in this test's event loop on a pseudo-terminal.
 #include "data/dbf_table.h"
+#include "platform/app_error.h"
 #include "sim/simulated_instrument.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <csignal>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -32,25 +37,47 @@ std::unique_ptr<SimulatedInstrument> instrument(int records, SimOptions::Fault f
     return sim;
 }
 
-// Runs fln with the instrument on the first port and nothing on the second,
-// keeping this event loop (and so the instrument) running meanwhile.
-Run download(const SimulatedInstrument& sim, const QTemporaryDir& dir, const QStringList& args)
+// Starts fln with the instrument on the first port and nothing on the second.
+void start(QProcess& p, const SimulatedInstrument& sim, const QTemporaryDir& dir,
+           const QStringList& args)
 {
-    QProcess p;
-    QSignalSpy finished(&p, &QProcess::finished);
     p.start(FLN_EXE, QStringList{"--locale", "ru_RU", "--port1", sim.devicePath(), "--port2",
                                  dir.filePath("no-port"), "download"} +
                          args);
+}
+
+// Waits for the end, keeping this event loop (and so the instrument) running.
+Run finish(QProcess& p, int timeoutMs = 30000)
+{
     Run r;
-    if (!finished.wait(30000)) {
+    if (p.state() != QProcess::NotRunning && !QSignalSpy(&p, &QProcess::finished).wait(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         return r;
     }
-    r.exitCode = p.exitCode();
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
     r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.err += QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+Run download(const SimulatedInstrument& sim, const QTemporaryDir& dir, const QStringList& args)
+{
+    QProcess p;
+    start(p, sim, dir, args);
+    return finish(p);
+}
+
+// Every file in the folder, hidden ones too.
+QStringList files(const QTemporaryDir& dir)
+{
+    return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+quint8 byte28(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? quint8(f.read(29).at(28)) : 0xFF;
 }
 
 qint64 rows(const QString& file)
@@ -153,9 +180,144 @@ private slots:
         f.close();
         const Run r = download(*sim, dir, {"--append", file});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("База данных повреждена !"), qPrintable(r.err));
+        // In the table layer's words, which say what is wrong.
+        QVERIFY2(r.err.contains("Invalid DBF file."), qPrintable(r.err));
         QCOMPARE(sim->completedTransfers(), 0); // refused before anything was downloaded
         QCOMPARE(contents(file), QByteArray("not a table"));
+    }
+
+    // A table someone holds, and anything that is no regular file, is
+    // refused before the instrument is asked for anything, and left alone.
+    void refusedBeforeTheDownload_data()
+    {
+        QTest::addColumn<QString>("target"); // held, pipe, folder
+        QTest::addColumn<bool>("append");
+        QTest::addColumn<QString>("message");
+        const QString held = QStringLiteral("another program has it open");
+        QTest::newRow("held open, new") << "held" << false << held;
+        QTest::newRow("held open, append") << "held" << true << held;
+        QTest::newRow("named pipe, new") << "pipe" << false << "not a regular file";
+        QTest::newRow("named pipe, append") << "pipe" << true << "not a regular file";
+        QTest::newRow("folder, new") << "folder" << false << "it is a folder";
+        QTest::newRow("folder, append") << "folder" << true << "it is a folder";
+    }
+    void refusedBeforeTheDownload()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, append);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        auto sim = instrument(3, SimOptions::Fault::None);
+        const QString file = dir.filePath("t.db");
+        DbfTable holder;
+        if (target == "held") {
+            holder.setTableFile(file);
+            holder.create();
+            holder.open(); // as the window holds it
+        } else if (target == "pipe") {
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else {
+            QVERIFY(QDir(dir.path()).mkdir("t.db"));
+        }
+        const QByteArray before = target == "held" ? contents(file) : QByteArray();
+
+        const Run r =
+            download(*sim, dir, append ? QStringList{"--append", file} : QStringList{file});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(sim->completedTransfers(), 0);
+        QCOMPARE(files(dir), target == "folder" ? QStringList() : QStringList{"t.db"});
+        if (target == "held") {
+            QCOMPARE(contents(file), before);
+            holder.append(); // the holder's table is still the file on disk
+            holder.setInteger("N", 1);
+            holder.post();
+            holder.close();
+            QCOMPARE(rows(file), 1);
+        }
+    }
+
+    // Append follows "Дополнить": the sort goes with its index file and
+    // header byte 28; and its job ends with the rows on disk, whatever the
+    // old rows' temperatures say to the statistics.
+    void appendToASortedEditedTable()
+    {
+        QTemporaryDir dir;
+        auto sim = instrument(4, SimOptions::Fault::None, 2);
+        const QString file = dir.filePath("t.db");
+        QCOMPARE(download(*sim, dir, {file}).exitCode, 0);
+        {
+            DbfTable t;
+            t.setTableFile(file);
+            t.open();
+            t.goToRecord(1);
+            t.edit();
+            t.setText("T_1", "1.5"); // no number under Russian settings
+            t.post();
+            t.addSortTag("tab1", "N", true);
+            t.selectSortTag("tab1");
+            t.close(); // as "Выход" leaves it: the .mdx stays, byte 28 is 1
+        }
+        QCOMPARE(byte28(file), 1);
+
+        const Run r = download(*sim, dir, {"--append", file});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, "Добавлено записей: 2\n");
+        QCOMPARE(files(dir), QStringList{"t.db"});
+        QCOMPARE(byte28(file), 0);
+        DbfTable t;
+        t.setTableFile(file);
+        t.open(DbfTable::Access::ReadOnly);
+        QList<qint64> numbers;
+        for (t.first(); !t.eof(); t.next())
+            numbers << t.integer("N").value_or(-1);
+        QCOMPARE(numbers, (QList<qint64>{1, 2, 3, 4, 5, 6}));
+    }
+
+    // The command line's ends of a transfer that stops: Ctrl-C and the other
+    // stop signals, the device gone, a line that stays silent. Each says why,
+    // exits 1 and leaves nothing on disk.
+    void stoppedTransferLeavesNothing_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("Ctrl-C") << "SIGINT"
+                                << "Прием данных прерван: прервано пользователем";
+        QTest::newRow("SIGTERM") << "SIGTERM"
+                                 << "Прием данных прерван: получен сигнал";
+        QTest::newRow("adapter unplugged") << "hang-up"
+                                           << "Связь с прибором прервана: устройство";
+        QTest::newRow("silent line") << "silence"
+                                     << "прибор не передает данных 10 с";
+    }
+    void stoppedTransferLeavesNothing()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        auto sim = instrument(40, SimOptions::Fault::Stall);
+        QSignalSpy commands(sim.get(), &SimulatedInstrument::commandReceived);
+        QProcess p;
+        start(p, *sim, dir, {dir.filePath("t.db")});
+        // The archive asked for; the instrument stalls halfway through it.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(commands.begin(), commands.end(),
+                        [](const QList<QVariant>& c) { return c.first().value<char>() == 'N'; }),
+            10000);
+        QTest::qWait(300);
+        QCOMPARE(files(dir), QStringList()); // the new table is unseen until complete
+        if (how == "SIGINT")
+            ::kill(pid_t(p.processId()), SIGINT);
+        else if (how == "SIGTERM")
+            ::kill(pid_t(p.processId()), SIGTERM);
+        else if (how == "hang-up")
+            sim.reset(); // the other end of the line goes
+        const Run r = finish(p, 20000);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(files(dir), QStringList());
     }
 };
 

@@ -66,27 +66,35 @@ private slots:
     void temperature_data()
     {
         QTest::addColumn<int>("raw");
+        QTest::addColumn<QChar>("separator"); // the regional decimal separator
         QTest::addColumn<QString>("text");
-        QTest::newRow("2345 rounds up") << 2345 << "23,5";
-        QTest::newRow("2344 rounds down") << 2344 << "23,4";
-        QTest::newRow("500 padded to four") << 500 << " 5,0";
-        QTest::newRow("zero") << 0 << "0,0";
-        QTest::newRow("4 hundredths") << 4 << "0,0";
-        QTest::newRow("minus one hundredth is zero") << 65535 << "0,0";
-        QTest::newRow("minus five hundredths") << 65531 << "-0,1";
-        QTest::newRow("largest positive") << 32767 << "327,7";
-        QTest::newRow("largest negative") << 32768 << "-327,7";
-        QTest::newRow("minus twelve") << 65536 - 1200 << "-12,0";
+        QTest::newRow("2345 rounds up") << 2345 << QChar(u',') << "23,5";
+        QTest::newRow("2344 rounds down") << 2344 << QChar(u',') << "23,4";
+        QTest::newRow("500 padded to four") << 500 << QChar(u',') << " 5,0";
+        QTest::newRow("zero") << 0 << QChar(u',') << "0,0";
+        QTest::newRow("4 hundredths") << 4 << QChar(u',') << "0,0";
+        QTest::newRow("minus one hundredth is zero") << 65535 << QChar(u',') << "0,0";
+        QTest::newRow("minus five hundredths") << 65531 << QChar(u',') << "-0,1";
+        QTest::newRow("largest positive") << 32767 << QChar(u',') << "327,7";
+        QTest::newRow("largest negative") << 32768 << QChar(u',') << "-327,7";
+        QTest::newRow("minus twelve") << 65536 - 1200 << QChar(u',') << "-12,0";
+        // Under a Russian C library locale too, a point where the settings say so.
+        QTest::newRow("2345, point") << 2345 << QChar(u'.') << "23.5";
+        QTest::newRow("500, point") << 500 << QChar(u'.') << " 5.0";
+        QTest::newRow("32768, point") << 32768 << QChar(u'.') << "-327.7";
     }
     void temperature()
     {
         QFETCH(int, raw);
+        QFETCH(QChar, separator);
         QFETCH(QString, text);
         ArchiveImage image;
         image.bytes[10] = raw & 0xFF;
         image.bytes[11] = raw >> 8;
         QCOMPARE(bytes2word(image, 10), raw);
-        QCOMPARE(temperatureText(bytes2temp(image, 10), kRu), text);
+        RegionalSettings rs = kRu;
+        rs.decimalSeparator = separator;
+        QCOMPARE(temperatureText(bytes2temp(image, 10), rs), text);
     }
 
     void timeAndDate_data()

@@ -208,6 +208,29 @@ private slots:
         QVERIFY(id == 0xC9 || id == 0x26 || id == 0x65 || id == 0x96 || id == 0xFF);
     }
 
+    void newTableLanguageDriver_data()
+    {
+        QTest::addColumn<int>("ansiCodePage");
+        QTest::addColumn<int>("locale");
+        QTest::addColumn<int>("driver");
+        QTest::newRow("Russian, 1251") << 1251 << 0x0419 << 0xC9;
+        QTest::newRow("Russian, 866: the dBase range wins") << 866 << 0x0419 << 0x26;
+        // Locales of 1251 without a row of their own get the code page's row.
+        QTest::newRow("uk_UA, 1251") << 1251 << 0x0422 << 0xC9;
+        QTest::newRow("be_BY, 1251") << 1251 << 0x0423 << 0xC9;
+        QTest::newRow("bg_BG, 1251") << 1251 << 0x0402 << 0xC9;
+        // A code page without Cyrillic letters cannot hold the mode names.
+        QTest::newRow("en_US, 1252") << 1252 << 0x0409 << 0xC9;
+    }
+
+    void newTableLanguageDriver()
+    {
+        QFETCH(int, ansiCodePage);
+        QFETCH(int, locale);
+        QFETCH(int, driver);
+        QCOMPARE(int(DbfTable::languageDriverFor(ansiCodePage, quint16(locale))), driver);
+    }
+
     void appendsThenCloseGiveTheFileLengthAndCount()
     {
         const QString p = makeThreeRows("three.db");

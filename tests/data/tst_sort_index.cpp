@@ -171,22 +171,21 @@ void TstSortIndex::fileLifecycle()
     const Table t = sample();
     {
         SortIndex index(path, "data", 0xC9, t.fields);
-        QVERIFY(index.addTag("tab1", "N", true, t.reader(), t.count(), "tab1"));
+        QVERIFY(index.addTag("tab1", "N", true, t.reader(), t.count()));
         QVERIFY(QFile::exists(path));
         QVERIFY(index.tag("Tab1"));
         // A tag of the same name is replaced.
-        QVERIFY(index.addTag("TAB1", "mode", false, t.reader(), t.count(), "tab1"));
+        QVERIFY(index.addTag("TAB1", "mode", false, t.reader(), t.count()));
         QCOMPARE(index.tag("tab1")->expression(), QString("MODE"));
     }
     {
-        // Opened again: the tag and the selection come back, built from the records.
+        // Opened again: the tag comes back, built from the records.
         SortIndex index(path, "data", 0xC9, t.fields);
         index.load(t.reader(), t.count());
-        QCOMPARE(index.storedSelection(), QString("TAB1"));
         QVERIFY(index.tag("tab1"));
         QCOMPARE(liveOrder(*index.tag("tab1")), (Order{2, 4, 1, 3}));
-        QVERIFY(!index.removeTag("other", {}));
-        QVERIFY(index.removeTag("tab1", {}));
+        QVERIFY(!index.removeTag("other"));
+        QVERIFY(index.removeTag("tab1"));
         QVERIFY(index.isEmpty());
         QVERIFY(!QFile::exists(path));
     }
@@ -218,7 +217,7 @@ void TstSortIndex::failedAddLeavesNoFile()
     const QString path = unwritable ? dir.filePath("missing/data.mdx") : dir.filePath("data.mdx");
     const Table t = sample();
     SortIndex index(path, "data", 0xC9, t.fields);
-    QVERIFY(!index.addTag(tagName, expression, false, t.reader(), t.count(), tagName));
+    QVERIFY(!index.addTag(tagName, expression, false, t.reader(), t.count()));
     QVERIFY(index.isEmpty());
     QVERIFY(!index.tag(tagName));
     QVERIFY(!QFile::exists(path));
@@ -241,7 +240,7 @@ void TstSortIndex::damagedFileRefused()
     Table other = sample();
     other.fields[1].name = "KIND";
     SortIndex writer(path, "data", 0xC9, t.fields);
-    QVERIFY(writer.addTag("tab1", "MODE", false, t.reader(), t.count(), "tab1"));
+    QVERIFY(writer.addTag("tab1", "MODE", false, t.reader(), t.count()));
     SortIndex foreign(path, "data", 0xC9, other.fields);
     QVERIFY_THROWS_EXCEPTION(AppError, foreign.load(other.reader(), other.count()));
 }
@@ -291,7 +290,7 @@ void TstSortIndex::outsideReaderAgrees()
     QTemporaryDir dir;
     const QString path = dir.filePath("data.mdx");
     SortIndex index(path, "data", 0xC9, t.fields);
-    QVERIFY(index.addTag("tab1", fieldName, descending, t.reader(), t.count(), "tab1"));
+    QVERIFY(index.addTag("tab1", fieldName, descending, t.reader(), t.count()));
     QCOMPARE(liveOrder(*index.tag("tab1")), expected);
 
     QProcess p;

@@ -1,6 +1,9 @@
 #include "data/dbf_table.h"
+#include "platform/app_error.h"
 
+#include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -25,6 +28,17 @@ const Row kRows[] = {
     {7, "Оперативный", "02.02.2024"},  {5, "Наблюдения", "01.01.2024"},
 };
 
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> folderBytes(const QString& dir)
+{
+    QMap<QString, QByteArray> files;
+    for (const QFileInfo& fi : QDir(dir).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile f(fi.filePath());
+        files.insert(fi.fileName(), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("?"));
+    }
+    return files;
+}
+
 quint8 byte28(const QString& path)
 {
     QFile f(path);
@@ -47,10 +61,14 @@ private slots:
     void fileAndFlagTogether();
     void closedWhileSorted();
     void saveKeepsTheSort();
+    void nextRunOpensInRecordOrder();
     void keptCurrentOnChanges();
     void failedAddIsSilent();
     void damagedIndexFileDropsTheSort();
     void outsideReaderSeesBrowseOrder();
+    void readingOrderWritesNothing_data();
+    void readingOrderWritesNothing();
+    void readingOrderRefusals();
 
 private:
     void appendRow(const Row& r);
@@ -188,6 +206,37 @@ void TstSortTable::saveKeepsTheSort()
     QVERIFY(QFile::exists(m_index));
 }
 
+// The selection is the component's memory of this run; the index file that
+// "Выход" leaves behind brings no invisible order back.
+void TstSortTable::nextRunOpensInRecordOrder()
+{
+    m_table->addSortTag("tab1", "N", true);
+    m_table->selectSortTag("tab1");
+    m_table->close();
+    QVERIFY(QFile::exists(m_index));
+
+    m_table = std::make_unique<DbfTable>(); // the next run
+    m_table->setTableFile(m_path);
+    m_table->open();
+    QCOMPARE(m_table->selectedSortTag(), QString());
+    QCOMPARE(browse(), (Order{1, 2, 3, 4, 5, 6}));
+    m_table->selectSortTag("tab1"); // the tag itself is still there
+    QCOMPARE(browse(), (Order{3, 5, 6, 4, 2, 1}));
+    m_table->close();
+
+    // Another table closed in between: its selection is not this table's.
+    const QString other = m_dir->filePath("other.db");
+    QVERIFY(QFile::copy(m_path, other));
+    QVERIFY(QFile::copy(m_index, m_dir->filePath("other.mdx")));
+    m_table->setTableFile(other);
+    m_table->open();
+    QCOMPARE(m_table->selectedSortTag(), QString());
+    m_table->close();
+    m_table->setTableFile(m_path);
+    m_table->open();
+    QCOMPARE(m_table->selectedSortTag(), QString());
+}
+
 void TstSortTable::keptCurrentOnChanges()
 {
     m_table->addSortTag("tab1", "MODE", false);
@@ -285,6 +334,58 @@ void TstSortTable::outsideReaderSeesBrowseOrder()
             rec <= 6 ? QByteArray(kRows[rec - 1].mode).startsWith("Н") : (rec - 7) % 3 == 0;
         QCOMPARE(lines[i].left(space), isObservation ? observation : operative);
     }
+}
+
+void TstSortTable::readingOrderWritesNothing_data()
+{
+    browsesInKeyOrder_data();
+}
+
+// The order a printing command reads in: a read-only table sorted in memory,
+// with table and folder byte for byte as they were, even with a stored sort
+// index beside it.
+void TstSortTable::readingOrderWritesNothing()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, descending);
+    QFETCH(Order, expected);
+    m_table->addSortTag("tab1", "N", false);
+    m_table->selectSortTag("tab1");
+    m_table->close();
+    {
+        // An old date in the header shows any rewrite of it.
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(1);
+        f.write(QByteArray("\x65\x01\x01", 3));
+    }
+    const auto before = folderBytes(m_dir->path());
+    QCOMPARE(before.size(), 2);
+
+    m_table = std::make_unique<DbfTable>();
+    m_table->setTableFile(m_path);
+    m_table->open(DbfTable::Access::ReadOnly);
+    m_table->goToRecord(4);
+    m_table->sortForReading(field, descending);
+    QCOMPARE(m_table->recNo(), expected.first());
+    QCOMPARE(browse(), expected);
+    m_table->close();
+    QCOMPARE(folderBytes(m_dir->path()), before);
+}
+
+void TstSortTable::readingOrderRefusals()
+{
+    // A table that may change would leave the order behind.
+    QVERIFY_THROWS_EXCEPTION(AppError, m_table->sortForReading("N", false));
+    m_table->close();
+    m_table->open(DbfTable::Access::ReadOnly);
+    try {
+        m_table->sortForReading("nope", false);
+        QFAIL("accepted");
+    } catch (const AppError& e) {
+        QCOMPARE(e.text(), QString("Field 'nope' not found"));
+    }
+    QCOMPARE(browse(), (Order{1, 2, 3, 4, 5, 6}));
 }
 
 QTEST_GUILESS_MAIN(TstSortTable)

@@ -126,6 +126,7 @@ private slots:
     void secondPortFoundAfterOneTimeout();
     void noInstrumentFound();
     void cancelWhileReceiving();
+    void deviceGoneWhileReceiving();
     void growingArchiveForAppend();
 };
 
@@ -311,6 +312,26 @@ void TestReceive::cancelWhileReceiving()
     QCOMPARE(dl.form->ProgressBar1->value(), 0);
     QCOMPARE(dl.state.archive.decodedLength, 9);
     QCOMPARE(dl.state.archive.bytes[0], quint8(0xEE));
+}
+
+// The adapter unplugged (here: the other end of the pseudo-terminal closed)
+// ends the download with a message, not a dialog that waits for ever.
+void TestReceive::deviceGoneWhileReceiving()
+{
+    auto sim = instrument(500, SimOptions::Fault::Stall, SimOptions::kLineRate);
+    Download dl(sim->devicePath(), QStringLiteral("/nonexistent/tty"));
+    QSignalSpy finished(dl.form.get(), &QDialog::finished);
+    dl.form->open();
+    QTRY_VERIFY_WITH_TIMEOUT(dl.form->ProgressBar1->value() > 0, 10000);
+    sim.reset();
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.first().first().toInt(), 2);
+    QVERIFY(dl.endedCleanly());
+    QCOMPARE(dl.messages().size(), 1);
+    QVERIFY2(dl.messages().first().startsWith(QStringLiteral("Связь с прибором прервана: ")),
+             qPrintable(dl.messages().first()));
+    QCOMPARE(dl.dialogs.messages().first().caption, QStringLiteral("Ошибка"));
+    QCOMPARE(dl.state.archive.decodedLength, 9); // the image is left as it was
 }
 
 void TestReceive::growingArchiveForAppend()

@@ -127,6 +127,9 @@ private slots:
         QCOMPARE(us.dateOrder, RegionalSettings::DateOrder::MonthDayYear);
         QCOMPARE(us.dateSeparator, QChar(u'/'));
         QCOMPARE(::textToFloat("36.6", us), 36.6);
+        // The C library's locale (Russian under the tests) has no say.
+        QCOMPARE(::temperatureFormat(23.5, us), QString("23.5"));
+        QCOMPARE(::floatToText(18.02, us), QString("18.02"));
         QCOMPARE(::textToDateTime("3/15/2024 12:30", us),
                  QDateTime(QDate(2024, 3, 15), QTime(12, 30)));
         try {

@@ -91,6 +91,27 @@ private slots:
         QVERIFY(!again.settings.readString(TForm1::kLayoutValue).contains("Color"));
     }
 
+    // The design layout of a run that showed no table does not replace the
+    // user's colours and widths.
+    void closingWithoutATableKeepsTheStoredLayout()
+    {
+        QTemporaryDir dir;
+        const QString stored = "object TUniDataStorage\r\n  Data = <\r\n    item\r\n"
+                               "      FieldName = 'MODE'\r\n      Width = 211\r\n"
+                               "      Color = clAqua\r\n    end>\r\nend\r\n";
+        {
+            Window w(dir);
+            w.settings.writeString(TForm1::kLayoutValue, stored);
+            QVERIFY(w.form.close());
+            QCOMPARE(w.settings.readString(TForm1::kLayoutValue), stored);
+        }
+        const QString table = dir.filePath("t.db");
+        makeTable(table);
+        Window again(dir);
+        again.form.Open_DB(table);
+        QCOMPARE(again.grid().column(again.col("MODE")).color, DelphiColors::clAqua);
+    }
+
     void anUnchangedEditStillAsksOnClose()
     {
         QTemporaryDir dir;
