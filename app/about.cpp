@@ -2,10 +2,12 @@
 
 #include "data/app_state.h"
 #include "platform/version_info.h"
+#include "platform/window_placement.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 
 QString get_file_version(const QString& path)
 {
@@ -84,6 +86,8 @@ Tform6::Tform6(QWidget* parent, const QString& executable)
 
 void Tform6::showEvent(QShowEvent* event)
 {
+    if (!event->spontaneous())
+        centreOnScreen(*this);
     FormShow();
     QDialog::showEvent(event);
 }

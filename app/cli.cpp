@@ -1,8 +1,11 @@
 #include "app/cli.h"
 
+#include "app/cli_chart.h"
 #include "app/cli_download.h"
 #include "app/cli_dump.h"
+#include "app/cli_export.h"
 #include "app/cli_info.h"
+#include "app/cli_report.h"
 #include "app/cli_sim.h"
 #include "app/command_line.h"
 #include "app/error_report.h"
@@ -25,11 +28,25 @@ const QList<CliCommand>& cliCommands()
          App::Core, runInfoCommand},
         {QStringLiteral("dump"),
          QStringLiteral("  dump FILE [--sort FIELD [--descending] [--keep-index]]\n"
-                        "                                  print the live rows as CSV (UTF-8)\n"),
+                        "                                  print the live rows as CSV (UTF-8); reads\n"
+                        "                                  only, except --keep-index, which stores the\n"
+                        "                                  sort as tag \"tab1\" in the table's .mdx\n"),
          App::Core, runDumpCommand},
         {QStringLiteral("download"),
          QStringLiteral("  download [--append] FILE        download the instrument's archive into a table\n"),
          App::Core, runDownloadCommand},
+        {QStringLiteral("chart"),
+         QStringLiteral("  chart TABLE -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W] [--height H]\n"
+                        "                                  draw T1 and T2 of every row as a picture\n"),
+         App::Gui, runChartCommand, true, true},
+        {QStringLiteral("export"),
+         QStringLiteral("  export TABLE [-o OUT.xlsx] [--sort FIELD [--descending]]\n"
+                        "                                  write the rows as an Excel workbook\n"),
+         App::Core, runExportCommand},
+        {QStringLiteral("report"),
+         QStringLiteral("  report TABLE -o OUT.pdf [--sort FIELD [--descending]]\n"
+                        "                                  write the printed report as PDF\n"),
+         App::Gui, runReportCommand, true, true},
         {QStringLiteral("sim"),
          QStringLiteral("  sim [options]                   run the simulated instrument\n"), App::Core,
          runSimCommand, false},

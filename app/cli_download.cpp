@@ -11,8 +11,7 @@
 #include "data/dbf_table.h"
 #include "data/measurement_document.h"
 #include "data/measurement_schema.h"
-#include "device/cpdrv.h"
-#include "device/download_protocol.h"
+#include "device/download_session.h"
 #include "platform/app_error.h"
 #include "platform/file_lock.h"
 #include "platform/interrupt_signals.h"
@@ -31,9 +30,6 @@
 
 namespace {
 
-const QString kWrongInstrument = QStringLiteral("Вы подключили не тот прибор !");
-const QString kNotFound =
-    QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
 const QString kEmptyArchive = QStringLiteral("Архив прибора пуст!");
 const QString kAdded = QStringLiteral("Добавлено записей: ");
 const QString kInterrupted = QStringLiteral("Прием данных прерван: ");
@@ -48,53 +44,69 @@ void err(const QString& text)
     std::fflush(stderr);
 }
 
-// The download with the port component and two timers, reporting on stderr.
-class HeadlessDownload : private DownloadHost
+// The command line's view of the download session: progress on stderr, a
+// watch on a silent line (there is no Cancel button), and the stop signals.
+class HeadlessDownload
 {
 public:
     HeadlessDownload(ArchiveImage& image, const SerialPortMap& ports, InterruptSignals& interrupts)
-        : m_port(ports), m_protocol(*this, image)
+        : m_session(image, ports)
     {
-        // The line settings of the download dialog.
-        m_port.setPort(pnCustom);
-        m_port.setPortName(DownloadProtocol::kFirstPort);
-        m_port.setStopBits(sb2BITS);
-        m_port.setEnableDTROnOpen(false);
-        m_port.setInBufSize(4096);
-        m_port.setOutBufSize(4096);
-        m_port.setOnReceiveData([this](TCommPortDriver*, const std::uint8_t* data,
-                                       std::uint32_t size) { receive(data, size); });
-        m_port.setOnPortFailure(
-            [this](TCommPortDriver*, const QString& reason) { m_protocol.portFailed(reason); });
-        // The timeouts are "after": a coarse timer may fire up to 5 % early.
-        m_detection.setTimerType(Qt::PreciseTimer);
-        m_request.setTimerType(Qt::PreciseTimer);
-        m_detection.setInterval(3000);
-        m_request.setInterval(1000);
+        m_session.setKeepsDecodeErrors(true);
         m_silence.setSingleShot(true);
         m_silence.setInterval(kSilenceMs);
         QObject::connect(&m_silence, &QTimer::timeout, [this] {
-            m_error = kInterrupted +
-                      QStringLiteral("прибор не передает данных %1 с").arg(kSilenceMs / 1000);
-            shutDown(2);
+            stop(kInterrupted +
+                 QStringLiteral("прибор не передает данных %1 с").arg(kSilenceMs / 1000));
         });
         QObject::connect(&interrupts, &InterruptSignals::interrupted, [this](int signalNumber) {
-            m_error = kInterrupted + InterruptSignals::describe(signalNumber);
-            shutDown(2);
+            stop(kInterrupted + InterruptSignals::describe(signalNumber));
         });
-        QObject::connect(&m_detection, &QTimer::timeout, [this] { m_protocol.detectionTimeout(); });
-        QObject::connect(&m_request, &QTimer::timeout, [this] { m_protocol.requestTimeout(); });
+        // Silence counts once the archive is asked for; before that the
+        // detection timer decides.
+        QObject::connect(&m_session, &DownloadSession::commandSent, [this](char c) {
+            if (c == 'N')
+                m_silence.start();
+        });
+        QObject::connect(&m_session, &DownloadSession::chunkReceived, [this] {
+            if (m_silence.isActive())
+                m_silence.start();
+        });
+        QObject::connect(&m_session, &DownloadSession::progressChanged, [this](int p) {
+            m_progress = p;
+            drawBar();
+        });
+        QObject::connect(&m_session, &DownloadSession::identified, [](const QString& version) {
+            err(QStringLiteral("Тип прибора: %1, версия ПО: %2\n")
+                    .arg(DownloadSession::kInstrumentName, version));
+        });
+        QObject::connect(&m_session, &DownloadSession::recordCountKnown, [this](int count) {
+            m_count = count;
+            m_countShown = true;
+            m_drawn = -1;
+            m_progress = count == 0 ? 100 : 0;
+            drawBar();
+        });
+        QObject::connect(&m_session, &DownloadSession::failure,
+                         [this](const QString& text) { m_error = text; });
+        QObject::connect(&m_session, &DownloadSession::finished, [this](int result) {
+            m_silence.stop();
+            if (m_result == 0) {
+                m_result = result;
+                m_loop.quit();
+            }
+        });
     }
 
     // 1: the image holds the archive; 2: failed, error() says why.
     int run()
     {
-        err(QStringLiteral("Ожидание готовности прибора ...\n"));
+        err(DownloadSession::kWaitingText + u'\n');
         if (const int s = InterruptSignals::received()) {
             m_error = kInterrupted + InterruptSignals::describe(s);
             return 2;
         }
-        m_protocol.start();
+        m_session.start();
         if (m_result == 0)
             m_loop.exec();
         // An archive that arrives in one chunk has its count read after the
@@ -110,40 +122,21 @@ public:
         }
         return m_result;
     }
-    QString error() const { return m_error; }
+    QString error() const { return m_error.isEmpty() ? m_session.errorText() : m_error; }
 
 private:
-    void receive(const std::uint8_t* data, std::uint32_t size)
+    void stop(const QString& why)
     {
-        // Silence counts once the archive is asked for; before that the
-        // detection timer decides.
-        if (m_protocol.lastCommand() == 'N')
-            m_silence.start();
-        try {
-            m_protocol.receive(data, size);
-        } catch (const AppError& e) {
-            m_error = e.text();
-            shutDown(2);
-        }
-    }
-    void shutDown(int result)
-    {
-        m_detection.stop();
-        m_request.stop();
-        m_silence.stop();
-        m_port.ClosePort();
-        if (m_result == 0) {
-            m_result = result;
-            m_loop.quit();
-        }
+        m_error = why;
+        m_session.cancel();
     }
     QString barText() const
     {
         constexpr int kWidth = 40;
         const int p = qBound(0, m_progress, 100);
         const int filled = p * kWidth / 100;
-        return QStringLiteral("\rИдет прием информации ... [") + QString(filled, u'#') +
-               QString(kWidth - filled, u'.') +
+        return u'\r' + DownloadSession::kReceivingText + QStringLiteral(" [") +
+               QString(filled, u'#') + QString(kWidth - filled, u'.') +
                QStringLiteral("] %1 %  Количество записей: %2").arg(p, 3).arg(m_count);
     }
     void drawBar()
@@ -158,48 +151,7 @@ private:
         m_barShown = true;
     }
 
-    // DownloadHost
-    void setPortName(const QString& name) override { m_port.setPortName(name); }
-    QString portName() const override { return m_port.PortName(); }
-    void openPort() override { m_port.OpenPort(); }
-    void closePort() override { m_port.ClosePort(); }
-    void sendChar(char c) override
-    {
-        m_port.SendChar(c);
-        if (c == 'N')
-            m_silence.start();
-    }
-    void startDetectionTimer() override { m_detection.start(); }
-    void stopDetectionTimer() override { m_detection.stop(); }
-    void startRequestTimer() override { m_request.start(); }
-    void stopRequestTimer() override { m_request.stop(); }
-    void showProgress(int position) override
-    {
-        m_progress = position;
-        drawBar();
-    }
-    void showWaiting() override {}
-    void showIdentified(const QString& version) override
-    {
-        err(QStringLiteral("Тип прибора: ФЛН-РК2, версия ПО: %1\n").arg(version));
-    }
-    void showRecordCount(int count) override
-    {
-        m_count = count;
-        m_countShown = true;
-        m_drawn = -1;
-        m_progress = count == 0 ? 100 : 0;
-        drawBar();
-    }
-    void reportWrongInstrument() override { m_error = kWrongInstrument; }
-    void reportNotFound() override { m_error = kNotFound; }
-    void reportPortFailure(const QString& text) override { m_error = text; }
-    void finish(int result) override { shutDown(result); }
-
-    TCommPortDriver m_port;
-    DownloadProtocol m_protocol;
-    QTimer m_detection;
-    QTimer m_request;
+    DownloadSession m_session;
     QTimer m_silence;
     QEventLoop m_loop;
     int m_result = 0;

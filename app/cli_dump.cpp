@@ -1,4 +1,5 @@
-// `fln dump FILE [--sort FIELD [--descending] [--keep-index]]`: the live rows as CSV.
+// `fln dump FILE [--sort FIELD [--descending] [--keep-index]]`: the live rows
+// as CSV. Only --keep-index writes (the sort index file and the table header).
 #include "app/cli_dump.h"
 
 #include "app/cli.h"
@@ -9,7 +10,6 @@
 
 #include <QLocale>
 
-#include <optional>
 
 namespace {
 
@@ -31,43 +31,29 @@ QString valueText(const QVariant& v)
     return v.toString();
 }
 
-// `dump --sort FIELD`: the table opened for writing as the program opens it,
-// tag "tab1" on FIELD added and selected, and removed again at the end (so
-// that no .mdx is left) unless --keep-index.
-class DumpSort
+// `dump --sort FIELD --keep-index`: the one case that writes. The table is
+// opened for writing as the program opens it, and tag "tab1" on FIELD is
+// added to its .mdx, selected and kept there.
+void keepSortIndex(DbfTable& table, const CommandLineOptions& o)
 {
-public:
-    DumpSort(DbfTable& table, const CommandLineOptions& o) : m_table(table), m_keep(o.keepIndex)
-    {
-        m_table.open(DbfTable::Access::ReadWrite);
-        if (m_table.fieldIndex(o.sortField) < 0)
-            throw AppError::format(QStringLiteral("Field '%s' not found"), {o.sortField});
-        m_table.addSortTag(m_tag, o.sortField, o.descending);
-        m_table.selectSortTag(m_tag);
-        // A tag that cannot be built is dropped without an error in the
-        // windows; here the user asked for this order and hears why not.
-        if (m_table.selectedSortTag().isEmpty())
-            throw AppError::format(QStringLiteral("Cannot sort by field '%s'"), {o.sortField});
+    table.open(DbfTable::Access::ReadWrite);
+    const int field = table.fieldIndex(o.sortField);
+    if (field < 0)
+        throw AppError::format(QStringLiteral("Field '%s' not found"), {o.sortField});
+    const QString& tag = MeasurementSchema::kSortTag;
+    table.addSortTag(tag, o.sortField, o.descending);
+    table.selectSortTag(tag);
+    // A tag that cannot be built is dropped without an error in the
+    // windows; here the user asked for it and hears why not.
+    if (table.selectedSortTag().isEmpty()) {
+        const char type = table.fields().at(field).type;
+        if (type != 'C' && type != 'N' && type != 'F')
+            throw AppError::format(QStringLiteral("Cannot sort by field '%s': not a text or number"),
+                                   {o.sortField});
+        throw AppError::format(QStringLiteral("Cannot write the sort index %s"),
+                               {table.indexFile()});
     }
-    ~DumpSort()
-    {
-        if (m_keep || !m_table.isOpen())
-            return;
-        try {
-            m_table.selectSortTag({});
-            m_table.removeSortTag(m_tag);
-        } catch (const AppError&) {
-            // The table is closed next; nothing better to do here.
-        }
-    }
-    DumpSort(const DumpSort&) = delete;
-    DumpSort& operator=(const DumpSort&) = delete;
-
-private:
-    const QString m_tag = MeasurementSchema::kSortTag;
-    DbfTable& m_table;
-    bool m_keep;
-};
+}
 
 } // namespace
 
@@ -75,11 +61,15 @@ int runDumpCommand(const CommandLineOptions& o)
 {
     DbfTable table;
     table.setTableFile(o.arguments.first());
-    std::optional<DumpSort> sort;
-    if (!o.sortField.isEmpty())
-        sort.emplace(table, o);
-    else
+    if (o.keepIndex) {
+        keepSortIndex(table, o);
+    } else {
+        // A command that prints does not write: shared, read-only, and any
+        // order is built in memory.
         table.open(DbfTable::Access::ReadOnly);
+        if (!o.sortField.isEmpty())
+            table.sortForReading(o.sortField, o.descending);
+    }
     QStringList names;
     for (const DbfField& f : table.fields())
         names << csvField(f.name);

@@ -1,6 +1,7 @@
 #include "app/logo.h"
 
 #include "data/app_state.h"
+#include "platform/window_placement.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -88,8 +89,7 @@ QImage TForm5::splashPicture()
 
 void TForm5::showEvent(QShowEvent* event)
 {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(*this);
     FormShow();
     QDialog::showEvent(event);
 }

@@ -2,6 +2,7 @@
 
 #include "data/dbf_table.h"
 #include "platform/dialog_service.h"
+#include "platform/spreadsheet.h"
 
 #include <QColor>
 #include <QList>
@@ -106,6 +107,10 @@ public:
     void N22Click(); // pop-up "Печать"
     void N15Click(); // "Построить график", "График"
     void Excel1Click();
+    void exp2excel();
+    // Where "Экспорт в Excel" sends its calls; by default a workbook file in
+    // the user's documents folder, opened with the desktop's spreadsheet program.
+    void setSpreadsheetFactory(SpreadsheetFactory factory) { m_spreadsheets = std::move(factory); }
 
     // --- components (designer names, also their objectName) ---
     DbfTable Dbf1;
@@ -163,4 +168,5 @@ private:
     // Whether the grid holds the stored layout: until a table is shown it has
     // the design layout, which must not replace the user's stored one.
     bool m_layoutRestored = false;
+    SpreadsheetFactory m_spreadsheets;
 };

@@ -7,6 +7,7 @@
 #include "data/app_state.h"
 #include "data/measurement_document.h"
 #include "data/statistics.h"
+#include "view/captured_selection.h"
 
 namespace {
 
@@ -64,15 +65,10 @@ void TForm1::DBGridPro1SelectionChange()
         writeFooters(*DBGridPro1, m_state.statistics, m_state.regional);
         return;
     }
-    QList<QStringList> captured;
-    captured.reserve(c);
-    for (const SelectionEntry& e : DBGridPro1->selectionEntries()) {
-        QStringList values;
-        for (const QVariant& v : e.values)
-            values << v.toString();
-        captured << values;
-    }
-    writeFooters(*DBGridPro1, selectionStatistics(captured, m_state.regional), m_state.regional);
+    const DataGrid& grid = *DBGridPro1;
+    const TableStatistics s = selectionStatistics(
+        c, [&grid](qsizetype k) { return capturedRow(grid, k); }, m_state.regional);
+    writeFooters(*DBGridPro1, s, m_state.regional);
 }
 
 void TForm1::DBGridPro1AfterDelete()

@@ -1,6 +1,137 @@
 #include "charts/graf.h"
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent)
+#include "components/date_time_chart.h"
+#include "platform/app_error.h"
+#include "platform/dialog_service.h"
+#include "platform/printing_service.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+TForm3::TForm3(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Графики"));
+    setModal(true);
+    // 698 x 482 outside: the client area within a usual frame.
+    resize(698 - 16, 482 - 39);
+
+    Chart1 = new DateTimeChart(this);
+    MeasurementChart::setUp(*Chart1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Chart1);
+
+    // On the chart, so that it hides with it; kept in the lower right corner.
+    Button1 = new QPushButton(QStringLiteral("Печать"), Chart1);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->resize(75, 25);
+    Chart1->installEventFilter(this);
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    connect(Chart1, &DateTimeChart::saveImageRequested, this, &TForm3::saveImage);
+}
+
+bool TForm3::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Chart1 && event->type() == QEvent::Resize)
+        Button1->move(Chart1->width() - Button1->width(), Chart1->height() - Button1->height());
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm3::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) {
+        if (const QScreen* s = screen()) {
+            QRect r = frameGeometry();
+            r.moveCenter(s->availableGeometry().center());
+            move(r.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        try {
+            FormShow();
+        } catch (...) {
+            report();
+        }
+    }
+}
+
+void TForm3::report()
+{
+    if (!m_errorReport)
+        throw;
+    m_errorReport();
+}
+
+void TForm3::FormShow()
+{
+    Chart1->hide();
+    MeasurementChart::build(*Chart1, m_choice, m_source, m_regional);
+    Chart1->show();
+}
+
+void TForm3::Button1Click()
+{
+    try {
+        PrintingService& printing = PrintingService::instance();
+        QPrinter* printer = printing.hasPrinter() ? printing.currentPrinter() : nullptr;
+        if (!printer)
+            throw AppError(QStringLiteral("There is no default printer currently selected"));
+        printChart(*printer);
+    } catch (...) {
+        report();
+    }
+}
+
+void TForm3::printChart(QPrinter& printer)
+{
+    Chart1->setProportionalPrinting(false);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setFullPage(true);
+    PrintingService::instance().beginJob(printer, QStringLiteral("Chart1"));
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
+    // 4 % of the page on every side, to the nearest printer pixel.
+    const QRect page = printer.paperRect(QPrinter::DevicePixel).toRect();
+    const int mx = int(std::lround(page.width() * 0.04));
+    const int my = int(std::lround(page.height() * 0.04));
+    const QRect target(mx, my, page.width() - 2 * mx, page.height() - 2 * my);
+    try {
+        Chart1->render(painter, target);
+    } catch (...) {
+        printer.abort();
+        painter.end();
+        throw;
+    }
+    if (!painter.end())
+        throw AppError(QStringLiteral("Printing failed"));
+}
+
+void TForm3::saveImage()
+{
+    DialogService::FileRequest request;
+    request.filter = QStringLiteral("Рисунок PNG (*.png)|*.png|Рисунок SVG (*.svg)|*.svg|"
+                                    "Документ PDF (*.pdf)|*.pdf");
+    request.defaultExtension = QStringLiteral(".png");
+    if (!m_dialogs)
+        return;
+    const DialogService::FileResult result = m_dialogs->saveFile(this, request);
+    if (!result.accepted || result.fileName.isEmpty())
+        return;
+    try {
+        Chart1->saveImage(result.fileName);
+    } catch (...) {
+        report();
+    }
 }

@@ -1,12 +1,57 @@
 #pragma once
 
+#include "charts/measurement_chart.h"
+
 #include <QDialog>
 
-// The chart window: T1 and T2 of the selected rows against time.
+#include <functional>
+
+class DateTimeChart;
+class DialogService;
+class QPrinter;
+class QPushButton;
+
+// The chart window: T1 and T2 of the selected rows against time. The chart
+// is built anew at every showing from the source and the choice that the
+// main window hands over; "Печать" prints it on the current printer.
 class TForm3 : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit TForm3(QWidget* parent = nullptr);
+
+    // The dialogs of "Сохранить как изображение…".
+    void setDialogService(DialogService* dialogs) { m_dialogs = dialogs; }
+    // What the next showing draws, and under which regional settings.
+    void setRegionalSettings(const RegionalSettings& rs) { m_regional = rs; }
+    void setChoice(CurveChoice choice) { m_choice = choice; }
+    void setSource(ChartSource source) { m_source = std::move(source); }
+    // Called inside a catch block with an error that ends building or
+    // printing: the application's default error report. Without one the
+    // error goes on to the caller.
+    void setErrorReport(std::function<void()> report) { m_errorReport = std::move(report); }
+
+    void FormShow();
+    void Button1Click(); // "Печать"
+    // Prints the chart on `printer`: landscape, 4 % margins, stretched, one
+    // page of a job named "Chart1". Throws on a drawing failure.
+    void printChart(QPrinter& printer);
+
+    DateTimeChart* Chart1;
+    QPushButton* Button1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void report();
+    void saveImage();
+
+    RegionalSettings m_regional;
+    DialogService* m_dialogs = nullptr;
+    CurveChoice m_choice;
+    ChartSource m_source;
+    std::function<void()> m_errorReport;
 };

@@ -639,29 +639,42 @@ void DataGrid::setBookmarkFields(const QString& fields)
 
 bool DataGrid::hasExplicitSelection() const
 {
-    return !m_model->selection().isEmpty();
+    return m_model->selectionSize() > 0;
 }
 
 int DataGrid::selectionCount() const
 {
     if (hasExplicitSelection())
-        return int(m_model->selection().size());
+        return int(m_model->selectionSize());
     return currentRow() >= 0 ? 1 : 0;
 }
 
 SelectionEntry DataGrid::selectionEntry(int index) const
 {
     if (hasExplicitSelection())
-        return m_model->selection().value(index);
+        return m_model->selectionAt(index);
     return index == 0 ? m_model->entryForRow(currentRow()) : SelectionEntry{};
+}
+
+QVariant DataGrid::selectionValue(int index, int field) const
+{
+    if (hasExplicitSelection()) {
+        if (index < 0 || index >= m_model->selectionSize() || field < 0 ||
+            field >= m_model->capturedWidth())
+            return {};
+        return m_model->selectionValue(index, field);
+    }
+    return selectionEntry(index).values.value(field);
 }
 
 QList<SelectionEntry> DataGrid::selectionEntries() const
 {
-    if (hasExplicitSelection())
-        return m_model->selection();
-    const int row = currentRow();
-    return row >= 0 ? QList<SelectionEntry>{m_model->entryForRow(row)} : QList<SelectionEntry>{};
+    QList<SelectionEntry> entries;
+    const int n = selectionCount();
+    entries.reserve(n);
+    for (int i = 0; i < n; ++i)
+        entries << selectionEntry(i);
+    return entries;
 }
 
 void DataGrid::clearSelection()
@@ -730,6 +743,25 @@ void DataGrid::extendSelectionDown()
 {
     stepSelection(+1);
 }
+
+void DataGrid::extendSelectionToLastRow()
+{
+    const int cur = currentRow();
+    if (cur < 0 || !m_source)
+        return;
+    // Stepping back towards an anchor below would take rows out again: that
+    // walk is left to the steps.
+    if (m_anchor >= 0 && m_anchor != cur)
+        return;
+    const int last = m_model->rowCount() - 1;
+    m_extending = true;
+    if (m_anchor < 0)
+        m_anchor = cur;
+    m_model->selectRows(cur, last);
+    if (last != cur)
+        m_source->setCurrentRow(last);
+    m_extending = false;
+}
 void DataGrid::extendSelectionUp()
 {
     stepSelection(-1);
@@ -740,8 +772,12 @@ void DataGrid::deleteSelected()
     if (!m_source || !m_source->isActive())
         return;
     QList<qint64> bookmarks;
-    for (const SelectionEntry& e : selectionEntries())
-        bookmarks << e.bookmark;
+    if (hasExplicitSelection()) {
+        for (qsizetype i = 0; i < m_model->selectionSize(); ++i)
+            bookmarks << m_model->selectionBookmark(i);
+    } else if (currentRow() >= 0) {
+        bookmarks << m_source->bookmark(currentRow());
+    }
     endEditInProgress(); // what was typed is kept before rows go
     struct Thaw
     {

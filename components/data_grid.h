@@ -65,6 +65,10 @@ public:
     // The explicit selection; when it is empty, the current row alone.
     int selectionCount() const;
     SelectionEntry selectionEntry(int index) const;
+    // Captured value `field` of entry `index`, without making up the entry.
+    QVariant selectionValue(int index, int field) const;
+    // Every entry made up at once: for small selections; a long walk reads
+    // selectionEntry(i) one by one.
     QList<SelectionEntry> selectionEntries() const;
     bool hasExplicitSelection() const;
     void clearSelection();
@@ -74,6 +78,11 @@ public:
     // what Shift+Down (Shift+Up) does.
     void extendSelectionDown();
     void extendSelectionUp();
+    // What Shift+Down repeated up to the last row does, in one step: the rows
+    // from the current one to the last join the selection in order and the
+    // last row becomes current. Does nothing when the selection's anchor is
+    // another row (the steps then take rows out again on the way).
+    void extendSelectionToLastRow();
     // Deletes the selected rows (or the current row when none is selected)
     // from the last entry to the first while the source is frozen.
     void deleteSelected();

@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace {
 // Enough rows for several screens of scrolling back and forth; a row of the
 // measurement table costs well under a kilobyte here.
@@ -167,6 +169,7 @@ QVariant DataGridModel::cellValue(int r, int column) const
 
 void DataGridModel::setBookmarkFields(const QString& fields)
 {
+    clearSelection(); // entries captured under other fields would not fit
     m_bookmarkFields = fields.split(u';', Qt::SkipEmptyParts);
     for (QString& f : m_bookmarkFields)
         f = f.trimmed();
@@ -187,11 +190,61 @@ SelectionEntry DataGridModel::entryForRow(int r) const
     return e;
 }
 
+SelectionEntry DataGridModel::selectionAt(qsizetype index) const
+{
+    SelectionEntry e;
+    if (index < 0 || index >= selectionSize())
+        return e;
+    e.bookmark = m_selBookmarks[size_t(index)];
+    e.values.reserve(m_capturedWidth);
+    const size_t base = size_t(index) * size_t(m_capturedWidth);
+    for (int i = 0; i < m_capturedWidth; ++i)
+        e.values << m_valuePool.at(m_selValues[base + size_t(i)]);
+    return e;
+}
+
+quint32 DataGridModel::internValue(const QVariant& value)
+{
+    if (m_valuePool.isEmpty())
+        m_valuePool << QVariant();
+    if (value.isNull())
+        return 0;
+    // Texts repeat a great deal (a date per day, a few hundred
+    // temperatures): each distinct one is kept once.
+    if (value.typeId() == QMetaType::QString) {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        const QChar* chars = text.constData();
+        if (const auto shared = m_sharedTexts.constFind(chars); shared != m_sharedTexts.cend())
+            return *shared;
+        if (const auto it = m_textValues.constFind(text); it != m_textValues.cend())
+            return *it;
+        const auto id = quint32(m_valuePool.size());
+        m_valuePool << value;
+        m_textValues.insert(text, id);
+        const QString& kept = *static_cast<const QString*>(m_valuePool.back().constData());
+        if (kept.constData() == chars && !text.isEmpty())
+            m_sharedTexts.insert(chars, id);
+        return id;
+    }
+    const auto id = quint32(m_valuePool.size());
+    m_valuePool << value;
+    return id;
+}
+
+void DataGridModel::appendEntry(qint64 bookmark, const QVariantList& values)
+{
+    if (m_selBookmarks.empty())
+        m_capturedWidth = int(m_bookmarkFields.size());
+    m_selBookmarks.push_back(bookmark);
+    for (int i = 0; i < m_capturedWidth; ++i)
+        m_selValues.push_back(internValue(values.value(i)));
+}
+
 bool DataGridModel::isRowSelected(int r) const
 {
-    if (m_selectedBookmarks.isEmpty() || !m_source || r < 0 || r >= m_rowCount)
+    if (m_selected.isEmpty() || !m_source || r < 0 || r >= m_rowCount)
         return false;
-    return m_selectedBookmarks.contains(m_source->bookmark(r));
+    return m_selected.contains(m_source->bookmark(r));
 }
 
 bool DataGridModel::selectRow(int r)
@@ -199,13 +252,35 @@ bool DataGridModel::selectRow(int r)
     if (!m_source || r < 0 || r >= m_rowCount)
         return false;
     SelectionEntry e = entryForRow(r);
-    if (m_selectedBookmarks.contains(e.bookmark))
+    if (!m_selected.insert(e.bookmark))
         return false;
-    m_selectedBookmarks.insert(e.bookmark, 1);
-    m_selection << std::move(e);
+    appendEntry(e.bookmark, e.values);
     emitRowChanged(r);
     Q_EMIT selectionEntriesChanged();
     return true;
+}
+
+void DataGridModel::selectRows(int from, int to)
+{
+    if (!m_source || from < 0 || to >= m_rowCount || from > to)
+        return;
+    const size_t more = size_t(to - from + 1);
+    m_selBookmarks.reserve(m_selBookmarks.size() + more);
+    m_selValues.reserve(m_selValues.size() + more * size_t(m_bookmarkFields.size()));
+    bool added = false;
+    for (int r = from; r <= to; ++r) {
+        const qint64 bookmark = m_source->bookmark(r);
+        if (!m_selected.insert(bookmark))
+            continue;
+        // Only the captured fields are read, not the whole row.
+        appendEntry(bookmark, m_source->fieldValues(r, m_bookmarkFieldIndexes));
+        added = true;
+    }
+    if (!added)
+        return;
+    if (!m_columns.isEmpty())
+        Q_EMIT dataChanged(index(from, 0), index(to, int(m_columns.size()) - 1));
+    Q_EMIT selectionEntriesChanged();
 }
 
 void DataGridModel::deselectRow(int r)
@@ -213,11 +288,13 @@ void DataGridModel::deselectRow(int r)
     if (!m_source || r < 0 || r >= m_rowCount)
         return;
     const qint64 bm = m_source->bookmark(r);
-    if (!m_selectedBookmarks.remove(bm))
+    if (!m_selected.remove(bm))
         return;
-    for (qsizetype i = m_selection.size() - 1; i >= 0; --i)
-        if (m_selection[i].bookmark == bm) {
-            m_selection.removeAt(i);
+    for (size_t i = m_selBookmarks.size(); i-- > 0;)
+        if (m_selBookmarks[i] == bm) {
+            m_selBookmarks.erase(m_selBookmarks.begin() + qsizetype(i));
+            const auto at = m_selValues.begin() + qsizetype(i) * m_capturedWidth;
+            m_selValues.erase(at, at + m_capturedWidth);
             break;
         }
     emitRowChanged(r);
@@ -226,13 +303,69 @@ void DataGridModel::deselectRow(int r)
 
 void DataGridModel::clearSelection()
 {
-    if (m_selection.isEmpty())
+    if (m_selBookmarks.empty())
         return;
-    m_selection.clear();
-    m_selectedBookmarks.clear();
+    m_selBookmarks.clear();
+    m_selBookmarks.shrink_to_fit();
+    m_selValues.clear();
+    m_selValues.shrink_to_fit();
+    m_valuePool.clear();
+    m_textValues.clear();
+    m_sharedTexts.clear();
+    m_selected.clear();
     if (m_rowCount > 0 && !m_columns.isEmpty())
         Q_EMIT dataChanged(index(0, 0), index(m_rowCount - 1, int(m_columns.size()) - 1));
     Q_EMIT selectionEntriesChanged();
+}
+
+// ----------------------------------------------------------- BookmarkSet --
+
+bool BookmarkSet::contains(qint64 b) const
+{
+    if (b >= 0 && b < kBitLimit) {
+        const size_t word = size_t(b >> 6);
+        return word < m_bits.size() && (m_bits[word] >> (b & 63) & 1);
+    }
+    return m_others.contains(b);
+}
+
+bool BookmarkSet::insert(qint64 b)
+{
+    if (b >= 0 && b < kBitLimit) {
+        const size_t word = size_t(b >> 6);
+        if (word >= m_bits.size())
+            m_bits.resize(std::max(word + 1, m_bits.size() * 2), 0);
+        const quint64 bit = quint64(1) << (b & 63);
+        if (m_bits[word] & bit)
+            return false;
+        m_bits[word] |= bit;
+    } else if (!m_others.contains(b)) {
+        m_others.insert(b);
+    } else {
+        return false;
+    }
+    ++m_size;
+    return true;
+}
+
+bool BookmarkSet::remove(qint64 b)
+{
+    if (!contains(b))
+        return false;
+    if (b >= 0 && b < kBitLimit)
+        m_bits[size_t(b >> 6)] &= ~(quint64(1) << (b & 63));
+    else
+        m_others.remove(b);
+    --m_size;
+    return true;
+}
+
+void BookmarkSet::clear()
+{
+    m_bits.clear();
+    m_bits.shrink_to_fit();
+    m_others.clear();
+    m_size = 0;
 }
 
 // ------------------------------------------------------ the model proper --

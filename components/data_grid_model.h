@@ -7,6 +7,9 @@
 #include <QFont>
 #include <QHash>
 #include <QPointer>
+#include <QSet>
+
+#include <vector>
 
 class GridRowSource;
 
@@ -16,6 +19,25 @@ struct SelectionEntry
 {
     qint64 bookmark = -1;
     QVariantList values;
+};
+
+// A set of bookmarks: a bit per bookmark for the small non-negative ones
+// (record numbers), a hash for the rest. A million selected rows cost a few
+// hundred kilobytes here.
+class BookmarkSet
+{
+public:
+    bool contains(qint64 bookmark) const;
+    bool insert(qint64 bookmark); // false when it was there
+    bool remove(qint64 bookmark); // false when it was not there
+    void clear();
+    bool isEmpty() const { return m_size == 0; }
+
+private:
+    static constexpr qint64 kBitLimit = qint64(1) << 27;
+    std::vector<quint64> m_bits;
+    QSet<qint64> m_others;
+    qsizetype m_size = 0;
 };
 
 // The table model behind the data grid: the columns, the rows of the source
@@ -62,11 +84,25 @@ public:
     // --- selection ---
     void setBookmarkFields(const QString& fields); // "T_1;T_2;DATE;TIME"
     QString bookmarkFields() const { return m_bookmarkFields.join(u';'); }
-    const QList<SelectionEntry>& selection() const { return m_selection; }
-    bool isSelected(qint64 bookmark) const { return m_selectedBookmarks.contains(bookmark); }
+    // The explicit selection in the order the rows entered it. Entries are
+    // kept compactly (a bookmark and the numbers of the captured values, each
+    // distinct text held once) and made up when asked for.
+    qsizetype selectionSize() const { return qsizetype(m_selBookmarks.size()); }
+    SelectionEntry selectionAt(qsizetype index) const;
+    qint64 selectionBookmark(qsizetype index) const { return m_selBookmarks[size_t(index)]; }
+    // Value `field` (index in the bookmark fields) of entry `index`.
+    const QVariant& selectionValue(qsizetype index, int field) const
+    {
+        return m_valuePool.at(m_selValues[size_t(index) * size_t(m_capturedWidth) + size_t(field)]);
+    }
+    int capturedWidth() const { return m_capturedWidth; }
+    bool isSelected(qint64 bookmark) const { return m_selected.contains(bookmark); }
     bool isRowSelected(int row) const;
     // Returns false when the row was selected already.
     bool selectRow(int row);
+    // Rows from..to (from <= to) in order, leaving out those selected
+    // already; one change notification for all of them.
+    void selectRows(int from, int to);
     void deselectRow(int row);
     void clearSelection();
     SelectionEntry entryForRow(int row) const;
@@ -95,8 +131,20 @@ private:
 
     QStringList m_bookmarkFields;
     QList<int> m_bookmarkFieldIndexes;
-    QList<SelectionEntry> m_selection;
-    QHash<qint64, int> m_selectedBookmarks; // bookmark -> 1
+    quint32 internValue(const QVariant& value);
+    void appendEntry(qint64 bookmark, const QVariantList& values);
+
+    std::vector<qint64> m_selBookmarks;
+    std::vector<quint32> m_selValues; // m_capturedWidth numbers per entry
+    int m_capturedWidth = 0;
+    QList<QVariant> m_valuePool; // 0 is the null value
+    QHash<QString, quint32> m_textValues;
+    // The same texts by the address of their characters: a source that
+    // hands out one shared text per distinct value (the table's does) is
+    // matched without hashing the characters. The pool keeps those texts
+    // alive, so an address cannot come back for another text.
+    QHash<const QChar*, quint32> m_sharedTexts;
+    BookmarkSet m_selected;
 };
 
 Qt::Alignment toQtAlignment(ColumnAlignment alignment, Qt::Alignment fallback);

@@ -25,6 +25,18 @@ public:
     virtual int fieldLength(int field) const { return 0; }
     // Every field of one row, in field order. Null variants for empty fields.
     virtual QVariantList rowValues(qint64 row) const = 0;
+    // Some fields of one row, in the order asked (null for -1): what the
+    // selection captures. Sources that can read single fields cheaply say so
+    // here; the default reads the whole row.
+    virtual QVariantList fieldValues(qint64 row, const QList<int>& fields) const
+    {
+        const QVariantList all = rowValues(row);
+        QVariantList out;
+        out.reserve(fields.size());
+        for (const int f : fields)
+            out << (f >= 0 && f < all.size() ? all.at(f) : QVariant());
+        return out;
+    }
 
     virtual qint64 bookmark(qint64 row) const = 0;
     virtual qint64 positionOf(qint64 bookmark) const = 0; // -1 when gone

@@ -124,25 +124,36 @@ qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSett
 TableStatistics selectionStatistics(const QList<QStringList>& capturedValues,
                                     const RegionalSettings& rs)
 {
+    return selectionStatistics(
+        capturedValues.size(),
+        [&](qsizetype k) {
+            const QStringList& e = capturedValues[k];
+            return CapturedRow{e.value(0), e.value(1), {}, {}};
+        },
+        rs);
+}
+
+TableStatistics selectionStatistics(qsizetype count, const CapturedRowAt& rowAt,
+                                    const RegionalSettings& rs)
+{
     TableStatistics s;
-    if (capturedValues.isEmpty())
+    if (count <= 0)
         return s;
-    auto valueAt = [&](const QStringList& entry, int index) {
-        return textToFloat(index < entry.size() ? entry[index] : QString(), rs);
-    };
+    const CapturedRowConverter convert(rs);
+    CapturedRow row = rowAt(0);
     Channel c1, c2;
-    c1.start(valueAt(capturedValues[0], 0));
-    c2.start(valueAt(capturedValues[0], 1));
-    for (qsizetype i = 1; i < capturedValues.size(); ++i) {
-        c1.add(valueAt(capturedValues[i], 0));
-        c2.add(valueAt(capturedValues[i], 1));
+    c1.start(convert.number(row.t1));
+    c2.start(convert.number(row.t2));
+    for (qsizetype i = 1; i < count; ++i) {
+        row = rowAt(i);
+        c1.add(convert.number(row.t1));
+        c2.add(convert.number(row.t2));
     }
-    const qint64 c = capturedValues.size();
     s.t1Min = c1.min;
     s.t1Max = c1.max;
-    s.t1Mean = roundedMean(c1.sum, c);
+    s.t1Mean = roundedMean(c1.sum, count);
     s.t2Min = c2.min;
     s.t2Max = c2.max;
-    s.t2Mean = roundedMean(c2.sum, c);
+    s.t2Mean = roundedMean(c2.sum, count);
     return s;
 }

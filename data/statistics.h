@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/app_state.h"
+#include "data/captured_row.h"
 #include "platform/regional_settings.h"
 
 #include <QList>
@@ -36,4 +37,7 @@ qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSett
 // Minimum, rounded mean and maximum of the captured values of two or more
 // selection entries: index 0 is the T_1 text, index 1 the T_2 text.
 TableStatistics selectionStatistics(const QList<QStringList>& capturedValues,
+                                    const RegionalSettings& rs);
+// The same over `count` captured rows, read one at a time.
+TableStatistics selectionStatistics(qsizetype count, const CapturedRowAt& rowAt,
                                     const RegionalSettings& rs);

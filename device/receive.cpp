@@ -2,26 +2,21 @@
 
 #include "data/app_state.h"
 #include "platform/app_error.h"
+#include "platform/window_placement.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 
 #include <algorithm>
 
 namespace {
 
 const QString kCaption = QStringLiteral("Прием данных");
-const QString kWaiting = QStringLiteral("Ожидание готовности прибора ...");
-const QString kReceiving = QStringLiteral("Идет прием информации ...");
-const QString kInstrumentName = QStringLiteral("ФЛН-РК2");
-const QString kWrongInstrument = QStringLiteral("Вы подключили не тот прибор !");
-const QString kNotFound =
-    QStringLiteral("Прибор не обнаружен! Проверте правильность подключения согласно инструкции!");
+const QString& kWaiting = DownloadSession::kWaitingText;
+const QString& kReceiving = DownloadSession::kReceivingText;
 const QString kErrorCaption = QStringLiteral("Ошибка");
 
 QFont pixelFont(const QFont& base, int pixels, bool bold = false)
@@ -53,7 +48,7 @@ void keepClearOf(const QLabel* label, QLabel* value)
 
 TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& ports, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_state(state),
-      m_dialogs(dialogs), m_protocol(*this, state.archive)
+      m_dialogs(dialogs), m_session(state.archive, ports)
 {
     setObjectName(QStringLiteral("Form2"));
     setModal(true);
@@ -109,44 +104,39 @@ TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& por
     Button1->setAutoDefault(false);
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
 
-    CommPortDriver1 = new TCommPortDriver(ports, this);
-    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
-    CommPortDriver1->setPort(pnCustom);
-    CommPortDriver1->setPortName(DownloadProtocol::kFirstPort);
-    CommPortDriver1->setStopBits(sb2BITS);
-    CommPortDriver1->setEnableDTROnOpen(false);
-    CommPortDriver1->setInBufSize(4096);
-    CommPortDriver1->setOutBufSize(4096);
-    CommPortDriver1->setOnReceiveData(
-        [this](TCommPortDriver* sender, const std::uint8_t* data, std::uint32_t size) {
-            CommPortDriver1ReceiveData(sender, data, size);
-        });
-    CommPortDriver1->setOnPortFailure(
-        [this](TCommPortDriver*, const QString& reason) { m_protocol.portFailed(reason); });
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setSingleShot(false);
-    // A coarse timer may fire up to 5 % early; the timeouts are "after".
-    Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(m_detectionMs);
-    connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
-
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(m_requestMs);
-    Timer2->setTimerType(Qt::PreciseTimer);
-    connect(Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
+    // The port and the two timers are the session's, under their designer names.
+    m_session.setParent(this);
+    CommPortDriver1 = &m_session.port();
+    Timer1 = &m_session.detectionTimer();
+    Timer2 = &m_session.requestTimer();
+    connect(&m_session, &DownloadSession::progressChanged, ProgressBar1, &QProgressBar::setValue);
+    connect(&m_session, &DownloadSession::waiting, this, [this] {
+        setValue(StaticText5, QString());
+        setValue(StaticText1, QString());
+        setValue(StaticText7, QString());
+        StaticText2->setText(kWaiting);
+        setWindowTitle(kCaption);
+    });
+    connect(&m_session, &DownloadSession::identified, this, [this](const QString& version) {
+        setValue(StaticText5, DownloadSession::kInstrumentName);
+        setValue(StaticText1, version);
+        StaticText2->setText(kReceiving);
+    });
+    connect(&m_session, &DownloadSession::recordCountKnown, this,
+            [this](int count) { setValue(StaticText7, QString::number(count)); });
+    // Modal: its nested event loop goes on feeding the session.
+    connect(&m_session, &DownloadSession::failure, this, [this](const QString& text) {
+        m_dialogs.message(this, text, kErrorCaption, DialogService::Icon::Stop,
+                          DialogService::Buttons::Ok);
+    });
+    connect(&m_session, &DownloadSession::finished, this, &TForm2::done);
 }
 
 TForm2::~TForm2() = default;
 
 void TForm2::setTimerIntervals(int detectionMs, int requestMs)
 {
-    m_detectionMs = detectionMs;
-    m_requestMs = requestMs;
-    Timer1->setInterval(detectionMs);
-    Timer2->setInterval(requestMs);
+    m_session.setTimerIntervals(detectionMs, requestMs);
 }
 
 void TForm2::showEvent(QShowEvent* event)
@@ -154,8 +144,7 @@ void TForm2::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(*this);
     FormShow();
 }
 
@@ -180,7 +169,7 @@ void TForm2::done(int result)
 void TForm2::FormShow()
 {
     setWindowTitle(kCaption);
-    m_protocol.start();
+    m_session.start();
 }
 
 void TForm2::FormClose()
@@ -191,125 +180,23 @@ void TForm2::FormClose()
 
 void TForm2::Timer1Timer()
 {
-    m_protocol.detectionTimeout();
+    m_session.detectionTimeout();
 }
 
 void TForm2::Timer2Timer()
 {
-    m_protocol.requestTimeout();
+    m_session.requestTimeout();
 }
 
 void TForm2::Button1Click()
 {
-    m_protocol.cancel();
+    m_session.cancel();
 }
 
 void TForm2::CommPortDriver1ReceiveData(TCommPortDriver*, const std::uint8_t* DataPtr,
                                         std::uint32_t DataSize)
 {
-    try {
-        m_protocol.receive(DataPtr, DataSize);
-    } catch (const RangeError&) {
-        // The download cannot go on: shut it down cleanly, then let the
-        // default error report show the error.
-        CommPortDriver1->ClosePort();
-        done(2);
-        throw;
-    }
-}
-
-void TForm2::setPortName(const QString& name)
-{
-    CommPortDriver1->setPortName(name);
-}
-
-QString TForm2::portName() const
-{
-    return CommPortDriver1->PortName();
-}
-
-void TForm2::openPort()
-{
-    CommPortDriver1->OpenPort();
-}
-
-void TForm2::closePort()
-{
-    CommPortDriver1->ClosePort();
-}
-
-void TForm2::sendChar(char c)
-{
-    CommPortDriver1->SendChar(c);
-}
-
-void TForm2::startDetectionTimer()
-{
-    Timer1->start(m_detectionMs);
-}
-
-void TForm2::stopDetectionTimer()
-{
-    Timer1->stop();
-}
-
-void TForm2::startRequestTimer()
-{
-    Timer2->start(m_requestMs);
-}
-
-void TForm2::stopRequestTimer()
-{
-    Timer2->stop();
-}
-
-void TForm2::showProgress(int position)
-{
-    ProgressBar1->setValue(qBound(0, position, 100));
-}
-
-void TForm2::showWaiting()
-{
-    setValue(StaticText5, QString());
-    setValue(StaticText1, QString());
-    setValue(StaticText7, QString());
-    StaticText2->setText(kWaiting);
-    setWindowTitle(kCaption);
-}
-
-void TForm2::showIdentified(const QString& version)
-{
-    setValue(StaticText5, kInstrumentName);
-    setValue(StaticText1, version);
-    StaticText2->setText(kReceiving);
-}
-
-void TForm2::showRecordCount(int count)
-{
-    setValue(StaticText7, QString::number(count));
-}
-
-void TForm2::reportWrongInstrument()
-{
-    m_dialogs.message(this, kWrongInstrument, kErrorCaption, DialogService::Icon::Stop,
-                      DialogService::Buttons::Ok);
-}
-
-void TForm2::reportNotFound()
-{
-    m_dialogs.message(this, kNotFound, kErrorCaption, DialogService::Icon::Stop,
-                      DialogService::Buttons::Ok);
-}
-
-void TForm2::reportPortFailure(const QString& text)
-{
-    m_dialogs.message(this, text, kErrorCaption, DialogService::Icon::Stop,
-                      DialogService::Buttons::Ok);
-}
-
-void TForm2::finish(int result)
-{
-    done(result);
+    m_session.receive(DataPtr, DataSize);
 }
 
 void TForm2::setValue(QLabel* label, const QString& text)

@@ -2,6 +2,7 @@
 
 #include "device/cpdrv.h"
 #include "device/download_protocol.h"
+#include "device/download_session.h"
 #include "platform/dialog_service.h"
 
 #include <QDialog>
@@ -16,13 +17,14 @@ struct AppState;
 // The download dialog: looks for the instrument on the first and then the
 // second port, checks its identification, requests the archive and decodes
 // it into the application's archive image. Ends with 1 (archive received) or
-// 2 (cancelled or failed).
-class TForm2 : public QDialog, private DownloadHost
+// 2 (cancelled or failed). The work is the download session's; the dialog
+// shows it.
+class TForm2 : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int kDetectionIntervalMs = 3000;
-    static constexpr int kRequestIntervalMs = 1000;
+    static constexpr int kDetectionIntervalMs = DownloadSession::kDetectionIntervalMs;
+    static constexpr int kRequestIntervalMs = DownloadSession::kRequestIntervalMs;
 
     TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& ports,
            QWidget* parent = nullptr);
@@ -40,7 +42,7 @@ public:
     void CommPortDriver1ReceiveData(TCommPortDriver* Sender, const std::uint8_t* DataPtr,
                                     std::uint32_t DataSize);
 
-    const DownloadProtocol& protocol() const { return m_protocol; }
+    const DownloadProtocol& protocol() const { return m_session.protocol(); }
 
     // Designer components.
     QLabel* StaticText2;
@@ -66,30 +68,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // DownloadHost
-    void setPortName(const QString& name) override;
-    QString portName() const override;
-    void openPort() override;
-    void closePort() override;
-    void sendChar(char c) override;
-    void startDetectionTimer() override;
-    void stopDetectionTimer() override;
-    void startRequestTimer() override;
-    void stopRequestTimer() override;
-    void showProgress(int position) override;
-    void showWaiting() override;
-    void showIdentified(const QString& version) override;
-    void showRecordCount(int count) override;
-    void reportWrongInstrument() override;
-    void reportNotFound() override;
-    void reportPortFailure(const QString& text) override;
-    void finish(int result) override;
-
     void setValue(QLabel* label, const QString& text);
 
     AppState& m_state;
     DialogService& m_dialogs;
-    DownloadProtocol m_protocol;
-    int m_detectionMs = kDetectionIntervalMs;
-    int m_requestMs = kRequestIntervalMs;
+    DownloadSession m_session;
 };

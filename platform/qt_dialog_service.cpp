@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QScreen>
 #include <QStringList>
 
 QString qtFileFilter(const QString& windowsFilter)
@@ -58,6 +59,12 @@ void prepare(QFileDialog& dialog, const DialogService::FileRequest& request)
         dialog.setDirectory(request.initialDir);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    // Wide enough that the name, size, type and date columns show whole
+    // (Qt's own size cuts them to "43,…KiB"), within the screen.
+    QSize size(900, 540);
+    if (const QScreen* screen = dialog.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog.resize(size.expandedTo(dialog.minimumSizeHint()));
 }
 
 DialogService::FileResult run(QFileDialog& dialog)

@@ -7,6 +7,8 @@ DbfRowSource::DbfRowSource(DbfTable& table, QObject* parent) : GridRowSource(par
     connect(&m_table, &DbfTable::currentChanged, this, &GridRowSource::currentChanged);
     connect(&m_table, &DbfTable::contentsChanged, this, &GridRowSource::contentsChanged);
     connect(&m_table, &DbfTable::activeChanged, this, &GridRowSource::contentsChanged);
+    // Another table may lay out its fields otherwise.
+    connect(&m_table, &DbfTable::activeChanged, this, [this] { m_decoded.clear(); });
 }
 
 bool DbfRowSource::isActive() const
@@ -39,6 +41,34 @@ QVariantList DbfRowSource::rowValues(qint64 row) const
     values.reserve(n);
     for (int f = 0; f < n; ++f)
         values << m_table.decode(bytes, f);
+    return values;
+}
+
+QVariantList DbfRowSource::fieldValues(qint64 row, const QList<int>& fields) const
+{
+    QVariantList values;
+    const quint32 rec = m_table.recordAt(row);
+    if (rec == 0)
+        return QVariantList(fields.size());
+    const QByteArray bytes = m_table.recordBytes(rec);
+    const QList<DbfField>& layout = m_table.fields();
+    if (m_decoded.size() > 1 << 20)
+        m_decoded.clear(); // texts that hardly repeat: keep the memory bounded
+    values.reserve(fields.size());
+    for (const int f : fields) {
+        if (f < 0 || f >= layout.size()) {
+            values << QVariant();
+            continue;
+        }
+        const DbfField& field = layout[f];
+        DecodedKey key{f, QByteArray::fromRawData(bytes.constData() + field.offset, field.length)};
+        auto it = m_decoded.constFind(key);
+        if (it == m_decoded.cend()) {
+            key.bytes.detach(); // the key outlives the record's bytes
+            it = m_decoded.insert(key, m_table.decode(bytes, f));
+        }
+        values << *it;
+    }
     return values;
 }
 

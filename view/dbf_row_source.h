@@ -2,6 +2,8 @@
 
 #include "components/grid_row_source.h"
 
+#include <QHash>
+
 class DbfTable;
 
 // The grid's view of the table layer: rows in the table's current order
@@ -19,6 +21,7 @@ public:
     int fieldIndex(const QString& name) const override;
     int fieldLength(int field) const override;
     QVariantList rowValues(qint64 row) const override;
+    QVariantList fieldValues(qint64 row, const QList<int>& fields) const override;
     qint64 bookmark(qint64 row) const override;
     qint64 positionOf(qint64 bookmark) const override;
     qint64 currentRow() const override;
@@ -35,5 +38,20 @@ public:
     void unfreeze() override;
 
 private:
+    // Decoded field values by their bytes: the captured fields repeat a
+    // great deal (a date per day, a few hundred temperatures), so a
+    // selection of every row decodes each distinct text once.
+    struct DecodedKey
+    {
+        int field;
+        QByteArray bytes;
+        bool operator==(const DecodedKey&) const = default;
+    };
+    friend size_t qHash(const DecodedKey& k, size_t seed)
+    {
+        return qHash(k.bytes, seed) ^ size_t(k.field);
+    }
+
     DbfTable& m_table;
+    mutable QHash<DecodedKey, QVariant> m_decoded;
 };

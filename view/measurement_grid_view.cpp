@@ -215,6 +215,9 @@ void MeasurementGridView::DBGridPro1DblClick()
         ~End() { grid.endUpdate(); }
     } end{m_grid};
     m_table.first();
+    // The Shift+Down walk to the last row in one step; the loop below then
+    // only finds the table past its last row.
+    m_grid.extendSelectionToLastRow();
     while (!m_table.eof()) {
         const qint64 before = m_table.position();
         m_grid.extendSelectionDown();

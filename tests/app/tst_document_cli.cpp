@@ -275,6 +275,27 @@ private slots:
         QCOMPARE(numbers, (QList<qint64>{1, 2, 3, 4, 5, 6}));
     }
 
+    // A kill while the table is written (nothing can catch SIGKILL) leaves
+    // either no file or the whole table, never a part of one.
+    void killedWhileWritingLeavesNoPart()
+    {
+        auto sim = instrument(5957, SimOptions::Fault::None);
+        for (int delayMs = 0; delayMs < 80; delayMs += 10) {
+            QTemporaryDir dir;
+            QSignalSpy transferred(sim.get(), &SimulatedInstrument::transferFinished);
+            QProcess p;
+            start(p, *sim, dir, {dir.filePath("t.db")});
+            QVERIFY(transferred.wait(20000));
+            QTest::qWait(delayMs);
+            ::kill(pid_t(p.processId()), SIGKILL);
+            finish(p);
+            const QStringList left = files(dir);
+            QVERIFY2(left.isEmpty() || left == QStringList{"t.db"}, qPrintable(left.join(' ')));
+            if (!left.isEmpty())
+                QCOMPARE(rows(dir.filePath("t.db")), 5957);
+        }
+    }
+
     // The command line's ends of a transfer that stops: Ctrl-C and the other
     // stop signals, the device gone, a line that stays silent. Each says why,
     // exits 1 and leaves nothing on disk.

@@ -1,12 +1,17 @@
 // `fln info` and `fln dump` as a user runs them: output, exit codes, texts.
+#include "data/dbf_table.h"
 #include "tests/support/peers.h"
 
 #include "tests/support/fln_process.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -32,6 +37,12 @@ class TestCli : public QObject
     QTemporaryDir m_dir;
 
 private slots:
+    void initTestCase()
+    {
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("pipe.db")).constData(), 0600), 0);
+        QVERIFY(QDir(m_dir.path()).mkdir("folder.db"));
+    }
+
     void infoPrintsTheHeaderFacts()
     {
         const QByteArray bytes = readFile(kSample);
@@ -49,6 +60,31 @@ private slots:
               QStringLiteral("  MODE        C  11  0"), QStringLiteral("  EN_CH       N   4  0"),
               QStringLiteral("  COMMENT     C  50  0")})
             QVERIFY2(r.out.contains(line + u'\n'), qPrintable(line + u'\n' + r.out));
+    }
+
+    // The footers' texts under the users' locale too, where the C library
+    // writes a decimal comma of its own.
+    void infoPrintsTheFooters()
+    {
+        const QString path = m_dir.filePath("footers.db");
+        DbfTable t;
+        t.setTableFile(path);
+        t.create();
+        t.open();
+        for (const auto& [t1, t2] : {std::pair{"10,0", "-5,3"}, std::pair{"10,1", "-5,4"}}) {
+            t.append();
+            t.setInteger("N", 1);
+            t.setText("DATE", "01.12.2026");
+            t.setText("TIME", "10:00:00");
+            t.setText("T_1", t1);
+            t.setText("T_2", t2);
+            t.post();
+        }
+        t.close();
+        const FlnRun r = fln({"--locale", "ru_RU", "info", path});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.endsWith(QStringLiteral("T1, °C: 10/10,1/10,1\nT2, °C: -5,4/-5,3/-5,3\n")),
+                 qPrintable(r.out));
     }
 
     void dumpIsCsvInUtf8()
@@ -113,6 +149,21 @@ private slots:
             << "Table does not exist";
         QTest::newRow("unknown locale")
             << QStringList{"--locale", "xyzzy", "info", kSample} << 1 << "xyzzy";
+        // Refused before the open, which would wait for ever on a pipe; one
+        // wording on every path.
+        const QString pipe = m_dir.filePath("pipe.db");
+        const QString folder = m_dir.filePath("folder.db");
+        const QString notRegular = QStringLiteral("Cannot open table %1: not a regular file");
+        const QString aFolder = QStringLiteral("Cannot open table %1: it is a folder");
+        QTest::newRow("info of a named pipe")
+            << QStringList{"info", pipe} << 1 << notRegular.arg(pipe);
+        QTest::newRow("dump of a named pipe")
+            << QStringList{"dump", pipe} << 1 << notRegular.arg(pipe);
+        QTest::newRow("dump --sort of a named pipe")
+            << QStringList{"dump", pipe, "--sort", "N"} << 1 << notRegular.arg(pipe);
+        QTest::newRow("info of a folder") << QStringList{"info", folder} << 1 << aFolder.arg(folder);
+        QTest::newRow("dump --sort of a folder")
+            << QStringList{"dump", folder, "--sort", "N"} << 1 << aFolder.arg(folder);
     }
 
     void exitCodesAndTexts()

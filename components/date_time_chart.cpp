@@ -1,0 +1,711 @@
+#include "components/date_time_chart.h"
+
+#include "components/chart_envelope.h"
+#include "platform/app_error.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QFileInfo>
+#include <QGraphicsLineItem>
+#include <QGraphicsSimpleTextItem>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRubberBand>
+#include <QSvgGenerator>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Nothing to fit: an empty chart shows one day from today's midnight, a
+// single moment a minute on each side.
+constexpr double kOneMinute = 60 * 1000.0;
+
+// Qt Charts draws axis labels as rich text: a carriage return in the format
+// becomes a quoted line break.
+QString qtLabelFormat(QString format)
+{
+    return format.replace(QChar(13), QStringLiteral("'<br>'"));
+}
+
+// Text for a read-out value with the regional separator (never the C library's).
+QString numberText(double v, QChar separator)
+{
+    QString s = QString::number(v, 'g', 15);
+    s.replace(u'.', separator);
+    return s;
+}
+
+// 1, 2, 5, 10, 20, 50 … : the smallest step at which `count` labels fit.
+double niceStep(double span, double room)
+{
+    double step = 1;
+    for (int i = 0; span / step > room && i < 60; ++i)
+        step *= (i % 3 == 1) ? 2.5 : 2;
+    return step;
+}
+
+} // namespace
+
+namespace chart_detail {
+
+// The view of the chart with the mouse gestures: a rectangle with the left
+// button zooms in, a drag with the right button pans, a right click steps
+// back out (or opens the context menu at the full view).
+class ChartCanvas : public QChartView
+{
+public:
+    ChartCanvas(QChart* chart, DateTimeChart* owner) : QChartView(chart, owner), m_owner(owner)
+    {
+        setRubberBand(QChartView::NoRubberBand);
+        setRenderHint(QPainter::Antialiasing);
+        setFrameShape(QFrame::NoFrame);
+        setMouseTracking(true);
+        setContextMenuPolicy(Qt::DefaultContextMenu);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::LeftButton) {
+            m_bandOrigin = e->position().toPoint();
+            if (!m_band)
+                m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
+            m_band->setGeometry(QRect(m_bandOrigin, QSize()));
+            m_band->show();
+        } else if (e->button() == Qt::RightButton) {
+            m_rightLast = e->position();
+            m_rightOrigin = m_rightLast;
+            m_panned = false;
+        }
+        e->accept();
+    }
+    void mouseMoveEvent(QMouseEvent* e) override
+    {
+        const QPointF pos = e->position();
+        if ((e->buttons() & Qt::LeftButton) && m_band && m_band->isVisible())
+            m_band->setGeometry(QRect(m_bandOrigin, pos.toPoint()).normalized());
+        if (e->buttons() & Qt::RightButton) {
+            if (m_panned || (pos - m_rightOrigin).manhattanLength() > 3) {
+                m_panned = true;
+                m_owner->pan(pos.x() - m_rightLast.x(), pos.y() - m_rightLast.y());
+                m_rightLast = pos;
+            }
+        }
+        m_owner->showReadOut(pos);
+        e->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::LeftButton && m_band && m_band->isVisible()) {
+            m_band->hide();
+            const QRect r = m_band->geometry();
+            if (r.width() > 4 && r.height() > 4)
+                m_owner->zoomTo(QRectF(r).intersected(m_owner->plotArea()));
+        } else if (e->button() == Qt::RightButton && !m_panned) {
+            if (m_owner->isZoomed())
+                m_owner->zoomBack();
+            else
+                m_owner->contextMenu(e->globalPosition().toPoint());
+        }
+        e->accept();
+    }
+    void contextMenuEvent(QContextMenuEvent* e) override
+    {
+        // The mouse's menu comes with the right button's release, above.
+        if (e->reason() != QContextMenuEvent::Mouse)
+            m_owner->contextMenu(e->globalPos());
+        e->accept();
+    }
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        const QRectF plot = m_owner->plotArea();
+        switch (e->key()) {
+        case Qt::Key_Left:
+            m_owner->pan(plot.width() / 10, 0);
+            break;
+        case Qt::Key_Right:
+            m_owner->pan(-plot.width() / 10, 0);
+            break;
+        case Qt::Key_Up:
+            m_owner->pan(0, plot.height() / 10);
+            break;
+        case Qt::Key_Down:
+            m_owner->pan(0, -plot.height() / 10);
+            break;
+        default:
+            QChartView::keyPressEvent(e);
+            return;
+        }
+        e->accept();
+    }
+    void wheelEvent(QWheelEvent* e) override { e->accept(); }
+    void leaveEvent(QEvent* e) override
+    {
+        m_owner->hideReadOut();
+        QChartView::leaveEvent(e);
+    }
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QChartView::resizeEvent(e);
+        m_owner->applyMargins();
+        m_owner->scheduleRefresh();
+    }
+
+private:
+    DateTimeChart* m_owner;
+    QRubberBand* m_band = nullptr;
+    QPoint m_bandOrigin;
+    QPointF m_rightOrigin;
+    QPointF m_rightLast;
+    bool m_panned = false;
+};
+
+} // namespace chart_detail
+
+using chart_detail::ChartCanvas;
+
+// The read-out: a vertical line and a text, items of the chart's scene.
+struct ReadOutItems
+{
+    QGraphicsLineItem* line;
+    QGraphicsSimpleTextItem* text;
+};
+
+DateTimeChart::DateTimeChart(QWidget* parent) : QWidget(parent), m_chart(new QChart)
+{
+    m_chart->setAnimationOptions(QChart::NoAnimation);
+    m_chart->setBackgroundBrush(Qt::white);
+    m_chart->setBackgroundRoundness(0);
+    m_chart->setDropShadowEnabled(false);
+    m_chart->setPlotAreaBackgroundBrush(Qt::white);
+    m_chart->setPlotAreaBackgroundVisible(true);
+    QLegend* legend = m_chart->legend();
+    legend->setAlignment(Qt::AlignBottom);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(13);
+    legend->setFont(arial);
+    legend->setLabelColor(Qt::black);
+
+    m_axisX = new QDateTimeAxis;
+    m_axisY = new QValueAxis;
+    m_axisY->setTickType(QValueAxis::TicksDynamic);
+    m_axisY->setTickAnchor(0);
+    m_axisY->setTickInterval(1);
+    m_axisY->setLabelFormat(QStringLiteral("%g"));
+    m_chart->addAxis(m_axisX, Qt::AlignBottom);
+    m_chart->addAxis(m_axisY, Qt::AlignLeft);
+
+    m_canvas = new ChartCanvas(m_chart, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_canvas);
+
+    auto* line = new QGraphicsLineItem(m_chart);
+    line->setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
+    line->setZValue(100);
+    line->hide();
+    auto* text = new QGraphicsSimpleTextItem(m_chart);
+    text->setZValue(101);
+    text->hide();
+    line->setData(0, QStringLiteral("readOutLine"));
+    text->setData(0, QStringLiteral("readOutText"));
+
+    m_saveImageAction = new QAction(QStringLiteral("Сохранить как изображение…"), this);
+    m_saveImageAction->setObjectName(QStringLiteral("saveImageAction"));
+    connect(m_saveImageAction, &QAction::triggered, this, &DateTimeChart::saveImageRequested);
+
+    connect(m_chart, &QChart::plotAreaChanged, this, [this] { scheduleRefresh(); });
+    setBottomAxisFormat(QStringLiteral("dd.MM.yy"));
+    refresh();
+}
+
+DateTimeChart::~DateTimeChart() = default;
+
+QChartView* DateTimeChart::chartView() const
+{
+    return m_canvas;
+}
+
+// ---------------------------------------------------------------- curves --
+
+int DateTimeChart::addCurve(const QString& objectName, const QString& shortName,
+                            const QColor& color)
+{
+    auto* series = new QLineSeries(this);
+    series->setObjectName(objectName);
+    series->setColor(color);
+    series->setPointsVisible(false);
+    series->setPointLabelsVisible(false);
+    m_chart->addSeries(series);
+    series->attachAxis(m_axisX);
+    series->attachAxis(m_axisY);
+    Curve curve;
+    curve.series = series;
+    curve.shortName = shortName;
+    m_curves.append(curve);
+    return int(m_curves.size()) - 1;
+}
+
+void DateTimeChart::clearCurve(int c)
+{
+    m_curves[c].points.clear();
+    m_curves[c].minY = m_curves[c].maxY = 0;
+    m_curves[c].series->clear();
+    scheduleRefresh();
+}
+
+void DateTimeChart::addPoint(int c, double x, double y)
+{
+    Curve& curve = m_curves[c];
+    QList<QPointF>& points = curve.points;
+    curve.minY = points.isEmpty() ? y : std::min(curve.minY, y);
+    curve.maxY = points.isEmpty() ? y : std::max(curve.maxY, y);
+    if (points.isEmpty() || x >= points.back().x()) {
+        points.append(QPointF(x, y));
+    } else {
+        const auto at = std::upper_bound(points.begin(), points.end(), x,
+                                         [](double v, const QPointF& p) { return v < p.x(); });
+        points.insert(at, QPointF(x, y));
+    }
+    scheduleRefresh();
+}
+
+void DateTimeChart::setPoints(int c, QList<QPointF> points)
+{
+    Curve& curve = m_curves[c];
+    curve.points = std::move(points);
+    curve.minY = curve.maxY = curve.points.isEmpty() ? 0 : curve.points.front().y();
+    for (const QPointF& p : std::as_const(curve.points)) {
+        curve.minY = std::min(curve.minY, p.y());
+        curve.maxY = std::max(curve.maxY, p.y());
+    }
+    scheduleRefresh();
+}
+
+const QList<QPointF>& DateTimeChart::points(int c) const
+{
+    return m_curves[c].points;
+}
+
+QColor DateTimeChart::curveColor(int c) const
+{
+    return m_curves[c].series->color();
+}
+
+double DateTimeChart::minY(int c) const
+{
+    return m_curves[c].minY;
+}
+
+double DateTimeChart::maxY(int c) const
+{
+    return m_curves[c].maxY;
+}
+
+void DateTimeChart::setCurveTitle(int c, const QString& title)
+{
+    m_curves[c].title = title;
+    // The legend draws its labels as rich text, which would fold a run of
+    // blanks into one: every blank stays a blank of its own.
+    QString shown = title.toHtmlEscaped();
+    shown.replace(u' ', QChar(0x00A0));
+    m_curves[c].series->setName(shown);
+}
+
+QString DateTimeChart::curveTitle(int c) const
+{
+    return m_curves[c].title;
+}
+
+void DateTimeChart::setCurveInLegend(int c, bool listed)
+{
+    m_curves[c].inLegend = listed;
+    for (QLegendMarker* marker : m_chart->legend()->markers(m_curves[c].series))
+        marker->setVisible(listed);
+}
+
+bool DateTimeChart::curveInLegend(int c) const
+{
+    return m_curves[c].inLegend;
+}
+
+QLineSeries* DateTimeChart::series(int c) const
+{
+    return m_curves[c].series;
+}
+
+// ------------------------------------------------------------------ axes --
+
+void DateTimeChart::setLeftAxisAutomatic(bool on)
+{
+    m_leftAutomatic = on;
+    refresh();
+}
+
+void DateTimeChart::setLeftAxisRange(double min, double max)
+{
+    m_leftMin = min;
+    m_leftMax = max;
+    refresh();
+}
+
+double DateTimeChart::leftAxisMin() const
+{
+    return m_axisY->min();
+}
+
+double DateTimeChart::leftAxisMax() const
+{
+    return m_axisY->max();
+}
+
+void DateTimeChart::setBottomAxisFormat(const QString& format)
+{
+    m_bottomFormat = format;
+    m_axisX->setFormat(qtLabelFormat(format));
+}
+
+double DateTimeChart::bottomAxisMin() const
+{
+    return double(m_axisX->min().toMSecsSinceEpoch());
+}
+
+double DateTimeChart::bottomAxisMax() const
+{
+    return double(m_axisX->max().toMSecsSinceEpoch());
+}
+
+void DateTimeChart::setMarginPercent(double left, double top, double right, double bottom)
+{
+    m_margins[0] = left, m_margins[1] = top, m_margins[2] = right, m_margins[3] = bottom;
+    applyMargins();
+}
+
+void DateTimeChart::applyMargins()
+{
+    const QSizeF size = m_chart->size();
+    m_chart->setMargins(QMargins(
+        qRound(size.width() * m_margins[0] / 100), qRound(size.height() * m_margins[1] / 100),
+        qRound(size.width() * m_margins[2] / 100), qRound(size.height() * m_margins[3] / 100)));
+}
+
+QRectF DateTimeChart::plotArea() const
+{
+    return m_canvas->mapFromScene(m_chart->mapToScene(m_chart->plotArea()))
+        .boundingRect()
+        .translated(m_canvas->pos());
+}
+
+// --------------------------------------------------------- view, refresh --
+
+DateTimeChart::View DateTimeChart::currentView() const
+{
+    if (isZoomed())
+        return m_zoomHistory.back();
+    View v{0, 0, 0, 0};
+    bool any = false;
+    double yMin = 0, yMax = 0;
+    for (const Curve& c : m_curves) {
+        if (c.points.isEmpty())
+            continue;
+        const double lo = c.minY, hi = c.maxY;
+        if (!any) {
+            v.xMin = c.points.front().x(), v.xMax = c.points.back().x();
+            yMin = lo, yMax = hi;
+        } else {
+            v.xMin = std::min(v.xMin, c.points.front().x());
+            v.xMax = std::max(v.xMax, c.points.back().x());
+            yMin = std::min(yMin, lo), yMax = std::max(yMax, hi);
+        }
+        any = true;
+    }
+    if (!any) {
+        v.xMin = double(QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch());
+        v.xMax = v.xMin + 24 * 60 * kOneMinute;
+    } else if (v.xMax == v.xMin) {
+        v.xMin -= kOneMinute, v.xMax += kOneMinute;
+    }
+    if (m_leftAutomatic) {
+        // Fitted to the data, out to whole degrees.
+        v.yMin = std::floor(yMin);
+        v.yMax = std::ceil(yMax);
+        if (v.yMax == v.yMin)
+            v.yMin -= 1, v.yMax += 1;
+    } else {
+        v.yMin = m_leftMin, v.yMax = m_leftMax;
+    }
+    return v;
+}
+
+void DateTimeChart::setView(const View& v)
+{
+    m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(qint64(std::floor(v.xMin))),
+                      QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(v.xMax))));
+    m_axisY->setRange(v.yMin, v.yMax);
+    updateTicks();
+}
+
+void DateTimeChart::refresh()
+{
+    m_refreshQueued = false;
+    setView(currentView());
+    updateEnvelopes(int(std::lround(m_chart->plotArea().width())));
+}
+
+void DateTimeChart::scheduleRefresh()
+{
+    if (m_refreshQueued)
+        return;
+    m_refreshQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_refreshQueued)
+            refresh();
+    });
+}
+
+void DateTimeChart::updateEnvelopes(int columns)
+{
+    m_envelopeColumns = columns;
+    const double xMin = double(m_axisX->min().toMSecsSinceEpoch());
+    const double xMax = double(m_axisX->max().toMSecsSinceEpoch());
+    for (Curve& c : m_curves) {
+        if (c.points.isEmpty())
+            c.series->clear();
+        else
+            c.series->replace(chartEnvelope(c.points, xMin, xMax, std::max(columns, 1)));
+    }
+}
+
+void DateTimeChart::updateTicks()
+{
+    const QRectF plot = m_chart->plotArea();
+    // Whole degrees; a coarser step only where the labels would not fit
+    // (Qt Charts cuts a label taller than its room down to "...").
+    const double height = plot.height() > 10 ? plot.height() : 300;
+    m_axisY->setTickInterval(niceStep(m_axisY->max() - m_axisY->min(), height / 26));
+    const double width = plot.width() > 10 ? plot.width() : 600;
+    m_axisX->setTickCount(std::clamp(int(width / 90) + 1, 2, 12));
+}
+
+void DateTimeChart::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    scheduleRefresh();
+}
+
+void DateTimeChart::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    scheduleRefresh();
+}
+
+// ------------------------------------------------------------------ zoom --
+
+void DateTimeChart::zoomTo(const QRectF& rect)
+{
+    const QRectF plot = plotArea();
+    if (rect.width() < 1 || rect.height() < 1 || plot.width() < 1 || plot.height() < 1)
+        return;
+    const View v = currentView();
+    const double sx = (v.xMax - v.xMin) / plot.width();
+    const double sy = (v.yMax - v.yMin) / plot.height();
+    const View zoomed{
+        v.xMin + (rect.left() - plot.left()) * sx, v.xMin + (rect.right() - plot.left()) * sx,
+        v.yMax - (rect.bottom() - plot.top()) * sy, v.yMax - (rect.top() - plot.top()) * sy};
+    if (!(zoomed.xMax > zoomed.xMin) || !(zoomed.yMax > zoomed.yMin))
+        return;
+    m_zoomHistory.append(zoomed);
+    refresh();
+}
+
+void DateTimeChart::zoomBack()
+{
+    if (!m_zoomHistory.isEmpty())
+        m_zoomHistory.removeLast();
+    refresh();
+}
+
+void DateTimeChart::resetZoom()
+{
+    m_zoomHistory.clear();
+    refresh();
+}
+
+void DateTimeChart::pan(double dx, double dy)
+{
+    const QRectF plot = plotArea();
+    if (plot.width() < 1 || plot.height() < 1)
+        return;
+    View v = currentView();
+    const double sx = (v.xMax - v.xMin) / plot.width();
+    const double sy = (v.yMax - v.yMin) / plot.height();
+    v.xMin -= dx * sx, v.xMax -= dx * sx;
+    v.yMin += dy * sy, v.yMax += dy * sy;
+    // Panning the full view starts a step that the right click takes back.
+    if (isZoomed())
+        m_zoomHistory.back() = v;
+    else
+        m_zoomHistory.append(v);
+    refresh();
+}
+
+// -------------------------------------------------------------- read-out --
+
+QString DateTimeChart::readOutAt(const QPointF& widgetPos)
+{
+    const QRectF plot = plotArea();
+    if (!plot.contains(widgetPos))
+        return {};
+    const double xMin = bottomAxisMin(), xMax = bottomAxisMax();
+    const double x = xMin + (widgetPos.x() - plot.left()) / plot.width() * (xMax - xMin);
+    const auto nearest = [x](const QList<QPointF>& p) {
+        auto it = std::lower_bound(p.cbegin(), p.cend(), x,
+                                   [](const QPointF& a, double v) { return a.x() < v; });
+        if (it == p.cend() || (it != p.cbegin() && x - (it - 1)->x() <= it->x() - x))
+            --it;
+        return *it;
+    };
+    bool found = false;
+    double best = 0;
+    for (const Curve& c : m_curves) {
+        if (c.points.isEmpty())
+            continue;
+        const double px = nearest(c.points).x();
+        if (!found || std::abs(px - x) < std::abs(best - x))
+            best = px;
+        found = true;
+    }
+    if (!found)
+        return {};
+    QString text = QDateTime::fromMSecsSinceEpoch(qint64(best))
+                       .toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    for (const Curve& c : m_curves)
+        if (!c.points.isEmpty())
+            text += QStringLiteral("   ") + c.shortName + QStringLiteral(" = ") +
+                    numberText(nearest(c.points).y(), m_decimalSeparator);
+    m_readOutX = best;
+    return text;
+}
+
+void DateTimeChart::showReadOut(const QPointF& widgetPos)
+{
+    QGraphicsLineItem* line = nullptr;
+    QGraphicsSimpleTextItem* text = nullptr;
+    for (QGraphicsItem* item : m_chart->childItems()) {
+        if (item->data(0) == QStringLiteral("readOutLine"))
+            line = static_cast<QGraphicsLineItem*>(item);
+        else if (item->data(0) == QStringLiteral("readOutText"))
+            text = static_cast<QGraphicsSimpleTextItem*>(item);
+    }
+    if (!line || !text)
+        return;
+    const QString t = readOutAt(widgetPos);
+    if (t.isEmpty()) {
+        line->hide();
+        text->hide();
+        return;
+    }
+    const QRectF plot = m_chart->plotArea();
+    const double xMin = bottomAxisMin(), xMax = bottomAxisMax();
+    const double px = plot.left() + (m_readOutX - xMin) / (xMax - xMin) * plot.width();
+    line->setLine(px, plot.top(), px, plot.bottom());
+    text->setText(t);
+    const QRectF box = text->boundingRect();
+    const double tx = std::clamp(px + 6, plot.left(), plot.right() - box.width());
+    text->setPos(tx, plot.top() + 2);
+    line->show();
+    text->show();
+}
+
+void DateTimeChart::hideReadOut()
+{
+    for (QGraphicsItem* item : m_chart->childItems())
+        if (item->data(0).isValid())
+            item->hide();
+}
+
+void DateTimeChart::contextMenu(const QPoint& globalPos)
+{
+    QMenu menu(this);
+    menu.addAction(m_saveImageAction);
+    menu.exec(globalPos);
+}
+
+// ---------------------------------------------------------------- output --
+
+void DateTimeChart::render(QPainter& painter, const QRectF& target)
+{
+    hideReadOut();
+    if (m_refreshQueued)
+        refresh();
+    // The envelope at the target's own resolution, so a printer's finer
+    // pixels get finer detail; then back to the screen's.
+    const int screenColumns = m_envelopeColumns;
+    const double scale = m_chart->size().width() > 0 ? target.width() / m_chart->size().width() : 1;
+    updateEnvelopes(std::min(int(std::lround(m_chart->plotArea().width() * scale)), 8192));
+    m_canvas->scene()->render(&painter, target, m_chart->sceneBoundingRect(),
+                              m_proportional ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio);
+    updateEnvelopes(screenColumns);
+}
+
+void DateTimeChart::saveImage(const QString& fileName, QSize size)
+{
+    if (size.isEmpty())
+        size = this->size();
+    if (size != this->size()) {
+        resize(size);
+        m_canvas->resize(size);
+    }
+    refresh();
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    const QRectF target(QPointF(0, 0), QSizeF(size));
+    bool ok = false;
+    if (suffix == u"svg") {
+        QSvgGenerator svg;
+        svg.setFileName(fileName);
+        svg.setSize(size);
+        svg.setViewBox(target);
+        svg.setTitle(window()->windowTitle());
+        QPainter painter;
+        ok = painter.begin(&svg);
+        if (ok) {
+            render(painter, target);
+            ok = painter.end();
+        }
+    } else if (suffix == u"pdf") {
+        QPdfWriter pdf(fileName);
+        pdf.setResolution(72); // one point per pixel: the page has the chart's size
+        pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setTitle(window()->windowTitle());
+        QPainter painter;
+        ok = painter.begin(&pdf);
+        if (ok) {
+            render(painter, target);
+            ok = painter.end();
+        }
+    } else {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            render(painter, target);
+        }
+        ok = image.save(fileName, suffix == u"png" || suffix.isEmpty() ? "PNG" : nullptr);
+    }
+    if (!ok || !QFileInfo(fileName).isFile())
+        throw AppError(QStringLiteral("Не удалось записать файл %1").arg(fileName));
+}

@@ -1,0 +1,90 @@
+#include "output/report_printing.h"
+
+#include "components/prepared_report_file.h"
+#include "components/report_engine.h"
+#include "components/report_preview.h"
+#include "platform/app_error.h"
+#include "platform/dialog_service.h"
+#include "platform/printing_service.h"
+
+#include <QFile>
+#include <QPageLayout>
+#include <QPrinter>
+
+const QString ReportPrinting::kPreparedReportFilter = QStringLiteral("Подготовленный отчет|*.flnr");
+
+ReportPrinting::ReportPrinting(DialogService& dialogs, PrintingService& printing,
+                               std::function<void()> help, QString jobTitle)
+    : m_dialogs(dialogs), m_printing(printing), m_help(std::move(help)),
+      m_jobTitle(std::move(jobTitle))
+{
+}
+
+void setReportPage(QPrinter& printer, const PreparedReport& report)
+{
+    const ReportPageSetup& setup = report.reportTemplate().page;
+    printer.setFullPage(true);
+    printer.setPageLayout(QPageLayout(
+        QPageSize(QSizeF(setup.paperWidthMm, setup.paperHeightMm), QPageSize::Millimeter),
+        setup.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+}
+
+void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
+{
+    ReportPreviewHost host;
+    host.openFileName = [this](QWidget* w) {
+        DialogService::FileRequest request;
+        request.filter = kPreparedReportFilter;
+        request.defaultExtension = PreparedReportFile::kExtension;
+        const DialogService::FileResult r = m_dialogs.openFile(w, request);
+        return r.accepted ? r.fileName : QString();
+    };
+    host.saveFileName = [this](QWidget* w) {
+        DialogService::FileRequest request;
+        request.filter = kPreparedReportFilter + QStringLiteral("|Документ PDF|*.pdf");
+        request.defaultExtension = PreparedReportFile::kExtension;
+        const DialogService::FileResult r = m_dialogs.saveFile(w, request);
+        return r.accepted ? r.fileName : QString();
+    };
+    host.print = [this](QWidget* w, const PreparedReport& r) { printWithDialog(w, r); };
+    host.help = m_help;
+    ReportPreview window(report, host, parent);
+    m_dialogs.execModal(window);
+}
+
+bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& report)
+{
+    QPrinter* printer = m_printing.hasPrinter() ? m_printing.currentPrinter() : nullptr;
+    if (!printer)
+        return false;
+    setReportPage(*printer, report);
+    printer->setPrintRange(QPrinter::AllPages);
+    printer->setPageRanges({});
+    printer->setFromTo(0, 0);
+    printer->setCopyCount(1);
+    printer->setCollateCopies(true);
+    if (!m_dialogs.printSetup(parent, *printer))
+        return false;
+    setReportPage(*printer, report); // another printer may have been chosen
+
+    QList<int> pages;
+    const QString list =
+        printer->printRange() == QPrinter::PageRange ? printer->pageRanges().toString() : QString();
+    if (!parsePageList(list, report.pageCount(), pages) || pages.isEmpty())
+        return false;
+    // A printer that makes copies itself gets the pages once.
+    const QList<int> sequence =
+        printer->supportsMultipleCopies()
+            ? pages
+            : printSequence(pages, printer->copyCount(), printer->collateCopies());
+
+    const QString file = m_printing.beginJob(*printer, m_jobTitle);
+    ReportProgress progress(parent, QStringLiteral("Печать"), sequence.size());
+    const bool done =
+        printReportPages(report, *printer, sequence, [&](int n, int) { return progress.step(n); });
+    if (!done) {
+        if (!file.isEmpty())
+            QFile::remove(file); // a cancelled job leaves no part of itself
+    }
+    return done;
+}

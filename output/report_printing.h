@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class DialogService;
+class PrintingService;
+class PreparedReport;
+class QPrinter;
+class QWidget;
+
+// The report engine's windows over the program's services: the modal
+// preview, and printing through the print dialog with a progress window.
+class ReportPrinting
+{
+public:
+    // `help` shows the manual; `jobTitle` names print jobs (and, printing to
+    // PDF, their files).
+    ReportPrinting(DialogService& dialogs, PrintingService& printing, std::function<void()> help,
+                   QString jobTitle);
+
+    // Shows the prepared pages in "Предварительный просмотр".
+    void preview(QWidget* parent, const PreparedReport& report);
+
+    // Without a printer: nothing. Otherwise the print dialog (all pages or a
+    // list such as 1,3,5-12, copies, collate) on an A4 landscape page; when
+    // confirmed, the chosen pages with a progress window that can cancel.
+    // Returns whether the pages went to the printer.
+    bool printWithDialog(QWidget* parent, const PreparedReport& report);
+
+    static const QString kPreparedReportFilter;
+
+private:
+    DialogService& m_dialogs;
+    PrintingService& m_printing;
+    std::function<void()> m_help;
+    QString m_jobTitle;
+};
+
+// Puts `printer` on A4 landscape with the page's full area, for the report.
+void setReportPage(QPrinter& printer, const PreparedReport& report);

@@ -1,0 +1,178 @@
+#include "output/workbook_export.h"
+
+#include "data/dbf_table.h"
+#include "data/measurement_schema.h"
+#include "platform/app_error.h"
+
+#include <exception>
+#include <limits>
+
+namespace {
+
+// Records between two progress reports: a few milliseconds of work.
+constexpr qint64 kProgressStep = 4096;
+
+int requireField(const DbfTable& table, const QString& name)
+{
+    const int i = table.fieldIndex(name);
+    if (i < 0)
+        throw AppError::format(QStringLiteral("Field '%s' not found"), {name});
+    return i;
+}
+
+int digits(const QChar* p, int n)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+} // namespace
+
+double automationDate(const QDate& date, int hour, int minute)
+{
+    static const QDate kEpoch(1899, 12, 30);
+    const qint64 days = kEpoch.daysTo(date);
+    const double fraction = double(hour * 60 + minute) / 1440.0;
+    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+}
+
+double recordDate(const QString& date, const QString& time, const RegionalSettings& rs)
+{
+    // The texts the program writes, "dd.mm.yyyy" and "hh:mm", are read here
+    // directly; anything else takes the general conversion, which decides.
+    const QString hhmm = time.left(5);
+    if (date.size() == 10 && hhmm.size() == 5 && hhmm[2] == rs.timeSeparator) {
+        const QChar* d = date.constData();
+        const QChar sep = rs.dateSeparator;
+        int day = -1, month = -1, year = -1;
+        if (rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
+            if (d[4] == sep && d[7] == sep)
+                year = digits(d, 4), month = digits(d + 5, 2), day = digits(d + 8, 2);
+        } else if (d[2] == sep && d[5] == sep) {
+            const int a = digits(d, 2), b = digits(d + 3, 2);
+            year = digits(d + 6, 4);
+            if (rs.dateOrder == RegionalSettings::DateOrder::DayMonthYear)
+                day = a, month = b;
+            else
+                month = a, day = b;
+        }
+        const int h = digits(hhmm.constData(), 2), mi = digits(hhmm.constData() + 3, 2);
+        if (day >= 0 && month >= 0 && year >= 0 && h >= 0 && h < 24 && mi >= 0 && mi < 60) {
+            const QDate parsed(year, month, day);
+            if (parsed.isValid())
+                return automationDate(parsed, h, mi);
+        }
+    }
+    const QDateTime dt = textToDateTime(date + u' ' + hhmm, rs);
+    return automationDate(dt.date(), dt.time().hour(), dt.time().minute());
+}
+
+WorkbookRowReader::WorkbookRowReader(const DbfTable& table, const RegionalSettings& rs)
+    : m_table(table), m_rs(rs), m_n(requireField(table, MeasurementSchema::kN)),
+      m_date(requireField(table, MeasurementSchema::kDate)),
+      m_time(requireField(table, MeasurementSchema::kTime)),
+      m_mode(requireField(table, MeasurementSchema::kMode)),
+      m_t1(requireField(table, MeasurementSchema::kT1)),
+      m_t2(requireField(table, MeasurementSchema::kT2)),
+      m_comment(requireField(table, MeasurementSchema::kComment))
+{
+}
+
+void WorkbookRowReader::read(WorkbookRow& row) const
+{
+    const QVariant n = m_table.value(m_n);
+    const qint64 number = n.toLongLong(); // an empty N reads as 0
+    if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max())
+        throw RangeError();
+    row.n = qint32(number);
+    row.date = recordDate(m_table.value(m_date).toString(), m_table.value(m_time).toString(), m_rs);
+    row.mode = m_table.value(m_mode).toString();
+    const auto temperature = [&](int field) {
+        if (const std::optional<double> v = m_table.number(field, m_rs))
+            return *v;
+        return textToFloat(QString(), m_rs); // the empty text is no number: throws
+    };
+    row.t1 = temperature(m_t1);
+    row.t2 = temperature(m_t2);
+    row.comment = m_table.value(m_comment).toString();
+}
+
+QString tooManyRecordsText(qint64 records)
+{
+    return QStringLiteral("В таблице %1 записей, а лист Excel вмещает не более %2 записей "
+                          "(%3 строк вместе с двумя строками заголовка). Экспорт не выполнен.")
+        .arg(records)
+        .arg(WorkbookLayout::kMaxRecords)
+        .arg(WorkbookLayout::kSheetRows);
+}
+
+WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& create,
+                                    const RegionalSettings& rs, const WorkbookProgress& progress)
+{
+    namespace L = WorkbookLayout;
+    // A sheet has room for so many rows only; the automation would fail at
+    // the first row beyond it, with the rest of the table missing.
+    const qint64 n = table.rowCount();
+    if (n > L::kMaxRecords)
+        throw AppError(tooManyRecordsText(n));
+    const WorkbookRowReader reader(table, rs);
+
+    const std::unique_ptr<SpreadsheetApplication> app = create();
+    app->setVisible(true);
+    app->addWorkbook(SpreadsheetApplication::kOneWorksheetTemplate);
+    app->setWorksheetName(1, 1, L::kSheetName);
+    const QString saveName = app->worksheetName(1, 1);
+
+    const QString& sheet = L::kSheetName;
+    for (int k = 1; k <= L::kColumns; ++k)
+        app->setColumnWidth(sheet, k, L::kColumnWidth);
+    app->setColumnNumberFormat(sheet, L::kDateColumn, L::kDateFormat);
+    app->setRowFontBold(sheet, L::kHeaderRow, true);
+    app->setRowFontBold(sheet, L::kTitleRow, true);
+    app->setRowFontColor(sheet, L::kTitleRow, L::kTitleColor);
+    app->setRowFontSize(sheet, L::kTitleRow, L::kTitleSize);
+    for (int c = 1; c <= L::kColumns; ++c)
+        app->setCellText(sheet, L::kHeaderRow, c, L::kHeaders[size_t(c - 1)]);
+
+    int r = L::kFirstRecordRow;
+    table.first();
+    WorkbookRow row;
+    for (qint64 i = 0; i < n; ++i) {
+        if (progress && i % kProgressStep == 0 && i > 0 && !progress(i, n)) {
+            app->quit();
+            return WorkbookExportResult::Cancelled;
+        }
+        reader.read(row);
+        app->setCellInteger(sheet, r, 1, row.n);
+        app->setCellDate(sheet, r, 2, row.date);
+        app->setCellText(sheet, r, 3, row.mode);
+        app->setCellNumber(sheet, r, 4, row.t1);
+        app->setCellNumber(sheet, r, 5, row.t2);
+        app->setCellText(sheet, r, 6, row.comment);
+        ++r;
+        table.next();
+    }
+    if (progress && !progress(n, n)) {
+        app->quit();
+        return WorkbookExportResult::Cancelled;
+    }
+
+    // The instance quits whether the copy is saved or not; a failed save is
+    // reported after that.
+    std::exception_ptr saveError;
+    try {
+        app->saveCopyAs(saveName);
+    } catch (...) {
+        saveError = std::current_exception();
+    }
+    app->quit();
+    if (saveError)
+        std::rethrow_exception(saveError);
+    return WorkbookExportResult::Saved;
+}

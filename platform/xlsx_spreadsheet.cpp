@@ -1,0 +1,486 @@
+#include "platform/xlsx_spreadsheet.h"
+
+#include "platform/app_error.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QUrl>
+
+#include <xlsxwriter.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <filesystem>
+#include <locale.h>
+#include <unistd.h>
+
+namespace {
+
+// The writer prints numbers with the C library, which follows the user's
+// locale: under a Russian one 46022.5 would reach the file as "46022,5",
+// which no reader takes. Each call into it runs under the C locale's numbers
+// on this thread only, and the program's locale is back afterwards.
+class CNumbers
+{
+public:
+    CNumbers() : m_previous(uselocale(cLocale())) {}
+    ~CNumbers() { uselocale(m_previous); }
+    CNumbers(const CNumbers&) = delete;
+    CNumbers& operator=(const CNumbers&) = delete;
+
+private:
+    static locale_t cLocale()
+    {
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+        return c;
+    }
+    locale_t m_previous;
+};
+
+// Excel's standard width, for a column that only gets a number format.
+constexpr double kDefaultColumnWidth = 8.43;
+
+QString notSupported(const QString& member)
+{
+    return QStringLiteral("Method '%1' not supported by automation object").arg(member);
+}
+
+QString nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Writes the file: the rows kept aside are compressed into it, which takes
+// seconds for a million rows. Where an event loop runs, it runs on meanwhile
+// (the work goes to a thread of its own), so that the window stays alive.
+lxw_error closeWorkbook(lxw_workbook* wb)
+{
+    lxw_error closed = LXW_NO_ERROR;
+    const auto work = [wb, &closed] {
+        const CNumbers c;
+        closed = workbook_close(wb);
+    };
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        work();
+        return closed;
+    }
+    const std::unique_ptr<QThread> thread(QThread::create(work));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    return closed;
+}
+
+} // namespace
+
+XlsxSpreadsheet::XlsxSpreadsheet(Target target) : m_target(std::move(target)) {}
+
+XlsxSpreadsheet::~XlsxSpreadsheet()
+{
+    discard();
+}
+
+QString XlsxSpreadsheet::documentsFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString XlsxSpreadsheet::fileNumberFormat(const QString& localFormat)
+{
+    // A Russian Excel shows format codes in its own letters; the file keeps
+    // the English ones (M stands for month or minute by its place, in both).
+    QString out = localFormat;
+    for (QChar& c : out) {
+        switch (c.toUpper().unicode()) {
+        case u'Д':
+            c = u'D';
+            break;
+        case u'М':
+            c = u'M';
+            break;
+        case u'Г':
+            c = u'Y';
+            break;
+        case u'Ч':
+            c = u'H';
+            break;
+        case u'С':
+            c = u'S';
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+void XlsxSpreadsheet::setVisible(bool visible)
+{
+    // A file has no window: the workbook is shown when its copy is saved.
+    m_visible = visible;
+}
+
+void XlsxSpreadsheet::addWorkbook(int templateKind)
+{
+    if (templateKind != kOneWorksheetTemplate)
+        throw AppError(notSupported(QStringLiteral("Add")));
+    if (m_hasWorkbook)
+        throw AppError(QStringLiteral("Книга уже создана"));
+    m_hasWorkbook = true;
+}
+
+void XlsxSpreadsheet::setWorksheetName(int workbook, int worksheet, const QString& name)
+{
+    requireWorkbook();
+    if (workbook != 1 || worksheet != 1)
+        throw RangeError();
+    if (m_workbook)
+        throw AppError(notSupported(QStringLiteral("Name")));
+    // The limits of a sheet name in every spreadsheet program.
+    static const QString kForbidden = QStringLiteral("[]:*?/\\");
+    if (name.isEmpty() || name.size() > 31 ||
+        std::any_of(name.begin(), name.end(), [](QChar c) { return kForbidden.contains(c); }))
+        throw AppError(QStringLiteral("Недопустимое имя листа: '%1'").arg(name));
+    m_sheetName = name;
+}
+
+QString XlsxSpreadsheet::worksheetName(int workbook, int worksheet)
+{
+    requireWorkbook();
+    if (workbook != 1 || worksheet != 1)
+        throw RangeError();
+    return m_sheetName;
+}
+
+void XlsxSpreadsheet::setColumnWidth(const QString& sheet, int column, int width)
+{
+    requireSheet(sheet);
+    if (column < 1 || column > LXW_COL_MAX || width < 0 || width > 255)
+        throw RangeError();
+    if (m_workbook)
+        throw AppError(notSupported(QStringLiteral("ColumnWidth")));
+    m_columns[column].width = width;
+}
+
+void XlsxSpreadsheet::setColumnNumberFormat(const QString& sheet, int column, const QString& format)
+{
+    requireSheet(sheet);
+    if (column < 1 || column > LXW_COL_MAX)
+        throw RangeError();
+    if (m_workbook)
+        throw AppError(notSupported(QStringLiteral("NumberFormat")));
+    m_columns[column].numberFormat = fileNumberFormat(format);
+}
+
+void XlsxSpreadsheet::setRowFontBold(const QString& sheet, int row, bool bold)
+{
+    requireSheet(sheet);
+    if (row < 1 || row > int(LXW_ROW_MAX))
+        throw RangeError();
+    if (m_workbook)
+        throw AppError(notSupported(QStringLiteral("Bold")));
+    m_rowFonts[row].bold = bold;
+    m_lastFontRow = std::max(m_lastFontRow, row);
+}
+
+void XlsxSpreadsheet::setRowFontColor(const QString& sheet, int row, int color)
+{
+    requireSheet(sheet);
+    if (row < 1 || row > int(LXW_ROW_MAX) || color < 0 || color > 0xFFFFFF)
+        throw RangeError();
+    if (m_workbook)
+        throw AppError(notSupported(QStringLiteral("Color")));
+    // Blue-green-red to red-green-blue.
+    const int r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
+    m_rowFonts[row].color = (r << 16) | (g << 8) | b;
+    m_lastFontRow = std::max(m_lastFontRow, row);
+}
+
+void XlsxSpreadsheet::setRowFontSize(const QString& sheet, int row, int points)
+{
+    requireSheet(sheet);
+    if (row < 1 || row > int(LXW_ROW_MAX) || points < 1 || points > 409)
+        throw RangeError();
+    if (m_workbook)
+        throw AppError(notSupported(QStringLiteral("Size")));
+    m_rowFonts[row].size = points;
+    m_lastFontRow = std::max(m_lastFontRow, row);
+}
+
+void XlsxSpreadsheet::setCellInteger(const QString& sheet, int row, int column, qint32 value)
+{
+    lxw_worksheet* ws = sheetForCells(sheet, row, column);
+    const CNumbers c;
+    check(worksheet_write_number(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), value,
+                                 formatFor(row, column)),
+          "Cells");
+}
+
+void XlsxSpreadsheet::setCellDate(const QString& sheet, int row, int column, double date)
+{
+    // An automation date is the sheet's own date number from March 1900 on,
+    // which is all the instrument can have recorded.
+    lxw_worksheet* ws = sheetForCells(sheet, row, column);
+    const CNumbers c;
+    check(worksheet_write_number(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), date,
+                                 formatFor(row, column)),
+          "Cells");
+}
+
+void XlsxSpreadsheet::setCellNumber(const QString& sheet, int row, int column, double value)
+{
+    lxw_worksheet* ws = sheetForCells(sheet, row, column);
+    const CNumbers c;
+    check(worksheet_write_number(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), value,
+                                 formatFor(row, column)),
+          "Cells");
+}
+
+void XlsxSpreadsheet::setCellText(const QString& sheet, int row, int column, const QString& text)
+{
+    // An empty text leaves the cell empty, as a spreadsheet program stores it.
+    lxw_worksheet* ws = sheetForCells(sheet, row, column);
+    if (text.isEmpty())
+        return;
+    const QByteArray utf8 = text.toUtf8();
+    const CNumbers c;
+    check(worksheet_write_string(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), utf8.constData(),
+                                 formatFor(row, column)),
+          "Cells");
+}
+
+void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
+{
+    requireWorkbook();
+    if (fileName.isEmpty() || fileName.contains(u'/') || fileName.contains(QChar(0)))
+        throw AppError(QStringLiteral("Недопустимое имя файла: '%1'").arg(fileName));
+    if (!m_savedFile.isEmpty())
+        throw AppError(
+            QStringLiteral("Копия книги уже сохранена: %1").arg(nativePath(m_savedFile)));
+    if (!m_workbook)
+        startWriting();
+
+    // Closing writes the whole file under its temporary name.
+    lxw_workbook* wb = m_workbook;
+    m_workbook = nullptr;
+    m_worksheet = nullptr;
+    m_formats.clear();
+    m_columnFormats.clear();
+    const lxw_error closed = closeWorkbook(wb);
+    if (closed != LXW_NO_ERROR) {
+        const QString why = QString::fromUtf8(lxw_strerror(closed));
+        QFile::remove(m_tempFile);
+        m_tempFile.clear();
+        throw AppError(QStringLiteral("Не удается сохранить книгу: %1").arg(why));
+    }
+    QFile::setPermissions(m_tempFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                          QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+
+    QString target;
+    const QByteArray temp = QFile::encodeName(m_tempFile);
+    if (!m_target.file.isEmpty()) {
+        target = QFileInfo(m_target.file).absoluteFilePath();
+        std::error_code ec;
+        std::filesystem::rename(temp.constData(), QFile::encodeName(target).constData(), ec);
+        if (ec) {
+            QFile::remove(m_tempFile);
+            m_tempFile.clear();
+            throw AppError(QStringLiteral("Не удается записать файл %1: %2")
+                               .arg(nativePath(target), QString::fromStdString(ec.message())));
+        }
+    } else {
+        // A hard link takes a name only when it is free, so a copy saved
+        // meanwhile by another export is never replaced.
+        const QDir folder(m_target.folder);
+        for (int k = 1;; ++k) {
+            const QString name = k == 1 ? fileName + QStringLiteral(".xlsx")
+                                        : QStringLiteral("%1 (%2).xlsx").arg(fileName).arg(k);
+            target = folder.absoluteFilePath(name);
+            if (::link(temp.constData(), QFile::encodeName(target).constData()) == 0) {
+                QFile::remove(m_tempFile);
+                break;
+            }
+            const int error = errno;
+            if (error == EEXIST && k < 10000)
+                continue;
+            QFile::remove(m_tempFile);
+            m_tempFile.clear();
+            throw AppError(
+                QStringLiteral("Не удается записать файл %1: %2")
+                    .arg(nativePath(target), QString::fromLocal8Bit(std::strerror(error))));
+        }
+    }
+    m_tempFile.clear();
+    m_savedFile = target;
+    if (m_target.saved)
+        m_target.saved(target);
+}
+
+void XlsxSpreadsheet::quit()
+{
+    if (m_quit)
+        return;
+    m_quit = true;
+    discard();
+    if (m_visible && m_target.open && !m_savedFile.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_savedFile));
+}
+
+void XlsxSpreadsheet::requireWorkbook() const
+{
+    if (!m_hasWorkbook || m_quit)
+        throw RangeError();
+}
+
+void XlsxSpreadsheet::requireSheet(const QString& sheet) const
+{
+    requireWorkbook();
+    if (sheet != m_sheetName)
+        throw RangeError();
+}
+
+lxw_worksheet* XlsxSpreadsheet::sheetForCells(const QString& sheet, int row, int column)
+{
+    if (!m_worksheet) {
+        requireSheet(sheet);
+        if (!m_savedFile.isEmpty())
+            throw AppError(notSupported(QStringLiteral("Cells")));
+        startWriting();
+    } else if (sheet != m_sheetName) {
+        throw RangeError();
+    }
+    if (row < 1 || row > int(LXW_ROW_MAX) || column < 1 || column > LXW_COL_MAX)
+        throw RangeError();
+    // Rows leave memory once the next one begins.
+    if (row < m_row)
+        throw AppError(QStringLiteral("Строка %1 записана раньше строки %2").arg(m_row).arg(row));
+    m_row = row;
+    return m_worksheet;
+}
+
+void XlsxSpreadsheet::startWriting()
+{
+    const QString folder =
+        m_target.file.isEmpty() ? m_target.folder : QFileInfo(m_target.file).absolutePath();
+    {
+        QTemporaryFile reserve(QDir(folder).filePath(QStringLiteral(".fln-XXXXXX.xlsx")));
+        if (!reserve.open())
+            throw AppError(QStringLiteral("Не удается создать файл в папке %1")
+                               .arg(nativePath(QFileInfo(folder).absoluteFilePath())));
+        reserve.setAutoRemove(false);
+        m_tempFile = reserve.fileName();
+    }
+    const CNumbers c;
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    const QByteArray temp = QFile::encodeName(m_tempFile);
+    m_workbook = workbook_new_opt(temp.constData(), &options);
+    if (!m_workbook) {
+        QFile::remove(m_tempFile);
+        m_tempFile.clear();
+        throw AppError(QStringLiteral("Не удается создать книгу"));
+    }
+    const QByteArray name = m_sheetName.toUtf8();
+    m_worksheet = workbook_add_worksheet(m_workbook, name.constData());
+    if (!m_worksheet) {
+        discard();
+        throw AppError(QStringLiteral("Недопустимое имя листа: '%1'").arg(m_sheetName));
+    }
+
+    int lastColumn = 0;
+    for (auto it = m_columns.cbegin(); it != m_columns.cend(); ++it) {
+        lxw_format* f =
+            it->numberFormat.isEmpty() ? nullptr : makeFormat(it->numberFormat, nullptr);
+        check(worksheet_set_column(m_worksheet, lxw_col_t(it.key() - 1), lxw_col_t(it.key() - 1),
+                                   it->width ? double(*it->width) : kDefaultColumnWidth, f),
+              "Columns");
+        lastColumn = it.key();
+    }
+    m_columnFormats.assign(size_t(lastColumn) + 1, nullptr);
+    for (auto it = m_columns.cbegin(); it != m_columns.cend(); ++it)
+        if (!it->numberFormat.isEmpty())
+            m_columnFormats[size_t(it.key())] = makeFormat(it->numberFormat, nullptr);
+    for (auto it = m_rowFonts.cbegin(); it != m_rowFonts.cend(); ++it)
+        check(worksheet_set_row(m_worksheet, lxw_row_t(it.key() - 1), LXW_DEF_ROW_HEIGHT,
+                                makeFormat(QString(), &it.value())),
+              "Rows");
+}
+
+lxw_format* XlsxSpreadsheet::formatFor(int row, int column)
+{
+    if (row > m_lastFontRow) // the data rows
+        return size_t(column) < m_columnFormats.size() ? m_columnFormats[size_t(column)] : nullptr;
+    // A cell of a row with a font of its own takes that font and its column's
+    // number format.
+    const auto font = m_rowFonts.constFind(row);
+    const QString numberFormat = m_columns.value(column).numberFormat;
+    return makeFormat(numberFormat, font == m_rowFonts.cend() ? nullptr : &font.value());
+}
+
+lxw_format* XlsxSpreadsheet::makeFormat(const QString& numberFormat, const RowFont* font)
+{
+    if (numberFormat.isEmpty() && !font)
+        return nullptr;
+    const QString key = numberFormat + u'\x1f' +
+                        (font ? QStringLiteral("%1/%2/%3")
+                                    .arg(font->bold)
+                                    .arg(font->color.value_or(-1))
+                                    .arg(font->size.value_or(-1))
+                              : QString());
+    if (lxw_format* f = m_formats.value(key))
+        return f;
+    lxw_format* f = workbook_add_format(m_workbook);
+    if (!f)
+        throw AppError(QStringLiteral("Не удается создать формат"));
+    if (!numberFormat.isEmpty())
+        format_set_num_format(f, numberFormat.toUtf8().constData());
+    if (font) {
+        if (font->bold)
+            format_set_bold(f);
+        if (font->color)
+            format_set_font_color(f, lxw_color_t(*font->color));
+        if (font->size)
+            format_set_font_size(f, *font->size);
+    }
+    m_formats.insert(key, f);
+    return f;
+}
+
+void XlsxSpreadsheet::check(int error, const char* what)
+{
+    if (error != LXW_NO_ERROR)
+        throw AppError(QStringLiteral("%1: %2").arg(
+            QString::fromLatin1(what), QString::fromUtf8(lxw_strerror(lxw_error(error)))));
+}
+
+void XlsxSpreadsheet::discard()
+{
+    if (m_workbook) {
+        const CNumbers c;
+        lxw_workbook_free(m_workbook);
+        m_workbook = nullptr;
+        m_worksheet = nullptr;
+        m_formats.clear();
+        m_columnFormats.clear();
+    }
+    if (!m_tempFile.isEmpty()) {
+        QFile::remove(m_tempFile);
+        m_tempFile.clear();
+    }
+}

@@ -1,0 +1,176 @@
+// "Построить график" in the main window: the choice dialog, then the chart
+// of the grid's selection (or of the current row alone) with the footers in
+// the legend; errors through the default error report.
+#include "app/main.h"
+#include "charts/graf.h"
+#include "charts/param_graf.h"
+#include "components/data_grid.h"
+#include "components/date_time_chart.h"
+#include "data/app_state.h"
+#include "platform/help_viewer.h"
+#include "platform/settings_store.h"
+#include "tests/support/scripted_dialog_service.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Window
+{
+    QTemporaryDir dir;
+    AppState state;
+    ScriptedDialogService dialogs;
+    SettingsStore settings{dir.filePath("settings.ini")};
+    HelpViewer help{dir.path()};
+    TForm1 form{state, dialogs, settings, help};
+    TForm3 form3{&form};
+    TForm4 form4{&form};
+
+    Window()
+    {
+        state.regional = RegionalSettings::russian();
+        form.FormCreate();
+        form.attachWindows(nullptr, &form3, &form4, nullptr);
+    }
+
+    // A table with these T_1 texts (T_2 "0,0" when not given), a minute apart.
+    void open(const QStringList& t1, const QStringList& t2 = {}, const QString& firstTime = {})
+    {
+        const QString file = dir.filePath("rows.db");
+        {
+            DbfTable t;
+            t.setTableFile(file);
+            t.create();
+            t.open();
+            for (int i = 0; i < t1.size(); ++i) {
+                t.append();
+                t.setInteger("N", i + 1);
+                t.setText("MODE", "Оперативный");
+                t.setInteger("EN_CH", 3);
+                t.setText("DATE", "01.12.2026");
+                t.setText("TIME", i == 0 && !firstTime.isEmpty()
+                                      ? firstTime
+                                      : QStringLiteral("10:%1:00").arg(i, 2, 10, QChar('0')));
+                t.setText("T_1", t1[i]);
+                t.setText("T_2", t2.value(i, "0,0"));
+                t.post();
+            }
+            t.close();
+        }
+        form.Open_DB(file);
+        QVERIFY(state.tableOpen);
+    }
+    DataGrid& grid() { return *form.DBGridPro1; }
+
+    // The user ticks these boxes and presses "Построить"; the chart window
+    // is shown, `look` reads it, and it is closed.
+    void chart(bool t1, bool t2, const std::function<void(TForm3&)>& look)
+    {
+        dialogs.queueModal([t1, t2](QDialog& d) {
+            auto& f4 = static_cast<TForm4&>(d);
+            f4.show();
+            if (f4.CheckBox6->isChecked() != t1)
+                QTest::mouseClick(f4.CheckBox6, Qt::LeftButton);
+            if (f4.CheckBox7->isChecked() != t2)
+                QTest::mouseClick(f4.CheckBox7, Qt::LeftButton);
+            QTest::mouseClick(f4.Button1, Qt::LeftButton);
+            return f4.result();
+        });
+        dialogs.queueModal([look](QDialog& d) {
+            auto& f3 = static_cast<TForm3&>(d);
+            f3.show();
+            look(f3);
+            f3.hide();
+            return 0;
+        });
+        form.N15Click();
+    }
+};
+
+} // namespace
+
+class TestChartCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void currentRowAloneWithoutSelection()
+    {
+        Window w;
+        w.open({"20,0", "24,0", "22,0"}, {"1,0", "2,0", "3,0"});
+        int points = -1;
+        QString legend;
+        w.chart(true, false, [&](TForm3& f) {
+            points = int(f.Chart1->points(0).size());
+            legend = f.Chart1->curveTitle(0);
+            QVERIFY(f.Chart1->points(1).isEmpty());
+        });
+        QCOMPARE(points, 1);
+        // With no selection the footer holds the table's statistics.
+        QCOMPARE(legend, QString("T1, °C  20/22/24"));
+        QCOMPARE(w.dialogs.calls(ScriptedDialogService::Kind::Modal).size(), 2);
+    }
+
+    void selectedRowsInTheirOrder()
+    {
+        Window w;
+        w.open({"20,0", "24,0", "22,0", "21,0"}, {"5,0", "6,0", "7,0", "8,0"});
+        w.grid().selectRange(1, 2);
+        QList<QPointF> t2;
+        QString legend2;
+        w.chart(true, true, [&](TForm3& f) {
+            t2 = f.Chart1->points(1);
+            legend2 = f.Chart1->curveTitle(1);
+            QCOMPARE(f.Chart1->leftAxisAutomatic(), true); // 6 … 24: more than 10 degrees
+        });
+        QCOMPARE(t2.size(), 2);
+        QCOMPARE(t2[0].y(), 6.0);
+        QCOMPARE(t2[1].y(), 7.0);
+        QCOMPARE(legend2, QString("T2, °C  6/6,5/7")); // the selection's footer
+    }
+
+    void doubleClickThenChartOfAllRows()
+    {
+        Window w;
+        w.open({"20,0", "24,0", "22,0", "21,0", "23,0"});
+        w.form.DBGridPro1DblClick();
+        int points = 0;
+        w.chart(true, false, [&](TForm3& f) { points = int(f.Chart1->points(0).size()); });
+        QCOMPARE(points, 5);
+    }
+
+    void cancelledChoiceShowsNoChart()
+    {
+        Window w;
+        w.open({"20,0"});
+        w.dialogs.queueModal([](QDialog& d) {
+            d.show();
+            d.close(); // the close button
+            return d.result();
+        });
+        w.form.N15Click();
+        QCOMPARE(w.dialogs.calls(ScriptedDialogService::Kind::Modal).size(), 1);
+    }
+
+    void conversionErrorIsReported()
+    {
+        // The footers read no dates: the table opens, and the chart of its
+        // first row meets a time that does not exist.
+        Window w;
+        w.open({"20,0", "21,0"}, {}, "25:00:00");
+        bool chartShown = true;
+        w.chart(true, false, [&](TForm3& f) { chartShown = f.Chart1->isVisible(); });
+        QVERIFY(!chartShown);
+        const auto messages = w.dialogs.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, QString("'01.12.2026 25:00:00' is not a valid date and time."));
+        QCOMPARE(messages[0].caption, QString("ФЛН-РК2"));
+        QCOMPARE(messages[0].icon, DialogService::Icon::Stop);
+    }
+};
+
+QTEST_MAIN(TestChartCommand)
+#include "tst_chart_command.moc"

@@ -1,0 +1,280 @@
+// "Предварительный просмотр" and "Печать" of the main window over a small
+// table: the preview window and its commands, the print dialog's choices,
+// printing to PDF files read back by PDF readers, and the cases where
+// nothing happens.
+#include "app/main.h"
+#include "components/data_grid.h"
+#include "components/grid_row_source.h"
+#include "components/report_preview.h"
+#include "data/app_state.h"
+#include "data/measurement_schema.h"
+#include "platform/help_viewer.h"
+#include "platform/printing_service.h"
+#include "platform/settings_store.h"
+#include "tests/output/report_pdf.h"
+#include "tests/support/scripted_dialog_service.h"
+
+#include <QAction>
+#include <QDir>
+#include <QPageRanges>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+namespace {
+
+namespace S = MeasurementSchema;
+
+struct Window
+{
+    QTemporaryDir dir;
+    AppState state;
+    ScriptedDialogService dialogs;
+    SettingsStore settings{dir.filePath("settings.ini")};
+    HelpViewer help{dir.path()};
+    TForm1 form{state, dialogs, settings, help};
+    QString pdfDir = dir.filePath("printed");
+
+    Window()
+    {
+        state.regional = RegionalSettings::russian();
+        form.FormCreate();
+        PrintingService::instance().setPdfDirectory(pdfDir);
+    }
+    ~Window() { PrintingService::instance().setPdfDirectory({}); }
+
+    // Thirty rows, N = 1..30, T_1 " 1,5" .. "30,5" (one-digit ones with the
+    // leading space they are stored with), T_2 "-1,0" ... Three pages.
+    void open(int rows = 30)
+    {
+        const QString file = dir.filePath("rows.db");
+        {
+            DbfTable t;
+            t.setTableFile(file);
+            t.create();
+            t.open();
+            for (int n = 1; n <= rows; ++n) {
+                t.append();
+                t.setInteger(S::kN, n);
+                t.setText(S::kMode, QStringLiteral("Оперативный"));
+                t.setInteger(S::kEnCh, 3);
+                t.setText(S::kDate, QStringLiteral("01.12.2026"));
+                t.setText(S::kTime, QStringLiteral("10:%1:00").arg(n, 2, 10, QChar(u'0')));
+                t.setText(S::kT1, QStringLiteral("%1,5").arg(n).rightJustified(4, u' '));
+                t.setText(S::kT2, QStringLiteral("-%1,0").arg(n % 9 + 1));
+                t.setText(S::kComment, QStringLiteral("строка %1").arg(n));
+                t.post();
+            }
+            t.close();
+        }
+        form.Open_DB(file);
+        if (!state.tableOpen)
+            qFatal("the test table did not open");
+        form.Dbf1.goToRecord(5);
+    }
+    QList<ReportPdfRow> printedRows(QList<int> numbers = {}) const
+    {
+        if (numbers.isEmpty())
+            for (int n = 1; n <= 30; ++n)
+                numbers << n;
+        QList<ReportPdfRow> rows;
+        for (int n : numbers)
+            rows.append({n, QStringLiteral("%1,5").arg(n), QStringLiteral("-%1,0").arg(n % 9 + 1)});
+        return rows;
+    }
+    QStringList printedFiles() const { return QDir(pdfDir).entryList(QDir::Files); }
+    QString footers(const QString& pdf) const
+    {
+        QStringList out;
+        for (const QString& page : reportPdfPages(pdf)) {
+            const QRegularExpressionMatch m = QRegularExpression("Стр\\. \\d+ из \\d+").match(page);
+            out << m.captured(0);
+        }
+        return out.join(u'|');
+    }
+};
+
+bool noPrinterInstalled()
+{
+    return QPrinterInfo::defaultPrinter().isNull();
+}
+
+} // namespace
+
+class TestReportCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void withoutATableNothingHappens()
+    {
+        Window w;
+        w.form.N8Click();
+        w.form.N9Click();
+        w.form.N22Click();
+        QVERIFY(w.dialogs.calls().isEmpty());
+        QVERIFY(w.printedFiles().isEmpty());
+    }
+
+    void withoutAPrinterPrintingDoesNothing()
+    {
+        if (!noPrinterInstalled())
+            QSKIP("this machine has a printer");
+        Window w;
+        w.open();
+        PrintingService::instance().setPdfDirectory({});
+        w.form.N9Click();
+        w.form.N22Click();
+        QVERIFY(w.dialogs.calls().isEmpty());
+        // Still prepared: the table stands on its last record.
+        QCOMPARE(w.form.Dbf1.recNo(), 30u);
+    }
+
+    void previewOpensAtTheDefaultZoomAndLeavesTheLastRecordCurrent()
+    {
+        Window w;
+        w.open();
+        int pages = 0;
+        double zoom = 0;
+        w.dialogs.queueModal([&](QDialog& window) {
+            auto& preview = dynamic_cast<ReportPreview&>(window);
+            pages = preview.report().pageCount();
+            zoom = preview.pageView()->zoom();
+            return 1;
+        });
+        w.form.N8Click();
+        const auto modal = w.dialogs.calls(ScriptedDialogService::Kind::Modal);
+        QCOMPARE(modal.size(), 1);
+        QCOMPARE(modal[0].caption, QStringLiteral("Предварительный просмотр"));
+        QCOMPARE(pages, 3);
+        QCOMPARE(zoom, ReportPageView::kDefaultZoom);
+        QCOMPARE(w.form.Dbf1.recNo(), 30u);
+        QCOMPARE(w.form.DBGridPro1->source()->currentRow(), 29);
+        QTRY_COMPARE(w.form.DBGridPro1->view()->currentIndex().row(), 29); // the grid follows
+    }
+
+    void sortedTablePrintsInItsOrderAndEndsOnItsLastRow()
+    {
+        Window w;
+        w.open();
+        w.form.Dbf1.addSortTag(S::kSortTag, S::kN, true);
+        w.form.Dbf1.selectSortTag(S::kSortTag);
+        w.dialogs.queuePrintSetup(true);
+        w.form.N9Click();
+        QCOMPARE(w.form.Dbf1.recNo(), 1u); // last in descending order
+        QCOMPARE(w.printedFiles(), QStringList{"rows.pdf"});
+        QList<int> numbers;
+        for (int n = 30; n >= 1; --n)
+            numbers << n;
+        checkReportPdf(w.pdfDir + "/rows.pdf", 3, w.printedRows(numbers));
+    }
+
+    void printDialogChoices_data()
+    {
+        QTest::addColumn<QString>("pageList");
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<bool>("collate");
+        QTest::addColumn<QString>("footers");
+        QTest::newRow("all pages")
+            << QString() << 1 << true << "Стр. 1 из 3|Стр. 2 из 3|Стр. 3 из 3";
+        QTest::newRow("a list") << "1,3" << 1 << true << "Стр. 1 из 3|Стр. 3 из 3";
+        QTest::newRow("two collated copies")
+            << "2-3" << 2 << true << "Стр. 2 из 3|Стр. 3 из 3|Стр. 2 из 3|Стр. 3 из 3";
+        QTest::newRow("two copies, not collated")
+            << "2-3" << 2 << false << "Стр. 2 из 3|Стр. 2 из 3|Стр. 3 из 3|Стр. 3 из 3";
+    }
+    void printDialogChoices()
+    {
+        QFETCH(QString, pageList);
+        QFETCH(int, copies);
+        QFETCH(bool, collate);
+        QFETCH(QString, footers);
+        Window w;
+        w.open();
+        int copiesOffered = 0;
+        bool collateOffered = false;
+        QPageLayout layoutOffered;
+        w.dialogs.queuePrintSetup(true, [&](QPrinter& printer) {
+            copiesOffered = printer.copyCount();
+            collateOffered = printer.collateCopies();
+            layoutOffered = printer.pageLayout();
+            if (!pageList.isEmpty()) {
+                printer.setPrintRange(QPrinter::PageRange);
+                printer.setPageRanges(QPageRanges::fromString(pageList));
+            }
+            printer.setCopyCount(copies);
+            printer.setCollateCopies(collate);
+        });
+        w.form.N22Click();
+        QCOMPARE(copiesOffered, 1);
+        QVERIFY(collateOffered);
+        QCOMPARE(layoutOffered.orientation(), QPageLayout::Landscape);
+        QCOMPARE(layoutOffered.pageSize().id(), QPageSize::A4);
+        QCOMPARE(w.printedFiles(), QStringList{"rows.pdf"});
+        QCOMPARE(w.footers(w.pdfDir + "/rows.pdf"), footers);
+    }
+
+    void cancelledPrintDialogPrintsNothing()
+    {
+        Window w;
+        w.open();
+        w.dialogs.queuePrintSetup(false);
+        w.form.N9Click();
+        QCOMPARE(w.dialogs.calls(ScriptedDialogService::Kind::PrintSetup).size(), 1);
+        QVERIFY(w.printedFiles().isEmpty());
+        QCOMPARE(w.form.Dbf1.recNo(), 30u);
+    }
+
+    // Inside the preview: find, save as PDF and as a prepared report, open
+    // that again, print and help.
+    void previewCommands()
+    {
+        Window w;
+        w.open();
+        const QString saved = w.dir.filePath("saved.flnr");
+        const QString savedPdf = w.dir.filePath("saved.pdf");
+        w.dialogs.queueSaveFile(saved);
+        w.dialogs.queueSaveFile(savedPdf);
+        w.dialogs.queueOpenFile(saved);
+        w.dialogs.queuePrintSetup(true);
+        QStringList found;
+        int openedPages = 0;
+        bool helpShown = false;
+        w.dialogs.queueModal([&](QDialog& window) {
+            auto& preview = dynamic_cast<ReportPreview&>(window);
+            for (int i = 0; i < 4; ++i) {
+                if (!preview.findNext(QStringLiteral("СТРОКА 2")))
+                    break;
+                const auto hit = preview.pageView()->highlight();
+                found << QStringLiteral("%1:%2").arg(hit.page).arg(
+                    preview.report().pageCells(hit.page)[hit.cell].text);
+            }
+            window.findChild<QAction*>("save")->trigger();
+            window.findChild<QAction*>("save")->trigger();
+            w.form.Dbf1.goToRecord(1); // the file no longer needs the table
+            window.findChild<QAction*>("open")->trigger();
+            openedPages = preview.report().pageCount();
+            window.findChild<QAction*>("print")->trigger();
+            window.findChild<QAction*>("help")->trigger();
+            helpShown = w.help.window() && w.help.window()->isVisible();
+            window.findChild<QAction*>("close")->trigger();
+            return window.result();
+        });
+        w.form.N8Click();
+        // "строка 2" and "строка 20".."строка 29": page 0 has rows 1..12,
+        // page 1 rows 13..26.
+        QCOMPARE(found, (QStringList{"0:строка 2", "1:строка 20", "1:строка 21", "1:строка 22"}));
+        QCOMPARE(openedPages, 3);
+        QVERIFY(helpShown);
+        checkReportPdf(savedPdf, 3, w.printedRows());
+        // Printed from the reopened file: the same report.
+        QCOMPARE(w.printedFiles(), QStringList{"rows.pdf"});
+        checkReportPdf(w.pdfDir + "/rows.pdf", 3, w.printedRows());
+    }
+};
+
+QTEST_MAIN(TestReportCommands)
+#include "tst_report_commands.moc"

@@ -1,0 +1,195 @@
+// "Экспорт в Excel" in the main window: the rows in the grid's order, the
+// table and the flags untouched, the progress with its cancel button, and
+// errors left to the default error report.
+#include "app/main.h"
+#include "components/data_grid.h"
+#include "data/app_state.h"
+#include "platform/app_error.h"
+#include "platform/help_viewer.h"
+#include "platform/settings_store.h"
+#include "platform/xlsx_spreadsheet.h"
+#include "tests/support/recording_spreadsheet.h"
+#include "tests/support/scripted_dialog_service.h"
+
+#include <QAbstractItemView>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray fileHash(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+struct Window
+{
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    AppState state;
+    ScriptedDialogService dialogs;
+    SettingsStore settings{dir.filePath("settings.ini")};
+    HelpViewer help{dir.path()};
+    TForm1 form{state, dialogs, settings, help};
+    QSharedPointer<RecordingSpreadsheet::Log> log =
+        QSharedPointer<RecordingSpreadsheet::Log>::create();
+
+    Window()
+    {
+        state.regional = RegionalSettings::russian();
+        form.FormCreate();
+    }
+    QString table() const { return dir.filePath("t.db"); }
+    // Rows with N = 1..count and T_1 = count-1 .. 0 (so sorting by T_1
+    // reverses them); `badRow` (1-based) gets a date that is none.
+    void open(int count, int badRow = 0)
+    {
+        {
+            DbfTable t;
+            t.setTableFile(table());
+            t.create();
+            t.open();
+            for (int i = 1; i <= count; ++i) {
+                t.append();
+                t.setInteger("N", i);
+                t.setText("MODE", "Наблюдения");
+                t.setInteger("EN_CH", 3);
+                t.setText("DATE", i == badRow ? "31.02.2026" : "01.12.2026");
+                t.setText("TIME", "10:00:00");
+                t.setText("T_1", QStringLiteral("%1,0").arg(count - i));
+                t.setText("T_2", "2,5");
+                t.post();
+            }
+            t.close();
+        }
+        form.Open_DB(table());
+        if (!state.tableOpen)
+            qFatal("the test table did not open");
+    }
+    void recordCalls() { form.setSpreadsheetFactory(RecordingSpreadsheet::factory(log)); }
+    void writeFiles()
+    {
+        const QString folder = out.path();
+        form.setSpreadsheetFactory([folder] {
+            return std::unique_ptr<SpreadsheetApplication>(
+                new XlsxSpreadsheet({folder, QString(), false, {}}));
+        });
+    }
+    QStringList files() const
+    {
+        return QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    QStringList numbersSent() const
+    {
+        QStringList n;
+        for (const QString& c : log->calls.filter(", 1) := "))
+            if (!c.contains("(text)"))
+                n << c.section(":= ", 1).section(' ', 0, 0);
+        return n;
+    }
+};
+
+} // namespace
+
+class TestWorkbookWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exportsInTheGridsOrder()
+    {
+        Window w;
+        w.open(4);
+        w.recordCalls();
+        w.form.Excel1Click();
+        QCOMPARE(w.numbersSent(), QStringList({"1", "2", "3", "4"}));
+
+        // The grid sorted by T_1, ascending: the rows come reversed.
+        DataGrid& grid = *w.form.DBGridPro1;
+        const int t1 = grid.columnByField("T_1");
+        grid.setTitleState(t1, TitleState::tsSortedDown);
+        w.form.DBGridPro1TitleStateChange(t1);
+        w.log->calls.clear();
+        w.form.Excel1Click();
+        QCOMPARE(w.numbersSent(), QStringList({"4", "3", "2", "1"}));
+        QCOMPARE(w.log->instances, 2); // a new instance for every export
+    }
+
+    void leavesTableAndFlagsAlone()
+    {
+        for (const bool modified : {false, true}) {
+            Window w;
+            w.open(5);
+            w.writeFiles();
+            w.form.Dbf1.first();
+            w.state.modified = modified;
+            const QByteArray before = fileHash(w.table());
+            w.form.Excel1Click();
+            QCOMPARE(w.files(), QStringList({"ФЛН-РК2.xlsx"}));
+            QCOMPARE(w.form.Dbf1.recNo(), 5u); // the last record is current
+            QCOMPARE(w.form.Dbf1.position(), 4);
+            // and the grid shows it
+            QTRY_COMPARE(w.form.DBGridPro1->findChild<QAbstractItemView*>()->currentIndex().row(),
+                         4);
+            QCOMPARE(w.state.modified, modified);
+            QVERIFY(w.state.tableOpen);
+            QCOMPARE(fileHash(w.table()), before);
+        }
+    }
+
+    void nothingWithoutTable()
+    {
+        Window w;
+        w.recordCalls();
+        w.form.Excel1Click();
+        QCOMPARE(w.log->instances, 0);
+        QVERIFY(!w.form.Excel1->isEnabled());
+    }
+
+    void conversionErrorEndsTheExport()
+    {
+        Window w;
+        w.open(3, 2);
+        w.writeFiles();
+        try {
+            w.form.Excel1Click();
+            QFAIL("the export went through");
+        } catch (const AppError& e) {
+            QCOMPARE(e.text(), "'31.02.2026 10:00' is not a valid date and time");
+        }
+        QCOMPARE(w.files(), QStringList());
+        QVERIFY(w.form.findChildren<QProgressDialog*>().isEmpty());
+    }
+
+    void cancelLeavesNoFile()
+    {
+        Window w;
+        w.open(9999);
+        w.writeFiles();
+        // The user presses "Отмена" while the walk is under way: at the
+        // first moment the export lets the window handle its events.
+        bool pressed = false;
+        QMetaObject::invokeMethod(
+            &w.form,
+            [&] {
+                auto* progress = w.form.findChild<QProgressDialog*>("ExcelProgress");
+                QVERIFY(progress);
+                progress->cancel();
+                pressed = true;
+            },
+            Qt::QueuedConnection);
+        w.form.Excel1Click();
+        QVERIFY(pressed);
+        QCOMPARE(w.files(), QStringList());
+        QVERIFY(w.form.Dbf1.position() < 9998); // stopped on the way
+        QVERIFY(w.dialogs.messages().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestWorkbookWindow)
+#include "tst_workbook_window.moc"

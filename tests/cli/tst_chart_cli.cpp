@@ -1,0 +1,188 @@
+// `fln chart` as a user runs it: the picture's texts (legend and axis labels
+// of the scaled window) in the SVG, the curves' colours where the data lie
+// in the PNG, one page in the PDF; the table is only read; errors.
+#include "data/dbf_table.h"
+#include "tests/support/fln_process.h"
+#include "tests/support/peers.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The tables' texts are Russian ones: the command reads them under the
+// Russian regional settings whatever the locale the test runs under.
+FlnRun flnChart(const QStringList& args)
+{
+    return runFln(QStringLiteral(FLN_EXECUTABLE), QStringList{"--locale", "ru_RU", "chart"} + args);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A table with these (T_1, T_2) texts, one row a minute from 10:00 on 1 December 2026.
+void makeTable(const QString& path, const QList<QPair<QString, QString>>& rows)
+{
+    DbfTable t;
+    t.setTableFile(path);
+    t.create();
+    t.open();
+    int i = 0;
+    for (const auto& [t1, t2] : rows) {
+        t.append();
+        t.setInteger("N", i + 1);
+        t.setText("MODE", "Оперативный");
+        t.setInteger("EN_CH", 3);
+        t.setText("DATE", "01.12.2026");
+        t.setText("TIME", QStringLiteral("10:%1:00").arg(i++, 2, 10, QChar(u'0')));
+        t.setText("T_1", t1);
+        t.setText("T_2", t2);
+        t.post();
+    }
+    t.close();
+}
+
+// The texts of an SVG's <text> elements. The legend keeps its two blanks
+// as no-break spaces (a rich-text label would fold them): read as blanks.
+QStringList svgTexts(const QString& path)
+{
+    QStringList texts;
+    static const QRegularExpression re("<text[^>]*>([^<]*)</text>");
+    auto it = re.globalMatch(QString::fromUtf8(readFile(path)));
+    while (it.hasNext())
+        texts << it.next().captured(1).replace(QChar(0xA0), u' ').trimmed();
+    return texts;
+}
+
+} // namespace
+
+class TestChartCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_table;
+
+private slots:
+    void initTestCase()
+    {
+        // T1 20,0 … 24,0 and T2 21,0 … 23,0: together they span 4 degrees,
+        // so the axis runs from 17 to 27; footers 20/22/24 and 21/22/23.
+        m_table = m_dir.filePath("chart.db");
+        makeTable(m_table, {{"20,0", "21,0"}, {"24,0", "23,0"}, {"22,0", "22,0"}});
+    }
+
+    void svgHoldsLegendAndAxisLabels()
+    {
+        const QString out = m_dir.filePath("both.svg");
+        const QByteArray before = readFile(m_table);
+        const FlnRun r = flnChart({m_table, "-o", out});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, out + u'\n');
+        const QStringList texts = svgTexts(out);
+        QVERIFY2(texts.contains("T1, °C  20/22/24"), qPrintable(texts.join(" | ")));
+        QVERIFY(texts.contains("T2, °C  21/22/23"));
+        for (int degree = 17; degree <= 27; ++degree)
+            QVERIFY2(texts.contains(QString::number(degree)), qPrintable(QString::number(degree)));
+        QVERIFY(!texts.contains("16") && !texts.contains("28"));
+        QVERIFY(texts.contains("10:00:00"));
+        QVERIFY(texts.contains("01.12.26"));
+        // Only read: the table is as it was, and no index file appeared.
+        QCOMPARE(readFile(m_table), before);
+        QVERIFY(!QFile::exists(m_dir.filePath("chart.mdx")));
+
+        const QString onlyT1 = m_dir.filePath("t1.svg");
+        QCOMPARE(flnChart({m_table, "-o", onlyT1, "--t1"}).code, 0);
+        const QStringList t1Texts = svgTexts(onlyT1);
+        QVERIFY(t1Texts.contains("T1, °C  20/22/24"));
+        QVERIFY(!t1Texts.join(u'|').contains("T2, °C"));
+        // T1 alone spans 4 degrees as well: 17 … 27.
+        QVERIFY(t1Texts.contains("17") && t1Texts.contains("27"));
+    }
+
+    void pngHoldsTheCurvesWhereTheDataLie()
+    {
+        // T1 high, T2 low: red above blue, both over the whole width.
+        const QString table = m_dir.filePath("apart.db");
+        makeTable(table, {{"30,0", "5,0"}, {"31,0", "4,0"}, {"30,0", "5,0"}, {"31,0", "4,0"}});
+        const QString out = m_dir.filePath("apart.png");
+        const FlnRun r = flnChart({table, "-o", out, "--width", "500", "--height", "300"});
+        QCOMPARE(r.code, 0);
+        const QImage image(out);
+        QCOMPARE(image.size(), QSize(500, 300));
+        qint64 redY = 0, blueY = 0, red = 0, blue = 0;
+        int redLeft = 500, redRight = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb c = image.pixel(x, y);
+                if (c == qRgb(255, 0, 0)) {
+                    ++red, redY += y;
+                    redLeft = std::min(redLeft, x), redRight = std::max(redRight, x);
+                } else if (c == qRgb(0, 0, 255)) {
+                    ++blue, blueY += y;
+                }
+            }
+        QVERIFY(red > 100 && blue > 100);
+        QVERIFY(redY / red < blueY / blue);
+        QVERIFY(redRight - redLeft > 300);
+    }
+
+    void pdfIsOnePage()
+    {
+        const QString out = m_dir.filePath("chart.pdf");
+        QCOMPARE(flnChart({m_table, "-o", out}).code, 0);
+        const peers::Result info = peers::run("pdfinfo", {out});
+        FLN_NEED_PEER(info, "pdfinfo (poppler-utils)");
+        QCOMPARE(info.exitCode, 0);
+        QVERIFY(QString::fromUtf8(info.out).contains(QRegularExpression("Pages:\\s+1\\n")));
+        const peers::Result text = peers::run("pdftotext", {out, "-"});
+        FLN_NEED_PEER(text, "pdftotext (poppler-utils)");
+        QVERIFY(QString::fromUtf8(text.out).contains("20/22/24"));
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no picture") << QStringList({"chart.db"}) << 2 << "";
+        QTest::newRow("not a picture type") << QStringList({"chart.db", "-o", "x.gif"}) << 1
+                                            << "/x.gif' is not a picture this command writes: "
+                                               "name it .png, .svg or .pdf.\n";
+        QTest::newRow("no such table") << QStringList({"missing.db", "-o", "x.png"}) << 1 << "";
+        QTest::newRow("text of an unchosen curve")
+            << QStringList({"bad.db", "-o", "x.png", "--t1"}) << 1
+            << "'x' is not a valid floating point value.\n";
+        QTest::newRow("unwritable picture")
+            << QStringList({"chart.db", "-o", "no/such/dir/x.png"}) << 1 << "";
+    }
+    void errors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        makeTable(dir.filePath("bad.db"), {{"1,0", "1,0"}, {"2,0", "x"}});
+        QFile::copy(m_table, dir.filePath("chart.db"));
+        for (QString& a : args)
+            if (!a.startsWith(u'-'))
+                a = dir.filePath(a);
+        const FlnRun r = flnChart(args);
+        QCOMPARE(r.code, code);
+        QVERIFY(!r.err.isEmpty());
+        if (!error.isEmpty())
+            QVERIFY2(r.err.endsWith(error), qPrintable(r.err));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"bad.db", "chart.db"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChartCli)
+#include "tst_chart_cli.moc"

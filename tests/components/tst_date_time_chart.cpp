@@ -1,0 +1,269 @@
+// The chart component: the per-column envelope, curves and axes, zooming and
+// the pictures it saves.
+#include "components/chart_envelope.h"
+#include "components/date_time_chart.h"
+#include "platform/app_error.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QImage>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// The lowest and highest Y in each of `columns` equal slices of [xMin, xMax).
+QList<QPair<double, double>> extremes(const QList<QPointF>& points, double xMin, double xMax,
+                                      int columns)
+{
+    QList<QPair<double, double>> out(columns, {qInf(), -qInf()});
+    for (const QPointF& p : points) {
+        const int c = int(std::floor((p.x() - xMin) / (xMax - xMin) * columns));
+        if (c < 0 || c >= columns)
+            continue;
+        out[c].first = std::min(out[c].first, p.y());
+        out[c].second = std::max(out[c].second, p.y());
+    }
+    return out;
+}
+
+QList<QPointF> noisyCurve(int n, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QList<QPointF> points;
+    double x = 0;
+    for (int i = 0; i < n; ++i) {
+        x += random.bounded(3); // steps of 0, 1 or 2: equal X happen
+        points.append({x, random.bounded(200.0) - 100});
+    }
+    return points;
+}
+
+int countColour(const QImage& image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == colour;
+    return n;
+}
+
+struct ShownChart
+{
+    DateTimeChart chart;
+    int t1 = chart.addCurve("Series1", "T1", Qt::red);
+    int t2 = chart.addCurve("Series2", "T2", Qt::blue);
+    ShownChart()
+    {
+        chart.resize(700, 450);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    }
+    void settle() { QTest::qWait(20); }
+};
+
+} // namespace
+
+class TestDateTimeChart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void envelopeKeepsEveryColumnsExtremes_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::newRow("most of the curve") << 5000 << 37 << 10.0 << 4000.0;
+        QTest::newRow("zoomed in") << 5000 << 50 << 1200.5 << 1800.25;
+        QTest::newRow("fewer points than columns") << 300 << 200 << 5.0 << 250.0;
+    }
+    void envelopeKeepsEveryColumnsExtremes()
+    {
+        QFETCH(int, points);
+        QFETCH(int, columns);
+        QFETCH(double, from);
+        QFETCH(double, to);
+        const QList<QPointF> curve = noisyCurve(points, 7);
+        const QList<QPointF> env = chartEnvelope(curve, from, to, columns);
+        QCOMPARE(extremes(env, from, to, columns), extremes(curve, from, to, columns));
+        QVERIFY(env.size() <= 4 * columns + 2);
+        // In order, and running on past both edges.
+        QVERIFY(std::is_sorted(env.cbegin(), env.cend(),
+                               [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
+        QVERIFY(env.front().x() < from);
+        QVERIFY(env.back().x() > to);
+    }
+
+    void envelopeOfAFewPointsIsThePoints()
+    {
+        const QList<QPointF> few{{1, 5}, {2, -1}, {2, 7}, {3, 0}};
+        QCOMPARE(chartEnvelope(few, 0, 10, 700), few);
+        QCOMPARE(chartEnvelope({}, 0, 10, 700), QList<QPointF>{});
+    }
+
+    void curvesKeepTheirOrderAndExtremes()
+    {
+        DateTimeChart chart;
+        const int c = chart.addCurve("Series1", "T1", QColor(255, 0, 0));
+        QCOMPARE(chart.minY(c), 0.0);
+        QCOMPARE(chart.maxY(c), 0.0);
+        chart.addPoint(c, 20, 1);
+        chart.addPoint(c, 10, 2);
+        chart.addPoint(c, 20, 3); // after the point with the same X
+        chart.addPoint(c, 15, -4);
+        QCOMPARE(chart.points(c), (QList<QPointF>{{10, 2}, {15, -4}, {20, 1}, {20, 3}}));
+        QCOMPARE(chart.minY(c), -4.0);
+        QCOMPARE(chart.maxY(c), 3.0);
+        QCOMPARE(chart.curveColor(c), QColor(255, 0, 0));
+        chart.clearCurve(c);
+        QVERIFY(chart.points(c).isEmpty());
+        QCOMPARE(chart.maxY(c), 0.0);
+    }
+
+    void legendListsOnlyChosenCurves()
+    {
+        ShownChart f;
+        f.chart.setCurveTitle(f.t1, "T1, °C  1/2/3");
+        f.chart.setCurveInLegend(f.t2, false);
+        const auto markers = f.chart.chart()->legend()->markers();
+        QCOMPARE(markers.size(), 2);
+        QVERIFY(markers[0]->isVisible());
+        QCOMPARE(markers[0]->label().replace(QChar(0xA0), u' '), QString("T1, °C  1/2/3"));
+        QCOMPARE(f.chart.curveTitle(f.t1), QString("T1, °C  1/2/3"));
+        QVERIFY(!markers[1]->isVisible());
+        QCOMPARE(f.chart.chart()->legend()->alignment(), Qt::AlignBottom);
+        QCOMPARE(f.chart.chart()->legend()->font().pixelSize(), 13);
+    }
+
+    void leftAxisFixedOrFitted()
+    {
+        ShownChart f;
+        f.chart.setPoints(f.t1, {{0, 3.2}, {1000, 41.7}});
+        f.chart.setLeftAxisAutomatic(false);
+        f.chart.setLeftAxisRange(17, 27);
+        QCOMPARE(f.chart.leftAxisMin(), 17.0);
+        QCOMPARE(f.chart.leftAxisMax(), 27.0);
+        f.chart.setLeftAxisAutomatic(true);
+        QVERIFY(f.chart.leftAxisMin() <= 3.2 && f.chart.leftAxisMin() > 2);
+        QVERIFY(f.chart.leftAxisMax() >= 41.7 && f.chart.leftAxisMax() < 43);
+        QCOMPARE(f.chart.bottomAxisMin(), 0.0);
+        QCOMPARE(f.chart.bottomAxisMax(), 1000.0);
+    }
+
+    // Qt Charts gets the envelope of what is visible: a handful of points
+    // per pixel column, recomputed on zoom so a narrow spike shows up.
+    void zoomRecomputesTheEnvelope()
+    {
+        ShownChart f;
+        QList<QPointF> points;
+        for (int i = 0; i < 200000; ++i)
+            points.append({double(i) * 1000, (i % 2) ? 1.0 : -1.0});
+        points[123457].setY(50); // one spike
+        f.chart.setPoints(f.t1, points);
+        f.chart.setLeftAxisAutomatic(true);
+        f.settle();
+        const QRectF plot = f.chart.plotArea();
+        QVERIFY(plot.width() > 100);
+        QLineSeries* series = f.chart.series(f.t1);
+        QVERIFY(series->count() <= 4 * int(plot.width()) + 8);
+        QCOMPARE(series->count() > 0, true);
+        const auto maxOf = [](const QList<QPointF>& p) {
+            return std::max_element(p.cbegin(), p.cend(),
+                                    [](auto& a, auto& b) { return a.y() < b.y(); })
+                ->y();
+        };
+        QCOMPARE(maxOf(series->points()), 50.0);
+
+        // The tenth of the plot around the spike.
+        const double at = plot.left() + plot.width() * 123457 / 199999.0;
+        f.chart.zoomTo(
+            QRectF(at - plot.width() / 20, plot.top(), plot.width() / 10, plot.height()));
+        f.settle();
+        QVERIFY(f.chart.isZoomed());
+        QVERIFY(f.chart.bottomAxisMin() > 100000.0 * 1000);
+        QVERIFY(f.chart.bottomAxisMax() < 150000.0 * 1000);
+        QCOMPARE(maxOf(series->points()), 50.0);
+        for (const QPointF& p : series->points())
+            QVERIFY(p.x() >= f.chart.bottomAxisMin() - 2000 &&
+                    p.x() <= f.chart.bottomAxisMax() + 2000);
+
+        // The right button's step back: the full view again.
+        f.chart.zoomBack();
+        QVERIFY(!f.chart.isZoomed());
+        QCOMPARE(f.chart.bottomAxisMin(), 0.0);
+    }
+
+    void rightClickStepsBackOut()
+    {
+        ShownChart f;
+        f.chart.setPoints(f.t1, {{0, 0}, {60000, 10}});
+        f.settle();
+        const QRectF plot = f.chart.plotArea();
+        QWidget* viewport = f.chart.chartView()->viewport();
+        const QPoint a = plot.topLeft().toPoint() + QPoint(20, 20);
+        const QPoint b = plot.center().toPoint();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, a);
+        QMouseEvent move(QEvent::MouseMove, b, viewport->mapToGlobal(b), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, b);
+        QVERIFY(f.chart.isZoomed());
+        QVERIFY(f.chart.bottomAxisMax() < 60000);
+        QTest::mouseClick(viewport, Qt::RightButton, {}, b);
+        QVERIFY(!f.chart.isZoomed());
+        QCOMPARE(f.chart.bottomAxisMax(), 60000.0);
+    }
+
+    void readOutShowsTheNearestPoint()
+    {
+        ShownChart f;
+        const double t0 = QDateTime(QDate(2024, 2, 1), QTime(10, 0)).toMSecsSinceEpoch();
+        f.chart.setPoints(f.t1, {{t0, 21.5}, {t0 + 60000, 22.0}});
+        f.chart.setPoints(f.t2, {{t0, -3.0}, {t0 + 60000, 0.5}});
+        f.settle();
+        const QRectF plot = f.chart.plotArea();
+        QCOMPARE(f.chart.readOutAt({plot.left() + plot.width() * 0.3, plot.center().y()}),
+                 QString("01.02.2024 10:00:00   T1 = 21,5   T2 = -3"));
+        QCOMPARE(f.chart.readOutAt({plot.left() + plot.width() * 0.8, plot.center().y()}),
+                 QString("01.02.2024 10:01:00   T1 = 22   T2 = 0,5"));
+        QCOMPARE(f.chart.readOutAt({plot.left() - 5, plot.center().y()}), QString());
+    }
+
+    void savesPictures()
+    {
+        ShownChart f;
+        f.chart.setPoints(f.t1, {{0, 0}, {60000, 10}});
+        f.chart.setPoints(f.t2, {{0, 10}, {60000, 0}});
+        f.chart.setCurveTitle(f.t1, "T1, °C  legend");
+        f.settle();
+        QTemporaryDir dir;
+        f.chart.saveImage(dir.filePath("c.png"));
+        const QImage png(dir.filePath("c.png"));
+        QCOMPARE(png.size(), f.chart.size());
+        QVERIFY(countColour(png, qRgb(255, 0, 0)) > 50);
+        QVERIFY(countColour(png, qRgb(0, 0, 255)) > 50);
+
+        f.chart.saveImage(dir.filePath("c.svg"));
+        QFile svg(dir.filePath("c.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        // Two blanks drawn as two: rich text would fold them into one.
+        QVERIFY(
+            QString::fromUtf8(svg.readAll()).replace(QChar(0xA0), u' ').contains("T1, °C  legend"));
+
+        f.chart.saveImage(dir.filePath("c.pdf"));
+        QFile pdf(dir.filePath("c.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+
+        QVERIFY_THROWS_EXCEPTION(AppError, f.chart.saveImage(dir.filePath("no/such/dir/c.png")));
+    }
+};
+
+QTEST_MAIN(TestDateTimeChart)
+#include "tst_date_time_chart.moc"

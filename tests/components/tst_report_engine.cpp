@@ -1,0 +1,420 @@
+// The banded report engine: page stacking as arithmetic, expressions, number
+// format, drawing with cut-off texts, search, page lists and prepared-report
+// files.
+#include "components/prepared_report_file.h"
+#include "components/report_engine.h"
+#include "platform/app_error.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+class MemoryRows : public ReportRowSource
+{
+public:
+    MemoryRows(QStringList fields, QList<QStringList> rows)
+        : m_fields(std::move(fields)), m_rows(std::move(rows))
+    {
+    }
+    QString dataSetName() const override { return QStringLiteral("Data"); }
+    QStringList fieldNames() const override { return m_fields; }
+    qint64 begin() override
+    {
+        ++begun;
+        return m_rows.size();
+    }
+    void end() override { ++ended; }
+    QStringList rowTexts(qint64 row) const override
+    {
+        ++reads;
+        return m_rows.value(row);
+    }
+
+    int begun = 0, ended = 0;
+    mutable int reads = 0;
+
+private:
+    QStringList m_fields;
+    QList<QStringList> m_rows;
+};
+
+ReportCell textCell(double x, double w, const QString& text, quint8 frame = ReportFrame::All)
+{
+    ReportCell c;
+    c.x = x;
+    c.width = w;
+    c.text = text;
+    c.frame.sides = frame;
+    c.hAlign = ReportCell::HAlign::Center;
+    c.vAlign = ReportCell::VAlign::Middle;
+    return c;
+}
+
+// A page of the size and bands of the printed table report.
+ReportTemplate tableLikeTemplate(const QString& rowText = QStringLiteral("[Data.\"A\"]"))
+{
+    ReportTemplate t;
+    t.page = {1071, 758, 25, 72, 25, 25, true, 210, 297};
+    t.bands << ReportBand{ReportBand::Kind::ReportTitle, 64, {textCell(25, 234, "Title", 0)}}
+            << ReportBand{ReportBand::Kind::PageHeader, 60, {textCell(25, 100, "Head")}}
+            << ReportBand{ReportBand::Kind::MasterData, 40, {textCell(25, 165, rowText)}}
+            << ReportBand{ReportBand::Kind::PageFooter,
+                          20,
+                          {textCell(844, 202, "Стр. [PAGE#] из [TOTALPAGES]", 0)}};
+    return t;
+}
+
+QList<QStringList> rows(int n, const QString& prefix = QStringLiteral("row "))
+{
+    QList<QStringList> out;
+    for (int i = 0; i < n; ++i)
+        out << QStringList{prefix + QString::number(i + 1)};
+    return out;
+}
+
+std::unique_ptr<PreparedReport> prepared(int n, const ReportTemplate& t = tableLikeTemplate())
+{
+    return std::make_unique<PreparedReport>(
+        t, std::make_unique<MemoryRows>(QStringList{"A"}, rows(n)));
+}
+
+} // namespace
+
+class TestReportEngine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Page height 758, margins 72 and 25, footer 20: rows live in 72..713.
+    // The first page loses 64 units to the title: 517 / 40 = 12 rows;
+    // the others keep 581 / 40 = 14 rows.
+    void pageCount_data()
+    {
+        QTest::addColumn<qint64>("rows");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("empty table") << qint64(0) << 1;
+        QTest::newRow("one record") << qint64(1) << 1;
+        QTest::newRow("first page full") << qint64(12) << 1;
+        QTest::newRow("one over the first page") << qint64(13) << 2;
+        QTest::newRow("second page full") << qint64(26) << 2;
+        QTest::newRow("third page begun") << qint64(27) << 3;
+        QTest::newRow("a million records") << qint64(1000000) << 71429;
+    }
+    void pageCount()
+    {
+        QFETCH(qint64, rows);
+        QFETCH(int, pages);
+        const ReportTemplate t = tableLikeTemplate();
+        const ReportPageLayout layout(t);
+        QCOMPARE(layout.rowsOnFirstPage(), 12);
+        QCOMPARE(layout.rowsOnOtherPages(), 14);
+        QCOMPARE(layout.pageCount(rows), pages);
+        // Every row is on exactly one page, in order.
+        if (rows < 100) {
+            qint64 next = 0;
+            for (int p = 0; p < pages; ++p) {
+                const auto range = layout.rowsOfPage(rows, p);
+                QCOMPARE(range.first, next);
+                QVERIFY(range.count > 0 || rows == 0);
+                next += range.count;
+            }
+            QCOMPARE(next, rows);
+        }
+        const auto last = layout.rowsOfPage(rows, pages - 1);
+        QCOMPARE(last.first + last.count, rows);
+    }
+
+    void bandPositions()
+    {
+        const ReportTemplate t = tableLikeTemplate();
+        const ReportPageLayout layout(t);
+        using K = ReportBand::Kind;
+        auto describe = [&](qint64 rows, int page) {
+            QList<std::tuple<K, double, qint64>> out;
+            for (const auto& b : layout.bandsOfPage(rows, page))
+                out.append({b.band->kind, b.y, b.row});
+            return out;
+        };
+        // One record: title, header, the row, the footer on the bottom margin.
+        QList<std::tuple<K, double, qint64>> one{{K::ReportTitle, 72, -1},
+                                                 {K::PageHeader, 136, -1},
+                                                 {K::MasterData, 196, 0},
+                                                 {K::PageFooter, 713, -1}};
+        QCOMPARE(describe(1, 0), one);
+        // Second page of 27 rows: no title, rows 12..25 from y 132 down.
+        const auto second = describe(27, 1);
+        QCOMPARE(second.size(), 1 + 14 + 1);
+        QCOMPARE(second.first(), std::make_tuple(K::PageHeader, 72.0, qint64(-1)));
+        QCOMPARE(second[1], std::make_tuple(K::MasterData, 132.0, qint64(12)));
+        QCOMPARE(second[14], std::make_tuple(K::MasterData, 132.0 + 13 * 40, qint64(25)));
+        QVERIFY(132.0 + 14 * 40 <= 713); // the last row ends above the footer
+        QCOMPARE(second.last(), std::make_tuple(K::PageFooter, 713.0, qint64(-1)));
+        QVERIFY(describe(27, 3).isEmpty()); // no such page
+    }
+
+    void aBandTallerThanThePageStillEnds()
+    {
+        ReportTemplate t = tableLikeTemplate();
+        t.bands[2].height = 2000;
+        const ReportPageLayout layout(t);
+        QCOMPARE(layout.rowsOnFirstPage(), 0);
+        QCOMPARE(layout.pageCount(3), 4); // the title page, then one row a page
+    }
+
+    void numberFormat_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("one decimal, comma") << "23,5"
+                                            << "23,5";
+        QTest::newRow("leading space") << " 5,0"
+                                       << "5,0";
+        QTest::newRow("negative") << "-12,3"
+                                  << "-12,3";
+        QTest::newRow("no decimals") << "7"
+                                     << "7,0";
+        QTest::newRow("more decimals, half up") << "0,05"
+                                                << "0,1";
+        QTest::newRow("carry into the integer") << "9,95"
+                                                << "10,0";
+        QTest::newRow("no integer digit") << ",5"
+                                          << "0,5";
+        QTest::newRow("leading zeros") << "007,2"
+                                       << "7,2";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("blanks") << "   "
+                                << "";
+        QTest::newRow("no number") << "обрыв"
+                                   << "обрыв";
+        QTest::newRow("point is no separator here") << "12.5"
+                                                    << "12.5";
+        QTest::newRow("two separators") << "1,2,3"
+                                        << "1,2,3";
+        QTest::newRow("sign alone") << " -"
+                                    << " -";
+    }
+    void numberFormat()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, printed);
+        QCOMPARE(formatReportNumber(text, 1, u','), printed);
+    }
+
+    void expressionsAndPageNumbers()
+    {
+        ReportTemplate t = tableLikeTemplate(QStringLiteral("<[Data.\"B\"]|[Data.A]> [x"));
+        t.bands[2].cells[0].format = ReportCell::Format::Number;
+        PreparedReport report(
+            t, std::make_unique<MemoryRows>(QStringList{"A", "B"},
+                                            QList<QStringList>{{" 5,0", "x"}, {"", "-1,25"}}));
+        QCOMPARE(report.pageCount(), 1);
+        const auto cells = report.pageCells(0);
+        QStringList texts;
+        for (const auto& c : cells)
+            texts << c.text;
+        QCOMPARE(texts, (QStringList{"Title", "Head", "<x|5,0> [x", "<-1,3|> [x", "Стр. 1 из 1"}));
+        QCOMPARE(cells[2].rect, QRectF(25, 196, 165, 40));
+        QCOMPARE(cells[3].rect, QRectF(25, 236, 165, 40));
+    }
+
+    void everyFooterHasItsPageAndTheSameTotal()
+    {
+        auto report = prepared(40); // 12 + 14 + 14
+        QCOMPARE(report->pageCount(), 3);
+        for (int p = 0; p < 3; ++p)
+            QCOMPARE(report->pageCells(p).last().text, QStringLiteral("Стр. %1 из 3").arg(p + 1));
+    }
+
+    void unknownFieldIsAnError()
+    {
+        QVERIFY_THROWS_EXCEPTION(AppError, prepared(1, tableLikeTemplate("[Data.\"NOPE\"]")));
+        QVERIFY_THROWS_EXCEPTION(AppError, prepared(1, tableLikeTemplate("[Other.\"A\"]")));
+    }
+
+    // Preparing only counts rows: it reads none, whatever the table's size.
+    void preparationReadsNoRows()
+    {
+        auto source = std::make_unique<MemoryRows>(QStringList{"A"}, rows(5000));
+        MemoryRows* raw = source.get();
+        PreparedReport report(tableLikeTemplate(), std::move(source));
+        QCOMPARE(raw->begun, 1);
+        QCOMPARE(raw->ended, 1);
+        QCOMPARE(raw->reads, 0);
+        report.pageCells(100);
+        QCOMPARE(raw->reads, 14);
+    }
+
+    // A text too long for its cell wraps and is cut at the cell's bottom: no
+    // ink below the row, and the row does not move the footer.
+    void longTextIsCutAtTheCellsEdge()
+    {
+        const QString comment = QStringLiteral(
+            "Очень длинное примечание, которое не помещается в одну строку ячейки и "
+            "должно переноситься по словам и обрезаться снизу у края строки таблицы");
+        PreparedReport report(
+            tableLikeTemplate(),
+            std::make_unique<MemoryRows>(QStringList{"A"}, QList<QStringList>{{comment}}));
+        const double scale = 2.0; // pixels per unit
+        QImage image(int(1071 * scale), int(758 * scale), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.scale(scale, scale);
+            report.paintPage(painter, 0);
+        }
+        auto inkIn = [&](double x0, double y0, double x1, double y1) {
+            int ink = 0;
+            for (int y = int(y0 * scale); y < int(y1 * scale); ++y)
+                for (int x = int(x0 * scale); x < int(x1 * scale); ++x)
+                    ink += qGray(image.pixel(x, y)) < 160;
+            return ink;
+        };
+        // The row is 196..236 and the cell 25..190; inside the frame lines.
+        QVERIFY(inkIn(28, 198, 187, 234) > 200); // the text is there
+        QCOMPARE(inkIn(26, 238, 189, 700), 0);   // and nothing below the row
+    }
+
+    void find()
+    {
+        auto report = prepared(40);
+        PreparedReport::Hit hit = report->find(QStringLiteral("ROW 3"), {});
+        QCOMPARE(hit.page, 0);
+        QCOMPARE(report->pageCells(0)[hit.cell].text, QStringLiteral("row 3"));
+        hit = report->find(QStringLiteral("row 3"), hit); // then row 30 on the third page
+        QCOMPARE(hit.page, 2);
+        QCOMPARE(report->pageCells(2)[hit.cell].text, QStringLiteral("row 30"));
+        hit = report->find(QStringLiteral("row 3"), hit);
+        QCOMPARE(report->pageCells(hit.page)[hit.cell].text, QStringLiteral("row 31"));
+        hit = report->find(QStringLiteral("Стр. 3"), hit);
+        QCOMPARE(hit.page, 2);
+        QVERIFY(!report->find(QStringLiteral("Стр. 3"), hit).valid());
+        QVERIFY(!report->find(QStringLiteral("nowhere"), {}).valid());
+    }
+
+    void pageList_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QList<int>>("pages");
+        QTest::newRow("all") << "" << true
+                             << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+        QTest::newRow("list and range")
+            << "1,3,5-12" << true << QList<int>{0, 2, 4, 5, 6, 7, 8, 9, 10, 11};
+        QTest::newRow("spaces") << " 2 , 4 - 5 " << true << QList<int>{1, 3, 4};
+        QTest::newRow("clipped to the report") << "13-20,30" << true << QList<int>{12, 13};
+        QTest::newRow("backwards range") << "5-3" << false << QList<int>{};
+        QTest::newRow("page zero") << "0" << false << QList<int>{};
+        QTest::newRow("words") << "first" << false << QList<int>{};
+    }
+    void pageList()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        QFETCH(QList<int>, pages);
+        QList<int> got;
+        QCOMPARE(parsePageList(text, 14, got), ok);
+        if (ok)
+            QCOMPARE(got, pages);
+    }
+
+    void copiesAndCollate()
+    {
+        QCOMPARE(printSequence({0, 1, 2}, 2, true), (QList<int>{0, 1, 2, 0, 1, 2}));
+        QCOMPARE(printSequence({0, 1, 2}, 2, false), (QList<int>{0, 0, 1, 1, 2, 2}));
+        QCOMPARE(printSequence({4}, 0, true), (QList<int>{4}));
+    }
+
+    void preparedReportFileOpensAgain()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("report.flnr");
+        ReportTemplate t = tableLikeTemplate();
+        t.bands[2].cells[0].format = ReportCell::Format::Number;
+        t.bands[2].cells[0].text = QStringLiteral("[Data.\"A\"] °C");
+        {
+            QList<QStringList> data = rows(30, QString());
+            data[3] = QStringList{QStringLiteral(" 5,0")};
+            PreparedReport report(t, std::make_unique<MemoryRows>(QStringList{"A"}, data));
+            QVERIFY(PreparedReportFile::save(report, name));
+        }
+        std::unique_ptr<PreparedReport> opened = PreparedReportFile::open(name);
+        QCOMPARE(opened->reportTemplate(), t);
+        QCOMPARE(opened->rowCount(), 30);
+        QCOMPARE(opened->pageCount(), 3);
+        QCOMPARE(opened->pageCells(0)[2 + 3].text, QStringLiteral("5,0 °C"));
+        QCOMPARE(opened->pageCells(2).at(1 + 3).text, QStringLiteral("30,0 °C"));
+        QCOMPARE(opened->pageCells(2).last().text, QStringLiteral("Стр. 3 из 3"));
+    }
+
+    void damagedPreparedReportIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("report.flnr");
+        {
+            auto report = prepared(30);
+            QVERIFY(PreparedReportFile::save(*report, name));
+        }
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray whole = file.readAll();
+        // Cut short, and not a report at all.
+        for (const QByteArray& bytes : {whole.left(whole.size() - 20), QByteArray("PK\3\4 zip")}) {
+            file.resize(0);
+            file.seek(0);
+            file.write(bytes);
+            file.flush();
+            QVERIFY_THROWS_EXCEPTION(AppError, PreparedReportFile::open(name));
+        }
+    }
+
+    void pdfOutput()
+    {
+        QTemporaryDir dir;
+        auto report = prepared(40);
+        // Cancelled after the first page: no file is left behind.
+        const QString cancelled = dir.filePath("cancelled.pdf");
+        QList<int> seen;
+        QVERIFY(!writeReportPdf(*report, cancelled, [&](int done, int total) {
+            seen << done << total;
+            return false;
+        }));
+        QCOMPARE(seen, (QList<int>{1, 3}));
+        QVERIFY(!QFile::exists(cancelled));
+        // A folder that does not exist is an error that says which file.
+        const QString bad = dir.filePath("no/such/folder/report.pdf");
+        try {
+            writeReportPdf(*report, bad);
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QVERIFY2(e.text().contains("report.pdf"), qPrintable(e.text()));
+        }
+        // Done: a PDF file of three pages.
+        const QString done = dir.filePath("done.pdf");
+        QVERIFY(writeReportPdf(*report, done));
+        QFile file(done);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("%PDF-"));
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
+                     bytes.count("/Type /Page "),
+                 qsizetype(3));
+    }
+
+    void cancelledSaveLeavesNoFile()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("report.flnr");
+        auto report = prepared(5000);
+        QVERIFY(!PreparedReportFile::save(*report, name,
+                                          [](qint64 done, qint64) { return done < 2000; }));
+        QVERIFY(!QFile::exists(name));
+    }
+};
+
+QTEST_MAIN(TestReportEngine)
+#include "tst_report_engine.moc"
