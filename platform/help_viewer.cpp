@@ -7,6 +7,7 @@
 
 const QString HelpViewer::kFileName = QStringLiteral("fln.html");
 const QString HelpViewer::kBuiltInCopy = QStringLiteral(":/help/fln.html");
+const QString HelpViewer::kInstalledDir = QStringLiteral("../share/doc/fln");
 
 HelpViewer::HelpViewer(const QString& programDir) : m_programDir(programDir) {}
 
@@ -22,9 +23,14 @@ QTextBrowser* HelpViewer::window() const
 
 QString HelpViewer::helpFile() const
 {
-    const QFileInfo beside(QDir(m_programDir), kFileName);
-    if (!m_programDir.isEmpty() && beside.isFile())
-        return beside.absoluteFilePath();
+    if (m_programDir.isEmpty())
+        return kBuiltInCopy;
+    const QDir programDir(m_programDir);
+    for (const QString& candidate : {kFileName, QString(kInstalledDir + u'/' + kFileName)}) {
+        const QFileInfo file(programDir, candidate);
+        if (file.isFile())
+            return QDir::cleanPath(file.absoluteFilePath());
+    }
     return kBuiltInCopy;
 }
 
