@@ -54,7 +54,7 @@ class TestManualPage : public QObject
 private slots:
     void initTestCase()
     {
-        const FlnRun r = runFln(QStringLiteral(FLN_EXECUTABLE), {QStringLiteral("--help")});
+        const FlnRun r = runFln({QStringLiteral("--help")});
         QCOMPARE(r.code, 0);
         m_entries = usageEntries(r.out);
         // The parse found the lists: the commands that every build has, and the options.
