@@ -82,14 +82,11 @@ void writeOut(const QString& text)
     std::fwrite(b.constData(), 1, size_t(b.size()), stdout);
 }
 
-namespace {
-
-void writeError(const QString& text)
+void writeErr(const QString& text)
 {
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    std::fputs(text.toUtf8().constData(), stderr);
+    std::fflush(stderr);
 }
-
-} // namespace
 
 int runCommand(int& argc, char** argv, const CommandLineOptions& options)
 {
@@ -122,9 +119,9 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
         QString text = errorReportText(e);
         if (text.isEmpty())
             text = QStringLiteral("Cannot open %1").arg(options.arguments.value(0));
-        writeError(text);
+        writeErr(text + u'\n');
     } catch (...) {
-        writeError(QStringLiteral("fln %1: an unexpected error ended the command").arg(command->name));
+        writeErr(QStringLiteral("fln %1: an unexpected error ended the command\n").arg(command->name));
     }
     return kExitFailed;
 }

@@ -36,5 +36,6 @@ RegionalSettings commandRegionalSettings(const CommandLineOptions& options);
 // returns 0 done, 1 failed, 2 usage.
 int runCommand(int& argc, char** argv, const CommandLineOptions& options);
 
-// Writes text to stdout as UTF-8.
+// Writes text to stdout, or to stderr (flushed at once), as UTF-8.
 void writeOut(const QString& text);
+void writeErr(const QString& text);

@@ -5,6 +5,7 @@
 
 #include "app/cli.h"
 
+#include "app/cli_progress.h"
 #include "app/command_line.h"
 #include "app/demo_mode.h"
 #include "data/archive_decoding.h"
@@ -38,12 +39,6 @@ const QString kInterrupted = QStringLiteral("Прием данных прерв�
 // during the transfer ends it.
 constexpr int kSilenceMs = 10000;
 
-void err(const QString& text)
-{
-    std::fputs(text.toUtf8().constData(), stderr);
-    std::fflush(stderr);
-}
-
 // The command line's view of the download session: progress on stderr, a
 // watch on a silent line (there is no Cancel button), and the stop signals.
 class HeadlessDownload
@@ -74,18 +69,17 @@ public:
         });
         QObject::connect(&m_session, &DownloadSession::progressChanged, [this](int p) {
             m_progress = p;
-            drawBar();
+            showBar();
         });
         QObject::connect(&m_session, &DownloadSession::identified, [](const QString& version) {
-            err(QStringLiteral("Тип прибора: %1, версия ПО: %2\n")
+            writeErr(QStringLiteral("Тип прибора: %1, версия ПО: %2\n")
                     .arg(DownloadSession::kInstrumentName, version));
         });
         QObject::connect(&m_session, &DownloadSession::recordCountKnown, [this](int count) {
             m_count = count;
             m_countShown = true;
-            m_drawn = -1;
             m_progress = count == 0 ? 100 : 0;
-            drawBar();
+            showBar();
         });
         QObject::connect(&m_session, &DownloadSession::failure,
                          [this](const QString& text) { m_error = text; });
@@ -101,7 +95,7 @@ public:
     // 1: the image holds the archive; 2: failed, error() says why.
     int run()
     {
-        err(DownloadSession::kWaitingText + u'\n');
+        writeErr(DownloadSession::kWaitingText + u'\n');
         if (const int s = InterruptSignals::received()) {
             m_error = kInterrupted + InterruptSignals::describe(s);
             return 2;
@@ -113,13 +107,8 @@ public:
         // progress of that chunk: a finished download shows 100 % all the same.
         if (m_result == 1)
             m_progress = 100;
-        if (m_interactive) {
-            drawBar();
-            if (m_barShown)
-                err(QStringLiteral("\n"));
-        } else if (m_countShown) {
-            err(barText().mid(1) + QStringLiteral("\n")); // the last state, once
-        }
+        showBar();
+        m_bar.finish();
         return m_result;
     }
     QString error() const { return m_error.isEmpty() ? m_session.errorText() : m_error; }
@@ -130,25 +119,11 @@ private:
         m_error = why;
         m_session.cancel();
     }
-    QString barText() const
+    // The bar appears once the record count is known.
+    void showBar()
     {
-        constexpr int kWidth = 40;
-        const int p = qBound(0, m_progress, 100);
-        const int filled = p * kWidth / 100;
-        return u'\r' + DownloadSession::kReceivingText + QStringLiteral(" [") +
-               QString(filled, u'#') + QString(kWidth - filled, u'.') +
-               QStringLiteral("] %1 %  Количество записей: %2").arg(p, 3).arg(m_count);
-    }
-    void drawBar()
-    {
-        // Redrawn in place on a terminal only; run() writes the last state
-        // into a log.
-        const int p = qBound(0, m_progress, 100);
-        if (!m_interactive || !m_countShown || p == m_drawn)
-            return;
-        m_drawn = p;
-        err(barText());
-        m_barShown = true;
+        if (m_countShown)
+            m_bar.show(m_progress, QStringLiteral("Количество записей: %1").arg(m_count));
     }
 
     DownloadSession m_session;
@@ -157,10 +132,8 @@ private:
     int m_result = 0;
     int m_progress = 0;
     int m_count = 0;
-    int m_drawn = -1;
     bool m_countShown = false;
-    bool m_barShown = false;
-    bool m_interactive = isTerminal(stderr);
+    CliProgressBar m_bar{DownloadSession::kReceivingText};
     QString m_error;
 };
 
