@@ -17,7 +17,6 @@
 #include <QMetaMethod>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 using namespace DbfErrors;
@@ -101,8 +100,7 @@ struct DbfTable::Impl
     bool atEof = true;
     bool atBof = true;
 
-    QByteArray buffer;   // edit or insert copy
-    QByteArray oldImage; // the record as it was when editing began
+    QByteArray buffer; // edit or insert copy
 
     int disabled = 0;
 
@@ -125,7 +123,6 @@ struct DbfTable::Impl
         current = 0;
         atEof = atBof = true;
         buffer.clear();
-        oldImage.clear();
     }
     void positionFirst()
     {
@@ -157,30 +154,28 @@ struct DbfTable::Impl
 
     // --- signals ---
     // Whether anything listens to currentChanged(): a walk through a whole
-    // table moves a million times, and an emission nobody hears is a good part
-    // of each step. Qt reports every connection; after a disconnection the
-    // answer is asked again at the next move, because connectNotify and
-    // disconnectNotify must not call back into the object.
-    enum Listeners
+    // table moves a million times, and an emission nobody hears costs about
+    // as many instructions as the step itself. Qt reports every connection;
+    // after a disconnection the answer is asked again at the next move,
+    // because connectNotify and disconnectNotify must not call back into the
+    // object. Everything runs on the one GUI thread, so a plain member does.
+    enum class Listeners
     {
         Unknown,
         Some,
         None
     };
-    std::atomic<int> currentListeners{Unknown};
+    Listeners currentListeners = Listeners::Unknown;
     void currentMoved()
     {
         if (disabled)
             return;
-        int l = currentListeners.load(std::memory_order_relaxed);
-        if (l == Unknown) {
-            l = q->isSignalConnected(QMetaMethod::fromSignal(&DbfTable::currentChanged)) ? Some
-                                                                                         : None;
-            // A connection made meanwhile has already said Some: keep it.
-            int expected = Unknown;
-            currentListeners.compare_exchange_strong(expected, l, std::memory_order_relaxed);
-        }
-        if (l == Some)
+        if (currentListeners == Listeners::Unknown)
+            currentListeners =
+                q->isSignalConnected(QMetaMethod::fromSignal(&DbfTable::currentChanged))
+                    ? Listeners::Some
+                    : Listeners::None;
+        if (currentListeners == Listeners::Some)
             emit q->currentChanged();
     }
     void contentsMoved()
@@ -244,14 +239,14 @@ DbfTable::DbfTable(QObject* parent) : QObject(parent), d(std::make_unique<Impl>(
 void DbfTable::connectNotify(const QMetaMethod& signal)
 {
     if (d && signal == QMetaMethod::fromSignal(&DbfTable::currentChanged))
-        d->currentListeners.store(Impl::Some, std::memory_order_relaxed);
+        d->currentListeners = Impl::Listeners::Some;
 }
 
 void DbfTable::disconnectNotify(const QMetaMethod& signal)
 {
     // An invalid method: everything was disconnected at once.
     if (d && (!signal.isValid() || signal == QMetaMethod::fromSignal(&DbfTable::currentChanged)))
-        d->currentListeners.store(Impl::Unknown, std::memory_order_relaxed);
+        d->currentListeners = Impl::Listeners::Unknown;
 }
 
 DbfTable::~DbfTable()
@@ -601,9 +596,7 @@ void DbfTable::edit()
     if (!d->current)
         throw AppError(kEmpty);
     // The record as it is on disk now, not as the cache remembers it.
-    const QByteArray rec = d->file.readRecord(d->current);
-    d->buffer = rec;
-    d->oldImage = rec;
+    d->buffer = d->file.readRecord(d->current);
     d->state = State::Edit;
 }
 
@@ -617,7 +610,6 @@ void DbfTable::post()
             d->order.index()->post(d->current, d->buffer);
         d->state = State::Browse;
         d->buffer.clear();
-        d->oldImage.clear();
         d->contentsMoved();
         return;
     }
@@ -642,7 +634,6 @@ void DbfTable::cancel()
         return;
     d->state = State::Browse;
     d->buffer.clear();
-    d->oldImage.clear();
 }
 
 void DbfTable::setText(const QString& field, const QString& text)
