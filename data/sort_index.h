@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/dbf_table.h"
+#include "data/dbf_field.h"
 #include "data/mdx_file.h"
 #include "data/sort_key.h"
 
