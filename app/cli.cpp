@@ -105,6 +105,12 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
     std::unique_ptr<QCoreApplication> app;
     if (command->app == CliCommand::App::Gui) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The windowless platform's remarks (no runtime folder, no size hints)
+        // are not the user's business; the command says what went wrong.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                writeErr(text + u'\n');
+        });
         app = std::make_unique<QApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
