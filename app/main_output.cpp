@@ -48,26 +48,25 @@ void showHelp(HelpViewer& help)
         window->windowHandle()->setTransientParent(modal->windowHandle());
 }
 
+// The report's previews and print jobs, named after the open table.
+ReportPrinting reportPrinting(DialogService& dialogs, HelpViewer& help, const DbfTable& table)
+{
+    return ReportPrinting(dialogs, PrintingService::instance(), [&help] { showHelp(help); },
+                          QFileInfo(table.tableFile()).completeBaseName());
+}
+
 } // namespace
 
 void TForm1::N8Click()
 {
-    const auto report = prepareReport(Dbf1, m_state, DBGridPro1);
-    if (!report)
-        return;
-    ReportPrinting(m_dialogs, PrintingService::instance(), [this] { showHelp(m_help); },
-                   QFileInfo(Dbf1.tableFile()).completeBaseName())
-        .preview(this, *report);
+    if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1))
+        reportPrinting(m_dialogs, m_help, Dbf1).preview(this, *report);
 }
 
 void TForm1::N9Click()
 {
-    const auto report = prepareReport(Dbf1, m_state, DBGridPro1);
-    if (!report)
-        return;
-    ReportPrinting(m_dialogs, PrintingService::instance(), [this] { showHelp(m_help); },
-                   QFileInfo(Dbf1.tableFile()).completeBaseName())
-        .printWithDialog(this, *report);
+    if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1))
+        reportPrinting(m_dialogs, m_help, Dbf1).printWithDialog(this, *report);
 }
 
 void TForm1::N22Click()

@@ -224,33 +224,30 @@ void XlsxSpreadsheet::setRowFontSize(const QString& sheet, int row, int points)
     m_lastFontRow = std::max(m_lastFontRow, row);
 }
 
-void XlsxSpreadsheet::setCellInteger(const QString& sheet, int row, int column, qint32 value)
+void XlsxSpreadsheet::writeNumber(const QString& sheet, int row, int column, double value)
 {
     lxw_worksheet* ws = sheetForCells(sheet, row, column);
     const CNumbers c;
     check(worksheet_write_number(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), value,
                                  formatFor(row, column)),
           "Cells");
+}
+
+void XlsxSpreadsheet::setCellInteger(const QString& sheet, int row, int column, qint32 value)
+{
+    writeNumber(sheet, row, column, value);
 }
 
 void XlsxSpreadsheet::setCellDate(const QString& sheet, int row, int column, double date)
 {
     // An automation date is the sheet's own date number from March 1900 on,
     // which is all the instrument can have recorded.
-    lxw_worksheet* ws = sheetForCells(sheet, row, column);
-    const CNumbers c;
-    check(worksheet_write_number(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), date,
-                                 formatFor(row, column)),
-          "Cells");
+    writeNumber(sheet, row, column, date);
 }
 
 void XlsxSpreadsheet::setCellNumber(const QString& sheet, int row, int column, double value)
 {
-    lxw_worksheet* ws = sheetForCells(sheet, row, column);
-    const CNumbers c;
-    check(worksheet_write_number(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), value,
-                                 formatFor(row, column)),
-          "Cells");
+    writeNumber(sheet, row, column, value);
 }
 
 void XlsxSpreadsheet::setCellText(const QString& sheet, int row, int column, const QString& text)

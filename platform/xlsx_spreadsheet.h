@@ -78,6 +78,7 @@ private:
     void requireWorkbook() const;
     void requireSheet(const QString& sheet) const;
     lxw_worksheet* sheetForCells(const QString& sheet, int row, int column);
+    void writeNumber(const QString& sheet, int row, int column, double value);
     void startWriting();
     lxw_format* formatFor(int row, int column);
     lxw_format* makeFormat(const QString& numberFormat, const RowFont* font);
