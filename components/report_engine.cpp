@@ -287,18 +287,30 @@ public:
         if (frame.sides & ReportFrame::Bottom)
             m_horizontal[{key(r.bottom()), key(w)}] << Span{r.left() - h, r.right() + h};
     }
+    // One colour and state for all lines: a PDF page gets a bare fill for
+    // each line instead of a colour, a state and a fill. Each line stays a
+    // fill of its own, which viewers snap to whole pixels.
     void draw(QPainter& painter)
     {
+        QList<QRectF> rects;
         for (auto it = m_horizontal.begin(); it != m_horizontal.end(); ++it) {
             const double y = it.key().first / kScale, w = it.key().second / kScale;
             for (const Span& s : merged(it.value()))
-                painter.fillRect(QRectF(s.from, y - w / 2, s.to - s.from, w), Qt::black);
+                rects << QRectF(s.from, y - w / 2, s.to - s.from, w);
         }
         for (auto it = m_vertical.begin(); it != m_vertical.end(); ++it) {
             const double x = it.key().first / kScale, w = it.key().second / kScale;
             for (const Span& s : merged(it.value()))
-                painter.fillRect(QRectF(x - w / 2, s.from, w, s.to - s.from), Qt::black);
+                rects << QRectF(x - w / 2, s.from, w, s.to - s.from);
         }
+        if (rects.isEmpty())
+            return;
+        painter.save();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        for (const QRectF& r : rects)
+            painter.drawRect(r);
+        painter.restore();
     }
 
 private:
