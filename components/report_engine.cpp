@@ -359,17 +359,16 @@ struct PreparedReport::TextCache
     std::unordered_map<Key, std::unique_ptr<TextBlock>, KeyHash> blocks;
     // Per font and resolution, in the order first used.
     QList<QPair<QString, std::shared_ptr<FontGlyphs>>> fonts;
-
-    FontGlyphs& glyphs(const QFont& font, const QPaintDevice& device)
+    // A cell's font and its glyphs, per cell and resolution: looked up for
+    // every cell of every page.
+    struct CellFont
     {
-        const QString key = font.key() + u'@' + QString::number(device.logicalDpiY());
-        for (const auto& f : std::as_const(fonts)) {
-            if (f.first == key)
-                return *f.second;
-        }
-        fonts.append({key, std::make_shared<FontGlyphs>(font, device)});
-        return *fonts.last().second;
-    }
+        QFont font;
+        FontGlyphs* glyphs = nullptr;
+    };
+    QHash<QPair<const ReportCell*, int>, CellFont> cellFonts;
+
+    const CellFont& cellFont(const ReportCell& cell, const QPaintDevice& device);
 
     const TextBlock& get(const QString& text, const ReportCell& cell, const QFont& font,
                          const QPaintDevice& device, double width);
@@ -518,6 +517,29 @@ const TextBlock& PreparedReport::TextCache::get(const QString& text, const Repor
     return *it->second;
 }
 
+const PreparedReport::TextCache::CellFont&
+PreparedReport::TextCache::cellFont(const ReportCell& cell, const QPaintDevice& device)
+{
+    const QPair<const ReportCell*, int> key(&cell, device.logicalDpiY());
+    auto it = cellFonts.find(key);
+    if (it == cellFonts.end()) {
+        CellFont cf;
+        cf.font = ::cellFont(cell, device);
+        const QString name =
+            cf.font.key() + u'@' + QString::number(device.logicalDpiY());
+        for (const auto& f : std::as_const(fonts)) {
+            if (f.first == name)
+                cf.glyphs = f.second.get();
+        }
+        if (!cf.glyphs) {
+            fonts.append({name, std::make_shared<FontGlyphs>(cf.font, device)});
+            cf.glyphs = fonts.last().second.get();
+        }
+        it = cellFonts.insert(key, cf);
+    }
+    return *it;
+}
+
 void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
 {
     const QList<PageCell> cells = pageCells(page);
@@ -525,12 +547,6 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     QPaintDevice& device = *painter.device();
-    struct CellFont
-    {
-        QFont font;
-        FontGlyphs* glyphs;
-    };
-    QHash<const ReportCell*, CellFont> fonts;
     // Texts that fit on one line are gathered per font and drawn together
     // after the cells: a PDF page gets one text object per font instead of
     // one per cell.
@@ -548,11 +564,7 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
     for (qsizetype i = 0; i < cells.size(); ++i) {
         const PageCell& pc = cells[i];
         const ReportCell& cell = *pc.cell;
-        auto cf = fonts.find(pc.cell);
-        if (cf == fonts.end()) {
-            const QFont font = cellFont(cell, device);
-            cf = fonts.insert(pc.cell, {font, &m_texts->glyphs(font, device)});
-        }
+        const TextCache::CellFont* cf = &m_texts->cellFont(cell, device);
         const QFont* f = &cf->font;
         QRectF rect = pc.rect;
         if (cell.growLeft && !pc.text.isEmpty()) {
