@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QMap>
 #include <QPageLayout>
@@ -13,7 +14,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QGlyphRun>
 #include <QRawFont>
 #include <QTextLayout>
 
@@ -313,18 +313,22 @@ private:
         Glyph& g = m_glyphs[u];
         if (g.state == Glyph::Unknown) {
             g.state = Glyph::Complex;
-            const bool plain = (u >= 0x20 && u < 0x7F && u != u'f') || (u >= 0x400 && u < 0x500);
+            // Cyrillic without its combining marks (U+0483..U+0489).
+            const bool plain = (u >= 0x20 && u < 0x7F && u != u'f') ||
+                               (u >= 0x400 && u < 0x500 && (u < 0x483 || u > 0x489));
             const QString one(c);
             if (plain && m_raw.supportsCharacter(c)) {
                 const QList<quint32> index = m_raw.glyphIndexesForString(one);
                 if (index.size() == 1 && index[0] != 0) {
                     g.index = index[0];
-                    g.advance =
-                        m_raw.advancesForGlyphIndexes(index, QRawFont::UseDesignMetrics).value(0).x();
+                    g.advance = m_raw.advancesForGlyphIndexes(index, QRawFont::UseDesignMetrics)
+                                    .value(0)
+                                    .x();
                     // Measured as QTextLayout measures it: against the
                     // font's own (not the design) advance.
-                    g.overhang = std::max(0.0, m_raw.boundingRect(index[0]).right() -
-                                                   m_raw.advancesForGlyphIndexes(index).value(0).x());
+                    g.overhang =
+                        std::max(0.0, m_raw.boundingRect(index[0]).right() -
+                                          m_raw.advancesForGlyphIndexes(index).value(0).x());
                     g.state = Glyph::Simple;
                 }
             }
@@ -525,8 +529,7 @@ PreparedReport::TextCache::cellFont(const ReportCell& cell, const QPaintDevice& 
     if (it == cellFonts.end()) {
         CellFont cf;
         cf.font = ::cellFont(cell, device);
-        const QString name =
-            cf.font.key() + u'@' + QString::number(device.logicalDpiY());
+        const QString name = cf.font.key() + u'@' + QString::number(device.logicalDpiY());
         for (const auto& f : std::as_const(fonts)) {
             if (f.first == name)
                 cf.glyphs = f.second.get();
