@@ -7,6 +7,7 @@
 #include "components/report_engine.h"
 #include "data/dbf_table.h"
 #include "output/measurement_report.h"
+#include "platform/heap_tuning.h"
 
 #include <algorithm>
 
@@ -16,6 +17,7 @@ int runReportCommand(const CommandLineOptions& o)
         writeErr(QStringLiteral("fln report: -o OUT.pdf is required\n\n") + usageText());
         return kExitUsage;
     }
+    keepFreedMemoryForReuse();
     DbfTable table;
     table.setTableFile(o.arguments.first());
     table.open(DbfTable::Access::ReadOnly);

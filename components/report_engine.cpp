@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QMap>
 #include <QPageLayout>
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QRawFont>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -224,6 +226,122 @@ struct TextBlock // of this file only
     }
 };
 
+// The glyphs of one font and device, character by character, so that a text
+// that fits on one line is placed as QTextLayout places it without being
+// shaped again: most texts of a report (numbers, dates, times) differ on every
+// row, and shaping each one costs more than writing it. Only characters whose
+// glyph cannot depend on their neighbours take this way (kerning is off;
+// ligatures start with 'f'); any other text goes through the full layout.
+class FontGlyphs // of this file only
+{
+public:
+    FontGlyphs(const QFont& font, const QPaintDevice& device)
+    {
+        QTextLayout probe(QStringLiteral("0"), font, &device);
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setUseDesignMetrics(true);
+        probe.setTextOption(option);
+        probe.beginLayout();
+        QTextLine line = probe.createLine();
+        line.setLineWidth(1e6);
+        probe.endLayout();
+        const QList<QGlyphRun> runs = probe.glyphRuns();
+        if (runs.size() == 1 && runs[0].glyphIndexes().size() == 1) {
+            m_raw = runs[0].rawFont();
+            m_ascent = line.ascent();
+            m_height = line.height();
+        }
+        m_glyphs.fill(Glyph{}, kCharacters);
+    }
+
+    const QRawFont& rawFont() const { return m_raw; }
+    double ascent() const { return m_ascent; }
+    double lineHeight() const { return m_height; }
+
+    // The glyphs and the width of `text` on one line; false when the text
+    // needs the full layout (nothing is appended then).
+    bool measure(const QString& text, QList<quint32>& glyphs, QList<double>& advances,
+                 double& width)
+    {
+        if (!m_raw.isValid() || text.isEmpty() || text.front() == u' ' || text.back() == u' ')
+            return false; // spaces at the ends do not count in a line's width
+        const qsizetype start = glyphs.size();
+        width = 0;
+        for (QChar c : text) {
+            const Glyph* g = glyph(c);
+            if (!g) {
+                glyphs.resize(start);
+                advances.resize(start);
+                return false;
+            }
+            glyphs << g->index;
+            advances << g->advance;
+            width += g->advance;
+        }
+        // QTextLayout makes a line as wide as its last glyph's ink where that
+        // reaches past the glyph's advance, and measures that in its own way:
+        // such a text keeps the full layout, and so its exact place.
+        if (glyph(text.back())->overhang > 0) {
+            glyphs.resize(start);
+            advances.resize(start);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    static constexpr char16_t kCharacters = 0x500; // Latin and Cyrillic
+    struct Glyph
+    {
+        enum State : quint8
+        {
+            Unknown,
+            Simple,
+            Complex
+        } state = Unknown;
+        quint32 index = 0;
+        double advance = 0;
+        double overhang = 0; // ink right of the advance
+    };
+
+    const Glyph* glyph(QChar c)
+    {
+        const char16_t u = c.unicode();
+        if (u >= kCharacters)
+            return nullptr;
+        Glyph& g = m_glyphs[u];
+        if (g.state == Glyph::Unknown) {
+            g.state = Glyph::Complex;
+            // Cyrillic without its combining marks (U+0483..U+0489).
+            const bool plain = (u >= 0x20 && u < 0x7F && u != u'f') ||
+                               (u >= 0x400 && u < 0x500 && (u < 0x483 || u > 0x489));
+            const QString one(c);
+            if (plain && m_raw.supportsCharacter(c)) {
+                const QList<quint32> index = m_raw.glyphIndexesForString(one);
+                if (index.size() == 1 && index[0] != 0) {
+                    g.index = index[0];
+                    g.advance = m_raw.advancesForGlyphIndexes(index, QRawFont::UseDesignMetrics)
+                                    .value(0)
+                                    .x();
+                    // Measured as QTextLayout measures it: against the
+                    // font's own (not the design) advance.
+                    g.overhang =
+                        std::max(0.0, m_raw.boundingRect(index[0]).right() -
+                                          m_raw.advancesForGlyphIndexes(index).value(0).x());
+                    g.state = Glyph::Simple;
+                }
+            }
+        }
+        return g.state == Glyph::Simple ? &g : nullptr;
+    }
+
+    QRawFont m_raw;
+    double m_ascent = 0;
+    double m_height = 0;
+    QList<Glyph> m_glyphs;
+};
+
 struct PreparedReport::TextCache
 {
     struct Key
@@ -243,6 +361,18 @@ struct PreparedReport::TextCache
     };
     static constexpr size_t kLimit = 4096;
     std::unordered_map<Key, std::unique_ptr<TextBlock>, KeyHash> blocks;
+    // Per font and resolution, in the order first used.
+    QList<QPair<QString, std::shared_ptr<FontGlyphs>>> fonts;
+    // A cell's font and its glyphs, per cell and resolution: looked up for
+    // every cell of every page.
+    struct CellFont
+    {
+        QFont font;
+        FontGlyphs* glyphs = nullptr;
+    };
+    QHash<QPair<const ReportCell*, int>, CellFont> cellFonts;
+
+    const CellFont& cellFont(const ReportCell& cell, const QPaintDevice& device);
 
     const TextBlock& get(const QString& text, const ReportCell& cell, const QFont& font,
                          const QPaintDevice& device, double width);
@@ -287,18 +417,30 @@ public:
         if (frame.sides & ReportFrame::Bottom)
             m_horizontal[{key(r.bottom()), key(w)}] << Span{r.left() - h, r.right() + h};
     }
+    // One colour and state for all lines: a PDF page gets a bare fill for
+    // each line instead of a colour, a state and a fill. Each line stays a
+    // fill of its own, which viewers snap to whole pixels.
     void draw(QPainter& painter)
     {
+        QList<QRectF> rects;
         for (auto it = m_horizontal.begin(); it != m_horizontal.end(); ++it) {
             const double y = it.key().first / kScale, w = it.key().second / kScale;
             for (const Span& s : merged(it.value()))
-                painter.fillRect(QRectF(s.from, y - w / 2, s.to - s.from, w), Qt::black);
+                rects << QRectF(s.from, y - w / 2, s.to - s.from, w);
         }
         for (auto it = m_vertical.begin(); it != m_vertical.end(); ++it) {
             const double x = it.key().first / kScale, w = it.key().second / kScale;
             for (const Span& s : merged(it.value()))
-                painter.fillRect(QRectF(x - w / 2, s.from, w, s.to - s.from), Qt::black);
+                rects << QRectF(x - w / 2, s.from, w, s.to - s.from);
         }
+        if (rects.isEmpty())
+            return;
+        painter.save();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        for (const QRectF& r : rects)
+            painter.drawRect(r);
+        painter.restore();
     }
 
 private:
@@ -379,6 +521,28 @@ const TextBlock& PreparedReport::TextCache::get(const QString& text, const Repor
     return *it->second;
 }
 
+const PreparedReport::TextCache::CellFont&
+PreparedReport::TextCache::cellFont(const ReportCell& cell, const QPaintDevice& device)
+{
+    const QPair<const ReportCell*, int> key(&cell, device.logicalDpiY());
+    auto it = cellFonts.find(key);
+    if (it == cellFonts.end()) {
+        CellFont cf;
+        cf.font = ::cellFont(cell, device);
+        const QString name = cf.font.key() + u'@' + QString::number(device.logicalDpiY());
+        for (const auto& f : std::as_const(fonts)) {
+            if (f.first == name)
+                cf.glyphs = f.second.get();
+        }
+        if (!cf.glyphs) {
+            fonts.append({name, std::make_shared<FontGlyphs>(cf.font, device)});
+            cf.glyphs = fonts.last().second.get();
+        }
+        it = cellFonts.insert(key, cf);
+    }
+    return *it;
+}
+
 void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
 {
     const QList<PageCell> cells = pageCells(page);
@@ -386,15 +550,25 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     QPaintDevice& device = *painter.device();
-    QHash<const ReportCell*, QFont> fonts;
+    // Texts that fit on one line are gathered per font and drawn together
+    // after the cells: a PDF page gets one text object per font instead of
+    // one per cell.
+    struct Run
+    {
+        FontGlyphs* font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    QList<Run> runs;
+    QList<quint32> glyphs;
+    QList<double> advances;
     FrameLines frames;
     painter.setPen(Qt::black);
     for (qsizetype i = 0; i < cells.size(); ++i) {
         const PageCell& pc = cells[i];
         const ReportCell& cell = *pc.cell;
-        auto f = fonts.find(pc.cell);
-        if (f == fonts.end())
-            f = fonts.insert(pc.cell, cellFont(cell, device));
+        const TextCache::CellFont* cf = &m_texts->cellFont(cell, device);
+        const QFont* f = &cf->font;
         QRectF rect = pc.rect;
         if (cell.growLeft && !pc.text.isEmpty()) {
             const double needed =
@@ -405,9 +579,48 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
         if (i == highlight)
             painter.fillRect(rect, QColor(255, 230, 0));
         const QRectF inner = rect.adjusted(cell.insetX, cell.insetY, -cell.insetX, -cell.insetY);
-        if (!pc.text.isEmpty() && inner.width() > 0 && inner.height() > 0)
+        if (pc.text.isEmpty() || inner.width() <= 0 || inner.height() <= 0) {
+            frames.add(rect, cell.frame);
+            continue;
+        }
+        FontGlyphs& font = *cf->glyphs;
+        glyphs.clear();
+        advances.clear();
+        double width = 0;
+        if (font.measure(pc.text, glyphs, advances, width) && width <= inner.width() &&
+            font.lineHeight() <= inner.height()) {
+            // Placed as drawText places a single line that needs no clip.
+            double top = inner.top();
+            if (cell.vAlign == ReportCell::VAlign::Middle)
+                top += (inner.height() - font.lineHeight()) / 2;
+            else if (cell.vAlign == ReportCell::VAlign::Bottom)
+                top += inner.height() - font.lineHeight();
+            double x = inner.left();
+            if (cell.hAlign == ReportCell::HAlign::Center)
+                x += (inner.width() - width) / 2;
+            else if (cell.hAlign == ReportCell::HAlign::Right)
+                x += inner.width() - width;
+            const double baseline = top + font.ascent();
+            auto run = std::find_if(runs.begin(), runs.end(),
+                                    [&](const Run& r) { return r.font == &font; });
+            if (run == runs.end())
+                run = runs.insert(runs.end(), Run{&font, {}, {}});
+            run->glyphs += glyphs;
+            for (double a : std::as_const(advances)) {
+                run->positions << QPointF(x, baseline);
+                x += a;
+            }
+        } else {
             drawText(painter, inner, cell, m_texts->get(pc.text, cell, *f, device, inner.width()));
+        }
         frames.add(rect, cell.frame);
+    }
+    for (const Run& r : std::as_const(runs)) {
+        QGlyphRun run;
+        run.setRawFont(r.font->rawFont());
+        run.setGlyphIndexes(r.glyphs);
+        run.setPositions(r.positions);
+        painter.drawGlyphRun(QPointF(0, 0), run);
     }
     frames.draw(painter);
     painter.restore();

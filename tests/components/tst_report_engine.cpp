@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QtTest>
 
 namespace {
@@ -277,6 +278,88 @@ private Q_SLOTS:
         // The row is 196..236 and the cell 25..190; inside the frame lines.
         QVERIFY(inkIn(28, 198, 187, 234) > 200); // the text is there
         QCOMPARE(inkIn(26, 238, 189, 700), 0);   // and nothing below the row
+    }
+
+    // A text that fits on one line lands where Qt's own text layout puts
+    // it, pixel for pixel, whatever way the engine takes to draw it.
+    void oneLineTextLandsWhereTheTextLayoutPutsIt_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("align");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<double>("points");
+        using H = ReportCell::HAlign;
+        QTest::newRow("time, centred") << "12:30:15" << int(H::Center) << false << 10.0;
+        QTest::newRow("number, right") << "-8,2" << int(H::Right) << false << 10.0;
+        QTest::newRow("Cyrillic, left") << "Оперативный" << int(H::Left) << false << 10.0;
+        // The last glyph's ink reaches past its advance.
+        QTest::newRow("bold heading, centred") << "Дата" << int(H::Center) << true << 12.0;
+        QTest::newRow("big letter, right") << "t" << int(H::Right) << true << 14.0;
+        QTest::newRow("ligature letters") << "fifty fine" << int(H::Center) << false << 10.0;
+        QTest::newRow("spaces at the ends") << " 5,0 " << int(H::Center) << false << 10.0;
+        QTest::newRow("Latin and signs") << "N (x+y)/2 = 1.5%" << int(H::Left) << false << 10.0;
+    }
+    void oneLineTextLandsWhereTheTextLayoutPutsIt()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, align);
+        QFETCH(bool, bold);
+        QFETCH(double, points);
+        ReportCell cell = textCell(10, 150, QStringLiteral("[Data.\"A\"]"), ReportFrame::None);
+        cell.hAlign = ReportCell::HAlign(align);
+        cell.bold = bold;
+        cell.pointSize = points;
+        ReportTemplate t;
+        t.page = {200, 80, 10, 10, 10, 10, true, 210, 297};
+        t.bands << ReportBand{ReportBand::Kind::MasterData, 40, {cell}};
+        PreparedReport report(
+            t, std::make_unique<MemoryRows>(QStringList{"A"}, QList<QStringList>{{text}}));
+
+        const double scale = 5.0; // pixels per unit
+        auto page = [&] {
+            QImage image(int(200 * scale), int(80 * scale), QImage::Format_RGB32);
+            image.fill(Qt::white);
+            return image;
+        };
+        QImage drawn = page();
+        {
+            QPainter painter(&drawn);
+            painter.scale(scale, scale);
+            report.paintPage(painter, 0);
+        }
+        // The reference: the cell's inner rectangle (inset 2 and 1), the text
+        // laid out by QTextLayout on one line, aligned by its natural width
+        // and centred vertically by the line's height.
+        QImage expected = page();
+        {
+            QPainter painter(&expected);
+            painter.scale(scale, scale);
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.setRenderHint(QPainter::TextAntialiasing, true);
+            painter.setPen(Qt::black);
+            QFont font(QStringLiteral("Arial"));
+            font.setPointSizeF(points * ReportUnits::kPerInch / expected.logicalDpiY());
+            font.setBold(bold);
+            font.setHintingPreference(QFont::PreferNoHinting);
+            font.setKerning(false);
+            QTextLayout layout(text, font, &expected);
+            QTextOption option;
+            option.setWrapMode(QTextOption::NoWrap);
+            option.setUseDesignMetrics(true);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            QTextLine line = layout.createLine();
+            line.setLineWidth(1e6);
+            layout.endLayout();
+            const QRectF inner(12, 11, 146, 38);
+            double x = inner.left();
+            if (cell.hAlign == ReportCell::HAlign::Center)
+                x += (inner.width() - line.naturalTextWidth()) / 2;
+            else if (cell.hAlign == ReportCell::HAlign::Right)
+                x += inner.width() - line.naturalTextWidth();
+            line.draw(&painter, QPointF(x, inner.top() + (inner.height() - line.height()) / 2));
+        }
+        QCOMPARE(drawn, expected);
     }
 
     void find()
