@@ -34,15 +34,25 @@ bool ErrorReportApplication::notify(QObject* receiver, QEvent* event)
     }
 }
 
-void ErrorReportApplication::reportCurrentException()
+QString currentExceptionReportText()
 {
     try {
         throw;
     } catch (const std::exception& e) {
-        report(errorReportText(e));
+        return errorReportText(e);
     } catch (...) {
-        report(errorReportText(QStringLiteral("Unknown exception")));
+        return errorReportText(QStringLiteral("Unknown exception"));
     }
+}
+
+void showErrorReport(DialogService& dialogs, QWidget* parent, const QString& text)
+{
+    dialogs.message(parent, text, kAppTitle, DialogService::Icon::Stop, DialogService::Buttons::Ok);
+}
+
+void ErrorReportApplication::reportCurrentException()
+{
+    report(currentExceptionReportText());
 }
 
 void ErrorReportApplication::report(const QString& text)
@@ -51,6 +61,5 @@ void ErrorReportApplication::report(const QString& text)
         std::fprintf(stderr, "%s\n", qPrintable(text));
         return;
     }
-    m_dialogs->message(activeWindow(), text, kAppTitle, DialogService::Icon::Stop,
-                       DialogService::Buttons::Ok);
+    showErrorReport(*m_dialogs, activeWindow(), text);
 }

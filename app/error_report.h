@@ -13,6 +13,11 @@ class DialogService;
 QString errorReportText(const QString& text);
 // The text of any exception: AppError's own text, else what().
 QString errorReportText(const std::exception& error);
+// The text of the exception being handled (call from a catch block).
+QString currentExceptionReportText();
+// The default error report's box: the text, the application title as
+// caption, the stop icon, OK.
+void showErrorReport(DialogService& dialogs, QWidget* parent, const QString& text);
 
 // The application with the default error report: an exception that leaves
 // any handler (menu item, button, shortcut, timer, serial data, grid event)

@@ -51,8 +51,9 @@ void showHelp(HelpViewer& help)
 // The report's previews and print jobs, named after the open table.
 ReportPrinting reportPrinting(DialogService& dialogs, HelpViewer& help, const DbfTable& table)
 {
-    return ReportPrinting(dialogs, PrintingService::instance(), [&help] { showHelp(help); },
-                          QFileInfo(table.tableFile()).completeBaseName());
+    return ReportPrinting(
+        dialogs, PrintingService::instance(), [&help] { showHelp(help); },
+        QFileInfo(table.tableFile()).completeBaseName());
 }
 
 } // namespace
@@ -89,17 +90,8 @@ void TForm1::N15Click()
     Form3->setSource({[grid] { return qsizetype(grid->selectionCount()); },
                       [grid](qsizetype k) { return capturedRow(*grid, k); },
                       [grid](const QString& field) { return footerTextOf(*grid, field); }});
-    Form3->setErrorReport([this] {
-        try {
-            throw;
-        } catch (const std::exception& e) {
-            m_dialogs.message(Form3, errorReportText(e), kAppTitle, DialogService::Icon::Stop,
-                              DialogService::Buttons::Ok);
-        } catch (...) {
-            m_dialogs.message(Form3, errorReportText(QStringLiteral("Unknown exception")),
-                              kAppTitle, DialogService::Icon::Stop, DialogService::Buttons::Ok);
-        }
-    });
+    Form3->setErrorReport(
+        [this] { showErrorReport(m_dialogs, Form3, currentExceptionReportText()); });
     m_dialogs.execModal(*Form3);
 }
 

@@ -1,23 +1,6 @@
 #include "data/captured_row.h"
 
-namespace {
-
-// Reads exactly `count` decimal digits at `pos`; -1 when one is not a digit.
-int digits(const QString& s, qsizetype pos, int count)
-{
-    if (pos + count > s.size())
-        return -1;
-    int v = 0;
-    for (int i = 0; i < count; ++i) {
-        const char16_t c = s[pos + i].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        v = v * 10 + (c - u'0');
-    }
-    return v;
-}
-
-} // namespace
+#include "data/record_moment.h"
 
 qint64 CapturedRowConverter::localMsecs(const QDate& date, int hour, int minute, int second,
                                         int msec)
@@ -38,36 +21,8 @@ qint64 CapturedRowConverter::localMsecs(const QDate& date, int hour, int minute,
 
 qint64 CapturedRowConverter::moment(const QString& date, const QString& time)
 {
-    // The table's own texts: "dd.mm.yyyy" in the settings' order and
-    // separator, "hh:mm:ss". Anything else goes the general way.
-    if (date.size() == 10 && time.size() == 8 && time[2] == m_rs.timeSeparator &&
-        time[5] == m_rs.timeSeparator) {
-        int a = -1, b = -1, c = -1;
-        if (m_rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
-            if (date[4] == m_rs.dateSeparator && date[7] == m_rs.dateSeparator)
-                a = digits(date, 0, 4), b = digits(date, 5, 2), c = digits(date, 8, 2);
-        } else if (date[2] == m_rs.dateSeparator && date[5] == m_rs.dateSeparator) {
-            a = digits(date, 0, 2), b = digits(date, 3, 2), c = digits(date, 6, 4);
-        }
-        const int h = digits(time, 0, 2), mi = digits(time, 3, 2), s = digits(time, 6, 2);
-        if (a >= 0 && b >= 0 && c >= 0 && h >= 0 && mi >= 0 && s >= 0 && h < 24 && mi < 60 &&
-            s < 60) {
-            QDate d;
-            switch (m_rs.dateOrder) {
-            case RegionalSettings::DateOrder::DayMonthYear:
-                d = QDate(c, b, a);
-                break;
-            case RegionalSettings::DateOrder::MonthDayYear:
-                d = QDate(c, a, b);
-                break;
-            case RegionalSettings::DateOrder::YearMonthDay:
-                d = QDate(a, b, c);
-                break;
-            }
-            if (d.isValid())
-                return localMsecs(d, h, mi, s, 0);
-        }
-    }
+    if (const std::optional<RecordMoment> m = readRecordMoment(date, time, m_rs))
+        return localMsecs(m->date, m->hour, m->minute, m->second, 0);
     const QDateTime dt = textToDateTime(date + u' ' + time, m_rs); // throws
     return localMsecs(dt.date(), dt.time().hour(), dt.time().minute(), dt.time().second(),
                       dt.time().msec());

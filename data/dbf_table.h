@@ -106,6 +106,13 @@ public:
         double v;
         return readNumber(field, rs, v) ? std::optional<double>(v) : std::nullopt;
     }
+    // The same where an empty field is no number either: it throws the
+    // regional error as any other text that does not convert.
+    double requiredNumber(int field, const RegionalSettings& rs) const
+    {
+        double v;
+        return readNumber(field, rs, v) ? v : textToFloat(QString(), rs);
+    }
     // Reading any record without moving the current one (the grid's cache).
     QByteArray recordBytes(quint32 recNo) const;
     QVariant decode(const QByteArray& record, int field) const;

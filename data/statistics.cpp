@@ -54,15 +54,6 @@ struct Channel
     }
 };
 
-double fieldValue(const DbfTable& table, int field, const RegionalSettings& rs)
-{
-    // Straight from the record bytes; an empty field converts no better than
-    // any other text that is no number.
-    if (const std::optional<double> v = table.number(field, rs))
-        return *v;
-    return textToFloat(QString(), rs);
-}
-
 } // namespace
 
 qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSettings& rs)
@@ -85,8 +76,8 @@ qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSett
     if (n == 1) {
         if (table.position() < 0)
             table.first();
-        const double v1 = fieldValue(table, f1, rs);
-        const double v2 = fieldValue(table, f2, rs);
+        const double v1 = table.requiredNumber(f1, rs);
+        const double v2 = table.requiredNumber(f2, rs);
         statistics.t1Min = statistics.t1Max = statistics.t1Mean = v1;
         statistics.t2Min = statistics.t2Max = statistics.t2Mean = v2;
         return n;
@@ -97,12 +88,12 @@ qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSett
     table.disableControls();
     try {
         table.first();
-        c1.start(fieldValue(table, f1, rs));
-        c2.start(fieldValue(table, f2, rs));
+        c1.start(table.requiredNumber(f1, rs));
+        c2.start(table.requiredNumber(f2, rs));
         table.next();
         for (qint64 i = 1; i < n; ++i) {
-            c1.add(fieldValue(table, f1, rs));
-            c2.add(fieldValue(table, f2, rs));
+            c1.add(table.requiredNumber(f1, rs));
+            c2.add(table.requiredNumber(f2, rs));
             table.next();
         }
     } catch (...) {

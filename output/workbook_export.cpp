@@ -2,6 +2,7 @@
 
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/record_moment.h"
 #include "platform/app_error.h"
 
 #include <exception>
@@ -20,18 +21,6 @@ int requireField(const DbfTable& table, const QString& name)
     return i;
 }
 
-int digits(const QChar* p, int n)
-{
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        const char16_t c = p[i].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        v = v * 10 + (c - u'0');
-    }
-    return v;
-}
-
 } // namespace
 
 double automationDate(const QDate& date, int hour, int minute)
@@ -44,31 +33,11 @@ double automationDate(const QDate& date, int hour, int minute)
 
 double recordDate(const QString& date, const QString& time, const RegionalSettings& rs)
 {
-    // The texts the program writes, "dd.mm.yyyy" and "hh:mm", are read here
-    // directly; anything else takes the general conversion, which decides.
+    // The texts the program writes are read directly; anything else takes
+    // the general conversion, which decides.
     const QString hhmm = time.left(5);
-    if (date.size() == 10 && hhmm.size() == 5 && hhmm[2] == rs.timeSeparator) {
-        const QChar* d = date.constData();
-        const QChar sep = rs.dateSeparator;
-        int day = -1, month = -1, year = -1;
-        if (rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
-            if (d[4] == sep && d[7] == sep)
-                year = digits(d, 4), month = digits(d + 5, 2), day = digits(d + 8, 2);
-        } else if (d[2] == sep && d[5] == sep) {
-            const int a = digits(d, 2), b = digits(d + 3, 2);
-            year = digits(d + 6, 4);
-            if (rs.dateOrder == RegionalSettings::DateOrder::DayMonthYear)
-                day = a, month = b;
-            else
-                month = a, day = b;
-        }
-        const int h = digits(hhmm.constData(), 2), mi = digits(hhmm.constData() + 3, 2);
-        if (day >= 0 && month >= 0 && year >= 0 && h >= 0 && h < 24 && mi >= 0 && mi < 60) {
-            const QDate parsed(year, month, day);
-            if (parsed.isValid())
-                return automationDate(parsed, h, mi);
-        }
-    }
+    if (const std::optional<RecordMoment> m = readRecordMoment(date, hhmm, rs))
+        return automationDate(m->date, m->hour, m->minute);
     const QDateTime dt = textToDateTime(date + u' ' + hhmm, rs);
     return automationDate(dt.date(), dt.time().hour(), dt.time().minute());
 }
@@ -93,13 +62,8 @@ void WorkbookRowReader::read(WorkbookRow& row) const
     row.n = qint32(number);
     row.date = recordDate(m_table.value(m_date).toString(), m_table.value(m_time).toString(), m_rs);
     row.mode = m_table.value(m_mode).toString();
-    const auto temperature = [&](int field) {
-        if (const std::optional<double> v = m_table.number(field, m_rs))
-            return *v;
-        return textToFloat(QString(), m_rs); // the empty text is no number: throws
-    };
-    row.t1 = temperature(m_t1);
-    row.t2 = temperature(m_t2);
+    row.t1 = m_table.requiredNumber(m_t1, m_rs);
+    row.t2 = m_table.requiredNumber(m_t2, m_rs);
     row.comment = m_table.value(m_comment).toString();
 }
 

@@ -1,0 +1,56 @@
+#include "data/record_moment.h"
+
+namespace {
+
+// Exactly `count` decimal digits at `pos`; -1 when one is not a digit.
+int digits(const QString& s, qsizetype pos, int count)
+{
+    if (pos + count > s.size())
+        return -1;
+    int v = 0;
+    for (int i = 0; i < count; ++i) {
+        const char16_t c = s[pos + i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+} // namespace
+
+std::optional<RecordMoment> readRecordMoment(const QString& date, const QString& time,
+                                             const RegionalSettings& rs)
+{
+    if (date.size() != 10 || (time.size() != 5 && time.size() != 8) ||
+        time[2] != rs.timeSeparator || (time.size() == 8 && time[5] != rs.timeSeparator))
+        return std::nullopt;
+    int a = -1, b = -1, c = -1;
+    if (rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
+        if (date[4] == rs.dateSeparator && date[7] == rs.dateSeparator)
+            a = digits(date, 0, 4), b = digits(date, 5, 2), c = digits(date, 8, 2);
+    } else if (date[2] == rs.dateSeparator && date[5] == rs.dateSeparator) {
+        a = digits(date, 0, 2), b = digits(date, 3, 2), c = digits(date, 6, 4);
+    }
+    RecordMoment m;
+    m.hour = digits(time, 0, 2);
+    m.minute = digits(time, 3, 2);
+    m.second = time.size() == 8 ? digits(time, 6, 2) : 0;
+    if (a < 0 || b < 0 || c < 0 || m.hour < 0 || m.hour > 23 || m.minute < 0 || m.minute > 59 ||
+        m.second < 0 || m.second > 59)
+        return std::nullopt;
+    switch (rs.dateOrder) {
+    case RegionalSettings::DateOrder::DayMonthYear:
+        m.date = QDate(c, b, a);
+        break;
+    case RegionalSettings::DateOrder::MonthDayYear:
+        m.date = QDate(c, a, b);
+        break;
+    case RegionalSettings::DateOrder::YearMonthDay:
+        m.date = QDate(a, b, c);
+        break;
+    }
+    if (!m.date.isValid())
+        return std::nullopt;
+    return m;
+}
