@@ -18,8 +18,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QTextBrowser>
-#include <QWindow>
 
 namespace {
 
@@ -36,23 +34,11 @@ std::unique_ptr<PreparedReport> prepareReport(DbfTable& table, const AppState& s
     return MeasurementReport::prepare(table);
 }
 
-// The manual, from the modal preview too: a window opened beside a modal one
-// takes no input unless it belongs to it, so the help window is made the
-// preview's own while the preview is open.
-void showHelp(HelpViewer& help)
-{
-    help.showContents();
-    QWidget* modal = QApplication::activeModalWidget();
-    QTextBrowser* window = help.window();
-    if (modal && window && window->windowHandle() && modal->windowHandle())
-        window->windowHandle()->setTransientParent(modal->windowHandle());
-}
-
 // The report's previews and print jobs, named after the open table.
 ReportPrinting reportPrinting(DialogService& dialogs, HelpViewer& help, const DbfTable& table)
 {
     return ReportPrinting(
-        dialogs, PrintingService::instance(), [&help] { showHelp(help); },
+        dialogs, PrintingService::instance(), [&help] { help.showContents(); },
         QFileInfo(table.tableFile()).completeBaseName());
 }
 

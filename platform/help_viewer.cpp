@@ -1,9 +1,11 @@
 #include "platform/help_viewer.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
+#include <QWindow>
 
 const QString HelpViewer::kFileName = QStringLiteral("fln.html");
 const QString HelpViewer::kBuiltInCopy = QStringLiteral(":/help/fln.html");
@@ -50,6 +52,11 @@ void HelpViewer::showContents()
     m_window->setWindowTitle(m_window->documentTitle().isEmpty() ? QStringLiteral("Помощь")
                                                                  : m_window->documentTitle());
     m_window->show();
+    // Opened from a modal window (a preview), the manual must belong to it:
+    // beside a modal window, another one takes no input.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != m_window && m_window->windowHandle() && modal->windowHandle())
+        m_window->windowHandle()->setTransientParent(modal->windowHandle());
     m_window->raise();
     m_window->activateWindow();
 }
