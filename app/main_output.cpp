@@ -14,7 +14,6 @@
 #include "platform/xlsx_spreadsheet.h"
 #include "view/captured_selection.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
