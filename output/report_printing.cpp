@@ -48,6 +48,10 @@ void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
     };
     host.print = [this](QWidget* w, const PreparedReport& r) { printWithDialog(w, r); };
     host.help = m_help;
+    host.inform = [this](QWidget* w, const QString& text) {
+        m_dialogs.message(w, text, ReportPreview::kTitle, DialogService::Icon::Information,
+                          DialogService::Buttons::Ok);
+    };
     ReportPreview window(report, host, parent);
     m_dialogs.execModal(window);
 }

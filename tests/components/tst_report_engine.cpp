@@ -3,8 +3,10 @@
 // files.
 #include "components/prepared_report_file.h"
 #include "components/report_engine.h"
+#include "components/report_preview.h"
 #include "platform/app_error.h"
 
+#include <QApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -452,6 +454,43 @@ private Q_SLOTS:
         QCOMPARE(hit.page, 2);
         QVERIFY(!report->find(QStringLiteral("Стр. 3"), hit).valid());
         QVERIFY(!report->find(QStringLiteral("nowhere"), {}).valid());
+    }
+
+    // "Найти далее" says when nothing (more) is found, and the wait cursor
+    // goes away even when a row cannot be read.
+    void previewFindSaysWhenNothingIsFound()
+    {
+        auto report = prepared(30);
+        QStringList told;
+        ReportPreviewHost host;
+        host.inform = [&](QWidget*, const QString& text) { told << text; };
+        ReportPreview preview(*report, host);
+        QVERIFY(preview.findNext(QStringLiteral("row 30")));
+        QVERIFY(told.isEmpty());
+        QVERIFY(!preview.findNext(QStringLiteral("row 30")));
+        QVERIFY(!preview.findNext(QStringLiteral("нет такого")));
+        QCOMPARE(told, (QStringList{QStringLiteral("Текст \"row 30\" не найден."),
+                                    QStringLiteral("Текст \"нет такого\" не найден.")}));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+    void previewFindRestoresTheCursorWhenARowFails()
+    {
+        class FailingRows : public MemoryRows
+        {
+        public:
+            using MemoryRows::MemoryRows;
+            QStringList rowTexts(qint64 row) const override
+            {
+                if (row >= 20)
+                    throw AppError(QStringLiteral("damaged"));
+                return MemoryRows::rowTexts(row);
+            }
+        };
+        PreparedReport report(tableLikeTemplate(),
+                              std::make_unique<FailingRows>(QStringList{"A"}, rows(30)));
+        ReportPreview preview(report, {});
+        QVERIFY_THROWS_EXCEPTION(AppError, preview.findNext(QStringLiteral("no such row")));
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void pageList_data()
