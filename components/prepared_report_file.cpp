@@ -1,11 +1,11 @@
 #include "components/prepared_report_file.h"
 
 #include "platform/app_error.h"
+#include "platform/unseen_file.h"
 
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -159,10 +159,7 @@ private:
 bool PreparedReportFile::save(const PreparedReport& report, const QString& fileName,
                               const std::function<bool(qint64, qint64)>& progress)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw AppError(QStringLiteral("Cannot create file \"%1\". %2")
-                           .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    OutputFile file(fileName);
     QDataStream out(&file);
     out.setVersion(kStreamVersion);
     const ReportRowSource& source = report.source();
@@ -174,18 +171,16 @@ bool PreparedReportFile::save(const PreparedReport& report, const QString& fileN
     for (qint64 i = 0; i < rows; ++i) {
         offsets << file.pos();
         out << source.rowTexts(i);
-        if (progress && (i % 1000 == 999 || i + 1 == rows) && !progress(i + 1, rows)) {
-            file.cancelWriting();
-            return false;
-        }
+        if (file.failed())
+            break; // a full disk takes no more rows; commit() says why
+        if (progress && (i % 1000 == 999 || i + 1 == rows) && !progress(i + 1, rows))
+            return false; // the unfinished file goes with `file`
     }
     const qint64 indexOffset = file.pos();
     for (qint64 offset : offsets)
         out << offset;
     out << indexOffset;
-    if (out.status() != QDataStream::Ok || !file.commit())
-        throw AppError(QStringLiteral("Cannot write file \"%1\". %2")
-                           .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    file.commit();
     return true;
 }
 

@@ -18,8 +18,9 @@ namespace PreparedReportFile {
 
 inline const QString kExtension = QStringLiteral(".flnr");
 
-// Throws AppError when the file cannot be written; returns false when
-// `progress` cancelled (the file is then removed).
+// Throws AppError ("Не удалось записать файл X: <reason>") when the file
+// cannot be written; returns false when `progress` cancelled. Either way an
+// older file of that name stays as it was and nothing else is left.
 bool save(const PreparedReport& report, const QString& fileName,
           const std::function<bool(qint64 done, qint64 total)>& progress = {});
 

@@ -5,6 +5,7 @@
 #include "components/report_engine.h"
 #include "components/report_preview.h"
 #include "platform/app_error.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QApplication>
 #include <QDataStream>
@@ -16,7 +17,9 @@
 #include <QTextLayout>
 #include <QtTest>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -669,6 +672,58 @@ private Q_SLOTS:
         QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
                      bytes.count("/Type /Page "),
                  qsizetype(3));
+    }
+
+    // A report written over an older one replaces it only when whole: a
+    // full disk or a cancel leaves the older file as it was and nothing
+    // else in the folder, and a failure says why in the usual form.
+    void failedOutputKeepsTheOlderFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("PDF, disk full") << "report.pdf" << true;
+        QTest::newRow("PDF, cancelled") << "report.pdf" << false;
+        QTest::newRow("prepared report, disk full") << "report.flnr" << true;
+        QTest::newRow("prepared report, cancelled") << "report.flnr" << false;
+    }
+    void failedOutputKeepsTheOlderFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, diskFull);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(name);
+        const QByteArray older = "the older report";
+        {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(older);
+        }
+        auto report = prepared(3000);
+        const bool pdf = name.endsWith(".pdf");
+        auto write = [&] {
+            return pdf ? writeReportPdf(*report, target,
+                                        [&](int done, int) { return diskFull || done < 2; })
+                       : PreparedReportFile::save(*report, target, [&](qint64 done, qint64) {
+                             return diskFull || done < 2000;
+                         });
+        };
+        if (diskFull) {
+            FileSizeLimit full(16 * 1024);
+            try {
+                write();
+                QFAIL("a full disk went unnoticed");
+            } catch (const AppError& e) {
+                QCOMPARE(e.text(), QStringLiteral("Не удалось записать файл %1: %2")
+                                       .arg(QDir::toNativeSeparators(target),
+                                            QString::fromLocal8Bit(std::strerror(EFBIG))));
+            }
+        } else {
+            QVERIFY(!write());
+        }
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), older);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     }
 
     void cancelledSaveLeavesNoFile()
