@@ -38,6 +38,13 @@ void usePage(const PreparedReport& report, int page, QImage& image)
 
 } // namespace
 
+// Fontconfig keeps its caches for the life of the process, and the
+// application above lives until the end: neither is a leak of ours.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig\n";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     needApplication();

@@ -238,7 +238,7 @@ bool OutputFile::writeOut()
         left -= n;
         m_end += n;
     }
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps its room for the next writes
     return m_error == 0;
 }
 
