@@ -103,7 +103,7 @@ void TForm3::printChart(QPrinter& printer)
     const bool fullPage = printer.fullPage();
     printer.setFullPage(true);
     const auto restore = qScopeGuard([&] { printer.setFullPage(fullPage); });
-    PrintingService::instance().beginJob(printer, QStringLiteral("Chart1"));
+    PrintJob job(PrintingService::instance(), printer, QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))
         throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
@@ -121,6 +121,7 @@ void TForm3::printChart(QPrinter& printer)
     }
     if (!painter.end())
         throw AppError(QStringLiteral("Printing failed"));
+    job.finish();
 }
 
 void TForm3::saveImage()

@@ -1,11 +1,13 @@
 #include "components/prepared_report_file.h"
 
 #include "platform/app_error.h"
+#include "platform/unseen_file.h"
 
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+
+#include <cmath>
 
 namespace {
 
@@ -13,45 +15,114 @@ constexpr quint32 kMagic = 0x464C4E52; // "FLNR"
 constexpr quint32 kVersion = 1;
 constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_4;
 
+// The largest length a sane template holds, in units: about 5.5 m of paper.
+constexpr double kLongest = 20000;
+
 AppError notAReport(const QString& fileName)
 {
     return AppError(QStringLiteral("Файл \"%1\" не является подготовленным отчетом.")
                         .arg(QDir::toNativeSeparators(fileName)));
 }
 
+bool within(double v, double low, double high)
+{
+    return std::isfinite(v) && v >= low && v <= high;
+}
+
+// A template that the engine can lay out and draw: finite lengths of a size
+// paper can have, margins inside the page, every band of a positive height
+// that fits between the top and bottom margins.
+bool saneTemplate(const ReportTemplate& t)
+{
+    const ReportPageSetup& p = t.page;
+    if (!within(p.width, 1, kLongest) || !within(p.height, 1, kLongest) ||
+        !within(p.paperWidthMm, 1, 10000) || !within(p.paperHeightMm, 1, 10000))
+        return false;
+    for (double m : {p.marginLeft, p.marginTop, p.marginRight, p.marginBottom}) {
+        if (!within(m, 0, kLongest))
+            return false;
+    }
+    if (p.marginLeft + p.marginRight >= p.width)
+        return false;
+    const double printable = p.height - p.marginTop - p.marginBottom;
+    if (printable <= 0)
+        return false;
+    for (const ReportBand& b : t.bands) {
+        if (!within(b.height, 0, printable) || b.height <= 0)
+            return false;
+        for (const ReportCell& c : b.cells) {
+            if (!within(c.x, -kLongest, kLongest) || !within(c.width, 0, kLongest) ||
+                !within(c.pointSize, 0.1, 1000) || !within(c.frame.width, 0, 1000) ||
+                !within(c.insetX, 0, kLongest) || !within(c.insetY, 0, kLongest) ||
+                c.frame.sides > ReportFrame::All)
+                return false;
+        }
+    }
+    return true;
+}
+
+// A list of texts as QDataStream writes a QStringList, read with its count
+// checked against the bytes left first: every text takes at least the four
+// bytes of its length.
+bool readTexts(QDataStream& in, qint64 bytesLeft, QStringList& texts)
+{
+    texts.clear();
+    quint32 count = 0;
+    in >> count;
+    if (in.status() != QDataStream::Ok || qint64(count) > (bytesLeft - 4) / 4)
+        return false;
+    texts.reserve(count);
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        QString s;
+        in >> s;
+        texts << s;
+    }
+    return in.status() == QDataStream::Ok;
+}
+
 // Rows of a saved report, read by offset when a page needs them.
 class FileRowSource : public ReportRowSource
 {
 public:
-    FileRowSource(const QString& fileName) : m_file(fileName), m_stream(&m_file)
+    FileRowSource(std::unique_ptr<QIODevice> device, const QString& name)
+        : m_device(std::move(device)), m_stream(m_device.get()), m_name(name)
     {
         m_stream.setVersion(kStreamVersion);
-        if (!m_file.open(QIODevice::ReadOnly))
-            throw AppError(QStringLiteral("Cannot open file \"%1\". %2")
-                               .arg(QDir::toNativeSeparators(fileName), m_file.errorString()));
+        const qint64 size = m_device->size();
         quint32 magic = 0, version = 0;
         m_stream >> magic >> version;
         if (magic != kMagic || version != kVersion)
-            throw notAReport(fileName);
-        m_stream >> m_template >> m_dataSet >> m_fields >> m_rows;
-        const qint64 size = m_file.size();
-        if (m_stream.status() != QDataStream::Ok || m_rows < 0 || m_rows > size / 8 || size < 8)
-            throw notAReport(fileName);
+            throw notAReport(m_name);
+        m_stream >> m_template >> m_dataSet;
+        if (m_stream.status() != QDataStream::Ok || !saneTemplate(m_template) ||
+            !readTexts(m_stream, size - m_device->pos(), m_fields))
+            throw notAReport(m_name);
+        m_stream >> m_rows;
+        const qint64 rowsStart = m_device->pos();
+        // The index's offset closes the file, after one offset per row.
+        if (m_stream.status() != QDataStream::Ok || m_rows < 0 || size - rowsStart < 8 ||
+            m_rows > (size - rowsStart - 8) / 8)
+            throw notAReport(m_name);
         qint64 indexOffset = 0;
-        m_file.seek(size - 8);
+        if (!m_device->seek(size - 8))
+            throw notAReport(m_name);
         m_stream >> indexOffset;
-        if (indexOffset <= 0 || indexOffset + m_rows * 8 != size - 8)
-            throw notAReport(fileName);
-        m_file.seek(indexOffset);
+        if (m_stream.status() != QDataStream::Ok || indexOffset < rowsStart ||
+            indexOffset > size - 8 || (size - 8 - indexOffset) / 8 != m_rows ||
+            (size - 8 - indexOffset) % 8 != 0)
+            throw notAReport(m_name);
+        m_end = indexOffset;
+        if (!m_device->seek(indexOffset))
+            throw notAReport(m_name);
         m_offsets.resize(m_rows);
         for (qint64 i = 0; i < m_rows; ++i) {
             m_stream >> m_offsets[i];
-            if (m_offsets[i] <= 0 || m_offsets[i] >= indexOffset)
-                throw notAReport(fileName);
+            // Every row takes at least the four bytes of its count.
+            if (m_offsets[i] < rowsStart || m_offsets[i] > indexOffset - 4)
+                throw notAReport(m_name);
         }
         if (m_stream.status() != QDataStream::Ok)
-            throw notAReport(fileName);
-        m_name = fileName;
+            throw notAReport(m_name);
     }
 
     ReportTemplate takeTemplate() { return std::move(m_template); }
@@ -65,22 +136,21 @@ public:
             return {};
         QStringList texts;
         m_stream.resetStatus();
-        if (!m_file.seek(m_offsets[row]))
-            throw notAReport(m_name);
-        m_stream >> texts;
-        if (m_stream.status() != QDataStream::Ok)
+        if (!m_device->seek(m_offsets[row]) ||
+            !readTexts(m_stream, m_end - m_offsets[row], texts) || m_device->pos() > m_end)
             throw notAReport(m_name);
         return texts;
     }
 
 private:
-    mutable QFile m_file;
+    std::unique_ptr<QIODevice> m_device;
     mutable QDataStream m_stream;
     QString m_name;
     ReportTemplate m_template;
     QString m_dataSet;
     QStringList m_fields;
     qint64 m_rows = 0;
+    qint64 m_end = 0; // where the rows end and the index begins
     QList<qint64> m_offsets;
 };
 
@@ -89,10 +159,7 @@ private:
 bool PreparedReportFile::save(const PreparedReport& report, const QString& fileName,
                               const std::function<bool(qint64, qint64)>& progress)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw AppError(QStringLiteral("Cannot create file \"%1\". %2")
-                           .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    OutputFile file(fileName);
     QDataStream out(&file);
     out.setVersion(kStreamVersion);
     const ReportRowSource& source = report.source();
@@ -104,24 +171,32 @@ bool PreparedReportFile::save(const PreparedReport& report, const QString& fileN
     for (qint64 i = 0; i < rows; ++i) {
         offsets << file.pos();
         out << source.rowTexts(i);
-        if (progress && (i % 1000 == 999 || i + 1 == rows) && !progress(i + 1, rows)) {
-            file.cancelWriting();
-            return false;
-        }
+        if (file.failed())
+            break; // a full disk takes no more rows; commit() says why
+        if (progress && (i % 1000 == 999 || i + 1 == rows) && !progress(i + 1, rows))
+            return false; // the unfinished file goes with `file`
     }
     const qint64 indexOffset = file.pos();
     for (qint64 offset : offsets)
         out << offset;
     out << indexOffset;
-    if (out.status() != QDataStream::Ok || !file.commit())
-        throw AppError(QStringLiteral("Cannot write file \"%1\". %2")
-                           .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    file.commit();
     return true;
 }
 
 std::unique_ptr<PreparedReport> PreparedReportFile::open(const QString& fileName)
 {
-    auto source = std::make_unique<FileRowSource>(fileName);
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Cannot open file \"%1\". %2")
+                           .arg(QDir::toNativeSeparators(fileName), file->errorString()));
+    return open(std::move(file), fileName);
+}
+
+std::unique_ptr<PreparedReport> PreparedReportFile::open(std::unique_ptr<QIODevice> device,
+                                                         const QString& name)
+{
+    auto source = std::make_unique<FileRowSource>(std::move(device), name);
     ReportTemplate t = source->takeTemplate();
     return std::make_unique<PreparedReport>(std::move(t), std::move(source));
 }

@@ -118,6 +118,8 @@ QList<int> printSequence(const QList<int>& pages, int copies, bool collate);
 bool parsePageList(const QString& text, int pageCount, QList<int>& pages);
 
 // Writes the whole report as a PDF file of A4 (or the template's paper)
-// pages. Throws AppError when the file cannot be written.
+// pages, built unseen and named only when whole: a cancel (false) or a
+// failure leaves an older file of that name as it was. Throws AppError
+// ("Не удалось записать файл X: <reason>") when the file cannot be written.
 bool writeReportPdf(const PreparedReport& report, const QString& fileName,
                     const std::function<bool(int done, int total)>& progress = {});

@@ -1,6 +1,8 @@
 #include "components/report_layout.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -8,7 +10,7 @@ namespace {
 // whole units, so a tolerance keeps an exact fit from being lost to rounding.
 int fitting(double space, double height)
 {
-    if (height <= 0)
+    if (!(height > 0) || !std::isfinite(height) || !std::isfinite(space))
         return 0;
     const double n = std::floor(space / height + 1e-9);
     return n > 0 ? int(std::min(n, 1e9)) : 0;
@@ -28,10 +30,12 @@ ReportPageLayout::ReportPageLayout(const ReportTemplate& t) : m_template(t)
     const double header = m_header ? m_header->height : 0;
     const double firstTop = p.marginTop + (m_title ? m_title->height : 0) + header;
     const double otherTop = p.marginTop + header;
-    if (m_data && m_data->height > 0) {
+    if (m_data && m_data->height > 0 && std::isfinite(m_data->height))
         m_firstRows = fitting(m_footerTop - firstTop, m_data->height);
+    // A row band that cannot be measured still prints its rows, one a page:
+    // a page count never divides by zero.
+    if (m_data)
         m_otherRows = std::max(1, fitting(m_footerTop - otherTop, m_data->height));
-    }
 }
 
 int ReportPageLayout::pageCount(qint64 rows) const
@@ -39,7 +43,8 @@ int ReportPageLayout::pageCount(qint64 rows) const
     if (!m_data || rows <= m_firstRows)
         return 1;
     const qint64 rest = rows - m_firstRows;
-    return int(1 + (rest + m_otherRows - 1) / m_otherRows);
+    const qint64 pages = 1 + (rest + m_otherRows - 1) / m_otherRows;
+    return int(std::min<qint64>(pages, std::numeric_limits<int>::max()));
 }
 
 ReportPageLayout::RowRange ReportPageLayout::rowsOfPage(qint64 rows, int page) const

@@ -4,9 +4,8 @@
 #include "components/report_engine.h"
 
 #include "platform/app_error.h"
+#include "platform/unseen_file.h"
 
-#include <QDir>
-#include <QFile>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -61,7 +60,7 @@ bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
 {
     QPainter painter;
     if (!painter.begin(&device))
-        throw AppError(QStringLiteral("Cannot start printing"));
+        throw AppError(QStringLiteral("Не удается начать печать"));
     const double scale = PreparedReport::devicePixelsPerUnit(device);
     bool first = true;
     int done = 0;
@@ -70,7 +69,7 @@ bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
             continue;
         if (!first && !device.newPage()) {
             painter.end();
-            throw AppError(QStringLiteral("Cannot start a new page"));
+            throw AppError(QStringLiteral("Не удается начать новую страницу"));
         }
         first = false;
         painter.resetTransform();
@@ -85,7 +84,7 @@ bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
         }
     }
     if (!painter.end())
-        throw AppError(QStringLiteral("Cannot finish printing"));
+        throw AppError(QStringLiteral("Не удается завершить печать"));
     return true;
 }
 
@@ -93,26 +92,32 @@ bool writeReportPdf(const PreparedReport& report, const QString& fileName,
                     const std::function<bool(int done, int total)>& progress)
 {
     const ReportPageSetup& setup = report.reportTemplate().page;
-    QPdfWriter writer(fileName);
-    writer.setResolution(600);
-    writer.setCreator(QStringLiteral("ФЛН-РК2"));
-    writer.setPageLayout(QPageLayout(
-        QPageSize(QSizeF(setup.paperWidthMm, setup.paperHeightMm), QPageSize::Millimeter),
-        setup.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+    // Built unseen beside its target and named only when whole: a cancel, a
+    // full disk or a kill leaves an older report of that name as it was.
+    OutputFile file(fileName);
     QList<int> pages;
     pages.reserve(report.pageCount());
     for (int p = 0; p < report.pageCount(); ++p)
         pages << p;
-    {
-        // The writer only says that it failed; find out early and say why.
-        QFile probe(fileName);
-        if (!probe.open(QIODevice::WriteOnly))
-            throw AppError(QStringLiteral("Cannot create file \"%1\". %2")
-                               .arg(QDir::toNativeSeparators(fileName), probe.errorString()));
+    bool done = false;
+    try {
+        QPdfWriter writer(&file);
+        writer.setResolution(600);
+        writer.setCreator(QStringLiteral("ФЛН-РК2"));
+        writer.setPageLayout(QPageLayout(
+            QPageSize(QSizeF(setup.paperWidthMm, setup.paperHeightMm), QPageSize::Millimeter),
+            setup.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+        // The writer does not say when a write fails: the file does, and
+        // the pages still to come could not be stored.
+        done = printReportPages(report, writer, pages, [&](int n, int total) {
+            return !file.failed() && (!progress || progress(n, total));
+        });
+    } catch (const AppError&) {
+        if (!file.failed())
+            throw;
     }
-    if (!printReportPages(report, writer, pages, progress)) {
-        QFile::remove(fileName); // a cancelled file is no report
-        return false;
-    }
+    if (!done && !file.failed())
+        return false; // cancelled: the unfinished file goes with `file`
+    file.commit();    // throws with the system's reason when a write failed
     return true;
 }

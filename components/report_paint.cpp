@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 using report_detail::FontGlyphs;
 using report_detail::TextBlock;
@@ -74,7 +75,13 @@ private:
         double from, to;
     };
     static constexpr double kScale = 1000;
-    static qint64 key(double v) { return qRound64(v * kScale); }
+    // Clamped first: a length beyond any paper must not overflow the key.
+    static qint64 key(double v)
+    {
+        const double scaled = v * kScale;
+        return qRound64(std::isnan(scaled) ? 0 : std::clamp(scaled, -kKeyLimit, kKeyLimit));
+    }
+    static constexpr double kKeyLimit = 1e15;
     static QList<Span> merged(QList<Span>& spans)
     {
         std::sort(spans.begin(), spans.end(),

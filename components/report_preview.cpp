@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -356,14 +357,21 @@ bool ReportPreview::findNext(const QString& text)
     if (!from.valid()) // a new search starts on the page in view
         from = {m_view->currentPage(), -1};
     m_lastSearch = text;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    PreparedReport::Hit hit = m_report->find(text, from, [](int page) {
-        if (page % 200 == 0)
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return true;
-    });
-    QApplication::restoreOverrideCursor();
+    PreparedReport::Hit hit;
+    {
+        // The cursor comes back however the search ends: a row that cannot
+        // be read throws out of it.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        hit = m_report->find(text, from, [](int page) {
+            if (page % 200 == 0)
+                QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return true;
+        });
+    }
     m_view->setHighlight(hit);
     updatePageLabel();
+    if (!hit.valid() && m_host.inform)
+        m_host.inform(this, QStringLiteral("Текст \"%1\" не найден.").arg(text));
     return hit.valid();
 }

@@ -68,6 +68,8 @@ struct ReportPreviewHost
     std::function<QString(QWidget* parent)> saveFileName; // ".pdf": PDF, else a prepared report
     std::function<void(QWidget* parent, const PreparedReport& report)> print;
     std::function<void()> help;
+    // A message for the user in a message box of the program.
+    std::function<void(QWidget* parent, const QString& text)> inform;
 };
 
 // A window with a progress bar and Cancel for long work on the GUI thread:

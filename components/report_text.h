@@ -183,7 +183,9 @@ struct PreparedReport::TextCache
     {
         size_t operator()(const Key& k) const
         {
-            return qHashMulti(0, k.cell, k.text, k.dpi, qRound64(k.width * 1000));
+            // The width hashed as a number: no rounding that a width beyond
+            // the range of an integer could overflow.
+            return qHashMulti(0, k.cell, k.text, k.dpi, k.width);
         }
     };
     static constexpr size_t kLimit = 4096;

@@ -7,7 +7,6 @@
 #include "platform/dialog_service.h"
 #include "platform/printing_service.h"
 
-#include <QFile>
 #include <QPageLayout>
 #include <QPrinter>
 
@@ -48,6 +47,10 @@ void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
     };
     host.print = [this](QWidget* w, const PreparedReport& r) { printWithDialog(w, r); };
     host.help = m_help;
+    host.inform = [this](QWidget* w, const QString& text) {
+        m_dialogs.message(w, text, ReportPreview::kTitle, DialogService::Icon::Information,
+                          DialogService::Buttons::Ok);
+    };
     ReportPreview window(report, host, parent);
     m_dialogs.execModal(window);
 }
@@ -78,13 +81,12 @@ bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& repo
             ? pages
             : printSequence(pages, printer->copyCount(), printer->collateCopies());
 
-    const QString file = m_printing.beginJob(*printer, m_jobTitle);
+    // A job printed to a file leaves nothing when cancelled or failed.
+    PrintJob job(m_printing, *printer, m_jobTitle);
     ReportProgress progress(parent, QStringLiteral("Печать"), sequence.size());
     const bool done =
         printReportPages(report, *printer, sequence, [&](int n, int) { return progress.step(n); });
-    if (!done) {
-        if (!file.isEmpty())
-            QFile::remove(file); // a cancelled job leaves no part of itself
-    }
+    if (done)
+        job.finish();
     return done;
 }

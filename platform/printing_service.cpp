@@ -1,9 +1,20 @@
 #include "platform/printing_service.h"
 
+#include "platform/app_error.h"
+#include "platform/unseen_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 PrintingService& PrintingService::instance()
 {
@@ -54,16 +65,110 @@ QString PrintingService::freePdfName(const QString& dir, const QString& title)
     return name;
 }
 
-QString PrintingService::beginJob(QPrinter& printer, const QString& title)
+// --- print jobs ---
+
+namespace {
+
+// Whether `fd` holds a whole PDF as a PDF writer ends one: "%%EOF" last, and
+// the cross-reference table where "startxref" says it is. A write that the
+// printer's engine lost (a full disk) leaves the end missing or moved.
+bool wholePdf(int fd)
+{
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || st.st_size < 32)
+        return false;
+    const qint64 size = st.st_size;
+    QByteArray tail(int(std::min<qint64>(size, 1024)), '\0');
+    if (::pread(fd, tail.data(), size_t(tail.size()), size - tail.size()) != tail.size())
+        return false;
+    while (tail.endsWith('\n') || tail.endsWith('\r'))
+        tail.chop(1);
+    if (!tail.endsWith("%%EOF"))
+        return false;
+    const qsizetype at = tail.lastIndexOf("startxref");
+    if (at < 0)
+        return false;
+    bool ok = false;
+    const qint64 xref = tail.mid(at + 9, tail.size() - 5 - at - 9).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref > size - 4)
+        return false;
+    char word[4];
+    return ::pread(fd, word, 4, xref) == 4 && std::memcmp(word, "xref", 4) == 0;
+}
+
+// The system's reason for a PDF that the printer's engine did not write
+// whole: it does not say, so the file system is asked.
+QString incompleteReason(int fd)
+{
+    struct statvfs fs = {};
+    if (::fstatvfs(fd, &fs) == 0 && fs.f_bavail == 0)
+        return QString::fromLocal8Bit(std::strerror(ENOSPC));
+    struct rlimit limit = {};
+    struct stat st = {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        ::fstat(fd, &st) == 0 && rlim_t(st.st_size) >= limit.rlim_cur)
+        return QString::fromLocal8Bit(std::strerror(EFBIG));
+    return QStringLiteral("файл записан не полностью");
+}
+
+} // namespace
+
+PrintJob::PrintJob(PrintingService& service, QPrinter& printer, const QString& title)
+    : m_printer(printer), m_title(title)
 {
     printer.setDocName(title);
-    if (m_pdfDirectory.isEmpty() && printer.outputFormat() != QPrinter::PdfFormat)
+    const QString folder = service.pdfDirectory();
+    if (!folder.isEmpty()) {
+        QDir().mkpath(folder);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        m_folder = folder;
+        m_restore = PrintingService::freePdfName(folder, title);
+        m_file = std::make_unique<UnseenFile>(folder, m_restore);
+    } else if (printer.outputFormat() == QPrinter::PdfFormat &&
+               !printer.outputFileName().isEmpty()) {
+        m_target = QFileInfo(printer.outputFileName()).absoluteFilePath();
+        m_restore = printer.outputFileName();
+        m_file = std::make_unique<UnseenFile>(QFileInfo(m_target).absolutePath(), m_target);
+    } else {
+        return;
+    }
+    printer.setOutputFileName(m_file->path());
+}
+
+PrintJob::~PrintJob()
+{
+    restorePrinter();
+}
+
+void PrintJob::restorePrinter()
+{
+    // The printer keeps a file name of its own for the next job, not the
+    // unseen file's, which is gone by then.
+    if (m_file && m_printer.outputFileName() == m_file->path())
+        m_printer.setOutputFileName(m_restore);
+}
+
+QString PrintJob::finish()
+{
+    if (!m_file)
         return {};
-    if (m_pdfDirectory.isEmpty())
-        return printer.outputFileName();
-    QDir().mkpath(m_pdfDirectory);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    const QString file = freePdfName(m_pdfDirectory, title);
-    printer.setOutputFileName(file);
-    return file;
+    restorePrinter();
+    const std::unique_ptr<UnseenFile> file = std::move(m_file);
+    const QString named =
+        m_target.isEmpty() ? PrintingService::freePdfName(m_folder, m_title) : m_target;
+    if (!wholePdf(file->descriptor()))
+        throw writeFailure(named, incompleteReason(file->descriptor()));
+    file->sync(named);
+    if (!m_target.isEmpty()) {
+        file->publish(m_target);
+        return m_target;
+    }
+    // The first free name: a file that took it meanwhile is never replaced.
+    QString target = named;
+    for (int k = 0; k < 10000; ++k) {
+        if (file->publishNew(target))
+            return target;
+        target = PrintingService::freePdfName(m_folder, m_title);
+    }
+    throw writeFailure(target, QString::fromLocal8Bit(std::strerror(EEXIST)));
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -63,7 +64,18 @@ void unwatchSignals()
 
 } // namespace
 
-UnseenFile::UnseenFile(const QString& folder)
+AppError writeFailure(const QString& fileName, const QString& reason)
+{
+    return AppError(QStringLiteral("Не удалось записать файл %1: %2")
+                        .arg(QDir::toNativeSeparators(fileName), reason));
+}
+
+AppError writeFailure(const QString& fileName, int error)
+{
+    return writeFailure(fileName, errnoText(error));
+}
+
+UnseenFile::UnseenFile(const QString& folder, const QString& target)
 {
     const QByteArray dir = QFile::encodeName(QDir(folder).absolutePath());
 #ifdef O_TMPFILE
@@ -74,13 +86,18 @@ UnseenFile::UnseenFile(const QString& folder)
     }
     const int e = errno;
     // Only a file system without unnamed files falls back to a named one.
-    if (e != EOPNOTSUPP && e != EISDIR && e != EINVAL)
+    if (e != EOPNOTSUPP && e != EISDIR && e != EINVAL) {
+        if (!target.isEmpty())
+            throw writeFailure(target, e);
         throw AppError(
             QStringLiteral("Не удается создать файл в папке %1: %2")
                 .arg(QDir::toNativeSeparators(QString::fromLocal8Bit(dir)), errnoText(e)));
+    }
 #endif
     QByteArray name = dir + "/.fln-XXXXXX";
     m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (m_fd < 0 && !target.isEmpty())
+        throw writeFailure(target, errno);
     if (m_fd < 0)
         throw AppError(
             QStringLiteral("Не удается создать файл в папке %1: %2")
@@ -106,13 +123,16 @@ void UnseenFile::discard()
     m_fd = -1;
 }
 
+void UnseenFile::sync(const QString& target)
+{
+    if (::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
+        throw writeFailure(target, errno);
+}
+
 void UnseenFile::publish(const QString& target)
 {
     const QByteArray to = QFile::encodeName(target);
-    const auto fail = [&](int e) {
-        return AppError(QStringLiteral("Не удается записать файл %1: %2")
-                            .arg(QDir::toNativeSeparators(target), errnoText(e)));
-    };
+    const auto fail = [&](int e) { return writeFailure(target, e); };
     // The table gets the usual rights of a new file, or those of the file it replaces.
     struct stat old = {};
     mode_t mode = 0666;
@@ -173,8 +193,7 @@ bool UnseenFile::publishNew(const QString& target)
         const int e = errno;
         if (e == EEXIST)
             return false;
-        throw AppError(QStringLiteral("Не удается записать файл %1: %2")
-                           .arg(QDir::toNativeSeparators(target), errnoText(e)));
+        throw writeFailure(target, e);
     }
     if (!m_namedPath.isEmpty()) {
         ::unlink(QFile::encodeName(m_namedPath).constData());
@@ -184,4 +203,90 @@ bool UnseenFile::publishNew(const QString& target)
     ::close(m_fd);
     m_fd = -1;
     return true;
+}
+
+// --- output through QIODevice ---
+
+namespace {
+constexpr qsizetype kGathered = 256 * 1024;
+}
+
+OutputFile::OutputFile(const QString& target)
+    : m_target(QFileInfo(target).absoluteFilePath()),
+      m_file(QFileInfo(m_target).absolutePath(), m_target)
+{
+    m_buffer.reserve(kGathered);
+    QIODevice::open(QIODevice::WriteOnly);
+}
+
+OutputFile::~OutputFile() = default;
+
+bool OutputFile::writeOut()
+{
+    const char* p = m_buffer.constData();
+    qsizetype left = m_buffer.size();
+    while (left > 0 && m_error == 0) {
+        const ssize_t n = ::pwrite(m_file.descriptor(), p, size_t(left), m_end);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            m_error = n < 0 ? errno : ENOSPC;
+            setErrorString(errnoText(m_error));
+            break;
+        }
+        p += n;
+        left -= n;
+        m_end += n;
+    }
+    m_buffer.resize(0); // keeps its room for the next writes
+    return m_error == 0;
+}
+
+qint64 OutputFile::writeData(const char* data, qint64 size)
+{
+    if (m_error != 0)
+        return -1;
+    if (m_buffer.size() + size > kGathered && !writeOut())
+        return -1;
+    if (size >= kGathered) {
+        m_buffer = QByteArray::fromRawData(data, qsizetype(size));
+        const bool ok = writeOut();
+        m_buffer = QByteArray();
+        m_buffer.reserve(kGathered);
+        return ok ? size : -1;
+    }
+    m_buffer.append(data, qsizetype(size));
+    return size;
+}
+
+bool OutputFile::seek(qint64 pos)
+{
+    if (!writeOut())
+        return false;
+    m_end = pos;
+    return QIODevice::seek(pos);
+}
+
+qint64 OutputFile::size() const
+{
+    struct stat st = {};
+    const qint64 onDisk = ::fstat(m_file.descriptor(), &st) == 0 ? qint64(st.st_size) : 0;
+    return std::max(onDisk, m_end + m_buffer.size());
+}
+
+void OutputFile::close()
+{
+    writeOut();
+    QIODevice::close();
+}
+
+void OutputFile::commit()
+{
+    writeOut();
+    if (m_error != 0)
+        throw writeFailure(m_target, m_error);
+    m_file.sync(m_target);
+    m_file.publish(m_target);
+    if (isOpen())
+        QIODevice::close();
 }

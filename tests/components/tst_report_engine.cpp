@@ -3,14 +3,24 @@
 // files.
 #include "components/prepared_report_file.h"
 #include "components/report_engine.h"
+#include "components/report_preview.h"
 #include "platform/app_error.h"
+#include "tests/support/file_size_limit.h"
 
+#include <QApplication>
+#include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTextLayout>
 #include <QtTest>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -81,6 +91,52 @@ std::unique_ptr<PreparedReport> prepared(int n, const ReportTemplate& t = tableL
 {
     return std::make_unique<PreparedReport>(
         t, std::make_unique<MemoryRows>(QStringList{"A"}, rows(n)));
+}
+
+// A prepared report's bytes as our files lay them out (magic "FLNR", version
+// 1, template, data set, fields, row count, rows, one offset per row, the
+// index's offset), with parts that a damaged file may have instead.
+struct FlnrFile
+{
+    ReportTemplate t = tableLikeTemplate();
+    qint64 rowCount = -1;    // else rows.size()
+    qint64 indexOffset = -1; // else where the index starts
+    QByteArray fields;       // else the list {"A"}
+    int rawRow = -1;         // the row written as `rawRowBytes`
+    QByteArray rawRowBytes;
+
+    QByteArray bytes(int rowsWritten = 30) const
+    {
+        QByteArray out;
+        QDataStream s(&out, QIODevice::WriteOnly);
+        s.setVersion(QDataStream::Qt_6_4);
+        s << quint32(0x464C4E52) << quint32(1) << t << QStringLiteral("Data");
+        if (fields.isEmpty())
+            s << QStringList{"A"};
+        else
+            s.writeRawData(fields.constData(), int(fields.size()));
+        s << (rowCount >= 0 || rowCount < -1 ? rowCount : qint64(rowsWritten));
+        QList<qint64> offsets;
+        for (int i = 0; i < rowsWritten; ++i) {
+            offsets << s.device()->pos();
+            if (i == rawRow)
+                s.writeRawData(rawRowBytes.constData(), int(rawRowBytes.size()));
+            else
+                s << QStringList{QString::number(i + 1)};
+        }
+        const qint64 index = s.device()->pos();
+        for (qint64 o : offsets)
+            s << o;
+        s << (indexOffset >= 0 ? indexOffset : index);
+        return out;
+    }
+};
+
+QByteArray bigEndian32(quint32 v)
+{
+    QByteArray out;
+    QDataStream(&out, QIODevice::WriteOnly) << v;
+    return out;
 }
 
 } // namespace
@@ -164,6 +220,30 @@ private Q_SLOTS:
         const ReportPageLayout layout(t);
         QCOMPARE(layout.rowsOnFirstPage(), 0);
         QCOMPARE(layout.pageCount(3), 4); // the title page, then one row a page
+    }
+
+    // A row band of no height, or of none that can be measured, still gives
+    // each row exactly one page and never divides by zero.
+    void rowsWithoutHeightStillEnd_data()
+    {
+        QTest::addColumn<double>("height");
+        QTest::newRow("zero") << 0.0;
+        QTest::newRow("negative") << -40.0;
+        QTest::newRow("not a number") << std::nan("");
+        QTest::newRow("infinite") << std::numeric_limits<double>::infinity();
+    }
+    void rowsWithoutHeightStillEnd()
+    {
+        QFETCH(double, height);
+        ReportTemplate t = tableLikeTemplate();
+        t.bands[2].height = height;
+        const ReportPageLayout layout(t);
+        const int pages = layout.pageCount(10);
+        QVERIFY2(pages >= 1 && pages <= 11, qPrintable(QString::number(pages)));
+        qint64 rows = 0;
+        for (int p = 0; p < pages; ++p)
+            rows += layout.rowsOfPage(10, p).count;
+        QCOMPARE(rows, 10);
     }
 
     void numberFormat_data()
@@ -379,6 +459,43 @@ private Q_SLOTS:
         QVERIFY(!report->find(QStringLiteral("nowhere"), {}).valid());
     }
 
+    // "Найти далее" says when nothing (more) is found, and the wait cursor
+    // goes away even when a row cannot be read.
+    void previewFindSaysWhenNothingIsFound()
+    {
+        auto report = prepared(30);
+        QStringList told;
+        ReportPreviewHost host;
+        host.inform = [&](QWidget*, const QString& text) { told << text; };
+        ReportPreview preview(*report, host);
+        QVERIFY(preview.findNext(QStringLiteral("row 30")));
+        QVERIFY(told.isEmpty());
+        QVERIFY(!preview.findNext(QStringLiteral("row 30")));
+        QVERIFY(!preview.findNext(QStringLiteral("нет такого")));
+        QCOMPARE(told, (QStringList{QStringLiteral("Текст \"row 30\" не найден."),
+                                    QStringLiteral("Текст \"нет такого\" не найден.")}));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+    void previewFindRestoresTheCursorWhenARowFails()
+    {
+        class FailingRows : public MemoryRows
+        {
+        public:
+            using MemoryRows::MemoryRows;
+            QStringList rowTexts(qint64 row) const override
+            {
+                if (row >= 20)
+                    throw AppError(QStringLiteral("damaged"));
+                return MemoryRows::rowTexts(row);
+            }
+        };
+        PreparedReport report(tableLikeTemplate(),
+                              std::make_unique<FailingRows>(QStringList{"A"}, rows(30)));
+        ReportPreview preview(report, {});
+        QVERIFY_THROWS_EXCEPTION(AppError, preview.findNext(QStringLiteral("no such row")));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
     void pageList_data()
     {
         QTest::addColumn<QString>("text");
@@ -434,25 +551,94 @@ private Q_SLOTS:
         QCOMPARE(opened->pageCells(2).last().text, QStringLiteral("Стр. 3 из 3"));
     }
 
+    // Whatever a damaged file holds, it is refused with the usual text,
+    // when opened or at the latest when its page is read: never a crash, a
+    // division by zero or an allocation the file's size cannot back.
+    void damagedPreparedReportIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const FlnrFile sound;
+        const QByteArray whole = sound.bytes();
+        QTest::newRow("cut short") << whole.left(whole.size() - 20);
+        QTest::newRow("not a report") << QByteArray("PK\3\4 zip");
+        QTest::newRow("empty") << QByteArray();
+        auto withTemplate = [](auto change) {
+            FlnrFile f;
+            change(f.t);
+            return f.bytes();
+        };
+        auto rowHeight = [&](double h) {
+            return withTemplate([h](ReportTemplate& t) { t.bands[2].height = h; });
+        };
+        QTest::newRow("row height 0") << rowHeight(0);
+        QTest::newRow("row height negative") << rowHeight(-40);
+        QTest::newRow("row height not a number") << rowHeight(std::nan(""));
+        QTest::newRow("row height taller than the page") << rowHeight(5000);
+        QTest::newRow("title height not a number")
+            << withTemplate([](ReportTemplate& t) { t.bands[0].height = std::nan(""); });
+        QTest::newRow("page height 0")
+            << withTemplate([](ReportTemplate& t) { t.page.height = 0; });
+        QTest::newRow("margins past the page")
+            << withTemplate([](ReportTemplate& t) { t.page.marginTop = 1e9; });
+        QTest::newRow("cell far off the page")
+            << withTemplate([](ReportTemplate& t) { t.bands[2].cells[0].x = 1e300; });
+        QTest::newRow("frame width huge")
+            << withTemplate([](ReportTemplate& t) { t.bands[1].cells[0].frame.width = 1e300; });
+        QTest::newRow("font size not a number") << withTemplate(
+            [](ReportTemplate& t) { t.bands[2].cells[0].pointSize = std::nan(""); });
+        FlnrFile f;
+        f.rowCount = qint64(1) << 61;
+        QTest::newRow("row count huge") << f.bytes();
+        f = {};
+        f.rowCount = -5;
+        QTest::newRow("row count negative") << f.bytes();
+        f = {};
+        f.indexOffset = std::numeric_limits<qint64>::max() - 3;
+        QTest::newRow("index offset huge") << f.bytes();
+        f = {};
+        f.fields = bigEndian32(0xFFFFFFF0);
+        QTest::newRow("field count huge") << f.bytes();
+        f = {};
+        f.rawRow = 3;
+        f.rawRowBytes = bigEndian32(0xFFFFFFF0);
+        QTest::newRow("a row's text count huge") << f.bytes();
+    }
     void damagedPreparedReportIsRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString name = dir.filePath("report.flnr");
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        try {
+            std::unique_ptr<PreparedReport> opened = PreparedReportFile::open(name);
+            QImage image(200, 150, QImage::Format_RGB32);
+            QPainter painter(&image);
+            for (int p = 0; p < opened->pageCount(); ++p) {
+                opened->pageCells(p);
+                opened->paintPage(painter, p);
+            }
+            QFAIL("a damaged file was read");
+        } catch (const AppError& e) {
+            QCOMPARE(e.text(), QStringLiteral("Файл \"%1\" не является подготовленным отчетом.")
+                                   .arg(QDir::toNativeSeparators(name)));
+        }
+    }
+
+    // The fixture above writes what our own files hold.
+    void soundFixtureOpens()
     {
         QTemporaryDir dir;
         const QString name = dir.filePath("report.flnr");
-        {
-            auto report = prepared(30);
-            QVERIFY(PreparedReportFile::save(*report, name));
-        }
         QFile file(name);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        const QByteArray whole = file.readAll();
-        // Cut short, and not a report at all.
-        for (const QByteArray& bytes : {whole.left(whole.size() - 20), QByteArray("PK\3\4 zip")}) {
-            file.resize(0);
-            file.seek(0);
-            file.write(bytes);
-            file.flush();
-            QVERIFY_THROWS_EXCEPTION(AppError, PreparedReportFile::open(name));
-        }
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(FlnrFile().bytes());
+        file.close();
+        std::unique_ptr<PreparedReport> opened = PreparedReportFile::open(name);
+        QCOMPARE(opened->rowCount(), 30);
+        QCOMPARE(opened->pageCells(2).at(1 + 3).text, QStringLiteral("30"));
     }
 
     void pdfOutput()
@@ -486,6 +672,58 @@ private Q_SLOTS:
         QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
                      bytes.count("/Type /Page "),
                  qsizetype(3));
+    }
+
+    // A report written over an older one replaces it only when whole: a
+    // full disk or a cancel leaves the older file as it was and nothing
+    // else in the folder, and a failure says why in the usual form.
+    void failedOutputKeepsTheOlderFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("PDF, disk full") << "report.pdf" << true;
+        QTest::newRow("PDF, cancelled") << "report.pdf" << false;
+        QTest::newRow("prepared report, disk full") << "report.flnr" << true;
+        QTest::newRow("prepared report, cancelled") << "report.flnr" << false;
+    }
+    void failedOutputKeepsTheOlderFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, diskFull);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(name);
+        const QByteArray older = "the older report";
+        {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(older);
+        }
+        auto report = prepared(3000);
+        const bool pdf = name.endsWith(".pdf");
+        auto write = [&] {
+            return pdf ? writeReportPdf(*report, target,
+                                        [&](int done, int) { return diskFull || done < 2; })
+                       : PreparedReportFile::save(*report, target, [&](qint64 done, qint64) {
+                             return diskFull || done < 2000;
+                         });
+        };
+        if (diskFull) {
+            FileSizeLimit full(16 * 1024);
+            try {
+                write();
+                QFAIL("a full disk went unnoticed");
+            } catch (const AppError& e) {
+                QCOMPARE(e.text(), QStringLiteral("Не удалось записать файл %1: %2")
+                                       .arg(QDir::toNativeSeparators(target),
+                                            QString::fromLocal8Bit(std::strerror(EFBIG))));
+            }
+        } else {
+            QVERIFY(!write());
+        }
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), older);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     }
 
     void cancelledSaveLeavesNoFile()

@@ -6,6 +6,7 @@
 #include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "sim/simulated_instrument.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/fln_process.h"
 
 #include <QDir>
@@ -29,26 +30,6 @@ const QString kIndexError =
     QStringLiteral("Error while writing occurred; indexes probably corrupted. (Disk full?)");
 constexpr qint64 kHeaderLength = 289;
 constexpr qint64 kRecordLength = 100;
-
-// Files of this process cannot grow past `bytes` while it lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(qint64 bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit l = m_old;
-        l.rlim_cur = rlim_t(bytes);
-        if (setrlimit(RLIMIT_FSIZE, &l) != 0)
-            qFatal("setrlimit failed");
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-};
 
 // From now on every write to the open file `path` goes to /dev/full.
 void redirectToDevFull(const QString& path)

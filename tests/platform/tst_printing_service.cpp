@@ -1,12 +1,18 @@
 // The application's printers: without a system printer there is no current
 // printer; with --print-to-pdf every job becomes a PDF named after it.
+#include "platform/app_error.h"
 #include "platform/printing_service.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/peers.h"
 
 #include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 class TestPrintingService : public QObject
 {
@@ -35,12 +41,13 @@ private slots:
 
         QStringList files;
         for (int job = 0; job < 2; ++job) {
-            const QString file = s.beginJob(*printer, QStringLiteral("Chart1"));
-            files << file;
+            PrintJob printJob(s, *printer, QStringLiteral("Chart1"));
+            QVERIFY(printJob.toFile());
             QPainter painter;
             QVERIFY(painter.begin(printer));
             painter.drawText(100, 100, QStringLiteral("Графики"));
             painter.end();
+            files << printJob.finish();
         }
         QCOMPARE(files, QStringList({dir.filePath("Chart1.pdf"), dir.filePath("Chart1 (2).pdf")}));
 
@@ -49,6 +56,50 @@ private slots:
         QCOMPARE(info.exitCode, 0);
         QVERIFY2(info.out.contains("Title:           Chart1"), info.out.constData());
         QVERIFY2(info.out.contains("Pages:           1"), info.out.constData());
+    }
+
+    // A job that is not finished (cancelled, failed) or that the disk could
+    // not hold leaves no file; the failure says why in the usual form.
+    void unfinishedJobLeavesNothing_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("not finished") << false;
+        QTest::newRow("disk full") << true;
+    }
+    void unfinishedJobLeavesNothing()
+    {
+        QFETCH(bool, diskFull);
+        QTemporaryDir dir;
+        PrintingService& s = PrintingService::instance();
+        s.setPdfDirectory(dir.path());
+        QPrinter* printer = s.currentPrinter();
+        QVERIFY(printer);
+        {
+            PrintJob job(s, *printer, QStringLiteral("rows"));
+            std::optional<FileSizeLimit> full;
+            if (diskFull)
+                full.emplace(4096);
+            QPainter painter;
+            QVERIFY(painter.begin(printer));
+            for (int page = 0; page < 20; ++page) {
+                if (page > 0)
+                    printer->newPage();
+                for (int line = 0; line < 40; ++line)
+                    painter.drawText(100, 100 + 20 * line, QStringLiteral("Страница %1").arg(page));
+            }
+            painter.end();
+            if (diskFull) {
+                try {
+                    job.finish();
+                    QFAIL("a full disk went unnoticed");
+                } catch (const AppError& e) {
+                    QCOMPARE(e.text(), QStringLiteral("Не удалось записать файл %1: %2")
+                                           .arg(QDir::toNativeSeparators(dir.filePath("rows.pdf")),
+                                                QString::fromLocal8Bit(std::strerror(EFBIG))));
+                }
+            }
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 
