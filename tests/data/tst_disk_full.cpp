@@ -7,6 +7,7 @@
 #include "platform/app_error.h"
 #include "sim/simulated_instrument.h"
 #include "tests/support/fln_process.h"
+#include "tests/support/helper_check.h"
 
 #include <QDir>
 #include <QFile>
@@ -203,13 +204,13 @@ private slots:
             t.cancel();
             t.close(); // the header fits in place
         }
-        verifyTable(path, 3);
+        FLN_CHECK(verifyTable(path, 3));
 
         // Once there is room again the table takes the row.
         t.open();
         addRow(t, 4, QStringLiteral("4,5"));
         t.close();
-        verifyTable(path, 4);
+        FLN_CHECK(verifyTable(path, 4));
     }
 
     // The index file cannot be written either: the table keeps its rows and
@@ -236,7 +237,7 @@ private slots:
             QCOMPARE(expectFailure([&] { t.close(); }), kIndexError);
             QVERIFY(!t.isOpen());
         }
-        verifyTable(path, 3);
+        FLN_CHECK(verifyTable(path, 3));
         QCOMPARE(contents(path).at(28), '\x01');
         QCOMPARE(contents(dir.filePath(QStringLiteral("data.mdx"))), index);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
@@ -271,7 +272,7 @@ private slots:
         QCOMPARE(t.selectedSortTag(), QStringLiteral("TAB1"));
         QCOMPARE(t.rowCount(), qint64(3));
         doc.close();
-        verifyTable(path, 3);
+        FLN_CHECK(verifyTable(path, 3));
     }
 
     void createFails_data()
@@ -295,7 +296,7 @@ private slots:
         QVERIFY(!QFile::exists(path));
         QVERIFY(!t.isOpen());
         t.create(); // and with room the same table object creates it
-        verifyTable(path, 0);
+        FLN_CHECK(verifyTable(path, 0));
     }
 
     void packFails()
@@ -348,7 +349,7 @@ private slots:
         DbfTable t;
         t.setTableFile(path);
         t.open();
-        redirectToDevFull(path);
+        FLN_CHECK(redirectToDevFull(path));
         QCOMPARE(expectFailure([&] { addRow(t, 3, QStringLiteral("3,5")); }), kWriteError);
         t.cancel();
         QCOMPARE(expectFailure([&] { t.close(); }), kWriteError);
