@@ -7,6 +7,7 @@
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
+#include "data/table_row_reader.h"
 #include "platform/console_output.h"
 
 #include <QCoreApplication>
@@ -37,21 +38,16 @@ int runChartCommand(const CommandLineOptions& options)
     const QString footer1 = footerT1(statistics, rs);
     const QString footer2 = footerT2(statistics, rs);
 
-    // Rows are read one after the other as the chart asks for them.
-    const qint64 rows = table.rowCount();
-    qint64 at = -1;
+    // Rows are read as the chart asks for them, in the browsing order.
+    TableRowReader reader(table);
+    const int t1 = table.fieldIndex(MeasurementSchema::kT1);
+    const int t2 = table.fieldIndex(MeasurementSchema::kT2);
+    const int date = table.fieldIndex(MeasurementSchema::kDate);
+    const int time = table.fieldIndex(MeasurementSchema::kTime);
+    const qint64 rows = reader.rowCount();
     const CapturedRowAt rowAt = [&](qsizetype k) {
-        if (at < 0 || k != at + 1) {
-            table.first();
-            for (qint64 i = 0; i < k; ++i)
-                table.next();
-        } else {
-            table.next();
-        }
-        at = k;
-        return CapturedRow{table.text(MeasurementSchema::kT1), table.text(MeasurementSchema::kT2),
-                           table.text(MeasurementSchema::kDate),
-                           table.text(MeasurementSchema::kTime)};
+        reader.read(k);
+        return CapturedRow{reader.text(t1), reader.text(t2), reader.text(date), reader.text(time)};
     };
     const bool both = !options.t1 && !options.t2;
     const CurveChoice choice{both || options.t1, both || options.t2};

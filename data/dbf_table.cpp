@@ -527,12 +527,16 @@ QString DbfTable::text(const QString& field) const
     const char* src = d->valueSource();
     if (!src)
         return {};
-    const QVariant v = d->codec.decode(src, f);
-    if (v.isNull())
+    return textOf(d->codec.decode(src, f));
+}
+
+QString DbfTable::textOf(const QVariant& value)
+{
+    if (value.isNull())
         return {};
-    if (v.typeId() == QMetaType::Double)
-        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
-    return v.toString();
+    if (value.typeId() == QMetaType::Double)
+        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    return value.toString();
 }
 
 std::optional<qint64> DbfTable::integer(const QString& field) const

@@ -95,6 +95,7 @@ public:
     // --- field values of the current record (or of the edit/insert buffer) ---
     QVariant value(int field) const;          // null, qint64 (integer kinds), double, or QString
     QString text(const QString& field) const; // empty for null
+    static QString textOf(const QVariant& value); // a decoded value as text() writes it
     std::optional<qint64> integer(const QString& field) const; // nullopt for null
     // A text field holding a regional number (T_1, T_2) read as a number
     // straight from the record bytes: the fast path for walking whole tables.
@@ -113,7 +114,8 @@ public:
         double v;
         return readNumber(field, rs, v) ? v : textToFloat(QString(), rs);
     }
-    // Reading any record without moving the current one (the grid's cache).
+    // Reading any record without moving the current one (TableRowReader
+    // reads rows by position with these).
     QByteArray recordBytes(quint32 recNo) const;
     QVariant decode(const QByteArray& record, int field) const;
 

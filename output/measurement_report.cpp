@@ -2,6 +2,7 @@
 
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/table_row_reader.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ QString field(const QString& name)
 class TableRows : public ReportRowSource
 {
 public:
-    explicit TableRows(DbfTable& table) : m_table(table)
+    explicit TableRows(DbfTable& table) : m_table(table), m_rows(table)
     {
         for (const DbfField& f : table.fields())
             m_fields << f.name;
@@ -51,18 +52,13 @@ public:
     void end() override { m_table.last(); }
     QStringList rowTexts(qint64 row) const override
     {
-        const QByteArray record = m_table.recordBytes(m_table.recordAt(row));
-        QStringList texts;
-        texts.reserve(m_fields.size());
-        for (int i = 0; i < m_fields.size(); ++i) {
-            const QVariant v = m_table.decode(record, i);
-            texts << (v.isNull() ? QString() : v.toString());
-        }
-        return texts;
+        m_rows.read(row);
+        return m_rows.texts();
     }
 
 private:
     DbfTable& m_table;
+    mutable TableRowReader m_rows;
     QStringList m_fields;
 };
 

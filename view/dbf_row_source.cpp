@@ -2,7 +2,8 @@
 
 #include "data/dbf_table.h"
 
-DbfRowSource::DbfRowSource(DbfTable& table, QObject* parent) : GridRowSource(parent), m_table(table)
+DbfRowSource::DbfRowSource(DbfTable& table, QObject* parent)
+    : GridRowSource(parent), m_table(table), m_rows(table)
 {
     connect(&m_table, &DbfTable::currentChanged, this, &GridRowSource::currentChanged);
     connect(&m_table, &DbfTable::contentsChanged, this, &GridRowSource::contentsChanged);
@@ -32,28 +33,18 @@ int DbfRowSource::fieldLength(int field) const
 
 QVariantList DbfRowSource::rowValues(qint64 row) const
 {
-    QVariantList values;
-    const quint32 rec = m_table.recordAt(row);
-    if (rec == 0)
-        return values;
-    const QByteArray bytes = m_table.recordBytes(rec);
-    const int n = int(m_table.fields().size());
-    values.reserve(n);
-    for (int f = 0; f < n; ++f)
-        values << m_table.decode(bytes, f);
-    return values;
+    return m_rows.read(row) ? m_rows.values() : QVariantList();
 }
 
 QVariantList DbfRowSource::fieldValues(qint64 row, const QList<int>& fields) const
 {
-    QVariantList values;
-    const quint32 rec = m_table.recordAt(row);
-    if (rec == 0)
+    if (!m_rows.read(row))
         return QVariantList(fields.size());
-    const QByteArray bytes = m_table.recordBytes(rec);
+    const QByteArray& bytes = m_rows.bytes();
     const QList<DbfField>& layout = m_table.fields();
     if (m_decoded.size() > 1 << 20)
         m_decoded.clear(); // texts that hardly repeat: keep the memory bounded
+    QVariantList values;
     values.reserve(fields.size());
     for (const int f : fields) {
         if (f < 0 || f >= layout.size()) {
@@ -65,7 +56,7 @@ QVariantList DbfRowSource::fieldValues(qint64 row, const QList<int>& fields) con
         auto it = m_decoded.constFind(key);
         if (it == m_decoded.cend()) {
             key.bytes.detach(); // the key outlives the record's bytes
-            it = m_decoded.insert(key, m_table.decode(bytes, f));
+            it = m_decoded.insert(key, m_rows.value(f));
         }
         values << *it;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/grid_row_source.h"
+#include "data/table_row_reader.h"
 
 #include <QHash>
 
@@ -8,7 +9,7 @@ class DbfTable;
 
 // The grid's view of the table layer: rows in the table's current order
 // (record order or the sort tag), record numbers as bookmarks. Rows are read
-// by record without moving the table's current row.
+// by position without moving the table's current row.
 class DbfRowSource : public GridRowSource
 {
     Q_OBJECT
@@ -53,5 +54,6 @@ private:
     }
 
     DbfTable& m_table;
+    mutable TableRowReader m_rows;
     mutable QHash<DecodedKey, QVariant> m_decoded;
 };

@@ -1,69 +1,32 @@
 // "Построить график" in the main window: the choice dialog, then the chart
 // of the grid's selection (or of the current row alone) with the footers in
 // the legend; errors through the default error report.
-#include "app/main.h"
 #include "charts/graf.h"
 #include "charts/param_graf.h"
-#include "components/data_grid.h"
 #include "components/date_time_chart.h"
-#include "data/app_state.h"
-#include "platform/help_viewer.h"
-#include "platform/settings_store.h"
-#include "tests/support/scripted_dialog_service.h"
+#include "tests/support/main_window_fixture.h"
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Window
+struct Window : MainWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings{dir.filePath("settings.ini")};
-    HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
     TForm3 form3{&form};
     TForm4 form4{&form};
 
-    Window()
-    {
-        state.regional = RegionalSettings::russian();
-        form.FormCreate();
-        form.attachWindows(nullptr, &form3, &form4, nullptr);
-    }
+    Window() { form.attachWindows(nullptr, &form3, &form4, nullptr); }
 
     // A table with these T_1 texts (T_2 "0,0" when not given), a minute apart.
     void open(const QStringList& t1, const QStringList& t2 = {}, const QString& firstTime = {})
     {
-        const QString file = dir.filePath("rows.db");
-        {
-            DbfTable t;
-            t.setTableFile(file);
-            t.create();
-            t.open();
-            for (int i = 0; i < t1.size(); ++i) {
-                t.append();
-                t.setInteger("N", i + 1);
-                t.setText("MODE", "Оперативный");
-                t.setInteger("EN_CH", 3);
-                t.setText("DATE", "01.12.2026");
-                t.setText("TIME", i == 0 && !firstTime.isEmpty()
-                                      ? firstTime
-                                      : QStringLiteral("10:%1:00").arg(i, 2, 10, QChar('0')));
-                t.setText("T_1", t1[i]);
-                t.setText("T_2", t2.value(i, "0,0"));
-                t.post();
-            }
-            t.close();
-        }
-        form.Open_DB(file);
-        QVERIFY(state.tableOpen);
+        QList<TestRow> rows = minuteRows(t1, t2);
+        if (!firstTime.isEmpty())
+            rows[0].time = firstTime;
+        MainWindowFixture::open(rows);
     }
-    DataGrid& grid() { return *form.DBGridPro1; }
 
     // The user ticks these boxes and presses "Построить"; the chart window
     // is shown, `look` reads it, and it is closed.

@@ -1,21 +1,15 @@
 // New, Open, Append, Save and Close of the main window, end to end with the
 // simulated instrument on a pseudo-terminal and scripted dialogs.
 #include "app/command_line.h"
-#include "app/main.h"
-#include "components/data_grid.h"
 #include "components/grid_row_source.h"
-#include "data/app_state.h"
 #include "data/statistics.h"
 #include "device/receive.h"
-#include "platform/help_viewer.h"
 #include "platform/serial_device.h"
-#include "platform/settings_store.h"
 #include "sim/simulated_instrument.h"
-#include "tests/support/scripted_dialog_service.h"
+#include "tests/support/main_window_fixture.h"
 
 #include <QAction>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -52,22 +46,14 @@ const QList<Expected> kRows = {
 
 // The main window with its download dialog, talking to a simulated
 // instrument on the first port.
-struct Window
+struct Window : MainWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings{dir.filePath("settings.ini")};
-    HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
     std::unique_ptr<SimulatedInstrument> sim;
     SerialPortMap ports;
     std::unique_ptr<TForm2> form2;
 
     explicit Window(SimArchive archive, int growBy = 0)
     {
-        state.regional = RegionalSettings::russian();
-        form.FormCreate();
         SimOptions o;
         o.growBy = growBy;
         sim = std::make_unique<SimulatedInstrument>(std::move(archive), o);
@@ -80,7 +66,6 @@ struct Window
         form2->CommPortDriver1->setPollingDelay(5);
         form.attachWindows(form2.get(), nullptr, nullptr, nullptr);
     }
-    QString path(const QString& name) const { return dir.filePath(name); }
 
     // "Создать" into `file`.
     void create(const QString& file)
@@ -94,10 +79,6 @@ struct Window
         for (const auto& c : dialogs.messages())
             out << c.text;
         return out;
-    }
-    QString footer(const char* field) const
-    {
-        return form.DBGridPro1->column(form.DBGridPro1->columnByField(field)).footerText;
     }
     bool enabled(const char* command) const
     {

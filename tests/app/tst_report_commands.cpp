@@ -2,25 +2,20 @@
 // table: the preview window and its commands, the print dialog's choices,
 // printing to PDF files read back by PDF readers, and the cases where
 // nothing happens.
-#include "app/main.h"
-#include "components/data_grid.h"
 #include "components/grid_row_source.h"
 #include "components/report_preview.h"
-#include "data/app_state.h"
 #include "data/measurement_schema.h"
-#include "platform/help_viewer.h"
 #include "platform/printing_service.h"
-#include "platform/settings_store.h"
 #include "tests/output/report_pdf.h"
-#include "tests/support/scripted_dialog_service.h"
+#include "tests/support/main_window_fixture.h"
 
 #include <QAction>
 #include <QDir>
+#include <QLabel>
 #include <QPageRanges>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -28,51 +23,28 @@ namespace {
 
 namespace S = MeasurementSchema;
 
-struct Window
+struct Window : MainWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings{dir.filePath("settings.ini")};
-    HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
     QString pdfDir = dir.filePath("printed");
 
-    Window()
-    {
-        state.regional = RegionalSettings::russian();
-        form.FormCreate();
-        PrintingService::instance().setPdfDirectory(pdfDir);
-    }
+    Window() { PrintingService::instance().setPdfDirectory(pdfDir); }
     ~Window() { PrintingService::instance().setPdfDirectory({}); }
 
     // Thirty rows, N = 1..30, T_1 " 1,5" .. "30,5" (one-digit ones with the
     // leading space they are stored with), T_2 "-1,0" ... Three pages.
     void open(int rows = 30)
     {
-        const QString file = dir.filePath("rows.db");
-        {
-            DbfTable t;
-            t.setTableFile(file);
-            t.create();
-            t.open();
-            for (int n = 1; n <= rows; ++n) {
-                t.append();
-                t.setInteger(S::kN, n);
-                t.setText(S::kMode, QStringLiteral("Оперативный"));
-                t.setInteger(S::kEnCh, 3);
-                t.setText(S::kDate, QStringLiteral("01.12.2026"));
-                t.setText(S::kTime, QStringLiteral("10:%1:00").arg(n, 2, 10, QChar(u'0')));
-                t.setText(S::kT1, QStringLiteral("%1,5").arg(n).rightJustified(4, u' '));
-                t.setText(S::kT2, QStringLiteral("-%1,0").arg(n % 9 + 1));
-                t.setText(S::kComment, QStringLiteral("строка %1").arg(n));
-                t.post();
-            }
-            t.close();
-        }
-        form.Open_DB(file);
-        if (!state.tableOpen)
-            qFatal("the test table did not open");
+        QList<TestRow> table;
+        for (int n = 1; n <= rows; ++n)
+            table.append({.n = n,
+                          .mode = QStringLiteral("Оперативный"),
+                          .enCh = 3,
+                          .date = QStringLiteral("01.12.2026"),
+                          .time = QStringLiteral("10:%1:00").arg(n, 2, 10, QChar(u'0')),
+                          .t1 = QStringLiteral("%1,5").arg(n).rightJustified(4, u' '),
+                          .t2 = QStringLiteral("-%1,0").arg(n % 9 + 1),
+                          .comment = QStringLiteral("строка %1").arg(n)});
+        MainWindowFixture::open(table);
         form.Dbf1.goToRecord(5);
     }
     QList<ReportPdfRow> printedRows(QList<int> numbers = {}) const
@@ -169,7 +141,7 @@ private Q_SLOTS:
         QList<int> numbers;
         for (int n = 30; n >= 1; --n)
             numbers << n;
-        checkReportPdf(w.pdfDir + "/rows.pdf", 3, w.printedRows(numbers));
+        FLN_CHECK(checkReportPdf(w.pdfDir + "/rows.pdf", 3, w.printedRows(numbers)));
     }
 
     void printDialogChoices_data()
@@ -228,6 +200,44 @@ private Q_SLOTS:
         QCOMPARE(w.form.Dbf1.recNo(), 30u);
     }
 
+    // The label under the pages follows the page in view wherever the view
+    // is moved, within the report's pages; a text that is nowhere clears the
+    // mark and leaves the view where it was.
+    void previewPagesAndFindingNothing()
+    {
+        Window w;
+        w.open();
+        QStringList labels;
+        bool missingFound = true;
+        bool markLeft = true;
+        w.dialogs.queueModal([&](QDialog& window) {
+            auto& preview = dynamic_cast<ReportPreview&>(window);
+            window.show();
+            if (!QTest::qWaitForWindowExposed(&window))
+                return 0;
+            const auto* label = window.findChild<QLabel*>("pageNumber");
+            ReportPageView* view = preview.pageView();
+            labels << label->text();
+            for (const int page : {2, 1, 99, -5}) {
+                view->showPage(page);
+                labels << label->text();
+            }
+            preview.findNext(QStringLiteral("строка 30")); // on the last page
+            labels << label->text();
+            missingFound = preview.findNext(QStringLiteral("нет такой строки"));
+            markLeft = preview.pageView()->highlight().valid();
+            labels << label->text();
+            window.findChild<QAction*>("close")->trigger();
+            return window.result();
+        });
+        w.form.N8Click();
+        QCOMPARE(labels, (QStringList{"Страница 1 из 3", "Страница 3 из 3", "Страница 2 из 3",
+                                      "Страница 3 из 3", "Страница 1 из 3", "Страница 3 из 3",
+                                      "Страница 3 из 3"}));
+        QVERIFY(!missingFound);
+        QVERIFY(!markLeft);
+    }
+
     // Inside the preview: find, save as PDF and as a prepared report, open
     // that again, print and help.
     void previewCommands()
@@ -269,10 +279,10 @@ private Q_SLOTS:
         QCOMPARE(found, (QStringList{"0:строка 2", "1:строка 20", "1:строка 21", "1:строка 22"}));
         QCOMPARE(openedPages, 3);
         QVERIFY(helpShown);
-        checkReportPdf(savedPdf, 3, w.printedRows());
+        FLN_CHECK(checkReportPdf(savedPdf, 3, w.printedRows()));
         // Printed from the reopened file: the same report.
         QCOMPARE(w.printedFiles(), QStringList{"rows.pdf"});
-        checkReportPdf(w.pdfDir + "/rows.pdf", 3, w.printedRows());
+        FLN_CHECK(checkReportPdf(w.pdfDir + "/rows.pdf", 3, w.printedRows()));
     }
 };
 

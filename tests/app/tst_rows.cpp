@@ -1,64 +1,19 @@
 // The footers' statistics, deleting rows and renumbering, in the main window
 // over small tables made for each case.
-#include "app/main.h"
-#include "components/data_grid.h"
 #include "components/grid_row_source.h"
-#include "data/app_state.h"
-#include "platform/help_viewer.h"
-#include "platform/settings_store.h"
-#include "tests/support/scripted_dialog_service.h"
+#include "tests/support/main_window_fixture.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Window
+struct Window : MainWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings{dir.filePath("settings.ini")};
-    HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
-
-    Window()
-    {
-        state.regional = RegionalSettings::russian();
-        form.FormCreate();
-    }
-
     // Writes a table with these T_1 and T_2 texts (T_2 "0,0" when not given)
     // and N = 1, 2, ..., and opens it.
     void open(const QStringList& t1, const QStringList& t2 = {})
     {
-        const QString file = dir.filePath("rows.db");
-        {
-            DbfTable t;
-            t.setTableFile(file);
-            t.create();
-            t.open();
-            for (int i = 0; i < t1.size(); ++i) {
-                t.append();
-                t.setInteger("N", i + 1);
-                t.setText("MODE", "Оперативный");
-                t.setInteger("EN_CH", 3);
-                t.setText("DATE", "01.12.2026");
-                t.setText("TIME", QStringLiteral("10:%1:00").arg(i, 2, 10, QChar('0')));
-                t.setText("T_1", t1[i]);
-                t.setText("T_2", t2.value(i, "0,0"));
-                t.post();
-            }
-            t.close();
-        }
-        form.Open_DB(file);
-        if (!state.tableOpen)
-            qFatal("the test table did not open");
-    }
-    DataGrid& grid() { return *form.DBGridPro1; }
-    QString footer(const char* field)
-    {
-        return grid().column(grid().columnByField(field)).footerText;
+        MainWindowFixture::open(minuteRows(t1, t2));
     }
     QList<qint64> numbers()
     {

@@ -1,15 +1,9 @@
 // A table just opened takes the keyboard: the arrow keys move through its
 // rows without a click into the grid first.
-#include "app/main.h"
-#include "components/data_grid.h"
-#include "data/app_state.h"
-#include "platform/help_viewer.h"
-#include "platform/settings_store.h"
-#include "tests/support/scripted_dialog_service.h"
+#include "tests/support/main_window_fixture.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestTableFocus : public QObject
@@ -19,24 +13,17 @@ class TestTableFocus : public QObject
 private slots:
     void arrowKeysMoveThroughAnOpenedTable()
     {
-        QTemporaryDir dir;
-        const QString table = dir.filePath("t.db");
+        MainWindowFixture w;
+        const QString table = w.path("t.db");
         QVERIFY(QFile::copy(QStringLiteral(FLN_SOURCE_DIR "/tests/data/data/sample.db"), table));
         QFile::setPermissions(table, QFile::ReadOwner | QFile::WriteOwner);
-
-        AppState state;
-        state.regional = RegionalSettings::russian();
-        ScriptedDialogService dialogs;
-        SettingsStore settings(dir.filePath("settings.ini"));
-        HelpViewer help(dir.path());
-        TForm1 form(state, dialogs, settings, help);
-        form.FormCreate();
+        TForm1& form = w.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
 
-        dialogs.queueOpenFile(table);
+        w.dialogs.queueOpenFile(table);
         form.N3Click();
-        QVERIFY(state.tableOpen);
+        QVERIFY(w.state.tableOpen);
         QCOMPARE(form.Dbf1.position(), 0);
         QTRY_VERIFY(form.DBGridPro1->isAncestorOf(QApplication::focusWidget()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);

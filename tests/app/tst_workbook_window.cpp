@@ -1,21 +1,15 @@
 // "Экспорт в Excel" in the main window: the rows in the grid's order, the
 // table and the flags untouched, the progress with its cancel button, and
 // errors left to the default error report.
-#include "app/main.h"
-#include "components/data_grid.h"
-#include "data/app_state.h"
 #include "platform/app_error.h"
-#include "platform/help_viewer.h"
-#include "platform/settings_store.h"
 #include "platform/xlsx_spreadsheet.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/recording_spreadsheet.h"
-#include "tests/support/scripted_dialog_service.h"
 
 #include <QAbstractItemView>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProgressDialog>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -27,49 +21,27 @@ QByteArray fileHash(const QString& path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-struct Window
+struct Window : MainWindowFixture
 {
-    QTemporaryDir dir;
     QTemporaryDir out;
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings{dir.filePath("settings.ini")};
-    HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
     QSharedPointer<RecordingSpreadsheet::Log> log =
         QSharedPointer<RecordingSpreadsheet::Log>::create();
 
-    Window()
-    {
-        state.regional = RegionalSettings::russian();
-        form.FormCreate();
-    }
-    QString table() const { return dir.filePath("t.db"); }
+    QString table() const { return path("t.db"); }
     // Rows with N = 1..count and T_1 = count-1 .. 0 (so sorting by T_1
     // reverses them); `badRow` (1-based) gets a date that is none.
     void open(int count, int badRow = 0)
     {
-        {
-            DbfTable t;
-            t.setTableFile(table());
-            t.create();
-            t.open();
-            for (int i = 1; i <= count; ++i) {
-                t.append();
-                t.setInteger("N", i);
-                t.setText("MODE", "Наблюдения");
-                t.setInteger("EN_CH", 3);
-                t.setText("DATE", i == badRow ? "31.02.2026" : "01.12.2026");
-                t.setText("TIME", "10:00:00");
-                t.setText("T_1", QStringLiteral("%1,0").arg(count - i));
-                t.setText("T_2", "2,5");
-                t.post();
-            }
-            t.close();
-        }
-        form.Open_DB(table());
-        if (!state.tableOpen)
-            qFatal("the test table did not open");
+        QList<TestRow> rows;
+        for (int i = 1; i <= count; ++i)
+            rows.append({.n = i,
+                         .mode = "Наблюдения",
+                         .enCh = 3,
+                         .date = i == badRow ? "31.02.2026" : "01.12.2026",
+                         .time = "10:00:00",
+                         .t1 = QStringLiteral("%1,0").arg(count - i),
+                         .t2 = "2,5"});
+        MainWindowFixture::open(rows, "t.db");
     }
     void recordCalls() { form.setSpreadsheetFactory(RecordingSpreadsheet::factory(log)); }
     void writeFiles()

@@ -1,8 +1,8 @@
 // `fln chart` as a user runs it: the picture's texts (legend and axis labels
 // of the scaled window) in the SVG, the curves' colours where the data lie
 // in the PNG, one page in the PDF; the table is only read; errors.
-#include "data/dbf_table.h"
 #include "tests/support/fln_process.h"
+#include "tests/support/measurement_table.h"
 #include "tests/support/peers.h"
 
 #include <QCryptographicHash>
@@ -31,23 +31,12 @@ QByteArray readFile(const QString& path)
 // A table with these (T_1, T_2) texts, one row a minute from 10:00 on 1 December 2026.
 void makeTable(const QString& path, const QList<QPair<QString, QString>>& rows)
 {
-    DbfTable t;
-    t.setTableFile(path);
-    t.create();
-    t.open();
-    int i = 0;
-    for (const auto& [t1, t2] : rows) {
-        t.append();
-        t.setInteger("N", i + 1);
-        t.setText("MODE", "Оперативный");
-        t.setInteger("EN_CH", 3);
-        t.setText("DATE", "01.12.2026");
-        t.setText("TIME", QStringLiteral("10:%1:00").arg(i++, 2, 10, QChar(u'0')));
-        t.setText("T_1", t1);
-        t.setText("T_2", t2);
-        t.post();
+    QStringList t1, t2;
+    for (const auto& [a, b] : rows) {
+        t1 << a;
+        t2 << b;
     }
-    t.close();
+    writeMeasurementTable(path, minuteRows(t1, t2));
 }
 
 // The texts of an SVG's <text> elements. The legend keeps its two blanks

@@ -1,8 +1,7 @@
 // `fln report TABLE -o OUT.pdf` as a user runs it, checked by PDF readers.
-#include "data/dbf_table.h"
-#include "data/measurement_schema.h"
 #include "tests/output/report_pdf.h"
 #include "tests/support/fln_process.h"
+#include "tests/support/measurement_table.h"
 #include "tests/support/peers.h"
 
 #include <QFile>
@@ -33,25 +32,18 @@ struct StoredRow
 
 void writeTable(const QString& file, const QList<StoredRow>& rows)
 {
-    namespace S = MeasurementSchema;
-    DbfTable t;
-    t.setNewTableLanguageDriver(0xC9);
-    t.setTableFile(file);
-    t.create();
-    t.open();
-    for (const StoredRow& r : rows) {
-        t.append();
-        t.setInteger(S::kN, r.n);
-        t.setText(S::kMode, r.n % 2 ? QStringLiteral("Оперативный") : QStringLiteral("Наблюдения"));
-        t.setInteger(S::kEnCh, 3);
-        t.setText(S::kDate, QStringLiteral("05.12.2026"));
-        t.setText(S::kTime, QStringLiteral("12:%1:00").arg(r.n % 60, 2, 10, QChar(u'0')));
-        t.setText(S::kT1, r.t1);
-        t.setText(S::kT2, r.t2);
-        t.setText(S::kComment, r.comment);
-        t.post();
-    }
-    t.close();
+    QList<TestRow> table;
+    for (const StoredRow& r : rows)
+        table.append(
+            {.n = r.n,
+             .mode = r.n % 2 ? QStringLiteral("Оперативный") : QStringLiteral("Наблюдения"),
+             .enCh = 3,
+             .date = QStringLiteral("05.12.2026"),
+             .time = QStringLiteral("12:%1:00").arg(r.n % 60, 2, 10, QChar(u'0')),
+             .t1 = r.t1,
+             .t2 = r.t2,
+             .comment = r.comment});
+    writeMeasurementTable(file, table, 0xC9);
 }
 
 // Thirty readings: one-digit temperatures stored with a leading space, which
@@ -107,7 +99,7 @@ private Q_SLOTS:
         QVERIFY(r.err.contains(QStringLiteral("Страница 3 из 3")));
         if (reversed)
             std::reverse(rows.begin(), rows.end());
-        checkReportPdf(pdf, 3, printed(rows));
+        FLN_CHECK(checkReportPdf(pdf, 3, printed(rows)));
         // Reading only: the table is as it was and no index file appeared.
         QCOMPARE(readFile(table), before);
         QVERIFY(!QFile::exists(m_dir.filePath("thirty.mdx")));
@@ -129,9 +121,7 @@ private Q_SLOTS:
         const QString pdf = m_dir.filePath("one.pdf");
         const FlnRun r = fln({"report", table, "-o", pdf});
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        checkReportPdf(pdf, 1, {{1, "5,0", "23,5"}});
-        if (QTest::currentTestFailed())
-            return;
+        FLN_CHECK(checkReportPdf(pdf, 1, {{1, "5,0", "23,5"}}));
 
         constexpr int dpi = 100;
         const peers::Result png = peers::run(

@@ -2,6 +2,7 @@
 // writers, and what the outside readers make of our files.
 #include "data/dbf_table.h"
 #include "platform/app_error.h"
+#include "tests/support/helper_check.h"
 #include "tests/support/peers.h"
 
 #include <QDate>
@@ -273,7 +274,7 @@ private slots:
             kMeasurement, {row("   1", kObs, "   0", "01.01.2001", "00:00:00", "1,0", "2,0")}, 0xC9,
             0x03, 5, false);
         const QString p = path("ro.db");
-        writeFile(p, bytes);
+        FLN_CHECK(writeFile(p, bytes));
         DbfTable t;
         t.setTableFile(p);
         t.open(DbfTable::Access::ReadOnly);
@@ -310,7 +311,7 @@ private slots:
                        0xC9, 0x03, countInHeader, eof);
         bytes += QByteArray(partialBytes, 'z');
         const QString p = path("repair.db");
-        writeFile(p, bytes);
+        FLN_CHECK(writeFile(p, bytes));
         DbfTable t;
         t.setTableFile(p);
         t.open();
@@ -342,8 +343,9 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(QVariant, value);
         const QString p = path("num.db");
-        writeFile(p, buildTable(kMeasurement, {row(stored.constData(), kObs, "   0", "01.01.2001",
-                                                   "00:00:00", "1,0", "2,0")}));
+        FLN_CHECK(
+            writeFile(p, buildTable(kMeasurement, {row(stored.constData(), kObs, "   0",
+                                                       "01.01.2001", "00:00:00", "1,0", "2,0")})));
         DbfTable t;
         t.setTableFile(p);
         t.open(DbfTable::Access::ReadOnly);
@@ -466,7 +468,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         const QString p = path("foreign.db");
-        writeFile(p, bytes);
+        FLN_CHECK(writeFile(p, bytes));
         DbfTable t;
         t.setTableFile(p);
         QString got = QStringLiteral("<opened>");
@@ -516,7 +518,7 @@ private slots:
         QByteArray r = QByteArray("   1") + mode.leftJustified(11, ' ') + "   0" + "01.01.2001" +
                        "00:00:00" + "1,0   " + "2,0   " + QByteArray(50, ' ');
         const QString p = path("cp.db");
-        writeFile(p, buildTable(kMeasurement, {r}, quint8(ldid)));
+        FLN_CHECK(writeFile(p, buildTable(kMeasurement, {r}, quint8(ldid))));
         DbfTable t;
         t.setTableFile(p);
         t.open();
@@ -542,8 +544,9 @@ private slots:
         auto r = [](const char* n) {
             return row(n, kObs, "   0", "01.01.2001", "00:00:00", "1,0", "2,0");
         };
-        writeFile(p, buildTable(kMeasurement, {"*" + r("   1"), r("   2"), "*" + r("   3"),
-                                               r("   4"), "*" + r("   5")}));
+        FLN_CHECK(
+            writeFile(p, buildTable(kMeasurement, {"*" + r("   1"), r("   2"), "*" + r("   3"),
+                                                   r("   4"), "*" + r("   5")})));
         DbfTable t;
         t.setTableFile(p);
         t.open();
@@ -681,7 +684,7 @@ private slots:
         QByteArray rec = row("   1", kObs, "   0", "01.01.2001", "00:00:00", "", "9,5");
         rec.replace(37, field.size(), field); // T_1
         const QString p = path("numbers.db");
-        writeFile(p, buildTable(kMeasurement, {rec}));
+        FLN_CHECK(writeFile(p, buildTable(kMeasurement, {rec})));
         DbfTable t;
         t.setTableFile(p);
         t.open(DbfTable::Access::ReadOnly);
@@ -705,7 +708,7 @@ private slots:
     void deleteAndPack()
     {
         const QString p = makeThreeRows("data.db");
-        writeFile(path("data_1.db"), "someone else's file");
+        FLN_CHECK(writeFile(path("data_1.db"), "someone else's file"));
         DbfTable t;
         t.setTableFile(p);
         t.open();

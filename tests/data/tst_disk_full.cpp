@@ -8,6 +8,7 @@
 #include "sim/simulated_instrument.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/fln_process.h"
+#include "tests/support/helper_check.h"
 
 #include <QDir>
 #include <QFile>
@@ -184,13 +185,13 @@ private slots:
             t.cancel();
             t.close(); // the header fits in place
         }
-        verifyTable(path, 3);
+        FLN_CHECK(verifyTable(path, 3));
 
         // Once there is room again the table takes the row.
         t.open();
         addRow(t, 4, QStringLiteral("4,5"));
         t.close();
-        verifyTable(path, 4);
+        FLN_CHECK(verifyTable(path, 4));
     }
 
     // The index file cannot be written either: the table keeps its rows and
@@ -217,7 +218,7 @@ private slots:
             QCOMPARE(expectFailure([&] { t.close(); }), kIndexError);
             QVERIFY(!t.isOpen());
         }
-        verifyTable(path, 3);
+        FLN_CHECK(verifyTable(path, 3));
         QCOMPARE(contents(path).at(28), '\x01');
         QCOMPARE(contents(dir.filePath(QStringLiteral("data.mdx"))), index);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
@@ -252,7 +253,7 @@ private slots:
         QCOMPARE(t.selectedSortTag(), QStringLiteral("TAB1"));
         QCOMPARE(t.rowCount(), qint64(3));
         doc.close();
-        verifyTable(path, 3);
+        FLN_CHECK(verifyTable(path, 3));
     }
 
     void createFails_data()
@@ -276,7 +277,7 @@ private slots:
         QVERIFY(!QFile::exists(path));
         QVERIFY(!t.isOpen());
         t.create(); // and with room the same table object creates it
-        verifyTable(path, 0);
+        FLN_CHECK(verifyTable(path, 0));
     }
 
     void packFails()
@@ -329,7 +330,7 @@ private slots:
         DbfTable t;
         t.setTableFile(path);
         t.open();
-        redirectToDevFull(path);
+        FLN_CHECK(redirectToDevFull(path));
         QCOMPARE(expectFailure([&] { addRow(t, 3, QStringLiteral("3,5")); }), kWriteError);
         t.cancel();
         QCOMPARE(expectFailure([&] { t.close(); }), kWriteError);

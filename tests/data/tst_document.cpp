@@ -4,6 +4,7 @@
 #include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "tests/support/archive_builder.h"
+#include "tests/support/helper_check.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -95,7 +96,7 @@ private slots:
         s.regional = RegionalSettings::russian();
         s.modified = true;
         MeasurementDocument doc(t, s);
-        makeDocument(doc, "new.db", {1, 2, 3});
+        FLN_CHECK(makeDocument(doc, "new.db", {1, 2, 3}));
         QVERIFY(s.tableOpen);
         QVERIFY(!s.modified);
         QCOMPARE(columnN(t), (QList<qint64>{1, 2, 3}));
@@ -132,9 +133,9 @@ private slots:
         AppState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
-        makeDocument(doc, "twice.db", {1, 2, 3, 4});
+        FLN_CHECK(makeDocument(doc, "twice.db", {1, 2, 3, 4}));
         doc.close();
-        makeDocument(doc, "twice.db", {7});
+        FLN_CHECK(makeDocument(doc, "twice.db", {7}));
         QCOMPARE(t.rowCount(), 1);
     }
 
@@ -161,7 +162,7 @@ private slots:
         AppState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
-        makeDocument(doc, "sorted.db", {1, 2});
+        FLN_CHECK(makeDocument(doc, "sorted.db", {1, 2}));
         t.addSortTag("tab1", "T_1", false);
         t.selectSortTag("tab1");
         s.modified = true;
@@ -181,7 +182,7 @@ private slots:
         AppState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
-        makeDocument(doc, "gaps.db", {1, 2, 3, 4, 5});
+        FLN_CHECK(makeDocument(doc, "gaps.db", {1, 2, 3, 4, 5}));
         for (int position : {3, 1}) { // N 4, then N 2
             t.goToPosition(position);
             t.deleteRecord();
@@ -216,7 +217,8 @@ private slots:
         AppState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
-        makeDocument(doc, QStringLiteral("order_%1_%2.db").arg(field).arg(descending), {3, 1, 2});
+        FLN_CHECK(makeDocument(doc, QStringLiteral("order_%1_%2.db").arg(field).arg(descending),
+                               {3, 1, 2}));
         t.addSortTag("tab1", field, descending);
         t.selectSortTag("tab1");
         s.modified = true;

@@ -4,6 +4,7 @@
 #include "output/workbook_export.h"
 #include "platform/app_error.h"
 #include "platform/xlsx_spreadsheet.h"
+#include "tests/support/measurement_table.h"
 #include "tests/support/peers.h"
 #include "tests/support/recording_spreadsheet.h"
 
@@ -29,25 +30,18 @@ struct Record
 // N < 0 deleted) and returns its path.
 QString writeTable(const QString& path, const QList<Record>& records)
 {
-    DbfTable t;
-    t.setTableFile(path);
-    t.create();
-    t.open();
-    for (const Record& r : records) {
-        t.append();
-        t.setInteger("N", std::abs(r.n));
-        t.setText("MODE", r.mode);
-        t.setInteger("EN_CH", 3);
-        t.setText("DATE", r.date);
-        t.setText("TIME", r.time);
-        t.setText("T_1", r.t1);
-        t.setText("T_2", r.t2);
-        t.setText("COMMENT", r.comment);
-        t.post();
-        if (r.n < 0)
-            t.deleteRecord();
-    }
-    t.close();
+    QList<TestRow> rows;
+    for (const Record& r : records)
+        rows.append({.n = std::abs(r.n),
+                     .mode = r.mode,
+                     .enCh = 3,
+                     .date = r.date,
+                     .time = r.time,
+                     .t1 = r.t1,
+                     .t2 = r.t2,
+                     .comment = r.comment,
+                     .deleted = r.n < 0});
+    writeMeasurementTable(path, rows);
     return path;
 }
 

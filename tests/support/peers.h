@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "tests/support/helper_check.h"
+
 // Outside readers that check our files. A peer that is not installed makes a
 // test skip with a message, or fail when FLN_REQUIRE_PEERS=1 (CI).
 namespace peers {
@@ -27,12 +29,13 @@ bool required();
 
 } // namespace peers
 
-// Skips the test (or fails it in CI) when the peer of `result` is missing.
+// Skips the test (or fails it in CI) when the peer of `result` is missing;
+// a helper that does so is called through FLN_CHECK.
 #define FLN_NEED_PEER(result, name)                                                                \
     do {                                                                                           \
         if (!(result).available) {                                                                 \
             if (peers::required())                                                                 \
                 QFAIL(qPrintable(QStringLiteral("peer missing: %1").arg(name)));                   \
-            QSKIP(qPrintable(QStringLiteral("peer missing: %1").arg(name)));                       \
+            FLN_SKIP(qPrintable(QStringLiteral("peer missing: %1").arg(name)));                    \
         }                                                                                          \
     } while (0)

@@ -1,15 +1,9 @@
 // The grid inside the main window: the stored layout across Open, Close and a
 // restart, the question after an edit, and a stored layout that does not read.
-#include "app/main.h"
-#include "components/data_grid.h"
-#include "data/app_state.h"
 #include "platform/app_error.h"
-#include "platform/help_viewer.h"
-#include "platform/settings_store.h"
-#include "tests/support/scripted_dialog_service.h"
+#include "tests/support/main_window_fixture.h"
 
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -18,43 +12,28 @@ namespace {
 
 const QString kQuestion = QStringLiteral("Сохранить изменения в таблицах ?");
 
-struct Window
+// A start of the program over the settings in `dir`, shown.
+struct Window : MainWindowFixture
 {
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings;
-    HelpViewer help;
-    TForm1 form{state, dialogs, settings, help};
-
-    explicit Window(const QTemporaryDir& dir)
-        : settings(dir.filePath("settings.ini")), help(dir.path())
+    explicit Window(const QTemporaryDir& dir) : MainWindowFixture(dir.path())
     {
-        state.regional = RegionalSettings::russian();
-        form.FormCreate();
         form.resize(800, 500);
         form.show();
     }
-    DataGrid& grid() { return *form.DBGridPro1; }
     int col(const char* field) { return grid().columnByField(field); }
 };
 
 void makeTable(const QString& path)
 {
-    DbfTable t;
-    t.setTableFile(path);
-    t.create();
-    t.open();
-    for (int i = 1; i <= 3; ++i) {
-        t.append();
-        t.setInteger("N", i);
-        t.setText("MODE", QStringLiteral("Наблюдения"));
-        t.setText("DATE", "01.12.2026");
-        t.setText("TIME", QStringLiteral("10:0%1:00").arg(i));
-        t.setText("T_1", QStringLiteral("2%1,0").arg(i));
-        t.setText("T_2", QStringLiteral("1%1,5").arg(i));
-        t.post();
-    }
-    t.close();
+    QList<TestRow> rows;
+    for (int i = 1; i <= 3; ++i)
+        rows.append({.n = i,
+                     .mode = QStringLiteral("Наблюдения"),
+                     .date = "01.12.2026",
+                     .time = QStringLiteral("10:0%1:00").arg(i),
+                     .t1 = QStringLiteral("2%1,0").arg(i),
+                     .t2 = QStringLiteral("1%1,5").arg(i)});
+    writeMeasurementTable(path, rows);
 }
 
 } // namespace

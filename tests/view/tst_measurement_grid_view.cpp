@@ -7,6 +7,7 @@
 #include "data/dbf_table.h"
 #include "platform/app_error.h"
 #include "platform/settings_store.h"
+#include "tests/support/helper_check.h"
 #include "tests/support/scripted_dialog_service.h"
 #include "view/measurement_grid_view.h"
 
@@ -233,7 +234,7 @@ private slots:
         f.view->load_layout(kLayout);
         QCOMPARE(f.grid->column(f.col("T_1")).color, DelphiColors::clYellow);
 
-        f.start(); // restart
+        FLN_CHECK(f.start()); // restart
         QCOMPARE(f.grid->column(f.col("T_1")).color, DelphiColors::clNone);
         f.view->load_layout(kLayout);
         QCOMPARE(f.grid->column(f.col("T_1")).color, DelphiColors::clYellow);
@@ -274,7 +275,7 @@ private slots:
         f.table.close();
         QFile::remove(f.mdx());
         f.table.open();
-        f.start();
+        FLN_CHECK(f.start());
         f.view->load_layout(kLayout);
         QCOMPARE(f.grid->column(f.col("T_1")).titleState, Up);
         QCOMPARE(f.shown("N"), (QStringList{"1", "2", "3", "4"}));
