@@ -50,7 +50,6 @@ int runChartCommand(const CommandLineOptions& options)
     const qint64 rows = table.rowCount();
     qint64 at = -1;
     const CapturedRowAt rowAt = [&](qsizetype k) {
-        stopWhenInterrupted();
         if (at < 0 || k != at + 1) {
             table.first();
             for (qint64 i = 0; i < k; ++i)

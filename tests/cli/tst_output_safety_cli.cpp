@@ -224,7 +224,12 @@ private slots:
         FlnProcess p;
         p.start(commandLine(command, dir.filePath("t.db"), dir.filePath(output)));
         // Sent once the program listens for it; before that it would only
-        // have died by it.
+        // have died by it. Until the program has replaced the forked child,
+        // the child shows this test's own handlers.
+        QVERIFY(p.process().waitForStarted());
+        const QString exe = QStringLiteral("/proc/%1/exe").arg(p.process().processId());
+        QTRY_COMPARE(QFileInfo(exe).canonicalFilePath(),
+                     QFileInfo(flnExecutable()).canonicalFilePath());
         QElapsedTimer waited;
         waited.start();
         while (!catches(p.process().processId(), signalNumber) &&
