@@ -3,8 +3,10 @@
 #include "app/cli_commands.h"
 #include "app/command_line.h"
 #include "app/error_report.h"
+#include "data/dbf_table.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
+#include "platform/output_target.h"
 #include "platform/printing_service.h"
 #include "platform/regional_settings.h"
 
@@ -27,10 +29,19 @@ QString suffixList(QStringList suffixes)
                               : suffixes.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
-// What every command that writes a file refuses before it starts.
+// What every command that writes a file refuses before it starts: its own
+// table or the table's index, a device or a pipe, a name it cannot write.
 void checkOutput(const CliCommand& command, const CommandLineOptions& options)
 {
-    if (options.output.isEmpty() || command.outputSuffixes.isEmpty())
+    if (options.output.isEmpty())
+        return;
+    DbfTable table;
+    table.setTableFile(options.arguments.value(0));
+    if (const QString refusal =
+            refusedOutput(options.output, {table.tableFile(), table.indexFile()});
+        !refusal.isEmpty())
+        throw AppError(refusal);
+    if (command.outputSuffixes.isEmpty())
         return;
     if (!command.outputSuffixes.contains(QFileInfo(options.output).suffix().toLower()))
         throw AppError::format(
@@ -42,8 +53,14 @@ void checkOutput(const CliCommand& command, const CommandLineOptions& options)
 
 int runHelp(const CommandLineOptions&)
 {
-    writeOut(usageText());
-    return kExitDone;
+    try {
+        writeOut(usageText());
+        finishOut();
+        return kExitDone;
+    } catch (const AppError& e) {
+        writeErr(errorReportText(e) + u'\n');
+        return kExitFailed;
+    }
 }
 
 int runCommand(int& argc, char** argv, const CommandLineOptions& options)
@@ -67,7 +84,9 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
         commandRegionalSettings(options); // refuse an unknown locale name before any work
         PrintingService::instance().setPdfDirectory(options.printToPdf);
         checkOutput(command, options);
-        return command.run(options);
+        const int code = command.run(options);
+        finishOut();
+        return code;
     } catch (const std::exception& e) {
         // The same text as the windows' default error report. A failure
         // without a text (an abandoned open) still says what failed.

@@ -8,7 +8,9 @@
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
 #include "data/table_row_reader.h"
+#include "platform/app_error.h"
 #include "platform/console_output.h"
+#include "platform/interrupt_signals.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -23,6 +25,12 @@ constexpr int kDefaultHeight = 482;
 
 int runChartCommand(const CommandLineOptions& options)
 {
+    // Ctrl-C and the stop signals end the job before the picture is written.
+    InterruptSignals interrupts;
+    const auto stopWhenInterrupted = [] {
+        if (const int s = InterruptSignals::received())
+            throw AppError(QStringLiteral("Рисунок не записан: ") + InterruptSignals::describe(s));
+    };
     const RegionalSettings rs = commandRegionalSettings(options);
     const QSize size(options.width > 0 ? options.width : kDefaultWidth,
                      options.height > 0 ? options.height : kDefaultHeight);
@@ -37,6 +45,7 @@ int runChartCommand(const CommandLineOptions& options)
     find_mma(table, statistics, rs);
     const QString footer1 = footerT1(statistics, rs);
     const QString footer2 = footerT2(statistics, rs);
+    stopWhenInterrupted();
 
     // Rows are read as the chart asks for them, in the browsing order.
     TableRowReader reader(table);
@@ -65,6 +74,7 @@ int runChartCommand(const CommandLineOptions& options)
          [&](const QString& field) { return field == MeasurementSchema::kT1 ? footer1 : footer2; }},
         rs);
     QCoreApplication::processEvents();
+    stopWhenInterrupted();
     chart.saveImage(options.output, size);
     writeOut(QFileInfo(options.output).absoluteFilePath() + u'\n');
     return kExitDone;

@@ -30,9 +30,13 @@ const QList<CliCommand>& cliCommands()
          .options = C::kAppend,
          .run = runDownloadCommand},
         {.name = QStringLiteral("chart"),
-         .usage = QStringLiteral(
-             "  chart TABLE -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W] [--height H]\n"
-             "                                  draw T1 and T2 of every row as a picture\n"),
+         .usage =
+             QStringLiteral(
+                 "  chart TABLE -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W] [--height H]\n"
+                 "                                  draw T1 and T2 of every row as a picture;\n"
+                 "                                  W and H: %1 to %2 pixels a side\n")
+                 .arg(kMinPictureSide)
+                 .arg(kMaxPictureSide),
          .options = C::kOutput | C::kChartLook,
          .needsOutput = true,
          .outputSuffixes = {QStringLiteral("png"), QStringLiteral("svg"), QStringLiteral("pdf")},

@@ -48,6 +48,11 @@ struct CliCommand
     int (*run)(const CommandLineOptions&) = nullptr; // returns the exit code
 };
 
+// A picture's side in pixels, for --width and --height of chart. The largest
+// keeps the memory of the biggest picture within reach of an ordinary machine.
+inline constexpr int kMinPictureSide = 16;
+inline constexpr int kMaxPictureSide = 10000;
+
 // The commands, in the order the usage text lists them.
 const QList<CliCommand>& cliCommands();
 // nullptr: no such command.

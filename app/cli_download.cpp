@@ -71,7 +71,7 @@ public:
         });
         QObject::connect(&m_session, &DownloadSession::identified, [](const QString& version) {
             writeErr(QStringLiteral("Тип прибора: %1, версия ПО: %2\n")
-                    .arg(DownloadSession::kInstrumentName, version));
+                         .arg(DownloadSession::kInstrumentName, version));
         });
         QObject::connect(&m_session, &DownloadSession::recordCountKnown, [this](int count) {
             m_count = count;

@@ -47,8 +47,8 @@ void keepSortIndex(DbfTable& table, const CommandLineOptions& o)
     if (table.selectedSortTag().isEmpty()) {
         const char type = table.fields().at(field).type;
         if (type != 'C' && type != 'N' && type != 'F')
-            throw AppError::format(QStringLiteral("Cannot sort by field '%s': not a text or number"),
-                                   {o.sortField});
+            throw AppError::format(
+                QStringLiteral("Cannot sort by field '%s': not a text or number"), {o.sortField});
         throw AppError::format(QStringLiteral("Cannot write the sort index %s"),
                                {table.indexFile()});
     }

@@ -32,7 +32,6 @@ QString CliProgressBar::text() const
 {
     constexpr int kWidth = 40;
     const int filled = m_percent * kWidth / 100;
-    return m_label + QStringLiteral(" [") + QString(filled, u'#') +
-           QString(kWidth - filled, u'.') + QStringLiteral("] %1 %  ").arg(m_percent, 3) +
-           m_detail;
+    return m_label + QStringLiteral(" [") + QString(filled, u'#') + QString(kWidth - filled, u'.') +
+           QStringLiteral("] %1 %  ").arg(m_percent, 3) + m_detail;
 }

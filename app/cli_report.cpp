@@ -6,12 +6,20 @@
 #include "components/report_engine.h"
 #include "data/dbf_table.h"
 #include "output/measurement_report.h"
+#include "platform/app_error.h"
 #include "platform/heap_tuning.h"
+#include "platform/interrupt_signals.h"
 
 #include <algorithm>
 
 int runReportCommand(const CommandLineOptions& o)
 {
+    // Ctrl-C and the stop signals end the job between pages, with no file left.
+    InterruptSignals interrupts;
+    const auto stopWhenInterrupted = [] {
+        if (const int s = InterruptSignals::received())
+            throw AppError(QStringLiteral("Отчет не записан: ") + InterruptSignals::describe(s));
+    };
     keepFreedMemoryForReuse();
     DbfTable table;
     table.setTableFile(o.arguments.first());
@@ -19,6 +27,7 @@ int runReportCommand(const CommandLineOptions& o)
     if (!o.sortField.isEmpty())
         table.sortForReading(o.sortField, o.descending);
     const auto report = MeasurementReport::prepare(table);
+    stopWhenInterrupted();
     const int pages = report->pageCount();
     CliProgressBar bar(QStringLiteral("Печать отчета ..."));
     const auto show = [&bar, pages](int done) {
@@ -26,10 +35,12 @@ int runReportCommand(const CommandLineOptions& o)
                  QStringLiteral("Страница %1 из %2").arg(done).arg(pages));
     };
     show(0);
-    writeReportPdf(*report, o.output, [&show](int done, int) {
+    const bool written = writeReportPdf(*report, o.output, [&show](int done, int) {
         show(done);
-        return true;
+        return InterruptSignals::received() == 0;
     });
     bar.finish();
+    if (!written)
+        stopWhenInterrupted();
     return kExitDone;
 }

@@ -9,10 +9,6 @@
 
 namespace {
 
-// A picture's side in pixels, for --width and --height.
-constexpr int kMinPictureSide = 16;
-constexpr int kMaxPictureSide = 20000;
-
 QCommandLineOption valued(const QString& name, const QString& valueName)
 {
     return QCommandLineOption(name, QString(), valueName);

@@ -36,9 +36,11 @@ std::unique_ptr<PreparedReport> prepareReport(DbfTable& table, const AppState& s
 // The report's previews and print jobs, named after the open table.
 ReportPrinting reportPrinting(DialogService& dialogs, HelpViewer& help, const DbfTable& table)
 {
-    return ReportPrinting(
+    ReportPrinting printing(
         dialogs, PrintingService::instance(), [&help] { help.showContents(); },
         QFileInfo(table.tableFile()).completeBaseName());
+    printing.setTableFiles({table.tableFile(), table.indexFile()});
+    return printing;
 }
 
 } // namespace
@@ -72,6 +74,7 @@ void TForm1::N15Click()
     Form3->setChoice(Form4->choice());
     Form3->setRegionalSettings(m_state.regional);
     Form3->setDialogService(&m_dialogs);
+    Form3->setTableFiles({Dbf1.tableFile(), Dbf1.indexFile()});
     Form3->setSource({[grid] { return qsizetype(grid->selectionCount()); },
                       [grid](qsizetype k) { return capturedRow(*grid, k); },
                       [grid](const QString& field) { return footerTextOf(*grid, field); }});

@@ -3,6 +3,7 @@
 #include "components/date_time_chart.h"
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
+#include "platform/output_target.h"
 #include "platform/printing_service.h"
 
 #include <QEvent>
@@ -136,6 +137,9 @@ void TForm3::saveImage()
     if (!result.accepted || result.fileName.isEmpty())
         return;
     try {
+        if (const QString refusal = refusedOutput(result.fileName, m_tableFiles);
+            !refusal.isEmpty())
+            throw AppError(refusal);
         Chart1->saveImage(result.fileName);
     } catch (...) {
         report();

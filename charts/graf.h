@@ -3,6 +3,7 @@
 #include "charts/measurement_chart.h"
 
 #include <QDialog>
+#include <QStringList>
 
 #include <functional>
 
@@ -23,6 +24,8 @@ public:
 
     // The dialogs of "Сохранить как изображение…".
     void setDialogService(DialogService* dialogs) { m_dialogs = dialogs; }
+    // The files of the table the chart is made from, which a picture never replaces.
+    void setTableFiles(QStringList files) { m_tableFiles = std::move(files); }
     // What the next showing draws, and under which regional settings.
     void setRegionalSettings(const RegionalSettings& rs) { m_regional = rs; }
     void setChoice(CurveChoice choice) { m_choice = choice; }
@@ -51,6 +54,7 @@ private:
 
     RegionalSettings m_regional;
     DialogService* m_dialogs = nullptr;
+    QStringList m_tableFiles;
     CurveChoice m_choice;
     ChartSource m_source;
     std::function<void()> m_errorReport;

@@ -3,8 +3,10 @@
 #include "components/prepared_report_file.h"
 #include "components/report_engine.h"
 #include "components/report_preview.h"
+#include "data/app_state.h"
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
+#include "platform/output_target.h"
 #include "platform/printing_service.h"
 
 #include <QPageLayout>
@@ -43,7 +45,14 @@ void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
         request.filter = kPreparedReportFilter + QStringLiteral("|Документ PDF|*.pdf");
         request.defaultExtension = PreparedReportFile::kExtension;
         const DialogService::FileResult r = m_dialogs.saveFile(w, request);
-        return r.accepted ? r.fileName : QString();
+        if (!r.accepted)
+            return QString();
+        if (const QString refusal = refusedOutput(r.fileName, m_tableFiles); !refusal.isEmpty()) {
+            m_dialogs.message(w, refusal, kAppTitle, DialogService::Icon::Stop,
+                              DialogService::Buttons::Ok);
+            return QString();
+        }
+        return r.fileName;
     };
     host.print = [this](QWidget* w, const PreparedReport& r) { printWithDialog(w, r); };
     host.help = m_help;

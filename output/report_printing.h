@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -20,6 +21,10 @@ public:
     ReportPrinting(DialogService& dialogs, PrintingService& printing, std::function<void()> help,
                    QString jobTitle);
 
+    // The files of the table the report is made from, which a saved report
+    // never replaces.
+    void setTableFiles(QStringList files) { m_tableFiles = std::move(files); }
+
     // Shows the prepared pages in "Предварительный просмотр".
     void preview(QWidget* parent, const PreparedReport& report);
 
@@ -36,6 +41,7 @@ private:
     PrintingService& m_printing;
     std::function<void()> m_help;
     QString m_jobTitle;
+    QStringList m_tableFiles;
 };
 
 // Puts `printer` on A4 landscape with the page's full area, for the report.

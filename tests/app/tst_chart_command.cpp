@@ -7,6 +7,7 @@
 #include "tests/support/main_window_fixture.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 
@@ -116,6 +117,29 @@ private slots:
         });
         w.form.N15Click();
         QCOMPARE(w.dialogs.calls(ScriptedDialogService::Kind::Modal).size(), 1);
+    }
+
+    // "Сохранить как изображение…" onto the open table, here through a link
+    // named like a picture: refused with the default error report, the
+    // table as it was.
+    void pictureNeverReplacesTheTable()
+    {
+        Window w;
+        w.open({"20,0", "21,0"});
+        const QString table = w.dir.filePath("rows.db");
+        const QString link = w.dir.filePath("rows.png");
+        QVERIFY(QFile::link(table, link));
+        QFile file(table);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        w.dialogs.queueSaveFile(link);
+        w.chart(true, true, [](TForm3& f) { f.Chart1->saveImageAction()->trigger(); });
+        const auto messages = w.dialogs.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, "Файл " + link + " — это сама таблица; укажите другое имя.");
+        QCOMPARE(messages[0].icon, DialogService::Icon::Stop);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), before);
     }
 
     void conversionErrorIsReported()

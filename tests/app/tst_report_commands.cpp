@@ -238,6 +238,32 @@ private Q_SLOTS:
         QVERIFY(!markLeft);
     }
 
+    // The preview's save onto the open table, here through a link named like
+    // a PDF: refused in a message, the table as it was.
+    void previewNeverSavesOverTheTable()
+    {
+        Window w;
+        w.open();
+        const QString table = w.dir.filePath("rows.db");
+        const QString link = w.dir.filePath("rows.pdf");
+        QVERIFY(QFile::link(table, link));
+        QFile file(table);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        w.dialogs.queueSaveFile(link);
+        w.dialogs.queueModal([](QDialog& window) {
+            window.findChild<QAction*>("save")->trigger();
+            return 0;
+        });
+        w.form.N8Click();
+        const auto messages = w.dialogs.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, "Файл " + link + " — это сама таблица; укажите другое имя.");
+        QCOMPARE(messages[0].icon, DialogService::Icon::Stop);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), before);
+    }
+
     // Inside the preview: find, save as PDF and as a prepared report, open
     // that again, print and help.
     void previewCommands()

@@ -142,6 +142,12 @@ private slots:
             << QStringList{"info", "-o", "x.png", kSample} << 2 << "-o belongs to";
         QTest::newRow("curves outside chart")
             << QStringList{"dump", "--t1", kSample} << 2 << "belong to chart";
+        QTest::newRow("picture wider than the limit")
+            << QStringList{"chart", kSample, "-o", "x.png", "--width", "10001"} << 2
+            << "--width and --height take a number of pixels, 16 to 10000";
+        QTest::newRow("picture taller than the limit")
+            << QStringList{"chart", kSample, "-o", "x.png", "--height", "20000"} << 2
+            << "--width and --height take a number of pixels, 16 to 10000";
         QTest::newRow("keep-index without sort")
             << QStringList{"dump", "--keep-index", kSample} << 2 << "--keep-index";
         QTest::newRow("print-to-pdf is global, before the command")

@@ -50,12 +50,14 @@ class TestManualPage : public QObject
     Q_OBJECT
 
     QStringList m_entries;
+    QString m_help;
 
 private slots:
     void initTestCase()
     {
         const FlnRun r = runFln({QStringLiteral("--help")});
         QCOMPARE(r.code, 0);
+        m_help = r.out;
         m_entries = usageEntries(r.out);
         // The parse found the lists: the commands that every build has, and the options.
         for (const char* expected : {"info FILE", "download [--append] FILE", "sim [options]",
@@ -82,6 +84,22 @@ private slots:
             if (!text.contains(entry))
                 missing << entry;
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1String(" | "))));
+    }
+
+    // A limit that `fln --help` states (a picture's side: "16 to 10000
+    // pixels") is the page's: both numbers on one line, in either language.
+    void pageStatesTheLimits_data() { pages_data(); }
+    void pageStatesTheLimits()
+    {
+        QFETCH(QString, page);
+        const QRegularExpressionMatch limit =
+            QRegularExpression(QStringLiteral("(\\d+) to (\\d+) pixels")).match(m_help);
+        QVERIFY2(limit.hasMatch(), qPrintable(m_help));
+        QFile f(page);
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(page));
+        const QRegularExpression sameLine(QStringLiteral("\\b%1\\b[^\\n]*\\b%2\\b")
+                                              .arg(limit.captured(1), limit.captured(2)));
+        QVERIFY2(pageText(f.readAll()).contains(sameLine), qPrintable(limit.captured(0)));
     }
 
     void manRendersWithoutWarnings_data() { pages_data(); }

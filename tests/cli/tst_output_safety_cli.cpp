@@ -1,0 +1,248 @@
+// What the commands that write or print never do: write over the table they
+// read, write into a device or a pipe, report success when their printed
+// result was lost, or die half-way by a stop signal.
+#include "data/dbf_table.h"
+#include "tests/support/fln_process.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A table of `rows` rows with Russian temperature texts.
+void makeTable(const QString& path, int rows)
+{
+    DbfTable t;
+    t.setTableFile(path);
+    t.create();
+    t.open();
+    for (int i = 0; i < rows; ++i) {
+        t.append();
+        t.setInteger("N", i % 9999 + 1); // the field has four digits
+        t.setText("MODE", "Оперативный");
+        t.setInteger("EN_CH", 3);
+        t.setText("DATE", QStringLiteral("%1.12.2026").arg(i / 1440 % 28 + 1, 2, 10, QChar(u'0')));
+        t.setText("TIME", QStringLiteral("%1:%2:00")
+                              .arg(i / 60 % 24, 2, 10, QChar(u'0'))
+                              .arg(i % 60, 2, 10, QChar(u'0')));
+        t.setText("T_1", QStringLiteral("%1,5").arg(20 + i % 7));
+        t.setText("T_2", QStringLiteral("-%1,0").arg(i % 9 + 1));
+        t.post();
+    }
+    t.close();
+}
+
+// The arguments of `command` on `table`, writing `output`.
+QStringList commandLine(const QString& command, const QString& table, const QString& output)
+{
+    return QStringList{"--locale", "ru_RU", command, table, "-o", output};
+}
+
+// Whether the running program `pid` has its own handler for `signalNumber`
+// (the caught-signals mask of /proc/PID/status).
+bool catches(qint64 pid, int signalNumber)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
+    return false;
+}
+
+} // namespace
+
+class TestOutputSafetyCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The output named in every way that reaches the table, on every command
+    // that writes one: refused before any work, the table and its index as
+    // they were. The table is "t.pdf", a name each of the commands writes.
+    void outputIsNeverTheTable_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("output"); // relative to the table's folder, but "/..."
+        QTest::addColumn<QString>("prepare");
+        QTest::addColumn<QString>("refusal"); // empty: written
+        const QString itself = QStringLiteral("Файл %1 — это сама таблица; укажите другое имя.\n");
+        const QString special = QStringLiteral("Файл %1 — не обычный файл; укажите другое имя.\n");
+        for (const char* command : {"export", "report", "chart"}) {
+            const auto row = [command](const char* name) -> QTestData& {
+                return QTest::addRow("%s: %s", command, name) << QString(command);
+            };
+            row("same path") << "t.pdf"
+                             << "" << itself.arg("t.pdf");
+            row("./path") << "./t.pdf"
+                          << "" << itself.arg("./t.pdf");
+            row("absolute") << "/t.pdf"
+                            << "" << itself.arg("/t.pdf");
+            row("symbolic link") << "l.pdf"
+                                 << "symlink" << itself.arg("l.pdf");
+            row("hard link") << "h.pdf"
+                             << "hardlink" << itself.arg("h.pdf");
+            row("the sort index") << "t.mdx"
+                                  << "" << itself.arg("t.mdx");
+            row("named pipe") << "p.pdf"
+                              << "fifo" << special.arg("p.pdf");
+            row("new path") << "new.pdf"
+                            << "" << QString();
+        }
+    }
+    void outputIsNeverTheTable()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, output);
+        QFETCH(QString, prepare);
+        QFETCH(QString, refusal);
+        QTemporaryDir dir;
+        const QString table = dir.filePath("t.pdf");
+        makeTable(table, 3);
+        // The sort index beside it, as the windows keep it.
+        QCOMPARE(runFln({"dump", table, "--sort", "N", "--keep-index"}).code, 0);
+        QVERIFY(QFile::exists(dir.filePath("t.mdx")));
+        const QByteArray tableBytes = readFile(table);
+        const QByteArray indexBytes = readFile(dir.filePath("t.mdx"));
+        const QByteArray linkPath = QFile::encodeName(dir.filePath(output));
+        if (prepare == u"symlink")
+            QCOMPARE(::symlink("t.pdf", linkPath.constData()), 0);
+        else if (prepare == u"hardlink")
+            QCOMPARE(::link(QFile::encodeName(table).constData(), linkPath.constData()), 0);
+        else if (prepare == u"fifo")
+            QCOMPARE(::mkfifo(linkPath.constData(), 0600), 0);
+        if (output.startsWith(u'/')) {
+            output = dir.path() + output;
+            refusal.replace(QStringLiteral("/t.pdf"), output);
+        }
+        const QStringList before =
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+
+        FlnProcess p;
+        p.process().setWorkingDirectory(dir.path());
+        p.start(commandLine(command, "t.pdf", output));
+        const FlnRun r = p.finish(20000);
+
+        QCOMPARE(readFile(table), tableBytes);
+        QCOMPARE(readFile(dir.filePath("t.mdx")), indexBytes);
+        if (refusal.isEmpty()) {
+            QCOMPARE(r.code, 0);
+            QVERIFY(QFileInfo(dir.filePath(output)).size() > 0);
+            return;
+        }
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, refusal);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden),
+            before);
+        if (prepare == u"fifo") {
+            struct stat st = {};
+            QCOMPARE(::lstat(linkPath.constData(), &st), 0);
+            QVERIFY(S_ISFIFO(st.st_mode));
+        }
+    }
+
+    // The result of a command that prints is all the user gets of it (the
+    // workbook's path, the rows): lost on the way, the command failed.
+    void lostStandardOutputFails_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("export") << QStringList{"export", "t.db", "-o", "t.xlsx"};
+        QTest::newRow("chart") << QStringList{"chart", "t.db", "-o", "t.png"};
+        QTest::newRow("info") << QStringList{"info", "t.db"};
+        QTest::newRow("dump") << QStringList{"dump", "t.db"};
+        QTest::newRow("help") << QStringList{"--help"};
+        QTest::newRow("sim help") << QStringList{"sim", "--help"};
+    }
+    void lostStandardOutputFails()
+    {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        makeTable(dir.filePath("t.db"), 3);
+        FlnProcess p;
+        p.process().setWorkingDirectory(dir.path());
+        p.process().setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringList{"--locale", "ru_RU"} + args);
+        const FlnRun r = p.finish(20000);
+        QCOMPARE(r.code, 1);
+        // The system's reason follows, in the language of the system's messages.
+        const QString message = r.err.section(u'\n', -2);
+        QVERIFY2(message.startsWith(QStringLiteral("Не удалось записать стандартный вывод: ")) &&
+                     message.endsWith(QStringLiteral(".\n")),
+                 qPrintable(r.err));
+    }
+
+    // Ctrl-C or SIGTERM while a long report or chart is made: the command
+    // says why, exits 1 and leaves no file.
+    void stopSignalEndsTheJob_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("report, Ctrl-C")
+            << "report"
+            << "r.pdf" << int(SIGINT) << "Отчет не записан: прервано пользователем (Ctrl-C)\n";
+        QTest::newRow("report, SIGTERM")
+            << "report"
+            << "r.pdf" << int(SIGTERM) << "Отчет не записан: получен сигнал завершения (SIGTERM)\n";
+        QTest::newRow("chart, Ctrl-C")
+            << "chart"
+            << "c.svg" << int(SIGINT) << "Рисунок не записан: прервано пользователем (Ctrl-C)\n";
+        QTest::newRow("chart, SIGTERM")
+            << "chart"
+            << "c.svg" << int(SIGTERM)
+            << "Рисунок не записан: получен сигнал завершения (SIGTERM)\n";
+    }
+    void stopSignalEndsTheJob()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, output);
+        QFETCH(int, signalNumber);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        // Long enough that the signal comes while the job is at work.
+        makeTable(dir.filePath("t.db"), 50000);
+        FlnProcess p;
+        p.start(commandLine(command, dir.filePath("t.db"), dir.filePath(output)));
+        // Sent once the program listens for it; before that it would only
+        // have died by it. Until the program has replaced the forked child,
+        // the child shows this test's own handlers.
+        QVERIFY(p.process().waitForStarted());
+        const QString exe = QStringLiteral("/proc/%1/exe").arg(p.process().processId());
+        QTRY_COMPARE(QFileInfo(exe).canonicalFilePath(),
+                     QFileInfo(flnExecutable()).canonicalFilePath());
+        QElapsedTimer waited;
+        waited.start();
+        while (!catches(p.process().processId(), signalNumber) &&
+               p.process().state() != QProcess::NotRunning && waited.elapsed() < 30000)
+            QTest::qWait(1);
+        QVERIFY(p.process().state() != QProcess::NotRunning);
+        ::kill(pid_t(p.process().processId()), signalNumber);
+        const FlnRun r = p.finish(60000);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.section(u'\n', -2), message);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.db"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutputSafetyCli)
+#include "tst_output_safety_cli.moc"
