@@ -185,3 +185,28 @@ bool UnseenFile::publishNew(const QString& target)
     m_fd = -1;
     return true;
 }
+
+void UnseenFile::writeWhole(const QString& target, const QByteArray& bytes)
+{
+    UnseenFile file(QFileInfo(target).absolutePath());
+    const auto fail = [&](int e) {
+        return AppError(QStringLiteral("Не удалось записать файл %1: %2")
+                            .arg(QDir::toNativeSeparators(target), errnoText(e)));
+    };
+    const char* at = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(file.m_fd, at, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw fail(n < 0 ? errno : ENOSPC);
+        at += n;
+        left -= n;
+    }
+    // A disk that defers its blocks reports a full disk or a failing device
+    // only here.
+    if (::fsync(file.m_fd) != 0)
+        throw fail(errno);
+    file.publish(target);
+}

@@ -28,6 +28,12 @@ public:
     // failure.
     bool publishNew(const QString& target);
 
+    // Writes `bytes` as the file `target`: all of it or, on any failure
+    // (every write and the final sync to the disk checked), nothing, and an
+    // older file of that name untouched. Throws AppError
+    // "Не удалось записать файл X: <the system's reason>".
+    static void writeWhole(const QString& target, const QByteArray& bytes);
+
 private:
     void discard();
 
