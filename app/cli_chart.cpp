@@ -65,7 +65,9 @@ int runChartCommand(const CommandLineOptions& options)
     chart.setWindowTitle(QStringLiteral("Графики"));
     chart.setAttribute(Qt::WA_DontShowOnScreen);
     MeasurementChart::setUp(chart);
-    chart.resize(size);
+    // The widget keeps the window's size: the picture is laid out at its own
+    // size when it is written, and no screen buffer grows with it.
+    chart.resize(kDefaultWidth, kDefaultHeight);
     chart.show();
     QCoreApplication::processEvents();
     MeasurementChart::build(

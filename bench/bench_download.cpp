@@ -32,6 +32,7 @@ public:
     FileResult saveFile(QWidget*, const FileRequest&) override { return {}; }
     bool chooseColor(QWidget*, QColor&) override { return false; }
     bool printSetup(QWidget*, QPrinter&) override { return false; }
+    int execModal(QDialog&) override { return 0; }
 };
 
 int runSimulator(int records)

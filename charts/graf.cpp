@@ -98,12 +98,16 @@ void TForm3::Button1Click()
 void TForm3::printChart(QPrinter& printer)
 {
     Chart1->setProportionalPrinting(false);
-    printer.setPageOrientation(QPageLayout::Landscape);
-    // The margins are measured from the paper's edge; the printer is the
-    // application's, so the next job finds it as it was.
+    // The printer is the application's: the next job finds it as it was.
+    const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
     const bool fullPage = printer.fullPage();
+    const auto restore = qScopeGuard([&] {
+        printer.setFullPage(fullPage);
+        printer.setPageOrientation(orientation);
+    });
+    printer.setPageOrientation(QPageLayout::Landscape);
+    // The margins are measured from the paper's edge.
     printer.setFullPage(true);
-    const auto restore = qScopeGuard([&] { printer.setFullPage(fullPage); });
     PrintJob job(PrintingService::instance(), printer, QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))

@@ -1,13 +1,17 @@
 #include "components/date_time_chart.h"
 
 #include "components/chart_envelope.h"
+#include "data/chart_data.h"
 #include "platform/app_error.h"
+#include "platform/unseen_file.h"
 
 #include <QAction>
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QFileInfo>
+#include <QGraphicsLayout>
 #include <QGraphicsLineItem>
 #include <QGraphicsSimpleTextItem>
 #include <QLegend>
@@ -19,6 +23,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRubberBand>
+#include <QScopeGuard>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -40,21 +45,13 @@ QString qtLabelFormat(QString format)
     return format.replace(QChar(13), QStringLiteral("'<br>'"));
 }
 
-// Text for a read-out value with the regional separator (never the C library's).
+// A read-out value as the table writes it: one decimal, the regional
+// separator (never the C library's).
 QString numberText(double v, QChar separator)
 {
-    QString s = QString::number(v, 'g', 15);
+    QString s = std::abs(v) < 1e15 ? QString::number(v, 'f', 1) : QString::number(v, 'g', 15);
     s.replace(u'.', separator);
     return s;
-}
-
-// 1, 2, 5, 10, 20, 50 … : the smallest step at which `count` labels fit.
-double niceStep(double span, double room)
-{
-    double step = 1;
-    for (int i = 0; span / step > room && i < 60; ++i)
-        step *= (i % 3 == 1) ? 2.5 : 2;
-    return step;
 }
 
 } // namespace
@@ -429,24 +426,27 @@ DateTimeChart::View DateTimeChart::currentView() const
     } else if (v.xMax == v.xMin) {
         v.xMin -= kOneMinute, v.xMax += kOneMinute;
     }
-    if (m_leftAutomatic) {
-        // Fitted to the data, out to whole degrees.
-        v.yMin = std::floor(yMin);
-        v.yMax = std::ceil(yMax);
-        if (v.yMax == v.yMin)
-            v.yMin -= 1, v.yMax += 1;
-    } else {
-        v.yMin = m_leftMin, v.yMax = m_leftMax;
-    }
+    // Fitted to the data out to whole degrees, or the window set.
+    const YRange y = m_leftAutomatic ? distinctRange(std::floor(yMin), std::ceil(yMax))
+                                     : distinctRange(m_leftMin, m_leftMax);
+    v.yMin = y.min, v.yMax = y.max;
     return v;
 }
 
 void DateTimeChart::setView(const View& v)
 {
+    // Qt Charts lays the labels out at once, at the step it has: a step that
+    // suits both the old and the new range first, so that neither ever
+    // carries more than a few dozen labels.
+    const double step = leftLabelStep(v.yMin, v.yMax);
+    m_axisY->setTickInterval(std::max(step, m_axisY->tickInterval()));
+    m_axisY->setRange(v.yMin, v.yMax);
+    m_axisY->setTickInterval(step);
     m_axisX->setRange(QDateTime::fromMSecsSinceEpoch(qint64(std::floor(v.xMin))),
                       QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(v.xMax))));
-    m_axisY->setRange(v.yMin, v.yMax);
     updateTicks();
+    if (m_readOutLine->isVisible())
+        showReadOut(m_readOutPos);
 }
 
 void DateTimeChart::refresh()
@@ -470,8 +470,8 @@ void DateTimeChart::scheduleRefresh()
 void DateTimeChart::updateEnvelopes(int columns)
 {
     m_envelopeColumns = columns;
-    const double xMin = double(m_axisX->min().toMSecsSinceEpoch());
-    const double xMax = double(m_axisX->max().toMSecsSinceEpoch());
+    const double xMin = bottomAxisMin();
+    const double xMax = bottomAxisMax();
     for (Curve& c : m_curves) {
         if (c.points.isEmpty())
             c.series->clear();
@@ -480,13 +480,18 @@ void DateTimeChart::updateEnvelopes(int columns)
     }
 }
 
+double DateTimeChart::leftLabelStep(double lo, double hi) const
+{
+    // Whole degrees; a coarser step only where the labels would not fit
+    // (Qt Charts cuts a label taller than its room down to "...").
+    const QRectF plot = m_chart->plotArea();
+    const double height = plot.height() > 10 ? plot.height() : 300;
+    return axisLabelStep(lo, hi, int(height / 26));
+}
+
 void DateTimeChart::updateTicks()
 {
     const QRectF plot = m_chart->plotArea();
-    // Whole degrees; a coarser step only where the labels would not fit
-    // (Qt Charts cuts a label taller than its room down to "...").
-    const double height = plot.height() > 10 ? plot.height() : 300;
-    m_axisY->setTickInterval(niceStep(m_axisY->max() - m_axisY->min(), height / 26));
     const double width = plot.width() > 10 ? plot.width() : 600;
     m_axisX->setTickCount(std::clamp(int(width / 90) + 1, 2, 12));
 }
@@ -545,6 +550,10 @@ void DateTimeChart::pan(double dx, double dy)
     const double sy = (v.yMax - v.yMin) / plot.height();
     v.xMin -= dx * sx, v.xMax -= dx * sx;
     v.yMin += dy * sy, v.yMax += dy * sy;
+    // At the far ends of a double there is nowhere further to go.
+    if (!std::isfinite(v.yMin) || !std::isfinite(v.yMax) || !(v.yMax > v.yMin) ||
+        !std::isfinite(v.xMin) || !std::isfinite(v.xMax) || !(v.xMax > v.xMin))
+        return;
     // Panning the full view starts a step that the right click takes back.
     if (isZoomed())
         m_zoomHistory.back() = v;
@@ -593,6 +602,7 @@ QString DateTimeChart::readOutAt(const QPointF& widgetPos)
 
 void DateTimeChart::showReadOut(const QPointF& widgetPos)
 {
+    m_readOutPos = widgetPos;
     const QString t = readOutAt(widgetPos);
     if (t.isEmpty()) {
         hideReadOut();
@@ -645,17 +655,29 @@ void DateTimeChart::saveImage(const QString& fileName, QSize size)
 {
     if (size.isEmpty())
         size = this->size();
-    if (size != this->size()) {
-        resize(size);
-        m_canvas->resize(size);
-    }
-    refresh();
     const QString suffix = QFileInfo(fileName).suffix().toLower();
+    // The chart is laid out at the picture's size in its scene alone: the
+    // window keeps its own size, so no screen buffer grows with the picture.
+    const QSizeF screenSize = m_chart->size();
+    m_chart->resize(QSizeF(size));
+    applyMargins();
+    if (QGraphicsLayout* layout = m_chart->layout())
+        layout->activate();
+    refresh();
+    const auto restore = qScopeGuard([&] {
+        m_chart->resize(screenSize);
+        applyMargins();
+        if (QGraphicsLayout* layout = m_chart->layout())
+            layout->activate();
+        refresh();
+    });
     const QRectF target(QPointF(0, 0), QSizeF(size));
+    // The picture is written unseen and named only when whole.
+    OutputFile buffer(fileName);
     bool ok = false;
     if (suffix == u"svg") {
         QSvgGenerator svg;
-        svg.setFileName(fileName);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(target);
         svg.setTitle(window()->windowTitle());
@@ -666,7 +688,7 @@ void DateTimeChart::saveImage(const QString& fileName, QSize size)
             ok = painter.end();
         }
     } else if (suffix == u"pdf") {
-        QPdfWriter pdf(fileName);
+        QPdfWriter pdf(&buffer);
         pdf.setResolution(72); // one point per pixel: the page has the chart's size
         pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
@@ -679,13 +701,18 @@ void DateTimeChart::saveImage(const QString& fileName, QSize size)
         }
     } else {
         QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        {
-            QPainter painter(&image);
-            render(painter, target);
+        ok = !image.isNull();
+        if (ok) {
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                render(painter, target);
+            }
+            ok = image.save(&buffer, suffix == u"png" || suffix.isEmpty() ? "PNG" : nullptr);
         }
-        ok = image.save(fileName, suffix == u"png" || suffix.isEmpty() ? "PNG" : nullptr);
     }
-    if (!ok || !QFileInfo(fileName).isFile())
-        throw AppError(QStringLiteral("Не удалось записать файл %1").arg(fileName));
+    // A failed write has its own reason, given by commit().
+    if (!ok && !buffer.failed())
+        throw writeFailure(fileName, QStringLiteral("рисунок не построен"));
+    buffer.commit();
 }

@@ -80,6 +80,10 @@ public:
     // Margins around the plot in percent of the chart's size.
     void setMarginPercent(double left, double top, double right, double bottom);
 
+    // Whether the axes and curves still wait for the change of data, size or
+    // zoom made last (they follow it once the event loop runs).
+    bool refreshPending() const { return m_refreshQueued; }
+
     // --- zoom ---
     bool isZoomed() const { return !m_zoomHistory.isEmpty(); }
     // The plot area of the chart in widget coordinates.
@@ -139,6 +143,7 @@ private:
     void scheduleRefresh();
     void updateEnvelopes(int columns);
     void updateTicks();
+    double leftLabelStep(double lo, double hi) const;
     View currentView() const;
     void setView(const View& view);
     void showReadOut(const QPointF& widgetPos);
@@ -166,4 +171,5 @@ private:
     bool m_refreshQueued = false;
     int m_envelopeColumns = 0;
     double m_readOutX = 0;
+    QPointF m_readOutPos; // where the mouse was when the read-out was drawn
 };

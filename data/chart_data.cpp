@@ -1,6 +1,8 @@
 #include "data/chart_data.h"
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 
 namespace {
 
@@ -78,4 +80,84 @@ AxisWindow leftAxisWindow(CurveChoice choice, YRange t1, YRange t2)
 QString legendTitle(const QString& caption, const QString& footerText)
 {
     return caption + QStringLiteral("  ") + footerText;
+}
+
+double axisLabelStep(double lo, double hi, int maxLabels)
+{
+    const int room = std::clamp(maxLabels, 1, kMostAxisLabels);
+    // Halves first: the span of two values of opposite sign may not fit a double.
+    const double half = hi / 2 - lo / 2;
+    // Consecutive labels must differ: a step far below the values' own
+    // precision would never get from one label to the next.
+    const double precision = std::max(std::abs(lo), std::abs(hi)) * (64 * DBL_EPSILON);
+    const double wanted = std::max(half / room * 2, precision);
+    if (!(wanted > 1))
+        return 1;
+    double decade = std::pow(10.0, std::floor(std::log10(wanted)));
+    // pow and log10 round: the decade never exceeds what is wanted.
+    if (decade > wanted)
+        decade /= 10;
+    for (const double m : {1.0, 2.0, 5.0, 10.0}) {
+        const double step = m * decade;
+        if (step >= wanted * (1 - 1e-12) && std::isfinite(step))
+            return step;
+    }
+    return DBL_MAX;
+}
+
+YRange distinctRange(double lo, double hi)
+{
+    // The axis's own arithmetic takes the span: it must fit a double.
+    if (!std::isfinite(hi - lo)) {
+        lo = std::max(lo, -DBL_MAX / 4);
+        hi = std::min(hi, DBL_MAX / 4);
+    }
+    if (hi > lo)
+        return {lo, hi};
+    const double pad = std::max(1.0, std::abs(lo) * 1e-9);
+    return {lo - pad, hi + pad};
+}
+
+namespace {
+
+constexpr double kSecond = 1000;
+constexpr double kMinute = 60 * kSecond;
+constexpr double kHour = 60 * kMinute;
+constexpr double kDay = 24 * kHour;
+constexpr double kWeek = 7 * kDay;
+// 5 January 1970, the first Monday after the epoch (a Thursday).
+constexpr double kMonday = 4 * kDay;
+
+} // namespace
+
+QList<double> timeAxisTicks(double from, double to, int maxTicks, int utcOffsetSeconds)
+{
+    QList<double> ticks;
+    if (!(to >= from) || !std::isfinite(from) || !std::isfinite(to))
+        return ticks;
+    const int room = std::max(maxTicks, 1);
+    static const double kSteps[] = {
+        kSecond,     5 * kSecond,  15 * kSecond, 30 * kSecond, kMinute,     5 * kMinute,
+        15 * kMinute, 30 * kMinute, kHour,        3 * kHour,    6 * kHour,   12 * kHour,
+        kDay,        kWeek,        2 * kWeek,    4 * kWeek,    13 * kWeek,  26 * kWeek,
+        52 * kWeek};
+    // Beyond the table: whole years of weeks, as many as it takes.
+    double step = 52 * kWeek * std::max(1.0, std::ceil((to - from) / room / (52 * kWeek)));
+    for (const double s : kSteps) {
+        if ((to - from) / s < room) {
+            step = s;
+            break;
+        }
+    }
+    // Days and weeks begin at local midnight, weeks on a Monday.
+    const double offset = utcOffsetSeconds * kSecond;
+    const double origin = step >= kWeek ? kMonday : 0;
+    const double first = std::ceil((from + offset - origin) / step) * step + origin - offset;
+    for (qint64 k = 0;; ++k) {
+        const double t = first + double(k) * step;
+        if (t > to || ticks.size() > room)
+            break;
+        ticks.append(t);
+    }
+    return ticks;
 }

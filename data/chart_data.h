@@ -62,5 +62,30 @@ inline constexpr double kAxisSpanLimit = 10;
 // exactly 10 degrees wide around the middle of the chosen curves' values.
 AxisWindow leftAxisWindow(CurveChoice choice, YRange t1, YRange t2);
 
+// The most labels an axis carries, however far its values lie apart.
+inline constexpr int kMostAxisLabels = 40;
+
+// The label step of the temperature axis from `lo` to `hi`: whole degrees
+// (1, 2, 5, 10, 20, 50 …), the smallest at which the axis carries at most
+// `maxLabels` labels (capped at kMostAxisLabels). At any magnitude the step
+// stays large enough for consecutive labels to differ, so that an axis at
+// 1e308 gets a handful of labels, not an endless run. `lo` and `hi` are
+// finite.
+double axisLabelStep(double lo, double hi, int maxLabels);
+
+// A range of the temperature axis that a double tells apart from a point:
+// [lo, hi] when hi > lo, else widened around it by a degree, or by a
+// proportion of the value where a degree is lost to rounding. A span too
+// wide for a double is cut to a quarter of the largest double on each side.
+YRange distinctRange(double lo, double hi);
+
+// The moments (milliseconds since the epoch) at which the time axis from
+// `from` to `to` carries its labels: multiples of one round step in local
+// time (1, 5, 15, 30 seconds; 1, 5, 15, 30 minutes; 1, 3, 6, 12 hours; a
+// day; a week from Monday, then 2, 4, 13, 26 and 52 weeks and whole years of
+// weeks), the smallest step that gives at most `maxTicks` labels, evenly
+// spaced. `utcOffsetSeconds` is the local time's offset from UTC.
+QList<double> timeAxisTicks(double from, double to, int maxTicks, int utcOffsetSeconds);
+
 // "T1, °C  " (two blanks) followed by the footer text, nothing between.
 QString legendTitle(const QString& caption, const QString& footerText);

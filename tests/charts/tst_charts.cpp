@@ -15,9 +15,13 @@
 #include <QDir>
 #include <QImage>
 #include <QLineSeries>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -68,7 +72,7 @@ struct ChartWindow
         form.hide();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::qWait(10);
+        QTRY_VERIFY(!form.Chart1->refreshPending());
     }
     DateTimeChart& chart() { return *form.Chart1; }
 };
@@ -302,6 +306,73 @@ private slots:
         w.chart().saveImageAction()->trigger();
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"chart.png"});
         QVERIFY(w.errors.isEmpty());
+    }
+
+    // The printer is the application's: the next job finds it as it was.
+    void printingLeavesThePrinterAsItWas()
+    {
+        QTemporaryDir dir;
+        PrintingService::instance().setPdfDirectory(dir.path());
+        QPrinter* printer = PrintingService::instance().currentPrinter();
+        QVERIFY(printer);
+        printer->setPageOrientation(QPageLayout::Portrait);
+        const bool fullPage = printer->fullPage();
+        ChartWindow w;
+        w.show(rows({"20,0", "24,0"}, {"19,0", "18,0"}), {true, true});
+        QTest::mouseClick(w.form.Button1, Qt::LeftButton);
+        QVERIFY(w.errors.isEmpty());
+        QVERIFY(QFileInfo::exists(dir.filePath("Chart1.pdf")));
+        QCOMPARE(printer->pageLayout().orientation(), QPageLayout::Portrait);
+        QCOMPARE(printer->fullPage(), fullPage);
+        PrintingService::instance().setPdfDirectory({});
+    }
+
+    // A picture that cannot be written whole leaves the older one as it
+    // was, and says why. The process's file size limit stands in for a full
+    // disk (writes past it fail once SIGXFSZ is ignored).
+    void savingOnAFullDiskKeepsTheOlderPicture_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("png") << "chart.png";
+        QTest::newRow("svg") << "chart.svg";
+        QTest::newRow("pdf") << "chart.pdf";
+    }
+    void savingOnAFullDiskKeepsTheOlderPicture()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        const QByteArray older = "an older picture";
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(older);
+        }
+        ScriptedDialogService dialogs;
+        ChartWindow w;
+        w.form.setDialogService(&dialogs);
+        w.show(rows({"20,0", "24,0"}, {"19,0", "18,0"}), {true, true});
+        dialogs.queueSaveFile(path);
+        {
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit limit = old;
+            limit.rlim_cur = 1000;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+            w.chart().saveImageAction()->trigger();
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), older);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+        QCOMPARE(w.errors.size(), 1);
+        QVERIFY2(w.errors[0].startsWith("Не удалось записать файл " + QDir::toNativeSeparators(path) +
+                                        ": "),
+                 qPrintable(w.errors[0]));
+        QVERIFY(w.errors[0].size() > QString("Не удалось записать файл " + path + ": ").size());
     }
 
     void noPrinter()

@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/time.h>
+
 namespace {
 
 // The tables' texts are Russian ones: the command reads them under the
@@ -135,6 +139,93 @@ private slots:
         const peers::Result text = peers::run("pdftotext", {out, "-"});
         FLN_NEED_PEER(text, "pdftotext (poppler-utils)");
         QVERIFY(QString::fromUtf8(text.out).contains("20/22/24"));
+    }
+
+    // Whatever a temperature text holds, the left axis carries a few dozen
+    // labels and the picture is written at once.
+    void hugeValuesEndQuickly_data()
+    {
+        QTest::addColumn<QStringList>("t1");
+        QTest::newRow("99999") << QStringList{"99999"};
+        QTest::newRow("-99999") << QStringList{"-99999"};
+        QTest::newRow("999999") << QStringList{"999999"};
+        QTest::newRow("1e308") << QStringList{" 1e308"};
+        QTest::newRow("both ends") << QStringList{"-1e308", " 1e308"};
+        QTest::newRow("all 1e308") << QStringList(10, " 1e308");
+    }
+    void hugeValuesEndQuickly()
+    {
+        QFETCH(QStringList, t1);
+        QList<QPair<QString, QString>> rows;
+        for (int i = 0; i < 10; ++i)
+            rows.append({i < 10 - t1.size() ? "20,0" : t1[i - (10 - t1.size())], "21,0"});
+        QTemporaryDir dir;
+        makeTable(dir.filePath("huge.db"), rows);
+        const QString out = dir.filePath("huge.svg");
+        const FlnRun r =
+            runFln({"--locale", "ru_RU", "chart", dir.filePath("huge.db"), "-o", out}, 30000);
+        QCOMPARE(r.code, 0);
+        int numbers = 0;
+        for (const QString& text : svgTexts(out)) {
+            bool ok = false;
+            text.toDouble(&ok);
+            numbers += ok;
+        }
+        QVERIFY2(numbers >= 2 && numbers <= 40, qPrintable(QString::number(numbers)));
+    }
+
+    // A picture that cannot be written whole is not left behind, an older
+    // one stays as it was, and the command fails with the system's reason.
+    // The file size limit stands in for a full disk.
+    void fullDisk_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("older");
+        QTest::newRow("png") << "c.png" << false;
+        QTest::newRow("svg") << "c.svg" << false;
+        QTest::newRow("pdf") << "c.pdf" << false;
+        QTest::newRow("png over an older one") << "c.png" << true;
+        QTest::newRow("pdf over an older one") << "c.pdf" << true;
+    }
+    void fullDisk()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, older);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(name);
+        if (older) {
+            QFile f(out);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("an older picture");
+        }
+        FlnProcess fln;
+        fln.start({"--locale", "ru_RU", "chart", m_table, "-o", out}, [] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        const FlnRun r = fln.finish();
+        QCOMPARE(r.code, 1);
+        const QString prefix = "Не удалось записать файл " + out + ": ";
+        QVERIFY2(r.err.contains(prefix) && r.err.size() > prefix.size() + 2, qPrintable(r.err));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 older ? QStringList{name} : QStringList{});
+        if (older)
+            QCOMPARE(readFile(out), QByteArray("an older picture"));
+    }
+
+    // A vector picture holds the curves' envelope, not the picture's pixels:
+    // 10,000 pixels a side need no more memory than a small one (a screen
+    // buffer of that size alone would take 400 MB).
+    void largeVectorPictureNeedsLittleMemory()
+    {
+        const QString out = m_dir.filePath("large.svg");
+        const FlnRun r = flnChart({m_table, "-o", out, "--width", "10000", "--height", "10000"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(readFile(out).contains("<svg"));
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage); // the largest of the finished runs, in KiB
+        QVERIFY2(usage.ru_maxrss < 300 * 1024, qPrintable(QString::number(usage.ru_maxrss)));
     }
 
     void errors_data()

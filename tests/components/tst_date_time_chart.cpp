@@ -6,6 +6,10 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsLineItem>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLegend>
 #include <QLegendMarker>
@@ -63,7 +67,8 @@ struct ShownChart
         chart.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chart));
     }
-    void settle() { QTest::qWait(20); }
+    // The axes and curves follow a change once the event loop has run.
+    void settle() { QTRY_VERIFY(!chart.refreshPending()); }
 };
 
 } // namespace
@@ -229,10 +234,92 @@ private slots:
         f.settle();
         const QRectF plot = f.chart.plotArea();
         QCOMPARE(f.chart.readOutAt({plot.left() + plot.width() * 0.3, plot.center().y()}),
-                 QString("01.02.2024 10:00:00   T1 = 21,5   T2 = -3"));
+                 QString("01.02.2024 10:00:00   T1 = 21,5   T2 = -3,0"));
         QCOMPARE(f.chart.readOutAt({plot.left() + plot.width() * 0.8, plot.center().y()}),
-                 QString("01.02.2024 10:01:00   T1 = 22   T2 = 0,5"));
+                 QString("01.02.2024 10:01:00   T1 = 22,0   T2 = 0,5"));
         QCOMPARE(f.chart.readOutAt({plot.left() - 5, plot.center().y()}), QString());
+    }
+
+    // After a pan or a zoom the line and its text stand where the mouse
+    // is, for the point that lies there now.
+    void readOutFollowsTheView()
+    {
+        ShownChart f;
+        const double t0 = QDateTime(QDate(2024, 2, 1), QTime(10, 0)).toMSecsSinceEpoch();
+        QList<QPointF> points;
+        for (int i = 0; i <= 100; ++i)
+            points.append({t0 + i * 60000.0, 20.0 + i % 7});
+        f.chart.setPoints(f.t1, points);
+        f.settle();
+        QGraphicsSimpleTextItem* text = nullptr;
+        QGraphicsLineItem* line = nullptr;
+        for (QGraphicsItem* item : f.chart.chart()->childItems()) {
+            if (auto* t = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+                text = t;
+            if (auto* l = dynamic_cast<QGraphicsLineItem*>(item))
+                line = l;
+        }
+        QVERIFY(text && line);
+        const QRectF plot = f.chart.plotArea();
+        QWidget* viewport = f.chart.chartView()->viewport();
+        const QPoint at = (plot.topLeft() + QPointF(plot.width() * 0.4, plot.height() / 2)).toPoint();
+        QTest::mouseMove(viewport, at);
+        QTRY_VERIFY(text->isVisible());
+        const QString before = text->text();
+        QCOMPARE(before, f.chart.readOutAt(at));
+        // The mouse stays; the keyboard pans and the button zooms.
+        const auto inStep = [&] {
+            if (!text->isVisible())
+                return true;
+            const double x = line->mapToScene(line->line().p1()).x();
+            const QPointF scenePoint = f.chart.chartView()->mapToScene(at);
+            return text->text() == f.chart.readOutAt(at) &&
+                   std::abs(x - scenePoint.x()) <= plot.width() / 100 + 1;
+        };
+        f.chart.chartView()->setFocus();
+        QTest::keyClick(f.chart.chartView(), Qt::Key_Left);
+        f.settle();
+        QVERIFY2(inStep(), qPrintable(text->text()));
+        QVERIFY(!text->isVisible() || text->text() != before);
+        f.chart.zoomTo(QRectF(plot.left() + plot.width() / 4, plot.top(), plot.width() / 2,
+                              plot.height()));
+        f.settle();
+        QVERIFY2(inStep(), qPrintable(text->text()));
+    }
+
+    // However far apart or large the values, the left axis carries a few
+    // dozen labels at most, and drawing it ends.
+    void leftAxisLabelsStayFew_data()
+    {
+        QTest::addColumn<QList<double>>("values");
+        QTest::newRow("99999") << QList<double>{20, 21, 99999, 22};
+        QTest::newRow("-99999") << QList<double>{20, -99999};
+        QTest::newRow("1e308") << QList<double>{20, 1e308};
+        QTest::newRow("both ends") << QList<double>{-1.7e308, 1.7e308};
+        QTest::newRow("equal at 1e308") << QList<double>{1e308, 1e308};
+        QTest::newRow("tiny") << QList<double>{1e-300, 2e-300};
+    }
+    void leftAxisLabelsStayFew()
+    {
+        QFETCH(QList<double>, values);
+        ShownChart f;
+        QList<QPointF> points;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            points.append({i * 60000.0, values[i]});
+        f.chart.setPoints(f.t1, points);
+        f.chart.setLeftAxisAutomatic(true);
+        f.settle();
+        QVERIFY(f.chart.leftAxisMax() > f.chart.leftAxisMin());
+        int labels = 0;
+        for (QGraphicsItem* item : f.chart.chart()->scene()->items())
+            labels += item->isVisible() && dynamic_cast<QGraphicsTextItem*>(item) != nullptr;
+        QVERIFY2(labels <= 60, qPrintable(QString::number(labels)));
+        // The fixed window at such values, and a pan there.
+        f.chart.setLeftAxisAutomatic(false);
+        f.chart.setLeftAxisRange(values.back() - 5, values.back() + 5);
+        f.chart.pan(0, 30);
+        f.settle();
+        QVERIFY(f.chart.leftAxisMax() > f.chart.leftAxisMin());
     }
 
     void savesPictures()

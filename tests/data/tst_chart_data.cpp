@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+
+#include <cfloat>
 #include <ctime>
 
 namespace {
@@ -19,6 +21,12 @@ CapturedRow row(const QString& t1, const QString& t2, const QString& date = "01.
                 const QString& time = "10:00:00")
 {
     return {t1, t2, date, time};
+}
+
+double utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
+{
+    return double(QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), Qt::UTC)
+                      .toMSecsSinceEpoch());
 }
 
 } // namespace
@@ -193,6 +201,145 @@ private slots:
         else
             qputenv("TZ", zone);
         tzset();
+    }
+
+    // Whole degrees, 1, 2, 5 × 10^k, the smallest step that keeps the axis
+    // within its room of labels, whatever the values.
+    void axisLabelStep_data()
+    {
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<int>("room");
+        QTest::addColumn<double>("step");
+        QTest::newRow("window of 10") << 17.0 << 27.0 << 11 << 1.0;
+        QTest::newRow("fits exactly") << 0.0 << 20.0 << 10 << 2.0;
+        QTest::newRow("just over") << 0.0 << 21.0 << 10 << 5.0;
+        QTest::newRow("hundred") << 0.0 << 100.0 << 10 << 10.0;
+        QTest::newRow("99999 in a table at 20") << 20.0 << 99999.0 << 15 << 10000.0;
+        QTest::newRow("both signs") << -99999.0 << 99999.0 << 20 << 10000.0;
+        QTest::newRow("1e308") << 20.0 << 1e308 << 20 << 5e306;
+        QTest::newRow("the whole double") << -1.7e308 << 1.7e308 << 40 << 1e307;
+        QTest::newRow("tiny") << 0.0 << 1e-300 << 10 << 1.0;
+        QTest::newRow("no room") << 0.0 << 3.0 << 0 << 5.0;
+        QTest::newRow("room beyond the most") << 0.0 << 400.0 << 1000 << 10.0;
+        // At 1e308 a degree is lost: the step keeps consecutive labels apart.
+        QTest::newRow("equal at 1e308") << 1e308 << 1e308 << 20 << 2e294;
+    }
+    void axisLabelStep()
+    {
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        QFETCH(int, room);
+        QFETCH(double, step);
+        const double got = ::axisLabelStep(lo, hi, room);
+        QCOMPARE(got, step);
+        QVERIFY(hi / got - lo / got <= std::clamp(room, 1, kMostAxisLabels) + 1e-9);
+        QVERIFY(hi + got != hi);
+    }
+
+    void distinctRange_data()
+    {
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::newRow("apart") << 2.0 << 3.0 << 2.0 << 3.0;
+        QTest::newRow("equal") << 20.0 << 20.0 << 19.0 << 21.0;
+        QTest::newRow("equal at 1e308") << 1e308 << 1e308 << 1e308 - 1e299 << 1e308 + 1e299;
+        QTest::newRow("too wide for a double")
+            << -1.7e308 << 1.7e308 << -DBL_MAX / 4 << DBL_MAX / 4;
+        QTest::newRow("equal at -1e300") << -1e300 << -1e300 << -1e300 - 1e291 << -1e300 + 1e291;
+    }
+    void distinctRange()
+    {
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        const YRange r = ::distinctRange(lo, hi);
+        QTEST(r.min, "min");
+        QTEST(r.max, "max");
+        QVERIFY(r.max > r.min);
+    }
+
+    // Labels at round moments of one step, the smallest step of the list
+    // that keeps them within their room, evenly spaced.
+    void timeAxisTicks_data()
+    {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<int>("room");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QList<double>>("ticks");
+        QTest::newRow("seconds") << utc(2026, 12, 1, 10, 0, 0, 200) << utc(2026, 12, 1, 10, 0, 3, 500)
+                                 << 8 << 0
+                                 << QList<double>{utc(2026, 12, 1, 10, 0, 1),
+                                                  utc(2026, 12, 1, 10, 0, 2),
+                                                  utc(2026, 12, 1, 10, 0, 3)};
+        QTest::newRow("15 seconds") << utc(2026, 12, 1, 10, 0, 7) << utc(2026, 12, 1, 10, 1, 10)
+                                    << 8 << 0
+                                    << QList<double>{utc(2026, 12, 1, 10, 0, 15),
+                                                     utc(2026, 12, 1, 10, 0, 30),
+                                                     utc(2026, 12, 1, 10, 0, 45),
+                                                     utc(2026, 12, 1, 10, 1, 0)};
+        QList<double> minutes;
+        for (int m = 0; m <= 7; ++m)
+            minutes << utc(2026, 12, 1, 10, m);
+        QTest::newRow("minutes") << utc(2026, 12, 1, 10, 0) << utc(2026, 12, 1, 10, 7, 13) << 8
+                                 << 0 << minutes;
+        QTest::newRow("5 minutes") << utc(2026, 12, 1, 10, 3) << utc(2026, 12, 1, 10, 29) << 7
+                                   << 0
+                                   << QList<double>{utc(2026, 12, 1, 10, 5),
+                                                    utc(2026, 12, 1, 10, 10),
+                                                    utc(2026, 12, 1, 10, 15),
+                                                    utc(2026, 12, 1, 10, 20),
+                                                    utc(2026, 12, 1, 10, 25)};
+        QTest::newRow("30 minutes") << utc(2026, 12, 1, 10, 0) << utc(2026, 12, 1, 12, 0) << 6
+                                    << 0
+                                    << QList<double>{utc(2026, 12, 1, 10, 0),
+                                                     utc(2026, 12, 1, 10, 30),
+                                                     utc(2026, 12, 1, 11, 0),
+                                                     utc(2026, 12, 1, 11, 30),
+                                                     utc(2026, 12, 1, 12, 0)};
+        // The moments of the read-out's complaint: 11:58:20 … 23:56:40.
+        QTest::newRow("3 hours") << utc(2026, 12, 1, 11, 58, 20) << utc(2026, 12, 1, 23, 56, 40)
+                                 << 8 << 0
+                                 << QList<double>{utc(2026, 12, 1, 12), utc(2026, 12, 1, 15),
+                                                  utc(2026, 12, 1, 18), utc(2026, 12, 1, 21)};
+        // Hours and days are counted in local time: Moscow is 3 hours ahead.
+        QTest::newRow("local 6 hours") << utc(2026, 12, 1, 0) << utc(2026, 12, 2, 0) << 6
+                                       << 3 * 3600
+                                       << QList<double>{utc(2026, 12, 1, 3), utc(2026, 12, 1, 9),
+                                                        utc(2026, 12, 1, 15),
+                                                        utc(2026, 12, 1, 21)};
+        QTest::newRow("local days") << utc(2026, 12, 1, 2) << utc(2026, 12, 5, 2) << 8 << 3 * 3600
+                                    << QList<double>{utc(2026, 12, 1, 21), utc(2026, 12, 2, 21),
+                                                     utc(2026, 12, 3, 21), utc(2026, 12, 4, 21)};
+        // 1 December 2026 is a Tuesday: weeks begin on the Mondays after it.
+        QTest::newRow("weeks") << utc(2026, 12, 1) << utc(2027, 1, 31) << 12 << 0
+                               << QList<double>{utc(2026, 12, 7), utc(2026, 12, 14),
+                                                utc(2026, 12, 21), utc(2026, 12, 28),
+                                                utc(2027, 1, 4), utc(2027, 1, 11),
+                                                utc(2027, 1, 18), utc(2027, 1, 25)};
+        QTest::newRow("one moment") << utc(2026, 12, 1, 10) << utc(2026, 12, 1, 10) << 8 << 0
+                                    << QList<double>{utc(2026, 12, 1, 10)};
+        QTest::newRow("backwards") << utc(2026, 12, 1, 11) << utc(2026, 12, 1, 10) << 8 << 0
+                                   << QList<double>{};
+    }
+    void timeAxisTicks()
+    {
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(int, room);
+        QFETCH(int, offset);
+        QTEST(::timeAxisTicks(from, to, room, offset), "ticks");
+    }
+
+    // Years of measurements still get a handful of labels, evenly spaced.
+    void timeAxisTicksOverYears()
+    {
+        const QList<double> t = ::timeAxisTicks(utc(2000, 1, 1), utc(2026, 1, 1), 10, 0);
+        QVERIFY(!t.isEmpty() && t.size() <= 10);
+        for (qsizetype i = 2; i < t.size(); ++i)
+            QCOMPARE(t[i] - t[i - 1], t[1] - t[0]);
     }
 
     void legend()
