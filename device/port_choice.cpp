@@ -38,9 +38,11 @@ PortChoiceDialog::PortChoiceDialog(std::shared_ptr<const SerialPortSystem> syste
     layout->addWidget(m_current);
 
     auto* buttons = new QDialogButtonBox(this);
-    auto* refreshButton = buttons->addButton(QStringLiteral("Обновить"), QDialogButtonBox::ActionRole);
+    auto* refreshButton =
+        buttons->addButton(QStringLiteral("Обновить"), QDialogButtonBox::ActionRole);
     refreshButton->setObjectName(QStringLiteral("RefreshButton"));
-    auto* autoButton = buttons->addButton(QStringLiteral("Автоматически"), QDialogButtonBox::ResetRole);
+    auto* autoButton =
+        buttons->addButton(QStringLiteral("Автоматически"), QDialogButtonBox::ResetRole);
     autoButton->setObjectName(QStringLiteral("AutomaticButton"));
     m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     m_ok->setObjectName(QStringLiteral("OkButton"));

@@ -70,7 +70,8 @@ public:
     {
         QMap<QString, QString> out;
         const QDir dir(kByIdFolder);
-        const QFileInfoList links = dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+        const QFileInfoList links =
+            dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
         for (const QFileInfo& link : links) {
             const QString target = link.canonicalFilePath();
             if (!target.isEmpty())

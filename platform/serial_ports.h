@@ -28,8 +28,8 @@ struct SerialPortEntry
         Usb,
         BuiltIn
     };
-    QString path;     // the device, "/dev/ttyUSB0"
-    QString stableName; // "/dev/serial/by-id/usb-FTDI_…"; empty when there is none
+    QString path;        // the device, "/dev/ttyUSB0"
+    QString stableName;  // "/dev/serial/by-id/usb-FTDI_…"; empty when there is none
     QString description; // what the user recognises
     Kind kind = Kind::BuiltIn;
 

@@ -52,8 +52,8 @@ FakeSystem workshopPc()
               usb("/dev/ttyUSB10", "", "", ""),
               usb("/dev/ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI")};
     s.links = {{kFtdiById, "/dev/ttyUSB0"}};
-    s.present = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB10",
-                 kFtdiById};
+    s.present = {"/dev/ttyS0",   "/dev/ttyS1",    "/dev/ttyACM0",
+                 "/dev/ttyUSB0", "/dev/ttyUSB10", kFtdiById};
     return s;
 }
 
@@ -101,9 +101,8 @@ void TestSerialPorts::descriptions_data()
 {
     QTest::addColumn<SerialDeviceFacts>("facts");
     QTest::addColumn<QString>("description");
-    QTest::newRow("FTDI adapter")
-        << usb("/dev/ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI")
-        << "FTDI FT232R USB UART (A50285BI)";
+    QTest::newRow("FTDI adapter") << usb("/dev/ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI")
+                                  << "FTDI FT232R USB UART (A50285BI)";
     QTest::newRow("maker repeated in the product")
         << usb("/dev/ttyUSB0", "Prolific", "Prolific PL2303 Serial Port", "")
         << "Prolific PL2303 Serial Port";
@@ -111,8 +110,8 @@ void TestSerialPorts::descriptions_data()
         << usb("/dev/ttyACM0", "Microchip Technology Inc.", "MCP2221 USB-I2C/UART Combo", "")
         << "Microchip Technology Inc. MCP2221 USB-I2C/UART Combo";
     QTest::newRow("adapter that says nothing") << usb("/dev/ttyUSB3", "", "", "") << "Адаптер USB";
-    QTest::newRow("built-in UART") << builtIn("/dev/ttyS0", 4)
-                                   << "Встроенный последовательный порт";
+    QTest::newRow("built-in UART")
+        << builtIn("/dev/ttyS0", 4) << "Встроенный последовательный порт";
 }
 
 void TestSerialPorts::descriptions()
@@ -143,14 +142,20 @@ void TestSerialPorts::assignment_data()
     QTest::newRow("discovered only: USB before built-in")
         << s << s << s << s << s << true << "/dev/ttyACM0" << kFtdiById;
     QTest::newRow("nothing discovered: the built-in names")
-        << s << s << s << s << s << false << "/dev/ttyS0" << "/dev/ttyS1";
-    QTest::newRow("options win over everything")
-        << "/dev/pts/3" << "/dev/pts/4" << "/dev/e1" << "/dev/e2" << kFtdiById << true
-        << "/dev/pts/3" << "/dev/pts/4";
+        << s << s << s << s << s << false << "/dev/ttyS0"
+        << "/dev/ttyS1";
+    QTest::newRow("options win over everything") << "/dev/pts/3"
+                                                 << "/dev/pts/4"
+                                                 << "/dev/e1"
+                                                 << "/dev/e2" << kFtdiById << true << "/dev/pts/3"
+                                                 << "/dev/pts/4";
     QTest::newRow("environment over stored and discovered")
-        << s << s << "/dev/e1" << "/dev/e2" << kFtdiById << true << "/dev/e1" << "/dev/e2";
-    QTest::newRow("option 1 and environment 2")
-        << "/dev/pts/3" << s << "/dev/e1" << "/dev/e2" << s << true << "/dev/pts/3" << "/dev/e2";
+        << s << s << "/dev/e1"
+        << "/dev/e2" << kFtdiById << true << "/dev/e1"
+        << "/dev/e2";
+    QTest::newRow("option 1 and environment 2") << "/dev/pts/3" << s << "/dev/e1"
+                                                << "/dev/e2" << s << true << "/dev/pts/3"
+                                                << "/dev/e2";
     QTest::newRow("stored choice first, then the next discovered")
         << s << s << s << s << kFtdiById << true << kFtdiById << "/dev/ttyACM0";
     QTest::newRow("option 1 given: stored choice becomes port 2")
@@ -216,9 +221,10 @@ void TestSerialPorts::openFailures_data()
     QTest::newRow("EPERM") << EPERM
                            << "Нет доступа к порту /dev/ttyUSB0. Добавьте пользователя в группу "
                               "dialout и войдите в систему заново.";
-    QTest::newRow("EBUSY: held exclusively") << EBUSY << "Порт /dev/ttyUSB0 занят другой программой.";
-    QTest::newRow("EWOULDBLOCK: locked") << EWOULDBLOCK
-                                         << "Порт /dev/ttyUSB0 занят другой программой.";
+    QTest::newRow("EBUSY: held exclusively")
+        << EBUSY << "Порт /dev/ttyUSB0 занят другой программой.";
+    QTest::newRow("EWOULDBLOCK: locked")
+        << EWOULDBLOCK << "Порт /dev/ttyUSB0 занят другой программой.";
     // Nothing to act on: the search simply goes on.
     QTest::newRow("ENOENT") << ENOENT << QString();
     QTest::newRow("ENXIO") << ENXIO << QString();
