@@ -95,7 +95,7 @@ private:
     bool m_keepDecodeErrors = false;
     bool m_running = false;
     QString m_error;
-    SerialPortMap m_ports; // as given: resolved anew by every start
-    QStringList m_tried;          // devices this download has asked
-    QStringList m_openProblems;   // why some of them would not open
+    SerialPortMap m_ports;      // as given: resolved anew by every start
+    QStringList m_tried;        // devices this download has asked
+    QStringList m_openProblems; // why some of them would not open
 };

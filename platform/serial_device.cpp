@@ -303,9 +303,9 @@ SerialPortMap SerialPortMap::resolved() const
     if (m_storedChoice)
         sources.stored = m_storedChoice();
     const SerialPortSystem& system = *m_system;
-    const SerialPortAssignment a = assignSerialPorts(
-        sources, discoverSerialPorts(system),
-        [&system](const QString& path) { return system.exists(path); });
+    const SerialPortAssignment a =
+        assignSerialPorts(sources, discoverSerialPorts(system),
+                          [&system](const QString& path) { return system.exists(path); });
     SerialPortMap out;
     out.m_port1 = a.port1;
     out.m_port2 = a.port2;
