@@ -1,8 +1,8 @@
 #include "app/cli_ports.h"
 
-#include "app/cli.h"
 #include "app/command_line.h"
 #include "platform/app_error.h"
+#include "platform/console_output.h"
 #include "platform/serial_ports.h"
 #include "platform/settings_store.h"
 
