@@ -2,6 +2,7 @@
 
 #include "app/cli_chart.h"
 #include "app/cli_download.h"
+#include "app/cli_ports.h"
 #include "app/cli_dump.h"
 #include "app/cli_export.h"
 #include "app/cli_info.h"
@@ -29,6 +30,11 @@ const QList<CliCommand>& cliCommands()
              "  download [--append] FILE        download the instrument's archive into a table\n"),
          .options = C::kAppend,
          .run = runDownloadCommand},
+        {.name = QStringLiteral("ports"),
+         .usage = QStringLiteral(
+             "  ports                           list the serial ports the instrument can be on\n"),
+         .arguments = C::Arguments::None,
+         .run = runPortsCommand},
         {.name = QStringLiteral("chart"),
          .usage =
              QStringLiteral(

@@ -34,6 +34,7 @@ struct CliCommand
     enum class Arguments
     {
         OneFile, // exactly one FILE
+        None,    // nothing (ports)
         Own,     // everything after the name is the command's own (sim)
     };
 

@@ -15,6 +15,8 @@
 #include "platform/console_output.h"
 #include "platform/file_lock.h"
 #include "platform/interrupt_signals.h"
+#include "platform/serial_ports.h"
+#include "platform/settings_store.h"
 #include "platform/terminal.h"
 #include "platform/unseen_file.h"
 #include "sim/simulated_instrument.h"
@@ -201,7 +203,16 @@ int runDownloadCommand(const CommandLineOptions& options)
     state.regional = commandRegionalSettings(options);
     const QString path = options.arguments.value(0);
 
+    // The same devices as the window's: the user's choice from "Порт прибора…"
+    // counts here too.
+    SettingsStore settings;
+    try {
+        settings.openKey();
+    } catch (const AppError&) {
+        // No stored choice: the automatic order finds the port.
+    }
     SerialPortMap ports = SerialPortMap::fromOptions(options.port1, options.port2);
+    ports.setDiscovery(systemSerialPorts(), [&settings] { return readChosenPort(settings); });
     std::unique_ptr<SimulatedInstrument> sim;
     if (options.demo) {
         QString why;

@@ -265,6 +265,8 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
         return refuse(QStringLiteral("unknown command '%1'").arg(o.command));
     if (o.cliCommand->arguments == CliCommand::Arguments::OneFile && o.arguments.size() != 1)
         return refuse(QStringLiteral("%1 needs exactly one FILE").arg(o.command));
+    if (o.cliCommand->arguments == CliCommand::Arguments::None && !o.arguments.isEmpty())
+        return refuse(QStringLiteral("%1 takes no arguments").arg(o.command));
     if (o.cliCommand->needsOutput && o.output.isEmpty())
         return refuse(QStringLiteral("%1 needs -o FILE").arg(o.command));
     return o;

@@ -281,6 +281,8 @@ void TForm1::buildMenus()
     Excel1 = item(N35, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
     N37 = item(N35, "N37", QStringLiteral("Перенумеровать строки"), &TForm1::N37Click);
     N36 = item(N35, "N36", QStringLiteral("Построить график"), &TForm1::N15Click);
+    PortChoice1 =
+        item(N35, "PortChoice1", QStringLiteral("Порт прибора…"), &TForm1::PortChoice1Click);
 
     N14 = menu("N14", QStringLiteral("Справка"));
     N24 =

@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QPixmap>
 
+#include <memory>
+
 class QAction;
 class QMenuBar;
 class QMenu;
@@ -19,6 +21,7 @@ struct AppState;
 class DataGrid;
 class HelpViewer;
 class SettingsStore;
+class SerialPortSystem;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -107,6 +110,9 @@ public:
     void N22Click(); // pop-up "Печать"
     void N15Click(); // "Построить график", "График"
     void Excel1Click();
+    void PortChoice1Click(); // "Порт прибора…"
+    // Where "Порт прибора…" looks for ports; the system's unless a test says otherwise.
+    void setSerialPortSystem(std::shared_ptr<const SerialPortSystem> system);
     void exp2excel();
     // Where "Экспорт в Excel" sends its calls; by default a workbook file in
     // the user's documents folder, opened with the desktop's spreadsheet program.
@@ -134,7 +140,7 @@ public:
     QAction *N6 = nullptr, *N8 = nullptr, *N9 = nullptr, *N10 = nullptr, *N11 = nullptr;
     QAction *N27 = nullptr, *N28 = nullptr, *N29 = nullptr, *N30 = nullptr, *N31 = nullptr;
     QAction *N32 = nullptr, *N33 = nullptr, *N34 = nullptr;
-    QAction *Excel1 = nullptr, *N37 = nullptr, *N36 = nullptr;
+    QAction *Excel1 = nullptr, *N37 = nullptr, *N36 = nullptr, *PortChoice1 = nullptr;
     QAction *N24 = nullptr, *N25 = nullptr, *N26 = nullptr;
     // Pop-up menu.
     QAction *N15 = nullptr, *N22 = nullptr, *N16 = nullptr, *N17 = nullptr, *N18 = nullptr;
@@ -169,4 +175,5 @@ private:
     // the design layout, which must not replace the user's stored one.
     bool m_layoutRestored = false;
     SpreadsheetFactory m_spreadsheets;
+    std::shared_ptr<const SerialPortSystem> m_serialPorts;
 };

@@ -16,6 +16,7 @@
 #include "platform/printing_service.h"
 #include "platform/qt_dialog_service.h"
 #include "platform/serial_device.h"
+#include "platform/serial_ports.h"
 #include "platform/settings_store.h"
 #include "sim/simulated_instrument.h"
 
@@ -75,6 +76,7 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
         app.reportCurrentException();
     }
     SerialPortMap ports = SerialPortMap::fromOptions(options.port1, options.port2);
+    ports.setDiscovery(systemSerialPorts(), [&settings] { return readChosenPort(settings); });
     std::unique_ptr<SimulatedInstrument> demo;
     if (options.demo) {
         QString why;

@@ -1,5 +1,7 @@
 #include "device/cpdrv.h"
 
+#include "platform/serial_ports.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -36,6 +38,13 @@ void TCommPortDriver::setPort(TPortNumber value)
     m_port = value;
     if (value != pnCustom)
         m_portName = QStringLiteral("\\\\.\\COM%1").arg(int(value));
+}
+
+void TCommPortDriver::setPortMap(const SerialPortMap& ports)
+{
+    if (IsOpen())
+        return;
+    m_ports = ports;
 }
 
 void TCommPortDriver::setPortName(const QString& value)
@@ -124,9 +133,14 @@ bool TCommPortDriver::OpenPort()
 {
     if (IsOpen())
         return true;
+    m_openFailure.clear();
     const QString path = devicePath();
-    if (path.isEmpty() || !m_device.open(path))
+    if (path.isEmpty())
         return false;
+    if (!m_device.open(path)) {
+        m_openFailure = ::openFailureText(classifyOpenError(m_device.lastOpenError()), path);
+        return false;
+    }
     if (!ApplySettings()) {
         ClosePort();
         return false;

@@ -165,6 +165,12 @@ public:
 
     // The device the current port name stands for.
     QString devicePath() const { return m_ports.devicePath(m_portName); }
+    const SerialPortMap& portMap() const { return m_ports; }
+    // Which device each port name stands for; ignored while the port is open.
+    void setPortMap(const SerialPortMap& ports);
+    // Why the last OpenPort failed, when the user can do something about it
+    // (no permission, held by another program); empty otherwise.
+    QString openFailureText() const { return m_openFailure; }
     const QTimer& pollTimer() const { return m_pollTimer; }
 
 private:
@@ -172,6 +178,7 @@ private:
 
     SerialPortMap m_ports;
     SerialDevice m_device;
+    QString m_openFailure;
     QTimer m_pollTimer;
     std::vector<std::uint8_t> m_readBuffer;
 

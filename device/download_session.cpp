@@ -12,7 +12,7 @@ const QString DownloadSession::kNotFound =
 
 DownloadSession::DownloadSession(ArchiveImage& image, const SerialPortMap& ports, QObject* parent)
     : QObject(parent), m_port(ports, this), m_detection(this), m_request(this),
-      m_protocol(*this, image)
+      m_protocol(*this, image), m_ports(ports)
 {
     m_port.setObjectName(QStringLiteral("CommPortDriver1"));
     m_port.setPort(pnCustom);
@@ -48,9 +48,21 @@ void DownloadSession::setTimerIntervals(int detectionMs, int requestMs)
     m_request.setInterval(requestMs);
 }
 
+QString DownloadSession::triedDevicesText(const QStringList& devices)
+{
+    if (devices.isEmpty())
+        return QStringLiteral("Последовательные порты не найдены.");
+    return QStringLiteral("Опрошены порты: %1").arg(devices.join(QStringLiteral(", ")));
+}
+
 void DownloadSession::start()
 {
     m_error.clear();
+    m_tried.clear();
+    m_openProblems.clear();
+    // Adapters come and go and the user may have chosen another port since
+    // the last download: which device is "the first port" is decided now.
+    m_port.setPortMap(m_ports.resolved());
     m_running = true;
     m_protocol.start();
 }
@@ -84,7 +96,16 @@ void DownloadSession::setPortName(const QString& name)
 
 void DownloadSession::openPort()
 {
-    m_port.OpenPort();
+    const QString device = m_port.devicePath();
+    if (!device.isEmpty() && !m_tried.contains(device))
+        m_tried.append(device);
+    if (m_port.OpenPort())
+        return;
+    // The protocol goes on to the next port as it always has; the reason is
+    // kept for the message that ends the search.
+    const QString why = m_port.openFailureText();
+    if (!why.isEmpty() && !m_openProblems.contains(why))
+        m_openProblems.append(why);
 }
 
 void DownloadSession::closePort()
@@ -146,8 +167,10 @@ void DownloadSession::reportWrongInstrument()
 
 void DownloadSession::reportNotFound()
 {
-    m_error = kNotFound;
-    emit failure(kNotFound);
+    QStringList lines{kNotFound, triedDevicesText(m_tried)};
+    lines += m_openProblems;
+    m_error = lines.join(u'\n');
+    emit failure(m_error);
 }
 
 void DownloadSession::reportPortFailure(const QString& text)

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 struct ArchiveImage;
@@ -27,6 +28,8 @@ public:
     static const QString kInstrumentName; // "ФЛН-РК2"
     static const QString kWrongInstrument;
     static const QString kNotFound;
+    // The line under kNotFound that names the devices tried.
+    static QString triedDevicesText(const QStringList& devices);
 
     DownloadSession(ArchiveImage& image, const SerialPortMap& ports, QObject* parent = nullptr);
     ~DownloadSession() override;
@@ -92,4 +95,7 @@ private:
     bool m_keepDecodeErrors = false;
     bool m_running = false;
     QString m_error;
+    SerialPortMap m_ports;      // as given: resolved anew by every start
+    QStringList m_tried;        // devices this download has asked
+    QStringList m_openProblems; // why some of them would not open
 };

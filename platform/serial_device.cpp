@@ -2,6 +2,8 @@
 // directly so that any baud rate can be set, not only the classic ones.
 #include "platform/serial_device.h"
 
+#include "platform/serial_ports.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QtGlobal>
@@ -62,27 +64,29 @@ bool SerialDevice::open(const QString& path)
 {
     if (isOpen())
         return true;
+    m_lastOpenError = 0;
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        m_lastError = errnoText(errno);
-        return false;
-    }
+    if (fd < 0)
+        return failOpen(-1, errno);
     // Not shared with other openers: the advisory lock keeps out every
     // cooperating program (also one running as root, which TIOCEXCL does
     // not stop); TIOCEXCL keeps out everything else.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        m_lastError = errnoText(errno);
-        ::close(fd);
-        return false;
-    }
-    if (::ioctl(fd, TIOCEXCL) != 0) {
-        m_lastError = errnoText(errno);
-        ::close(fd);
-        return false;
-    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return failOpen(fd, errno);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return failOpen(fd, errno);
     m_fd = fd;
     return true;
+}
+
+bool SerialDevice::failOpen(int fd, int error)
+{
+    m_lastError = errnoText(error);
+    m_lastOpenError = error;
+    if (fd >= 0)
+        ::close(fd);
+    return false;
 }
 
 void SerialDevice::close()
@@ -263,17 +267,50 @@ std::int64_t SerialDevice::write(const char* data, std::int64_t size)
 SerialPortMap SerialPortMap::fromOptions(const QString& port1, const QString& port2)
 {
     SerialPortMap map;
-    map.m_port1 = !port1.isEmpty() ? port1 : qEnvironmentVariable("FLN_PORT1");
-    map.m_port2 = !port2.isEmpty() ? port2 : qEnvironmentVariable("FLN_PORT2");
+    map.m_option1 = port1;
+    map.m_option2 = port2;
+    map.m_environment1 = qEnvironmentVariable("FLN_PORT1");
+    map.m_environment2 = qEnvironmentVariable("FLN_PORT2");
+    map.m_port1 = !port1.isEmpty() ? port1 : map.m_environment1;
+    map.m_port2 = !port2.isEmpty() ? port2 : map.m_environment2;
     return map;
 }
 
 void SerialPortMap::setDevice(int portNumber, const QString& device)
 {
     if (portNumber == 1)
-        m_port1 = device;
+        m_port1 = m_option1 = device;
     else if (portNumber == 2)
-        m_port2 = device;
+        m_port2 = m_option2 = device;
+}
+
+void SerialPortMap::setDiscovery(std::shared_ptr<const SerialPortSystem> system,
+                                 std::function<QString()> storedChoice)
+{
+    m_system = std::move(system);
+    m_storedChoice = std::move(storedChoice);
+}
+
+SerialPortMap SerialPortMap::resolved() const
+{
+    if (!m_system)
+        return *this;
+    SerialPortSources sources;
+    sources.option1 = m_option1;
+    sources.option2 = m_option2;
+    sources.environment1 = m_environment1;
+    sources.environment2 = m_environment2;
+    if (m_storedChoice)
+        sources.stored = m_storedChoice();
+    const SerialPortSystem& system = *m_system;
+    const SerialPortAssignment a =
+        assignSerialPorts(sources, discoverSerialPorts(system),
+                          [&system](const QString& path) { return system.exists(path); });
+    SerialPortMap out;
+    out.m_port1 = a.port1;
+    out.m_port2 = a.port2;
+    out.m_fixed = true;
+    return out;
 }
 
 QString SerialPortMap::devicePath(const QString& portName) const
@@ -284,9 +321,9 @@ QString SerialPortMap::devicePath(const QString& portName) const
     if (!m.hasMatch())
         return portName; // already a device path
     const int n = m.captured(1).toInt();
-    if (n == 1 && !m_port1.isEmpty())
+    if (n == 1 && (m_fixed || !m_port1.isEmpty()))
         return m_port1;
-    if (n == 2 && !m_port2.isEmpty())
+    if (n == 2 && (m_fixed || !m_port2.isEmpty()))
         return m_port2;
     if (n < 1)
         return QString();

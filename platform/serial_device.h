@@ -3,6 +3,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+
+class SerialPortSystem;
 
 // Line settings as the serial port component asks for them. The backend
 // turns them into the device's own settings.
@@ -74,15 +78,22 @@ public:
 
     // The operating system's text for the last failure.
     QString lastError() const { return m_lastError; }
+    // The operating system's code for the last failure of open(); 0: none.
+    int lastOpenError() const { return m_lastOpenError; }
 
 private:
+    bool failOpen(int fd, int error);
+
     int m_fd = -1;
     QString m_lastError;
+    int m_lastOpenError = 0;
 };
 
-// The device behind each port name `\\.\COMn`: `/dev/ttyS(n-1)` unless the
-// command line (`--port1`, `--port2`) or the environment (`FLN_PORT1`,
-// `FLN_PORT2`) names another device for the first two ports.
+// The device behind each port name `\\.\COMn`. For the first two ports, in
+// this order: the command line (`--port1`, `--port2`), the environment
+// (`FLN_PORT1`, `FLN_PORT2`), the port the user chose in the window, then the
+// discovered ports (USB adapters before built-in ports). Without discovery,
+// and for the other ports, `/dev/ttyS(n-1)`.
 class SerialPortMap
 {
 public:
@@ -90,10 +101,22 @@ public:
     // Command-line names win over the environment; empty means not given.
     static SerialPortMap fromOptions(const QString& port1, const QString& port2);
 
+    // A device that wins over everything else (the demo's simulator).
     void setDevice(int portNumber, const QString& device);
+    // Where the stored choice and the discovered ports come from; they are
+    // asked again by every resolved().
+    void setDiscovery(std::shared_ptr<const SerialPortSystem> system,
+                      std::function<QString()> storedChoice);
+
+    // The map with the first two ports fixed to the devices of this moment.
+    SerialPortMap resolved() const;
     QString devicePath(const QString& portName) const;
 
 private:
-    QString m_port1;
+    QString m_port1; // explicit: option, then environment
     QString m_port2;
+    QString m_option1, m_option2, m_environment1, m_environment2;
+    std::shared_ptr<const SerialPortSystem> m_system;
+    std::function<QString()> m_storedChoice;
+    bool m_fixed = false; // resolved: an empty name means no device at all
 };

@@ -28,3 +28,10 @@ if(RSVG_CONVERT)
 else()
   message(STATUS "rsvg-convert not found: only the scalable icon is installed")
 endif()
+
+# Software centres read the metainfo; bash-completion loads the completion
+# when `fln` is first completed.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/ru.ostrakon.fln.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/fln.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME fln)

@@ -53,9 +53,11 @@ QString storedValue(const QString& settingsFile, const QString& name)
 const QStringList kTableCommands = {
     "N4",  "N5",  "N7",  "N8",  "N9",     "N27",         "N29",         "N30",        "N31",
     "N33", "N34", "N36", "N37", "Excel1", "ToolButton3", "ToolButton4", "ToolButton5"};
+// The port can be chosen before any table is open.
 const QStringList kAlwaysEnabled = {
-    "N1",          "N2",          "N3",          "N11", "N12", "N13", "N35", "N14", "N24", "N26",
-    "ToolButton1", "ToolButton2", "ToolButton6", "N15", "N22", "N17", "N18", "N19", "N23", "N21"};
+    "N1",  "N2",  "N3",          "N11",         "N12",         "N13", "N35", "N14",
+    "N24", "N26", "ToolButton1", "ToolButton2", "ToolButton6", "N15", "N22", "N17",
+    "N18", "N19", "N23",         "N21",         "PortChoice1"};
 
 bool isEnabled(TForm1& form, const QString& name)
 {
@@ -205,9 +207,9 @@ void TestMainWindow::commandMap_data()
                          << QStringList{"Выровнять столбцы", "", "Задать цвет",      "Убрать цвет",
                                         "Убрать все цвета",  "", "Убрать сортировку"};
     QTest::newRow("Правка") << "N13" << QStringList{"N34"} << QStringList{"Удалить строки"};
-    QTest::newRow("Сервис") << "N35" << QStringList{"Excel1", "N37", "N36"}
+    QTest::newRow("Сервис") << "N35" << QStringList{"Excel1", "N37", "N36", "PortChoice1"}
                             << QStringList{"Экспорт в Excel", "Перенумеровать строки",
-                                           "Построить график"};
+                                           "Построить график", "Порт прибора…"};
     QTest::newRow("Справка") << "N14" << QStringList{"N24", "-N25", "N26"}
                              << QStringList{"Помощь", "", "О программе"};
     QTest::newRow("pop-up") << "PopupMenu1" << QStringList{"N15", "N22",  "-N16", "N17",  "N18",

@@ -3,6 +3,7 @@
 #include "data/app_state.h"
 #include "device/receive.h"
 #include "platform/app_error.h"
+#include "platform/serial_device.h"
 #include "sim/simulated_instrument.h"
 #include "tests/support/scripted_dialog_service.h"
 
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -125,6 +128,7 @@ private slots:
     void faults();
     void secondPortFoundAfterOneTimeout();
     void noInstrumentFound();
+    void portThatWillNotOpenIsNamed();
     void cancelWhileReceiving();
     void deviceGoneWhileReceiving();
     void growingArchiveForAppend();
@@ -287,13 +291,38 @@ void TestReceive::noInstrumentFound()
     QCOMPARE(dl.run(), 2);
     const qint64 ms = clock.elapsed();
     QVERIFY2(ms >= 2 * kDetectMs && ms < 2 * kDetectMs + 1500, qPrintable(QString::number(ms)));
-    QCOMPARE(dl.messages(), QStringList{kNotFound});
+    // The specification's text, then on a line of its own where we looked.
+    QCOMPARE(dl.messages(), QStringList{kNotFound + "\nОпрошены порты: " + silent1->devicePath() +
+                                        ", " + silent2->devicePath()});
     QCOMPARE(dl.dialogs.messages().first().caption, QStringLiteral("Ошибка"));
     QCOMPARE(dl.form->CommPortDriver1->PortName(), QStringLiteral("\\\\.\\COM1"));
     QVERIFY(dl.endedCleanly());
     // each showing starts again on the first port
     QCOMPARE(dl.run(), 2);
     QCOMPARE(dl.messages().size(), 2);
+}
+
+// A port that exists but cannot be had is said so, in words the user can act
+// on; the search itself goes on as before.
+void TestReceive::portThatWillNotOpenIsNamed()
+{
+    auto held = instrument(5, SimOptions::Fault::Silence);
+    auto locked = instrument(5, SimOptions::Fault::Silence);
+    SerialDevice other; // another program has the first port
+    QVERIFY(other.open(held->devicePath()));
+    const bool root = ::geteuid() == 0;
+    // Root is never denied; then only the port held by another program is seen.
+    if (!root)
+        QVERIFY(QFile::setPermissions(locked->devicePath(), QFileDevice::Permissions()));
+    Download dl(held->devicePath(), locked->devicePath());
+    QCOMPARE(dl.run(), 2);
+    QStringList expected{kNotFound,
+                         "Опрошены порты: " + held->devicePath() + ", " + locked->devicePath(),
+                         "Порт " + held->devicePath() + " занят другой программой."};
+    if (!root)
+        expected << "Нет доступа к порту " + locked->devicePath() +
+                        ". Добавьте пользователя в группу dialout и войдите в систему заново.";
+    QCOMPARE(dl.messages(), QStringList{expected.join(u'\n')});
 }
 
 void TestReceive::cancelWhileReceiving()

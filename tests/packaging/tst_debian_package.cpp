@@ -114,6 +114,8 @@ private slots:
         QTest::newRow("desktop entry") << "usr/share/applications/fln.desktop" << "-rw-r--r--";
         QTest::newRow("file type") << "usr/share/mime/packages/fln-table.xml" << "-rw-r--r--";
         QTest::newRow("scalable icon") << "usr/share/icons/hicolor/scalable/apps/fln.svg" << "-rw-r--r--";
+        QTest::newRow("metainfo") << "usr/share/metainfo/ru.ostrakon.fln.metainfo.xml" << "-rw-r--r--";
+        QTest::newRow("bash completion") << "usr/share/bash-completion/completions/fln" << "-rw-r--r--";
         if (!peers::run(QStringLiteral("rsvg-convert"), {QStringLiteral("--version")}).available)
             return; // the build installs the scalable icon only
         for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
@@ -211,6 +213,20 @@ private slots:
         FLN_NEED_PEER(r, "gzip");
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, readFile(QStringLiteral(FLN_SOURCE_DIR "/") + source));
+    }
+
+    // Software centres take the metainfo only when it validates, and it must
+    // name the desktop entry the package carries.
+    void metainfoValidates()
+    {
+        const QString path = QDir(m_root).filePath(QStringLiteral("usr/share/metainfo/ru.ostrakon.fln.metainfo.xml"));
+        const peers::Result r = peers::run(QStringLiteral("appstreamcli"),
+                                           {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                                            QStringLiteral("--pedantic"), path});
+        FLN_NEED_PEER(r, "appstreamcli (appstream)");
+        QVERIFY2(r.exitCode == 0, r.out.constData());
+        QVERIFY(text(readFile(path)).contains(
+            QLatin1String("<launchable type=\"desktop-id\">fln.desktop</launchable>")));
     }
 
     void copyrightInDebiansFormat()
