@@ -7,6 +7,7 @@
 #include "app/cli_info.h"
 #include "app/cli_report.h"
 #include "app/cli_sim.h"
+#include "app/cli_summary.h"
 #include "app/command_line.h"
 #include "app/error_report.h"
 #include "platform/printing_service.h"
@@ -24,7 +25,7 @@ const QList<CliCommand>& cliCommands()
     using App = CliCommand::App;
     static const QList<CliCommand> commands = {
         {QStringLiteral("info"),
-         QStringLiteral("  info FILE                       print the header facts and fields of a table\n"),
+         QStringLiteral("  info FILE [--json]              print the header facts, fields and footers of a table\n"),
          App::Core, runInfoCommand},
         {QStringLiteral("dump"),
          QStringLiteral("  dump FILE [--sort FIELD [--descending] [--keep-index]]\n"
@@ -32,6 +33,12 @@ const QList<CliCommand>& cliCommands()
                         "                                  only, except --keep-index, which stores the\n"
                         "                                  sort as tag \"tab1\" in the table's .mdx\n"),
          App::Core, runDumpCommand},
+        {QStringLiteral("summary"),
+         QStringLiteral("  summary TABLE [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] [--dh KJ_PER_MOL] [--json]\n"
+                        "                                  analyse the recording: interval, gaps,\n"
+                        "                                  extremes, MKT, time out of the limits\n"
+                        "                                  (else the stored ones), per day\n"),
+         App::Core, runSummaryCommand},
         {QStringLiteral("download"),
          QStringLiteral("  download [--append] FILE        download the instrument's archive into a table\n"),
          App::Core, runDownloadCommand},

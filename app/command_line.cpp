@@ -81,8 +81,14 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     const QCommandLineOption width(QStringLiteral("width"), QString(), QStringLiteral("W"));
     const QCommandLineOption height(QStringLiteral("height"), QString(), QStringLiteral("H"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption lower1(QStringLiteral("lower1"), QString(), QStringLiteral("X"));
+    const QCommandLineOption upper1(QStringLiteral("upper1"), QString(), QStringLiteral("Y"));
+    const QCommandLineOption lower2(QStringLiteral("lower2"), QString(), QStringLiteral("X"));
+    const QCommandLineOption upper2(QStringLiteral("upper2"), QString(), QStringLiteral("Y"));
+    const QCommandLineOption dh(QStringLiteral("dh"), QString(), QStringLiteral("KJ_PER_MOL"));
+    const QCommandLineOption json(QStringLiteral("json"));
     p.addOptions({port1, port2, demo, locale, sort, descending, keepIndex, append, printToPdf,
-                  output, t1, t2, width, height, help});
+                  output, t1, t2, width, height, help, lower1, upper1, lower2, upper2, dh, json});
     if (!p.parse(args)) {
         o.usageError = p.errorText();
         return o;
@@ -108,6 +114,15 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     o.output = p.value(output);
     o.t1 = p.isSet(t1);
     o.t2 = p.isSet(t2);
+    const auto given = [&p](const QCommandLineOption& option) {
+        return p.isSet(option) ? std::optional<QString>(p.value(option)) : std::nullopt;
+    };
+    o.lower1 = given(lower1);
+    o.upper1 = given(upper1);
+    o.lower2 = given(lower2);
+    o.upper2 = given(upper2);
+    o.dh = given(dh);
+    o.json = p.isSet(json);
 
     const auto refuse = [&o](const QString& text) {
         o.usageError = text;
@@ -144,6 +159,12 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
         return refuse(QStringLiteral("-o needs a file name"));
     if ((o.t1 || o.t2 || p.isSet(width) || p.isSet(height)) && o.command != u"chart")
         return refuse(QStringLiteral("--t1, --t2, --width and --height belong to chart"));
+    if ((p.isSet(lower1) || p.isSet(upper1) || p.isSet(lower2) || p.isSet(upper2) ||
+         p.isSet(dh)) &&
+        o.command != u"summary")
+        return refuse(QStringLiteral("--lower1, --upper1, --lower2, --upper2 and --dh belong to summary"));
+    if (o.json && !is({u"info", u"summary"}))
+        return refuse(QStringLiteral("--json belongs to info and summary"));
     if (o.command.isEmpty() || o.command == u"sim")
         return o;
     if (const CliCommand* command = findCliCommand(o.command)) {

@@ -215,19 +215,24 @@ QList<QStringList> dayRows(const RecordingSummary& s, const RegionalSettings& rs
 
 QString alignedText(const QList<QStringList>& rows)
 {
-    QList<qsizetype> widths;
-    for (const QStringList& row : rows)
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            if (widths.size() <= i)
-                widths << 0;
-            widths[i] = std::max(widths[i], row[i].size());
-        }
+    // Consecutive rows of as many cells form one block with its own widths,
+    // so that a long value of one block does not push the other's columns.
     QString out;
-    for (const QStringList& row : rows) {
-        QString line;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
-        out += line + u'\n';
+    for (qsizetype from = 0; from < rows.size();) {
+        qsizetype to = from;
+        while (to < rows.size() && rows[to].size() == rows[from].size())
+            ++to;
+        QList<qsizetype> widths(rows[from].size(), 0);
+        for (qsizetype r = from; r < to; ++r)
+            for (qsizetype i = 0; i < rows[r].size(); ++i)
+                widths[i] = std::max(widths[i], rows[r][i].size());
+        for (qsizetype r = from; r < to; ++r) {
+            QString line;
+            for (qsizetype i = 0; i < rows[r].size(); ++i)
+                line += i + 1 < rows[r].size() ? rows[r][i].leftJustified(widths[i] + 2) : rows[r][i];
+            out += line + u'\n';
+        }
+        from = to;
     }
     return out;
 }
