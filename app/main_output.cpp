@@ -11,8 +11,10 @@
 #include "output/workbook_export.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
+#include "platform/settings_store.h"
 #include "platform/xlsx_spreadsheet.h"
 #include "view/captured_selection.h"
+#include "app/summary_window.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -78,6 +80,32 @@ void TForm1::N15Click()
     Form3->setErrorReport(
         [this] { showErrorReport(m_dialogs, Form3, currentExceptionReportText()); });
     m_dialogs.execModal(*Form3);
+}
+
+void TForm1::SummaryClick()
+{
+    if (!m_state.tableOpen || !Dbf1.isOpen())
+        return;
+    // What is being typed is posted first, so that the figures count it.
+    DBGridPro1->endEditInProgress();
+    // Two or more selected rows are the period, as for the footers.
+    QList<quint32> records;
+    const int c = DBGridPro1->selectionCount();
+    if (c >= 2) {
+        records.reserve(c);
+        for (int i = 0; i < c; ++i)
+            records.append(quint32(DBGridPro1->selectionEntry(i).bookmark));
+    }
+    std::unique_ptr<SummaryWindow> window;
+    try {
+        window = std::make_unique<SummaryWindow>(Dbf1, records, m_state.regional, m_settings, this);
+    } catch (...) {
+        showErrorReport(m_dialogs, this, currentExceptionReportText());
+        return;
+    }
+    SummaryWindow* w = window.get();
+    window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
+    m_dialogs.execModal(*window);
 }
 
 void TForm1::Excel1Click()
