@@ -15,6 +15,7 @@
 #include "platform/xlsx_spreadsheet.h"
 #include "view/captured_selection.h"
 #include "app/summary_window.h"
+#include "data/summary_options.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -72,6 +73,10 @@ void TForm1::N15Click()
     // now, and reports its errors as every command does.
     const DataGrid* grid = DBGridPro1;
     Form3->setChoice(Form4->choice());
+    if (m_settings.isOpen()) {
+        const SummaryOptions limits = loadSummaryOptions(m_settings);
+        Form3->setLimits(limits.lower, limits.upper);
+    }
     Form3->setRegionalSettings(m_state.regional);
     Form3->setDialogService(&m_dialogs);
     Form3->setSource({[grid] { return qsizetype(grid->selectionCount()); },
