@@ -6,7 +6,8 @@
 // summary's time order has to be sorted). Target: summary <= 2 × find_mma.
 //
 //   bench_summary [--rows N] [--dir FOLDER] [--table FILE.dbf]
-// (--table: keep the shared table there and reuse it on the next run)
+// (--table: keep both tables there, the recording as FILE.dbf.recording.dbf,
+// and reuse them on the next run)
 #include "bench/measurement_rows.h"
 #include "data/app_state.h"
 #include "data/dbf_table.h"
@@ -109,9 +110,11 @@ int main(int argc, char** argv)
                        QStringLiteral("/bench_summary_XXXXXX"));
     const QString shared =
         options.keep.isEmpty() ? temp.filePath(QStringLiteral("shared.dbf")) : options.keep;
-    const QString recording = temp.filePath(QStringLiteral("recording.dbf"));
+    const QString recording = options.keep.isEmpty() ? temp.filePath(QStringLiteral("recording.dbf"))
+                                                     : options.keep + QStringLiteral(".recording.dbf");
     try {
-        makeRecording(recording, options.rows);
+        if (!QFile::exists(recording))
+            makeRecording(recording, options.rows);
         if (!QFile::exists(shared))
             makeMeasurementTable(shared, options.rows);
         std::printf("rows: %lld\n", options.rows);

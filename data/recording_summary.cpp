@@ -325,10 +325,15 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
     std::vector<quint32> byTime;
     const bool timeSorted = std::is_sorted(at.begin(), at.end());
     if (!timeSorted) {
+        // Sorting (moment, row) pairs is the stable order of the rows by
+        // moment, without a lookup into the moments at every comparison.
+        std::vector<std::pair<qint64, quint32>> keyed(n);
+        for (size_t i = 0; i < n; ++i)
+            keyed[i] = {at[i], quint32(i)};
+        std::sort(keyed.begin(), keyed.end());
         byTime.resize(n);
-        std::iota(byTime.begin(), byTime.end(), 0u);
-        std::stable_sort(byTime.begin(), byTime.end(),
-                         [&at](quint32 a, quint32 b) { return at[a] < at[b]; });
+        for (size_t i = 0; i < n; ++i)
+            byTime[i] = keyed[i].second;
     }
     const auto timeIndex = [&](size_t i) { return timeSorted ? i : size_t(byTime[i]); };
     s.first = at[timeIndex(0)];
