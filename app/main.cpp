@@ -429,6 +429,8 @@ void TForm1::FormCreate()
     reset_sort(MeasurementSchema::kSortTag);
     disable_button();
     tab_vis_dis();
+    if (!settingsFailure)
+        applyLimitColours();
 
     if (settingsFailure)
         std::rethrow_exception(settingsFailure);

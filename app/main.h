@@ -109,6 +109,12 @@ public:
     // "Сводка…" (menu "Сервис" and pop-up): the analysis of the table or of
     // the selected rows.
     void SummaryClick();
+    // Readings out of the stored limits get their own text colour in the
+    // grid: above the upper limit kAboveLimitColour, below the lower one
+    // kBelowLimitColour.
+    void applyLimitColours();
+    static const QColor kAboveLimitColour;
+    static const QColor kBelowLimitColour;
     void Excel1Click();
     void exp2excel();
     // Where "Экспорт в Excel" sends its calls; by default a workbook file in

@@ -16,6 +16,9 @@
 #include "view/captured_selection.h"
 #include "app/summary_window.h"
 #include "data/summary_options.h"
+#include "data/captured_row.h"
+#include "data/measurement_schema.h"
+#include "platform/app_error.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -111,6 +114,41 @@ void TForm1::SummaryClick()
     SummaryWindow* w = window.get();
     window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
     m_dialogs.execModal(*window);
+    applyLimitColours(); // the limits may have changed
+}
+
+const QColor TForm1::kAboveLimitColour = QColor(0xC0, 0x00, 0x00);
+const QColor TForm1::kBelowLimitColour = QColor(0x00, 0x00, 0xC0);
+
+void TForm1::applyLimitColours()
+{
+    if (!m_settings.isOpen())
+        return;
+    const SummaryOptions o = loadSummaryOptions(m_settings);
+    if (!o.lower[0] && !o.upper[0] && !o.lower[1] && !o.upper[1]) {
+        DBGridPro1->model()->setCellTextColour({});
+        return;
+    }
+    const CapturedRowConverter convert(m_state.regional);
+    DBGridPro1->model()->setCellTextColour([o, convert](const QString& field, const QVariant& value) {
+        const int c = field.compare(MeasurementSchema::kT1, Qt::CaseInsensitive) == 0   ? 0
+                      : field.compare(MeasurementSchema::kT2, Qt::CaseInsensitive) == 0 ? 1
+                                                                                        : -1;
+        const QString text = value.toString();
+        if (c < 0 || text.isEmpty())
+            return QColor();
+        double v = 0;
+        try {
+            v = convert.number(text);
+        } catch (const AppError&) {
+            return QColor(); // the footers report texts that do not convert
+        }
+        if (o.upper[size_t(c)] && v > *o.upper[size_t(c)])
+            return kAboveLimitColour;
+        if (o.lower[size_t(c)] && v < *o.lower[size_t(c)])
+            return kBelowLimitColour;
+        return QColor();
+    });
 }
 
 void TForm1::Excel1Click()

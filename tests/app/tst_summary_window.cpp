@@ -171,6 +171,19 @@ private slots:
         QVERIFY(shown);
         QVERIFY(w.dialogs.messages().isEmpty());
 
+        // The grid shows the readings out of the new limits in their own
+        // text colours; the column colours stay.
+        DataGridModel* m = w.form.DBGridPro1->model();
+        const int col = w.form.DBGridPro1->columnByField("T_1");
+        const auto fg = [&](int row, int column) {
+            return m->data(m->index(row, column), Qt::ForegroundRole).value<QColor>();
+        };
+        QCOMPARE(fg(3, col), TForm1::kAboveLimitColour); // 10,0 > 5
+        QCOMPARE(fg(0, col), TForm1::kBelowLimitColour); // 1,0 < 1,5
+        QVERIFY(!fg(1, col).isValid());
+        QVERIFY(!fg(3, w.form.DBGridPro1->columnByField("T_2")).isValid());
+        QVERIFY(!m->data(m->index(3, col), Qt::BackgroundRole).isValid());
+
         // The next window starts with the stored limits.
         w.dialogs.queueModal([&](QDialog& d) {
             auto& s = static_cast<SummaryWindow&>(d);
