@@ -9,6 +9,7 @@
 #include <optional>
 
 class ChartLimitLines;
+class ChartMeasure;
 class DateTimeChart;
 class DialogService;
 class QPrinter;
@@ -48,6 +49,7 @@ public:
     DateTimeChart* Chart1;
     QPushButton* Button1;
     ChartLimitLines* LimitLines;
+    ChartMeasure* Measure; // Shift + drag: Δt, ΔT, °C per hour
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -2,11 +2,14 @@
 // limit and a light band beyond it, in the picture the chart saves; nothing
 // for a curve left out of the legend; the legend itself untouched.
 #include "components/chart_limit_lines.h"
+#include "components/chart_measure.h"
 #include "components/date_time_chart.h"
 
 #include <QChart>
+#include <QChartView>
 #include <QImage>
 #include <QLineSeries>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -85,6 +88,56 @@ private slots:
         chart.saveImage(dir.filePath("d.png"));
         const QImage plain = QImage(dir.filePath("d.png")).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(inRow(plain, rowOf(20.0, t1), x0, x1, qRgb(255, 0, 0)), 0);
+    }
+
+    void measureText_data()
+    {
+        QTest::addColumn<double>("ms");
+        QTest::addColumn<double>("degrees");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("an hour and a half") << 5400000.0 << 1.5 << "Δt 01:30:00   ΔT 1,5 °C   1 °C/ч";
+        QTest::newRow("no time") << 0.0 << 2.0 << "Δt 00:00:00   ΔT 2 °C   —";
+        QTest::newRow("two days back")
+            << -(49 * 3600000.0) << 3.25 << "Δt -2 сут 01:00:00   ΔT 3,25 °C   -0,07 °C/ч";
+    }
+    void measureText()
+    {
+        QFETCH(double, ms);
+        QFETCH(double, degrees);
+        QFETCH(QString, text);
+        QCOMPARE(ChartMeasure::measureText(ms, degrees, u','), text);
+    }
+
+    // Shift + drag measures; a plain click afterwards ends the measure.
+    void measureGesture()
+    {
+        DateTimeChart chart;
+        const int t1 = chart.addCurve("Series1", "T1", Qt::red);
+        chart.resize(700, 450);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        chart.setPoints(t1, {{0, 20}, {3600000, 24}});
+        chart.setLeftAxisAutomatic(false);
+        chart.setLeftAxisRange(17, 27);
+        ChartMeasure measure(chart);
+        QTest::qWait(20);
+        QChart* c = chart.chart();
+        QWidget* viewport = chart.chartView()->viewport();
+        const auto at = [&](double x, double y) {
+            const QPointF scene = c->mapToScene(c->mapToPosition(QPointF(x, y), chart.series(t1)));
+            return chart.chartView()->mapFromScene(scene);
+        };
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::ShiftModifier, at(600000, 20));
+        QTest::mouseMove(viewport, at(1800000, 21));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ShiftModifier, at(2400000, 22));
+        // 30 minutes and 2 degrees, give or take a pixel of the plot.
+        const QRegularExpression re("^Δt 00:(\\d\\d):\\d\\d   ΔT ([0-9,]+) °C   ([0-9,]+) °C/ч$");
+        const auto m = re.match(measure.text());
+        QVERIFY2(m.hasMatch(), qPrintable(measure.text()));
+        QVERIFY(std::abs(m.captured(1).toInt() - 30) <= 1);
+        QVERIFY(std::abs(m.captured(2).replace(',', '.').toDouble() - 2.0) < 0.1);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at(1800000, 25));
+        QCOMPARE(measure.text(), QString());
     }
 };
 
