@@ -1,116 +1,57 @@
 #include "app/cli.h"
 
-#include "app/cli_chart.h"
-#include "app/cli_download.h"
-#include "app/cli_dump.h"
-#include "app/cli_export.h"
-#include "app/cli_info.h"
-#include "app/cli_report.h"
-#include "app/cli_sim.h"
-#include "app/cli_summary.h"
+#include "app/cli_commands.h"
 #include "app/command_line.h"
 #include "app/error_report.h"
+#include "platform/app_error.h"
+#include "platform/console_output.h"
 #include "platform/printing_service.h"
 #include "platform/regional_settings.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 
-#include <cstdio>
 #include <exception>
 #include <memory>
 
-const QList<CliCommand>& cliCommands()
+namespace {
+
+// ".png, .svg or .pdf"
+QString suffixList(QStringList suffixes)
 {
-    using App = CliCommand::App;
-    static const QList<CliCommand> commands = {
-        {QStringLiteral("info"),
-         QStringLiteral("  info FILE [--json]              print the header facts, fields and footers of a table\n"),
-         App::Core, runInfoCommand},
-        {QStringLiteral("dump"),
-         QStringLiteral("  dump FILE [--sort FIELD [--descending] [--keep-index]]\n"
-                        "                                  print the live rows as CSV (UTF-8); reads\n"
-                        "                                  only, except --keep-index, which stores the\n"
-                        "                                  sort as tag \"tab1\" in the table's .mdx\n"),
-         App::Core, runDumpCommand},
-        {QStringLiteral("summary"),
-         QStringLiteral("  summary TABLE [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] [--dh KJ_PER_MOL] [--json]\n"
-                        "                                  analyse the recording: interval, gaps,\n"
-                        "                                  extremes, MKT, time out of the limits\n"
-                        "                                  (else the stored ones), per day\n"),
-         App::Core, runSummaryCommand},
-        {QStringLiteral("download"),
-         QStringLiteral("  download [--append] FILE        download the instrument's archive into a table\n"),
-         App::Core, runDownloadCommand},
-        {QStringLiteral("chart"),
-         QStringLiteral("  chart TABLE -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W] [--height H]\n"
-                        "                                  draw T1 and T2 of every row as a picture\n"),
-         App::Gui, runChartCommand, true, true},
-        {QStringLiteral("export"),
-         QStringLiteral("  export TABLE [-o OUT.xlsx] [--sort FIELD [--descending]]\n"
-                        "                                  write the rows as an Excel workbook\n"),
-         App::Core, runExportCommand},
-        {QStringLiteral("report"),
-         QStringLiteral("  report TABLE -o OUT.pdf [--sort FIELD [--descending]]\n"
-                        "                                  write the printed report as PDF\n"),
-         App::Gui, runReportCommand, true, true},
-        {QStringLiteral("sim"),
-         QStringLiteral("  sim [options]                   run the simulated instrument\n"), App::Core,
-         runSimCommand, false},
-    };
-    return commands;
+    for (QString& suffix : suffixes)
+        suffix.prepend(u'.');
+    const QString last = suffixes.takeLast();
+    return suffixes.isEmpty() ? last
+                              : suffixes.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
-const CliCommand* findCliCommand(const QString& name)
+// What every command that writes a file refuses before it starts.
+void checkOutput(const CliCommand& command, const CommandLineOptions& options)
 {
-    for (const CliCommand& command : cliCommands())
-        if (command.name == name)
-            return &command;
-    return nullptr;
+    if (options.output.isEmpty() || command.outputSuffixes.isEmpty())
+        return;
+    if (!command.outputSuffixes.contains(QFileInfo(options.output).suffix().toLower()))
+        throw AppError::format(
+            QStringLiteral("'%s' is not a %s this command writes: name it %s"),
+            {options.output, command.outputKind, suffixList(command.outputSuffixes)});
 }
 
-QString commandUsageLines()
-{
-    QString lines;
-    for (const CliCommand& command : cliCommands())
-        lines += command.usage;
-    return lines;
-}
+} // namespace
 
-RegionalSettings commandRegionalSettings(const CommandLineOptions& options)
+int runHelp(const CommandLineOptions&)
 {
-    return options.locale.isEmpty() ? RegionalSettings::fromSystem()
-                                    : RegionalSettings::fromName(options.locale);
-}
-
-void writeOut(const QString& text)
-{
-    const QByteArray b = text.toUtf8();
-    std::fwrite(b.constData(), 1, size_t(b.size()), stdout);
-}
-
-void writeErr(const QString& text)
-{
-    std::fputs(text.toUtf8().constData(), stderr);
-    std::fflush(stderr);
+    writeOut(usageText());
+    return kExitDone;
 }
 
 int runCommand(int& argc, char** argv, const CommandLineOptions& options)
 {
-    if (options.command == u"help") {
-        QCoreApplication app(argc, argv);
-        writeOut(usageText());
-        return kExitDone;
-    }
-    const CliCommand* command = findCliCommand(options.command);
-    if (!command) {
-        std::fprintf(stderr, "fln: unknown command '%s'\n\n%s", qPrintable(options.command),
-                     qPrintable(usageText()));
-        return kExitUsage;
-    }
+    const CliCommand& command = *options.cliCommand;
     // Commands that paint get fonts and a paint engine without any display.
     std::unique_ptr<QCoreApplication> app;
-    if (command->app == CliCommand::App::Gui) {
+    if (command.app == CliCommand::App::Gui) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // The windowless platform's remarks (no runtime folder, no size hints)
         // are not the user's business; the command says what went wrong.
@@ -125,7 +66,8 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
     try {
         commandRegionalSettings(options); // refuse an unknown locale name before any work
         PrintingService::instance().setPdfDirectory(options.printToPdf);
-        return command->run(options);
+        checkOutput(command, options);
+        return command.run(options);
     } catch (const std::exception& e) {
         // The same text as the windows' default error report. A failure
         // without a text (an abandoned open) still says what failed.
@@ -134,7 +76,8 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
             text = QStringLiteral("Cannot open %1").arg(options.arguments.value(0));
         writeErr(text + u'\n');
     } catch (...) {
-        writeErr(QStringLiteral("fln %1: an unexpected error ended the command\n").arg(command->name));
+        writeErr(
+            QStringLiteral("fln %1: an unexpected error ended the command\n").arg(command.name));
     }
     return kExitFailed;
 }

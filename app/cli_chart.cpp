@@ -1,14 +1,13 @@
 // `fln chart`: the chart of a whole table as a picture. The table is only read.
 #include "app/cli_chart.h"
 
-#include "app/cli.h"
 #include "app/command_line.h"
 #include "charts/measurement_chart.h"
 #include "components/date_time_chart.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
-#include "platform/app_error.h"
+#include "platform/console_output.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -24,11 +23,6 @@ constexpr int kDefaultHeight = 482;
 int runChartCommand(const CommandLineOptions& options)
 {
     const RegionalSettings rs = commandRegionalSettings(options);
-    const QString suffix = QFileInfo(options.output).suffix().toLower();
-    if (suffix != u"png" && suffix != u"svg" && suffix != u"pdf")
-        throw AppError::format(QStringLiteral("'%s' is not a picture this command writes: "
-                                              "name it .png, .svg or .pdf"),
-                               {options.output});
     const QSize size(options.width > 0 ? options.width : kDefaultWidth,
                      options.height > 0 ? options.height : kDefaultHeight);
 

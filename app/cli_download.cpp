@@ -3,8 +3,6 @@
 // work goes through the same document steps as "Создать" and "Дополнить".
 #include "app/cli_download.h"
 
-#include "app/cli.h"
-
 #include "app/cli_progress.h"
 #include "app/command_line.h"
 #include "app/demo_mode.h"
@@ -14,6 +12,7 @@
 #include "data/measurement_schema.h"
 #include "device/download_session.h"
 #include "platform/app_error.h"
+#include "platform/console_output.h"
 #include "platform/file_lock.h"
 #include "platform/interrupt_signals.h"
 #include "platform/terminal.h"
@@ -26,7 +25,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -234,7 +232,6 @@ int runDownloadCommand(const CommandLineOptions& options)
 
     const int added =
         options.append ? appendToTable(state, path) : createTable(state, path, *newFile);
-    const QByteArray line = (kAdded + QString::number(added) + u'\n').toUtf8();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    writeOut(kAdded + QString::number(added) + u'\n');
     return kExitDone;
 }

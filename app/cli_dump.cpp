@@ -2,14 +2,13 @@
 // as CSV. Only --keep-index writes (the sort index file and the table header).
 #include "app/cli_dump.h"
 
-#include "app/cli.h"
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "platform/app_error.h"
+#include "platform/console_output.h"
 
 #include <QLocale>
-
 
 namespace {
 

@@ -2,14 +2,13 @@
 // progress bar on stderr. The table is only read: a sort is built in memory.
 #include "app/cli_export.h"
 
-#include "app/cli.h"
 #include "app/cli_progress.h"
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "output/workbook_export.h"
+#include "platform/console_output.h"
+#include "platform/regional_settings.h"
 #include "platform/xlsx_spreadsheet.h"
-
-#include <cstdio>
 
 int runExportCommand(const CommandLineOptions& options)
 {
@@ -39,7 +38,6 @@ int runExportCommand(const CommandLineOptions& options)
             return true;
         });
     bar.finish();
-    const QByteArray line = (saved + u'\n').toUtf8();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    writeOut(saved + u'\n');
     return kExitDone;
 }

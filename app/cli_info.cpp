@@ -1,13 +1,13 @@
 // `fln info FILE`: the header facts, fields and footers of a table.
 #include "app/cli_info.h"
 
-#include "app/cli.h"
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
 #include "platform/app_error.h"
 #include "platform/code_page.h"
+#include "platform/console_output.h"
 #include "platform/regional_settings.h"
 
 #include <QFileInfo>

@@ -1,11 +1,9 @@
 #include "app/cli_progress.h"
 
-#include "app/cli.h"
+#include "platform/console_output.h"
 #include "platform/terminal.h"
 
 #include <QtGlobal>
-
-#include <cstdio>
 
 CliProgressBar::CliProgressBar(QString label)
     : m_label(std::move(label)), m_interactive(isTerminal(stderr))

@@ -1,7 +1,6 @@
 // `fln report TABLE -o OUT.pdf [--sort FIELD [--descending]]`.
 #include "app/cli_report.h"
 
-#include "app/cli.h"
 #include "app/cli_progress.h"
 #include "app/command_line.h"
 #include "components/report_engine.h"
@@ -13,10 +12,6 @@
 
 int runReportCommand(const CommandLineOptions& o)
 {
-    if (o.output.isEmpty()) {
-        writeErr(QStringLiteral("fln report: -o OUT.pdf is required\n\n") + usageText());
-        return kExitUsage;
-    }
     keepFreedMemoryForReuse();
     DbfTable table;
     table.setTableFile(o.arguments.first());

@@ -3,12 +3,12 @@
 #include "app/cli_sim.h"
 
 #include "app/command_line.h"
+#include "platform/console_output.h"
 #include "sim/simulated_instrument.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -25,7 +25,7 @@ QString helpOf(const QCommandLineParser& p)
 
 int usage(const QString& error, const QString& help)
 {
-    std::fprintf(stderr, "fln sim: %s\n\n%s", qPrintable(error), qPrintable(help));
+    writeErr(QStringLiteral("fln sim: %1\n\n").arg(error) + help);
     return kExitUsage;
 }
 
@@ -67,7 +67,7 @@ int runSimCommand(const CommandLineOptions& options)
     if (!p.parse(QStringList{QStringLiteral("fln sim")} + options.simArguments))
         return usage(p.errorText(), helpOf(p));
     if (p.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(helpOf(p)), stdout);
+        writeOut(helpOf(p));
         return kExitDone;
     }
     if (!p.positionalArguments().isEmpty())
@@ -101,7 +101,7 @@ int runSimCommand(const CommandLineOptions& options)
         archive = p.isSet(csv) ? SimArchive::fromCsv(p.value(csv))
                                : SimArchive::generate(seedValue, recordCount, first, seconds);
     } catch (const std::runtime_error& e) {
-        std::fprintf(stderr, "fln sim: %s\n", e.what());
+        writeErr(QStringLiteral("fln sim: %1\n").arg(QString::fromLocal8Bit(e.what())));
         return kExitFailed;
     }
 
@@ -111,16 +111,18 @@ int runSimCommand(const CommandLineOptions& options)
     o.growBy = growBy;
     SimulatedInstrument sim(std::move(archive), o);
     if (!sim.start()) {
-        std::fprintf(stderr, "fln sim: no pseudo-terminal: %s\n", qPrintable(sim.errorString()));
+        writeErr(QStringLiteral("fln sim: no pseudo-terminal: %1\n").arg(sim.errorString()));
         return kExitFailed;
     }
-    std::printf("%s\n", qPrintable(sim.devicePath()));
-    std::fflush(stdout);
-    QObject::connect(&sim, &SimulatedInstrument::commandReceived,
-                     [](char c) { std::fprintf(stderr, "fln sim: command %c\n", c); });
+    // The device's path is read by whoever started the simulator, at once.
+    writeOut(sim.devicePath() + u'\n');
+    flushOut();
+    QObject::connect(&sim, &SimulatedInstrument::commandReceived, [](char c) {
+        writeErr(QStringLiteral("fln sim: command %1\n").arg(QChar::fromLatin1(c)));
+    });
     QObject::connect(&sim, &SimulatedInstrument::transferFinished, [&sim] {
-        std::fprintf(stderr, "fln sim: archive sent (%lld records now)\n",
-                     static_cast<long long>(sim.archive().records().size()));
+        writeErr(QStringLiteral("fln sim: archive sent (%1 records now)\n")
+                     .arg(sim.archive().records().size()));
     });
     // Runs until the process is stopped.
     return QCoreApplication::exec();

@@ -2,12 +2,12 @@
 // the limits come from the options, else from the stored ones.
 #include "app/cli_summary.h"
 
-#include "app/cli.h"
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "data/recording_summary_text.h"
 #include "data/summary_options.h"
 #include "platform/app_error.h"
+#include "platform/console_output.h"
 #include "platform/settings_store.h"
 
 namespace {

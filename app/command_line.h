@@ -5,19 +5,25 @@
 
 #include <optional>
 
+struct CliCommand;
+struct RegionalSettings;
+
 // Everything the command line can say, gathered by one parser.
 struct CommandLineOptions
 {
     // global options
-    QString port1;  // --port1 DEVICE (else FLN_PORT1, else /dev/ttyS0)
-    QString port2;  // --port2 DEVICE (else FLN_PORT2, else /dev/ttyS1)
+    QString port1; // --port1 DEVICE (else FLN_PORT1, else /dev/ttyS0)
+    QString port2; // --port2 DEVICE (else FLN_PORT2, else /dev/ttyS1)
     bool demo = false;
-    QString locale; // --locale NAME: regional settings of that locale
+    QString locale;     // --locale NAME: regional settings of that locale
     QString printToPdf; // --print-to-pdf DIR: print jobs become DIR/<job title>.pdf
 
+    bool help = false; // -h, --help: print the usage text
+
     // subcommand and its arguments; empty: start the windows
-    QString command;     // info, dump, download, sim, ...
-    QStringList arguments; // positional arguments after the command
+    QString command;                        // info, dump, download, sim, ...
+    const CliCommand* cliCommand = nullptr; // its row of the command table
+    QStringList arguments;                  // positional arguments after the command
     // dump, export, report: the browsing order
     QString sortField;
     bool descending = false;
@@ -44,7 +50,20 @@ struct CommandLineOptions
 };
 
 // Exit codes of the command-line mode.
-enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
+enum ExitCode
+{
+    kExitDone = 0,
+    kExitFailed = 1,
+    kExitUsage = 2
+};
 
+// Reads the command line as the table of commands (app/cli_commands.h) says
+// each command takes it. A command that is not in the table, an option the
+// command does not take, a missing FILE or -o: usageError says what.
 CommandLineOptions parseCommandLine(const QStringList& arguments);
+// The usage text of `fln --help`: the commands' lines and the global options.
 QString usageText();
+
+// The regional settings of a run: those of --locale NAME, else the
+// system's. An unknown name throws AppError.
+RegionalSettings commandRegionalSettings(const CommandLineOptions& options);

@@ -2,10 +2,9 @@
 #include "app/cli.h"
 #include "app/command_line.h"
 #include "app/program_start.h"
+#include "platform/console_output.h"
 
 #include <QStringList>
-
-#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -14,11 +13,12 @@ int main(int argc, char** argv)
         args << QString::fromLocal8Bit(argv[i]);
     const CommandLineOptions options = parseCommandLine(args);
     if (!options.usageError.isEmpty()) {
-        std::fprintf(stderr, "fln: %s\n\n%s", qPrintable(options.usageError),
-                     qPrintable(usageText()));
+        writeErr(QStringLiteral("fln: %1\n\n").arg(options.usageError) + usageText());
         return kExitUsage;
     }
-    if (options.command.isEmpty())
+    if (options.help)
+        return runHelp(options);
+    if (!options.cliCommand)
         return runWindows(argc, argv, options);
     return runCommand(argc, argv, options);
 }

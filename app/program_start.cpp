@@ -1,7 +1,6 @@
 #include "app/program_start.h"
 
 #include "app/about.h"
-#include "app/cli.h"
 #include "app/command_line.h"
 #include "app/demo_mode.h"
 #include "app/error_report.h"
@@ -11,6 +10,7 @@
 #include "charts/param_graf.h"
 #include "data/app_state.h"
 #include "device/receive.h"
+#include "platform/console_output.h"
 #include "platform/display.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
@@ -26,7 +26,6 @@
 #include <QTimer>
 #include <QTranslator>
 
-#include <cstdio>
 #include <memory>
 
 bool loadQtTexts(QTranslator& translator)
@@ -38,9 +37,8 @@ bool loadQtTexts(QTranslator& translator)
 int runWindows(int& argc, char** argv, const CommandLineOptions& options)
 {
     if (!windowSystemAvailable()) {
-        std::fputs("fln: no display to show the windows on; set DISPLAY, or use a command that "
-                   "needs no window (fln --help)\n",
-                   stderr);
+        writeErr(QStringLiteral("fln: no display to show the windows on; set DISPLAY, or use a "
+                                "command that needs no window (fln --help)\n"));
         return kExitFailed;
     }
     ErrorReportApplication app(argc, argv);
