@@ -306,6 +306,34 @@ struct RunCounter
     }
 };
 
+// The rows in ascending order of their moments, equal moments in the order
+// of the walk: a least-significant-digit radix sort of the moments' offsets
+// from the earliest, 11 bits a pass (three passes cover 270 years in
+// seconds), which costs the same for shuffled and for nearly sorted rows.
+std::vector<quint32> stableOrder(const std::vector<qint64>& at)
+{
+    const size_t n = at.size();
+    const qint64 low = *std::min_element(at.begin(), at.end());
+    const quint64 span = quint64(*std::max_element(at.begin(), at.end()) - low);
+    constexpr int kBits = 11;
+    constexpr size_t kBuckets = size_t(1) << kBits;
+    std::vector<quint32> order(n), next(n);
+    std::iota(order.begin(), order.end(), 0u);
+    for (int shift = 0; shift == 0 || (shift < 64 && (span >> shift) != 0); shift += kBits) {
+        std::vector<size_t> count(kBuckets + 1, 0);
+        for (size_t i = 0; i < n; ++i)
+            ++count[((quint64(at[i] - low) >> shift) & (kBuckets - 1)) + 1];
+        for (size_t b = 1; b <= kBuckets; ++b)
+            count[b] += count[b - 1];
+        for (size_t i = 0; i < n; ++i) {
+            const quint32 row = order[i];
+            next[count[(quint64(at[row] - low) >> shift) & (kBuckets - 1)]++] = row;
+        }
+        order.swap(next);
+    }
+    return order;
+}
+
 RecordingSummary finish(Walk& w, const SummaryOptions& options)
 {
     RecordingSummary s;
@@ -324,20 +352,28 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
     // Time order: equal moments keep the order of the walk.
     std::vector<quint32> byTime;
     const bool timeSorted = std::is_sorted(at.begin(), at.end());
+    if (!timeSorted)
+        byTime = stableOrder(at);
+    // The passes in time order read copies laid out in that order: indexing
+    // through the order at every pass would miss the cache at every row.
+    std::vector<qint64> atByTime;
+    std::array<std::vector<double>, 2> valuesByTime;
     if (!timeSorted) {
-        // Sorting (moment, row) pairs is the stable order of the rows by
-        // moment, without a lookup into the moments at every comparison.
-        std::vector<std::pair<qint64, quint32>> keyed(n);
-        for (size_t i = 0; i < n; ++i)
-            keyed[i] = {at[i], quint32(i)};
-        std::sort(keyed.begin(), keyed.end());
-        byTime.resize(n);
-        for (size_t i = 0; i < n; ++i)
-            byTime[i] = keyed[i].second;
+        atByTime.resize(n);
+        valuesByTime[0].resize(n);
+        valuesByTime[1].resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            const quint32 k = byTime[i];
+            atByTime[i] = at[k];
+            valuesByTime[0][i] = w.values[0][k];
+            valuesByTime[1][i] = w.values[1][k];
+        }
     }
-    const auto timeIndex = [&](size_t i) { return timeSorted ? i : size_t(byTime[i]); };
-    s.first = at[timeIndex(0)];
-    s.last = at[timeIndex(n - 1)];
+    const std::vector<qint64>& tAt = timeSorted ? at : atByTime;
+    const std::array<const std::vector<double>*, 2> tValues = {
+        timeSorted ? &w.values[0] : &valuesByTime[0], timeSorted ? &w.values[1] : &valuesByTime[1]};
+    s.first = tAt[0];
+    s.last = tAt[n - 1];
 
     // The interval: the most frequent positive step, the shorter one of equals.
     {
@@ -348,7 +384,7 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
                 counts[step] += run;
         };
         for (size_t i = 1; i < n; ++i) {
-            const qint64 d = at[timeIndex(i)] - at[timeIndex(i - 1)];
+            const qint64 d = tAt[i] - tAt[i - 1];
             if (d <= 0)
                 continue;
             if (d != step) {
@@ -368,7 +404,7 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
     // Gaps, in time order.
     if (s.interval > 0) {
         for (size_t i = 1; i < n; ++i) {
-            const qint64 from = at[timeIndex(i - 1)], to = at[timeIndex(i)];
+            const qint64 from = tAt[i - 1], to = tAt[i];
             if (2 * (to - from) > 3 * s.interval) {
                 s.gaps.append({from, to});
                 s.missingSeconds += to - from - s.interval;
@@ -423,10 +459,10 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
 
         // Limits and the days, in time order.
         RunCounter below, above;
+        const std::vector<double>& tv = *tValues[c];
         for (size_t i = 0; i < n; ++i) {
-            const size_t k = timeIndex(i);
-            below.feed(ch.lower && v[k] < *ch.lower, at[k]);
-            above.feed(ch.upper && v[k] > *ch.upper, at[k]);
+            below.feed(ch.lower && tv[i] < *ch.lower, tAt[i]);
+            above.feed(ch.upper && tv[i] > *ch.upper, tAt[i]);
         }
         ch.below = below.finish(s.interval);
         ch.above = above.finish(s.interval);
@@ -445,8 +481,7 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
     };
     qint64 dayNo = 0;
     for (size_t i = 0; i < n; ++i) {
-        const size_t k = timeIndex(i);
-        const qint64 d = at[k] >= 0 ? at[k] / kDaySeconds : (at[k] - kDaySeconds + 1) / kDaySeconds;
+        const qint64 d = tAt[i] >= 0 ? tAt[i] / kDaySeconds : (tAt[i] - kDaySeconds + 1) / kDaySeconds;
         if (i == 0 || d != dayNo) {
             if (i > 0)
                 closeDay();
@@ -456,7 +491,7 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
             out = {};
         }
         for (size_t c = 0; c < 2; ++c) {
-            const double x = w.values[c][k];
+            const double x = (*tValues[c])[i];
             DayChannel& dc = day.channels[c];
             if (day.records == 0 || x < dc.min)
                 dc.min = x;
