@@ -8,6 +8,7 @@
 #include "app/cli_info.h"
 #include "app/cli_report.h"
 #include "app/cli_sim.h"
+#include "app/cli_summary.h"
 
 const QList<CliCommand>& cliCommands()
 {
@@ -15,8 +16,17 @@ const QList<CliCommand>& cliCommands()
     static const QList<CliCommand> commands = {
         {.name = QStringLiteral("info"),
          .usage = QStringLiteral(
-             "  info FILE                       print the header facts and fields of a table\n"),
+             "  info FILE [--json]              print the header facts, fields and footers of a table\n"),
+         .options = C::kJson,
          .run = runInfoCommand},
+        {.name = QStringLiteral("summary"),
+         .usage = QStringLiteral(
+             "  summary TABLE [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] [--dh KJ_PER_MOL] [--json]\n"
+             "                                  analyse the recording: interval, gaps,\n"
+             "                                  extremes, MKT, time out of the limits\n"
+             "                                  (else the stored ones), per day\n"),
+         .options = C::kLimits | C::kJson,
+         .run = runSummaryCommand},
         {.name = QStringLiteral("dump"),
          .usage = QStringLiteral(
              "  dump FILE [--sort FIELD [--descending] [--keep-index]]\n"

@@ -29,6 +29,8 @@ struct CliCommand
         kAppend = 1u << 3,     // --append
         kOutput = 1u << 4,     // -o FILE
         kChartLook = 1u << 5,  // --t1, --t2, --width W, --height H
+        kLimits = 1u << 6,     // --lower1 X, --upper1 Y, --lower2 X, --upper2 Y, --dh KJ_PER_MOL
+        kJson = 1u << 7,       // --json
     };
     // What follows the command's name.
     enum class Arguments

@@ -115,6 +115,38 @@ const QList<OptionGroup>& optionGroups()
                  error = takeSize(p, QStringLiteral("height"), o.height);
              return error;
          }},
+        {C::kLimits,
+         {valued(QStringLiteral("lower1"), QStringLiteral("X")),
+          valued(QStringLiteral("upper1"), QStringLiteral("Y")),
+          valued(QStringLiteral("lower2"), QStringLiteral("X")),
+          valued(QStringLiteral("upper2"), QStringLiteral("Y")),
+          valued(QStringLiteral("dh"), QStringLiteral("KJ_PER_MOL"))},
+         QStringLiteral("--lower1, --upper1, --lower2, --upper2 and --dh"),
+         0,
+         {},
+         [](const QCommandLineParser& p, CommandLineOptions& o) {
+             // Given but empty: no limit. The numbers are read by the command,
+             // under the regional settings.
+             const auto given = [&p](const char* name) {
+                 const QString n = QString::fromLatin1(name);
+                 return p.isSet(n) ? std::optional<QString>(p.value(n)) : std::nullopt;
+             };
+             o.lower1 = given("lower1");
+             o.upper1 = given("upper1");
+             o.lower2 = given("lower2");
+             o.upper2 = given("upper2");
+             o.dh = given("dh");
+             return QString();
+         }},
+        {C::kJson,
+         {QCommandLineOption(QStringLiteral("json"))},
+         QStringLiteral("--json"),
+         0,
+         {},
+         [](const QCommandLineParser&, CommandLineOptions& o) {
+             o.json = true;
+             return QString();
+         }},
     };
     return groups;
 }

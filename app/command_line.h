@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 struct CliCommand;
 struct RegionalSettings;
 
@@ -35,6 +37,10 @@ struct CommandLineOptions
     int height = 0;
     // download
     bool append = false;
+    // summary: the limits and ΔH as typed (none: not given, take the stored
+    // ones; empty: no limit); info, summary: --json
+    std::optional<QString> lower1, upper1, lower2, upper2, dh;
+    bool json = false;
     // sim: everything after "sim" is passed on
     QStringList simArguments;
     // no command: the table the windows open at start (`fln FILE`)

@@ -283,6 +283,7 @@ void TForm1::buildMenus()
     N36 = item(N35, "N36", QStringLiteral("Построить график"), &TForm1::N15Click);
     PortChoice1 =
         item(N35, "PortChoice1", QStringLiteral("Порт прибора…"), &TForm1::PortChoice1Click);
+    SummaryItem = item(N35, "SummaryItem", QStringLiteral("Сводка…"), &TForm1::SummaryClick);
 
     N14 = menu("N14", QStringLiteral("Справка"));
     N24 =
@@ -293,6 +294,8 @@ void TForm1::buildMenus()
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     N15 = item(PopupMenu1, "N15", QStringLiteral("График"), &TForm1::N15Click);
+    SummaryPopupItem =
+        item(PopupMenu1, "SummaryPopupItem", QStringLiteral("Сводка…"), &TForm1::SummaryClick);
     N22 = item(PopupMenu1, "N22", QStringLiteral("Печать"), &TForm1::N22Click);
     N16 = separator(PopupMenu1, "N16");
     N17 = item(PopupMenu1, "N17", QStringLiteral("Задать цвет"), &TForm1::N17Click);
@@ -352,6 +355,8 @@ void TForm1::disable_button()
 
 void TForm1::setTableCommandsEnabled(bool enabled)
 {
+    if (SummaryItem)
+        SummaryItem->setEnabled(enabled);
     for (QObject* o : tableCommands()) {
         if (auto* a = qobject_cast<QAction*>(o))
             a->setEnabled(enabled);
@@ -426,6 +431,8 @@ void TForm1::FormCreate()
     reset_sort(MeasurementSchema::kSortTag);
     disable_button();
     tab_vis_dis();
+    if (!settingsFailure)
+        applyLimitColours();
 
     if (settingsFailure)
         std::rethrow_exception(settingsFailure);

@@ -109,6 +109,15 @@ public:
     void N9Click();  // "Печать"
     void N22Click(); // pop-up "Печать"
     void N15Click(); // "Построить график", "График"
+    // "Сводка…" (menu "Сервис" and pop-up): the analysis of the table or of
+    // the selected rows.
+    void SummaryClick();
+    // Readings out of the stored limits get their own text colour in the
+    // grid: above the upper limit kAboveLimitColour, below the lower one
+    // kBelowLimitColour.
+    void applyLimitColours();
+    static const QColor kAboveLimitColour;
+    static const QColor kBelowLimitColour;
     void Excel1Click();
     void PortChoice1Click(); // "Порт прибора…"
     // Where "Порт прибора…" looks for ports; the system's unless a test says otherwise.
@@ -145,6 +154,8 @@ public:
     // Pop-up menu.
     QAction *N15 = nullptr, *N22 = nullptr, *N16 = nullptr, *N17 = nullptr, *N18 = nullptr;
     QAction *N19 = nullptr, *N38 = nullptr, *N23 = nullptr, *N20 = nullptr, *N21 = nullptr;
+    // Our own commands: "Сводка…" in "Сервис" and in the pop-up menu.
+    QAction *SummaryItem = nullptr, *SummaryPopupItem = nullptr;
     // Toolbar.
     QToolButton *ToolButton1 = nullptr, *ToolButton2 = nullptr, *ToolButton3 = nullptr;
     QToolButton *ToolButton4 = nullptr, *ToolButton5 = nullptr, *ToolButton6 = nullptr;

@@ -11,8 +11,14 @@
 #include "output/workbook_export.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
+#include "platform/settings_store.h"
 #include "platform/xlsx_spreadsheet.h"
 #include "view/captured_selection.h"
+#include "app/summary_window.h"
+#include "data/summary_options.h"
+#include "data/captured_row.h"
+#include "data/measurement_schema.h"
+#include "platform/app_error.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -72,6 +78,10 @@ void TForm1::N15Click()
     // now, and reports its errors as every command does.
     const DataGrid* grid = DBGridPro1;
     Form3->setChoice(Form4->choice());
+    if (m_settings.isOpen()) {
+        const SummaryOptions limits = loadSummaryOptions(m_settings);
+        Form3->setLimits(limits.lower, limits.upper);
+    }
     Form3->setRegionalSettings(m_state.regional);
     Form3->setDialogService(&m_dialogs);
     Form3->setTableFiles({Dbf1.tableFile(), Dbf1.indexFile()});
@@ -81,6 +91,70 @@ void TForm1::N15Click()
     Form3->setErrorReport(
         [this] { showErrorReport(m_dialogs, Form3, currentExceptionReportText()); });
     m_dialogs.execModal(*Form3);
+}
+
+void TForm1::SummaryClick()
+{
+    if (!m_state.tableOpen || !Dbf1.isOpen())
+        return;
+    // What is being typed is posted first, so that the figures count it.
+    DBGridPro1->endEditInProgress();
+    // Two or more selected rows are the period, as for the footers.
+    QList<quint32> records;
+    const int c = DBGridPro1->selectionCount();
+    if (c >= 2) {
+        records.reserve(c);
+        // Only the bookmarks: making up every entry would copy its captured
+        // values too, for nothing, on a selection of a million rows.
+        const DataGridModel* model = DBGridPro1->model();
+        for (int i = 0; i < c; ++i)
+            records.append(quint32(model->selectionBookmark(i)));
+    }
+    std::unique_ptr<SummaryWindow> window;
+    try {
+        window = std::make_unique<SummaryWindow>(Dbf1, records, m_state.regional, m_settings, this);
+    } catch (...) {
+        showErrorReport(m_dialogs, this, currentExceptionReportText());
+        return;
+    }
+    SummaryWindow* w = window.get();
+    window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
+    m_dialogs.execModal(*window);
+    applyLimitColours(); // the limits may have changed
+}
+
+const QColor TForm1::kAboveLimitColour = QColor(0xC0, 0x00, 0x00);
+const QColor TForm1::kBelowLimitColour = QColor(0x00, 0x00, 0xC0);
+
+void TForm1::applyLimitColours()
+{
+    if (!m_settings.isOpen())
+        return;
+    const SummaryOptions o = loadSummaryOptions(m_settings);
+    if (!o.lower[0] && !o.upper[0] && !o.lower[1] && !o.upper[1]) {
+        DBGridPro1->model()->setCellTextColour({});
+        return;
+    }
+    const CapturedRowConverter convert(m_state.regional);
+    DBGridPro1->model()->setCellTextColour([o, convert](const QString& field, const QVariant& value) {
+        const int c = field.compare(MeasurementSchema::kT1, Qt::CaseInsensitive) == 0   ? 0
+                      : field.compare(MeasurementSchema::kT2, Qt::CaseInsensitive) == 0 ? 1
+                                                                                        : -1;
+        const QString text = value.toString();
+        if (c < 0 || text.isEmpty())
+            return QColor();
+        double v = 0;
+        try {
+            v = convert.number(text);
+        } catch (const AppError&) {
+            return QColor(); // the footers report texts that do not convert
+        }
+        if (o.upper[size_t(c)] && v > *o.upper[size_t(c)])
+            return kAboveLimitColour;
+        if (o.lower[size_t(c)] && v < *o.lower[size_t(c)])
+            return kBelowLimitColour;
+        return QColor();
+    });
 }
 
 void TForm1::Excel1Click()

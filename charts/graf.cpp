@@ -1,5 +1,7 @@
 #include "charts/graf.h"
 
+#include "components/chart_limit_lines.h"
+#include "components/chart_measure.h"
 #include "components/date_time_chart.h"
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
@@ -40,6 +42,15 @@ TForm3::TForm3(QWidget* parent)
     Chart1->installEventFilter(this);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(Chart1, &DateTimeChart::saveImageRequested, this, &TForm3::saveImage);
+    LimitLines = new ChartLimitLines(*Chart1);
+    Measure = new ChartMeasure(*Chart1);
+}
+
+void TForm3::setLimits(const std::array<std::optional<double>, 2>& lower,
+                       const std::array<std::optional<double>, 2>& upper)
+{
+    LimitLines->setLimits(MeasurementChart::kT1, lower[0], upper[0]);
+    LimitLines->setLimits(MeasurementChart::kT2, lower[1], upper[1]);
 }
 
 bool TForm3::eventFilter(QObject* watched, QEvent* event)
@@ -77,6 +88,8 @@ void TForm3::report()
 
 void TForm3::FormShow()
 {
+    Measure->clear();
+    Measure->setDecimalSeparator(m_regional.decimalSeparator);
     Chart1->hide();
     MeasurementChart::build(*Chart1, m_choice, m_source, m_regional);
     Chart1->show();

@@ -5,8 +5,12 @@
 #include <QDialog>
 #include <QStringList>
 
+#include <array>
 #include <functional>
+#include <optional>
 
+class ChartLimitLines;
+class ChartMeasure;
 class DateTimeChart;
 class DialogService;
 class QPrinter;
@@ -29,6 +33,10 @@ public:
     // What the next showing draws, and under which regional settings.
     void setRegionalSettings(const RegionalSettings& rs) { m_regional = rs; }
     void setChoice(CurveChoice choice) { m_choice = choice; }
+    // The user's limits of T1 (index 0) and T2 (index 1), drawn over the
+    // chosen curves from the next showing on; none: no line.
+    void setLimits(const std::array<std::optional<double>, 2>& lower,
+                   const std::array<std::optional<double>, 2>& upper);
     void setSource(ChartSource source) { m_source = std::move(source); }
     // Called inside a catch block with an error that ends building or
     // printing: the application's default error report. Without one the
@@ -43,6 +51,8 @@ public:
 
     DateTimeChart* Chart1;
     QPushButton* Button1;
+    ChartLimitLines* LimitLines;
+    ChartMeasure* Measure; // Shift + drag: Δt, ΔT, °C per hour
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -380,6 +380,14 @@ int DataGridModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
+void DataGridModel::setCellTextColour(CellTextColour rule)
+{
+    m_cellTextColour = std::move(rule);
+    if (m_rowCount > 0 && !m_columns.isEmpty())
+        emit dataChanged(index(0, 0), index(m_rowCount - 1, int(m_columns.size()) - 1),
+                         {Qt::ForegroundRole});
+}
+
 QVariant DataGridModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.column() >= m_columns.size())
@@ -407,6 +415,11 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const
     case Qt::ForegroundRole:
         if (isRowSelected(index.row()))
             return QGuiApplication::palette().color(QPalette::HighlightedText);
+        if (m_cellTextColour) {
+            const QColor c = m_cellTextColour(col.fieldName, cellValue(index.row(), index.column()));
+            if (c.isValid())
+                return c;
+        }
         if (col.font)
             return toQColor(col.font->color);
         return {};

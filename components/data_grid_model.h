@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QColor>
+
+#include <functional>
+
 #include "components/grid_column.h"
 
 #include <QAbstractTableModel>
@@ -73,6 +77,12 @@ public:
     void setFooterText(int index, const QString& text);
     int fieldOfColumn(int column) const { return m_fieldOfColumn.value(column, -1); }
 
+    // A text colour for a cell decided by its column's field and value (a
+    // reading out of its limits); an invalid colour leaves the column's own.
+    // The column colours stay as they are.
+    using CellTextColour = std::function<QColor(const QString& field, const QVariant& value)>;
+    void setCellTextColour(CellTextColour rule);
+
     // --- rows ---
     QVariant cellValue(int row, int column) const;
     // Clears the cache and reads the row count again.
@@ -124,6 +134,7 @@ private:
     void emitRowChanged(int row);
 
     QPointer<GridRowSource> m_source;
+    CellTextColour m_cellTextColour;
     GridColumnList m_columns;
     QList<int> m_fieldOfColumn;
     int m_rowCount = 0;

@@ -574,6 +574,36 @@ QByteArray DbfTable::recordBytes(quint32 recNo) const
     return QByteArray(d->file.record(recNo), d->file.recordLength());
 }
 
+const char* DbfTable::peekRecord(quint32 recNo) const
+{
+    if (!d->open || recNo == 0 || recNo > d->file.count())
+        return nullptr;
+    return d->file.record(recNo);
+}
+
+QByteArrayView DbfTable::fieldBytes(const char* record, int field) const
+{
+    if (!record || field < 0 || field >= d->file.fields().size())
+        return {};
+    const DbfField& f = d->file.fields()[field];
+    return QByteArrayView(record + f.offset, f.length);
+}
+
+QVariant DbfTable::decodeAt(const char* record, int field) const
+{
+    if (!record || field < 0 || field >= d->file.fields().size())
+        return {};
+    return d->codec.decode(record, d->file.fields()[field]);
+}
+
+bool DbfTable::numberAt(const char* record, int field, const RegionalSettings& rs,
+                        double& v) const
+{
+    if (!record || field < 0 || field >= d->file.fields().size())
+        return false;
+    return d->codec.readNumber(record, d->file.fields()[field], rs, v);
+}
+
 QVariant DbfTable::decode(const QByteArray& record, int field) const
 {
     if (field < 0 || field >= d->file.fields().size() || record.size() < d->file.recordLength())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -117,6 +118,15 @@ public:
     // Reading any record without moving the current one (TableRowReader
     // reads rows by position with these).
     QByteArray recordBytes(quint32 recNo) const;
+    // The same without a copy, for walks over whole tables that must leave
+    // the current row and the grid alone: the bytes of record `recNo` as the
+    // file holds them, valid until the next read; null when there is none.
+    const char* peekRecord(quint32 recNo) const;
+    // A field of such bytes: its raw bytes (the table's code page, padded),
+    // its value, or a regional number as number() reads it (false for null).
+    QByteArrayView fieldBytes(const char* record, int field) const;
+    QVariant decodeAt(const char* record, int field) const;
+    bool numberAt(const char* record, int field, const RegionalSettings& rs, double& v) const;
     QVariant decode(const QByteArray& record, int field) const;
 
     // --- changes ---

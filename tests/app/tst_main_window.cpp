@@ -207,14 +207,19 @@ void TestMainWindow::commandMap_data()
                          << QStringList{"Выровнять столбцы", "", "Задать цвет",      "Убрать цвет",
                                         "Убрать все цвета",  "", "Убрать сортировку"};
     QTest::newRow("Правка") << "N13" << QStringList{"N34"} << QStringList{"Удалить строки"};
-    QTest::newRow("Сервис") << "N35" << QStringList{"Excel1", "N37", "N36", "PortChoice1"}
+    // "Порт прибора…" and "Сводка…" are our own, after the items of the
+    // original menus.
+    QTest::newRow("Сервис") << "N35"
+                            << QStringList{"Excel1", "N37", "N36", "PortChoice1", "SummaryItem"}
                             << QStringList{"Экспорт в Excel", "Перенумеровать строки",
-                                           "Построить график", "Порт прибора…"};
+                                           "Построить график", "Порт прибора…", "Сводка…"};
     QTest::newRow("Справка") << "N14" << QStringList{"N24", "-N25", "N26"}
                              << QStringList{"Помощь", "", "О программе"};
-    QTest::newRow("pop-up") << "PopupMenu1" << QStringList{"N15", "N22",  "-N16", "N17",  "N18",
-                                                           "N19", "-N38", "N23",  "-N20", "N21"}
+    QTest::newRow("pop-up") << "PopupMenu1"
+                            << QStringList{"N15", "SummaryPopupItem", "N22", "-N16", "N17", "N18",
+                                           "N19", "-N38", "N23", "-N20", "N21"}
                             << QStringList{"График",
+                                           "Сводка…",
                                            "Печать",
                                            "",
                                            "Задать цвет",

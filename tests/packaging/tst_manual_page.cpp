@@ -60,7 +60,7 @@ private slots:
         m_help = r.out;
         m_entries = usageEntries(r.out);
         // The parse found the lists: the commands that every build has, and the options.
-        for (const char* expected : {"info FILE", "download [--append] FILE", "sim [options]",
+        for (const char* expected : {"info FILE [--json]", "download [--append] FILE", "sim [options]",
                                      "--port1 DEVICE", "--print-to-pdf DIR", "-h, --help"})
             QVERIFY2(m_entries.contains(QLatin1String(expected)), expected);
     }

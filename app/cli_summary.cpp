@@ -1,0 +1,78 @@
+// `fln summary`: the analysis of a whole recording. The table is only read;
+// the limits come from the options, else from the stored ones.
+#include "app/cli_summary.h"
+
+#include "app/command_line.h"
+#include "data/dbf_table.h"
+#include "data/recording_summary_text.h"
+#include "data/summary_options.h"
+#include "platform/app_error.h"
+#include "platform/console_output.h"
+#include "platform/settings_store.h"
+
+namespace {
+
+SummaryOptions storedOptions()
+{
+    // The user's stored limits; a settings folder that cannot be opened
+    // only costs them.
+    try {
+        SettingsStore store;
+        store.openKey();
+        return loadSummaryOptions(store);
+    } catch (const AppError&) {
+        return {};
+    }
+}
+
+void take(const std::optional<QString>& given, const RegionalSettings& rs,
+          std::optional<double>& value)
+{
+    if (!given)
+        return;
+    if (!parseOptionalNumber(*given, rs, value))
+        throw AppError::format(QStringLiteral("'%s' is not a valid floating point value"),
+                               {*given});
+}
+
+} // namespace
+
+int runSummaryCommand(const CommandLineOptions& o)
+{
+    const RegionalSettings rs = commandRegionalSettings(o);
+    SummaryOptions options = storedOptions();
+    take(o.lower1, rs, options.lower[0]);
+    take(o.upper1, rs, options.upper[0]);
+    take(o.lower2, rs, options.lower[1]);
+    take(o.upper2, rs, options.upper[1]);
+    if (o.dh) {
+        std::optional<double> dh;
+        take(o.dh, rs, dh);
+        if (!dh || *dh <= 0)
+            throw AppError::format(QStringLiteral("'%s' is not a valid activation energy"),
+                                   {*o.dh});
+        options.activationEnergy = *dh;
+    }
+
+    DbfTable table;
+    table.setTableFile(o.arguments.first());
+    table.open(DbfTable::Access::ReadOnly);
+    const RecordingSummary s = summarizeTable(table, options, rs);
+    if (o.json) {
+        writeOut(summaryJson(s));
+        return kExitDone;
+    }
+    QString text = alignedText(summaryRows(s, rs));
+    if (!s.days.isEmpty())
+        text += u'\n' + alignedText(dayRows(s, rs));
+    if (s.gaps.size() > 1) {
+        QList<QStringList> gaps{{QStringLiteral("Пропуск"), QStringLiteral("с"),
+                                 QStringLiteral("по"), QStringLiteral("длина")}};
+        for (qsizetype i = 0; i < s.gaps.size(); ++i)
+            gaps << QStringList{QString::number(i + 1), momentText(s.gaps[i].from, rs),
+                                momentText(s.gaps[i].to, rs), durationText(s.gaps[i].seconds())};
+        text += u'\n' + alignedText(gaps);
+    }
+    writeOut(text);
+    return kExitDone;
+}

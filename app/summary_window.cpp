@@ -1,0 +1,278 @@
+#include "app/summary_window.h"
+
+#include "data/dbf_table.h"
+#include "data/recording_summary_text.h"
+#include "data/statistics.h"
+#include "data/summary_options.h"
+#include "platform/app_error.h"
+#include "platform/printing_service.h"
+#include "platform/settings_store.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+QString limitField(const std::optional<double>& v, const RegionalSettings& rs)
+{
+    return v ? numberText(*v, rs) : QString();
+}
+
+} // namespace
+
+SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& records,
+                             const RegionalSettings& rs, SettingsStore& settings, QWidget* parent)
+    : QDialog(parent), m_table(table), m_records(records), m_rs(rs), m_settings(settings)
+{
+    setObjectName(QStringLiteral("SummaryWindow"));
+    setWindowTitle(QStringLiteral("Сводка"));
+    resize(980, 560);
+    if (m_settings.isOpen())
+        m_options = loadSummaryOptions(m_settings);
+
+    Period = new QLabel(this);
+    Period->setObjectName(QStringLiteral("Period"));
+    const auto field = [this](const char* name, const QString& text) {
+        auto* e = new QLineEdit(text, this);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setMaximumWidth(90);
+        e->setClearButtonEnabled(true);
+        connect(e, &QLineEdit::editingFinished, this, &SummaryWindow::limitsEdited);
+        return e;
+    };
+    Lower1 = field("Lower1", limitField(m_options.lower[0], m_rs));
+    Upper1 = field("Upper1", limitField(m_options.upper[0], m_rs));
+    Lower2 = field("Lower2", limitField(m_options.lower[1], m_rs));
+    Upper2 = field("Upper2", limitField(m_options.upper[1], m_rs));
+    ActivationEnergy = field("ActivationEnergy", numberText(m_options.activationEnergy, m_rs));
+    Problem = new QLabel(this);
+    Problem->setObjectName(QStringLiteral("Problem"));
+    Problem->setStyleSheet(QStringLiteral("color: #b00000"));
+
+    auto* limits = new QHBoxLayout;
+    const auto labelled = [&](const QString& text, QWidget* w) {
+        limits->addWidget(new QLabel(text, this));
+        limits->addWidget(w);
+    };
+    labelled(QStringLiteral("T1 от"), Lower1);
+    labelled(QStringLiteral("до"), Upper1);
+    limits->addSpacing(16);
+    labelled(QStringLiteral("T2 от"), Lower2);
+    labelled(QStringLiteral("до"), Upper2);
+    limits->addSpacing(16);
+    labelled(QStringLiteral("ΔH, кДж/моль"), ActivationEnergy);
+    limits->addStretch();
+
+    const auto grid = [this](const char* name) {
+        auto* t = new QTableWidget(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        t->verticalHeader()->hide();
+        t->horizontalHeader()->setStretchLastSection(true);
+        return t;
+    };
+    Figures = grid("Figures");
+    Days = grid("Days");
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(Figures);
+    splitter->addWidget(Days);
+
+    CopyButton = new QPushButton(QStringLiteral("Копировать"), this);
+    CopyButton->setObjectName(QStringLiteral("CopyButton"));
+    PrintButton = new QPushButton(QStringLiteral("Печать"), this);
+    PrintButton->setObjectName(QStringLiteral("PrintButton"));
+    CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
+    CloseButton->setObjectName(QStringLiteral("CloseButton"));
+    connect(CopyButton, &QPushButton::clicked, this, &SummaryWindow::copyToClipboard);
+    connect(PrintButton, &QPushButton::clicked, this, &SummaryWindow::print);
+    connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Problem, 1);
+    buttons->addWidget(CopyButton);
+    buttons->addWidget(PrintButton);
+    buttons->addWidget(CloseButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Period);
+    layout->addLayout(limits);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(buttons);
+
+    recompute();
+}
+
+QString SummaryWindow::periodText() const
+{
+    return m_records.isEmpty()
+               ? QStringLiteral("Вся таблица: %1 записей").arg(m_summary.records)
+               : QStringLiteral("Выделено строк: %1").arg(m_records.size());
+}
+
+void SummaryWindow::limitsEdited()
+{
+    SummaryOptions o;
+    QLineEdit* const limitFields[2][2] = {{Lower1, Upper1}, {Lower2, Upper2}};
+    for (int c = 0; c < 2; ++c) {
+        for (int side = 0; side < 2; ++side) {
+            QLineEdit* e = limitFields[c][side];
+            std::optional<double>& v = side == 0 ? o.lower[size_t(c)] : o.upper[size_t(c)];
+            if (!parseOptionalNumber(e->text(), m_rs, v)) {
+                Problem->setText(QStringLiteral("«%1» — не число").arg(e->text()));
+                e->setFocus();
+                return;
+            }
+        }
+    }
+    std::optional<double> dh;
+    if (!parseOptionalNumber(ActivationEnergy->text(), m_rs, dh) || !dh || *dh <= 0) {
+        Problem->setText(QStringLiteral("ΔH: «%1» — нужно число больше нуля")
+                             .arg(ActivationEnergy->text()));
+        return;
+    }
+    o.activationEnergy = *dh;
+    Problem->clear();
+    if (o.lower == m_options.lower && o.upper == m_options.upper &&
+        o.activationEnergy == m_options.activationEnergy)
+        return;
+    m_options = o;
+    if (m_settings.isOpen())
+        saveSummaryOptions(m_settings, m_options);
+    recompute();
+}
+
+void SummaryWindow::recompute()
+{
+    m_summary = m_records.isEmpty() ? summarizeTable(m_table, m_options, m_rs)
+                                    : summarizeRecords(m_table, m_records, m_options, m_rs);
+    Period->setText(periodText());
+    fill(Figures, summaryRows(m_summary, m_rs), false);
+    fill(Days, dayRows(m_summary, m_rs), true);
+}
+
+void SummaryWindow::fill(QTableWidget* table, const QList<QStringList>& rows, bool headingRow)
+{
+    table->clear();
+    qsizetype columns = 0;
+    for (const QStringList& row : rows)
+        columns = std::max(columns, row.size());
+    table->setColumnCount(int(columns));
+    const qsizetype first = headingRow ? 1 : 0;
+    table->setRowCount(int(rows.size() - first));
+    if (headingRow && !rows.isEmpty())
+        table->setHorizontalHeaderLabels(rows.first());
+    else
+        table->horizontalHeader()->hide();
+    for (qsizetype r = first; r < rows.size(); ++r)
+        for (qsizetype c = 0; c < rows[r].size(); ++c)
+            table->setItem(int(r - first), int(c), new QTableWidgetItem(rows[r][c]));
+    table->resizeColumnsToContents();
+}
+
+void SummaryWindow::copyToClipboard()
+{
+    QApplication::clipboard()->setText(periodText() + u'\n' +
+                                       tabSeparatedText(summaryRows(m_summary, m_rs)) + u'\n' +
+                                       tabSeparatedText(dayRows(m_summary, m_rs)));
+}
+
+void SummaryWindow::print()
+{
+    try {
+        PrintingService& printing = PrintingService::instance();
+        QPrinter* printer = printing.hasPrinter() ? printing.currentPrinter() : nullptr;
+        if (!printer)
+            throw AppError(QStringLiteral("There is no default printer currently selected"));
+        printOn(*printer);
+    } catch (...) {
+        if (!m_errorReport)
+            throw;
+        m_errorReport();
+    }
+}
+
+void SummaryWindow::printOn(QPrinter& printer)
+{
+    // The printer is the application's: the next job finds it as it was.
+    const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
+    const auto restore = qScopeGuard([&] { printer.setPageOrientation(orientation); });
+    printer.setPageOrientation(QPageLayout::Portrait);
+    PrintJob job(PrintingService::instance(), printer, QStringLiteral("Сводка"));
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
+    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+    const QRect area(0, 0, page.width(), page.height());
+
+    // Everything on one page: the figures on the left, the days on the
+    // right, one font size small enough for the longer of the two.
+    const QList<QStringList> figures = summaryRows(m_summary, m_rs);
+    const QList<QStringList> days = dayRows(m_summary, m_rs);
+    const qsizetype lines = std::max(figures.size(), days.size()) + 3;
+    const double lineHeight = std::min(area.height() / double(lines), printer.resolution() / 5.0);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(std::max(1, int(lineHeight * 0.7)));
+    painter.setFont(font);
+    const QFontMetricsF fm(font, &printer);
+
+    const auto columnsWidth = [&](const QList<QStringList>& rows) {
+        QList<double> widths;
+        for (const QStringList& row : rows)
+            for (qsizetype c = 0; c < row.size(); ++c) {
+                if (widths.size() <= c)
+                    widths << 0;
+                widths[c] = std::max(widths[c], fm.horizontalAdvance(row[c]) + fm.averageCharWidth() * 2);
+            }
+        return widths;
+    };
+    QList<double> figureWidths = columnsWidth(figures), dayWidths = columnsWidth(days);
+    double total = 0;
+    for (double w : figureWidths + dayWidths)
+        total += w;
+    total += fm.averageCharWidth() * 4;
+    const double scale = total > area.width() ? area.width() / total : 1.0;
+    if (scale < 1) {
+        font.setPixelSize(std::max(1, int(font.pixelSize() * scale)));
+        painter.setFont(font);
+        for (double& w : figureWidths)
+            w *= scale;
+        for (double& w : dayWidths)
+            w *= scale;
+    }
+
+    double y = lineHeight;
+    painter.drawText(QPointF(area.left(), y), QStringLiteral("Сводка. ") + periodText());
+    y += lineHeight * 1.5;
+    const auto table = [&](const QList<QStringList>& rows, const QList<double>& widths, double x) {
+        double ty = y;
+        for (const QStringList& row : rows) {
+            double tx = x;
+            for (qsizetype c = 0; c < row.size(); ++c) {
+                painter.drawText(QPointF(tx, ty), row[c]);
+                tx += widths.value(c);
+            }
+            ty += lineHeight;
+        }
+    };
+    table(figures, figureWidths, area.left());
+    double figuresWidth = 0;
+    for (double w : figureWidths)
+        figuresWidth += w;
+    table(days, dayWidths, area.left() + figuresWidth + fm.averageCharWidth() * 2 * scale);
+    if (!painter.end())
+        throw AppError(QStringLiteral("Printing failed"));
+    job.finish();
+}

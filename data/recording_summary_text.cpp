@@ -1,0 +1,311 @@
+#include "data/recording_summary_text.h"
+
+#include "data/measurement_schema.h"
+#include "data/statistics.h"
+
+#include <cmath>
+
+namespace {
+
+const QString kNone = QStringLiteral("—");
+
+QString dateText(const QDate& d, const RegionalSettings& rs)
+{
+    const QString dd = QStringLiteral("%1").arg(d.day(), 2, 10, QLatin1Char('0'));
+    const QString mm = QStringLiteral("%1").arg(d.month(), 2, 10, QLatin1Char('0'));
+    const QString yyyy = QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
+    const QString sep(rs.dateSeparator);
+    switch (rs.dateOrder) {
+    case RegionalSettings::DateOrder::MonthDayYear:
+        return mm + sep + dd + sep + yyyy;
+    case RegionalSettings::DateOrder::YearMonthDay:
+        return yyyy + sep + mm + sep + dd;
+    case RegionalSettings::DateOrder::DayMonthYear:
+        break;
+    }
+    return dd + sep + mm + sep + yyyy;
+}
+
+QString optionalMoment(const std::optional<qint64>& m, const RegionalSettings& rs)
+{
+    return m ? momentText(*m, rs) : kNone;
+}
+
+// Two decimals, the regional separator.
+QString fixed2(double v, const RegionalSettings& rs)
+{
+    QString t = QString::number(std::round(v * 100) / 100, 'f', 2);
+    if (t == u"-0.00")
+        t = QStringLiteral("0.00");
+    return t.replace(u'.', rs.decimalSeparator);
+}
+
+QString limitText(const std::optional<double>& v, const RegionalSettings& rs)
+{
+    return v ? numberText(*v, rs) : kNone;
+}
+
+// JSON pieces.
+QString jNumber(double v)
+{
+    return QString::number(v, 'g', 15);
+}
+QString jRounded(double v)
+{
+    const double r = std::round(v * 100) / 100;
+    return QString::number(r == 0 ? 0.0 : r, 'g', 15);
+}
+QString jMoment(qint64 m)
+{
+    return u'"' + momentDateTime(m).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + u'"';
+}
+QString jOptMoment(const std::optional<qint64>& m)
+{
+    return m ? jMoment(*m) : QStringLiteral("null");
+}
+QString jString(const QString& s)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : s) {
+        if (c == u'"' || c == u'\\')
+            out += u'\\' + QString(c);
+        else if (c.unicode() < 0x20)
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + u'"';
+}
+QString jObject(const QList<std::pair<QString, QString>>& members)
+{
+    QStringList parts;
+    for (const auto& [key, value] : members)
+        parts << jString(key) + QStringLiteral(": ") + value;
+    return u'{' + parts.join(QStringLiteral(", ")) + u'}';
+}
+
+QString jSide(const LimitSide& side)
+{
+    return jObject({{QStringLiteral("readings"), QString::number(side.readings)},
+                    {QStringLiteral("seconds"), QString::number(side.seconds)},
+                    {QStringLiteral("excursions"), QString::number(side.excursions)},
+                    {QStringLiteral("first_at"), jOptMoment(side.firstAt)},
+                    {QStringLiteral("longest_s"), side.excursions
+                                                      ? QString::number(side.longestSeconds)
+                                                      : QStringLiteral("null")}});
+}
+
+QString jGap(const Gap& g)
+{
+    return jObject({{QStringLiteral("from"), jMoment(g.from)},
+                    {QStringLiteral("to"), jMoment(g.to)},
+                    {QStringLiteral("seconds"), QString::number(g.seconds())}});
+}
+
+} // namespace
+
+QString durationText(qint64 seconds)
+{
+    if (seconds < 0)
+        return kNone;
+    const qint64 days = seconds / 86400;
+    const qint64 rest = seconds % 86400;
+    const QString hms = QStringLiteral("%1:%2:%3")
+                            .arg(rest / 3600, 2, 10, QLatin1Char('0'))
+                            .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
+                            .arg(rest % 60, 2, 10, QLatin1Char('0'));
+    return days > 0 ? QStringLiteral("%1 сут %2").arg(days).arg(hms) : hms;
+}
+
+QString momentText(qint64 moment, const RegionalSettings& rs)
+{
+    const QDateTime dt = momentDateTime(moment);
+    const QString sep(rs.timeSeparator);
+    return dateText(dt.date(), rs) + u' ' +
+           dt.time().toString(QStringLiteral("HH'%1'mm'%1'ss").arg(sep));
+}
+
+QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings& rs)
+{
+    QList<QStringList> rows;
+    rows << QStringList{QStringLiteral("Записей"), QString::number(s.records)};
+    rows << QStringList{QStringLiteral("Начало"), optionalMoment(s.first, rs)};
+    rows << QStringList{QStringLiteral("Конец"), optionalMoment(s.last, rs)};
+    rows << QStringList{QStringLiteral("Продолжительность"),
+                        s.first ? durationText(s.span()) : kNone};
+    rows << QStringList{QStringLiteral("Интервал"), s.interval ? durationText(s.interval) : kNone};
+    for (const auto& [mode, count] : s.modes)
+        rows << QStringList{QStringLiteral("Режим «%1»").arg(mode), QString::number(count)};
+    rows << QStringList{QStringLiteral("Пропусков"), QString::number(s.gaps.size())};
+    rows << QStringList{QStringLiteral("Пропущено времени"), durationText(s.missingSeconds)};
+    rows << QStringList{QStringLiteral("Самый длинный пропуск"),
+                        s.longestGap ? QStringLiteral("%1 – %2 (%3)")
+                                           .arg(momentText(s.longestGap->from, rs),
+                                                momentText(s.longestGap->to, rs),
+                                                durationText(s.longestGap->seconds()))
+                                     : kNone};
+    rows << QStringList{QStringLiteral("Шагов часов назад"), QString::number(s.clockBack)};
+    rows << QStringList{QStringLiteral("Первый шаг назад"), optionalMoment(s.firstClockBackAt, rs)};
+    rows << QStringList{QStringLiteral("Повторов момента"), QString::number(s.equalMoments)};
+
+    rows << QStringList{QString(), MeasurementSchema::kT1Caption, MeasurementSchema::kT2Caption};
+    const auto both = [&](const QString& label, const auto& cell) {
+        QStringList row{label};
+        for (const ChannelSummary& c : s.channels)
+            row << (s.records ? cell(c) : kNone);
+        rows << row;
+    };
+    both(QStringLiteral("Показаний"), [](const ChannelSummary& c) { return QString::number(c.count); });
+    both(QStringLiteral("Минимум"), [&](const ChannelSummary& c) { return numberText(c.min, rs); });
+    both(QStringLiteral("Время минимума"),
+         [&](const ChannelSummary& c) { return momentText(c.minAt, rs); });
+    both(QStringLiteral("Максимум"), [&](const ChannelSummary& c) { return numberText(c.max, rs); });
+    both(QStringLiteral("Время максимума"),
+         [&](const ChannelSummary& c) { return momentText(c.maxAt, rs); });
+    both(QStringLiteral("Среднее"), [&](const ChannelSummary& c) { return fixed2(c.mean, rs); });
+    both(QStringLiteral("Стандартное отклонение"),
+         [&](const ChannelSummary& c) { return fixed2(c.stdev, rs); });
+    both(QStringLiteral("MKT (ΔH = %1 кДж/моль)").arg(numberText(s.activationEnergy, rs)),
+         [&](const ChannelSummary& c) { return c.mkt ? fixed2(*c.mkt, rs) : kNone; });
+    rows << QStringList{QStringLiteral("Нижняя граница"), limitText(s.channels[0].lower, rs),
+                        limitText(s.channels[1].lower, rs)};
+    rows << QStringList{QStringLiteral("Верхняя граница"), limitText(s.channels[0].upper, rs),
+                        limitText(s.channels[1].upper, rs)};
+    for (int below = 1; below >= 0; --below) {
+        const QString side = below ? QStringLiteral("Ниже границы") : QStringLiteral("Выше границы");
+        const auto sideRow = [&](const QString& what, auto cell) {
+            QStringList row{side + QStringLiteral(": ") + what};
+            for (const ChannelSummary& c : s.channels) {
+                const bool limited = below ? bool(c.lower) : bool(c.upper);
+                row << (limited ? cell(below ? c.below : c.above) : kNone);
+            }
+            rows << row;
+        };
+        sideRow(QStringLiteral("показаний"), [](const LimitSide& l) { return QString::number(l.readings); });
+        sideRow(QStringLiteral("время"), [](const LimitSide& l) { return durationText(l.seconds); });
+        sideRow(QStringLiteral("выходов"), [](const LimitSide& l) { return QString::number(l.excursions); });
+        sideRow(QStringLiteral("первый выход"),
+                [&](const LimitSide& l) { return optionalMoment(l.firstAt, rs); });
+        sideRow(QStringLiteral("самый долгий"), [&](const LimitSide& l) {
+            return l.longestAt ? QStringLiteral("%1 (%2)").arg(momentText(*l.longestAt, rs),
+                                                              durationText(l.longestSeconds))
+                               : kNone;
+        });
+    }
+    return rows;
+}
+
+QList<QStringList> dayRows(const RecordingSummary& s, const RegionalSettings& rs)
+{
+    QList<QStringList> rows;
+    QStringList head{QStringLiteral("Дата"), QStringLiteral("Записей")};
+    for (const QString& ch : {QStringLiteral("T1"), QStringLiteral("T2")})
+        head << ch + QStringLiteral(" мин") << ch + QStringLiteral(" сред")
+             << ch + QStringLiteral(" макс") << ch + QStringLiteral(" вне границ");
+    rows << head;
+    for (const DaySummary& d : s.days) {
+        QStringList row{dateText(d.date, rs), QString::number(d.records)};
+        for (const DayChannel& c : d.channels)
+            row << numberText(c.min, rs) << fixed2(c.mean, rs) << numberText(c.max, rs)
+                << durationText(c.outSeconds);
+        rows << row;
+    }
+    return rows;
+}
+
+QString alignedText(const QList<QStringList>& rows)
+{
+    // Consecutive rows of as many cells form one block with its own widths,
+    // so that a long value of one block does not push the other's columns.
+    QString out;
+    for (qsizetype from = 0; from < rows.size();) {
+        qsizetype to = from;
+        while (to < rows.size() && rows[to].size() == rows[from].size())
+            ++to;
+        QList<qsizetype> widths(rows[from].size(), 0);
+        for (qsizetype r = from; r < to; ++r)
+            for (qsizetype i = 0; i < rows[r].size(); ++i)
+                widths[i] = std::max(widths[i], rows[r][i].size());
+        for (qsizetype r = from; r < to; ++r) {
+            QString line;
+            for (qsizetype i = 0; i < rows[r].size(); ++i)
+                line += i + 1 < rows[r].size() ? rows[r][i].leftJustified(widths[i] + 2) : rows[r][i];
+            out += line + u'\n';
+        }
+        from = to;
+    }
+    return out;
+}
+
+QString tabSeparatedText(const QList<QStringList>& rows)
+{
+    QString out;
+    for (const QStringList& row : rows)
+        out += row.join(u'\t') + u'\n';
+    return out;
+}
+
+QString summaryJson(const RecordingSummary& s)
+{
+    QList<std::pair<QString, QString>> modes;
+    for (const auto& [mode, count] : s.modes)
+        modes.append({mode, QString::number(count)});
+    QStringList gaps;
+    for (const Gap& g : s.gaps)
+        gaps << jGap(g);
+
+    const auto channel = [&](const ChannelSummary& c) {
+        const bool any = s.records > 0;
+        const QString null = QStringLiteral("null");
+        return jObject({
+            {QStringLiteral("count"), QString::number(c.count)},
+            {QStringLiteral("min"), any ? jNumber(c.min) : null},
+            {QStringLiteral("min_at"), any ? jMoment(c.minAt) : null},
+            {QStringLiteral("max"), any ? jNumber(c.max) : null},
+            {QStringLiteral("max_at"), any ? jMoment(c.maxAt) : null},
+            {QStringLiteral("mean"), any ? jRounded(c.mean) : null},
+            {QStringLiteral("stdev"), any ? jRounded(c.stdev) : null},
+            {QStringLiteral("mkt"), c.mkt ? jRounded(*c.mkt) : null},
+            {QStringLiteral("lower"), c.lower ? jNumber(*c.lower) : null},
+            {QStringLiteral("upper"), c.upper ? jNumber(*c.upper) : null},
+            {QStringLiteral("below"), jSide(c.below)},
+            {QStringLiteral("above"), jSide(c.above)},
+        });
+    };
+    QStringList days;
+    for (const DaySummary& d : s.days) {
+        const auto dayChannel = [](const DayChannel& c) {
+            return jObject({{QStringLiteral("min"), jNumber(c.min)},
+                            {QStringLiteral("mean"), jRounded(c.mean)},
+                            {QStringLiteral("max"), jNumber(c.max)},
+                            {QStringLiteral("out_s"), QString::number(c.outSeconds)}});
+        };
+        days << jObject({{QStringLiteral("date"),
+                          u'"' + d.date.toString(QStringLiteral("yyyy-MM-dd")) + u'"'},
+                         {QStringLiteral("records"), QString::number(d.records)},
+                         {QStringLiteral("T1"), dayChannel(d.channels[0])},
+                         {QStringLiteral("T2"), dayChannel(d.channels[1])}});
+    }
+    return jObject({
+               {QStringLiteral("records"), QString::number(s.records)},
+               {QStringLiteral("first"), jOptMoment(s.first)},
+               {QStringLiteral("last"), jOptMoment(s.last)},
+               {QStringLiteral("interval_s"),
+                s.interval ? QString::number(s.interval) : QStringLiteral("null")},
+               {QStringLiteral("modes"), jObject(modes)},
+               {QStringLiteral("gaps"),
+                jObject({{QStringLiteral("count"), QString::number(s.gaps.size())},
+                         {QStringLiteral("missing_s"), QString::number(s.missingSeconds)},
+                         {QStringLiteral("longest"),
+                          s.longestGap ? jGap(*s.longestGap) : QStringLiteral("null")},
+                         {QStringLiteral("list"), u'[' + gaps.join(QStringLiteral(", ")) + u']'}})},
+               {QStringLiteral("clock_back"),
+                jObject({{QStringLiteral("count"), QString::number(s.clockBack)},
+                         {QStringLiteral("first_at"), jOptMoment(s.firstClockBackAt)},
+                         {QStringLiteral("equal"), QString::number(s.equalMoments)}})},
+               {QStringLiteral("channels"), jObject({{QStringLiteral("T1"), channel(s.channels[0])},
+                                                     {QStringLiteral("T2"), channel(s.channels[1])}})},
+               {QStringLiteral("days"), u'[' + days.join(QStringLiteral(", ")) + u']'},
+           }) +
+           u'\n';
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "data/recording_summary.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The summary as the user reads it: rows of Russian labels and values under
+// the regional settings, shared by the window, its copy as tab-separated
+// text, its printed page and `fln summary`; and as one JSON object for
+// scripts (numbers with a decimal point, moments "2024-03-15T12:30:00").
+
+// Rows of the figures: a label, then the value (recording) or the values of
+// T1 and T2 (the channel rows, after a heading row ["", "T1, °C", "T2, °C"]).
+QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings& rs);
+// The per-day table, its heading row first.
+QList<QStringList> dayRows(const RecordingSummary& s, const RegionalSettings& rs);
+
+// Rows as lines of columns padded to one width (the command line's text).
+QString alignedText(const QList<QStringList>& rows);
+// Rows as lines of tab-separated cells (for a spreadsheet).
+QString tabSeparatedText(const QList<QStringList>& rows);
+
+QString summaryJson(const RecordingSummary& s);
+
+// "2 сут 03:04:05", "00:08:00"; "—" for no length.
+QString durationText(qint64 seconds);
+// A moment under the regional settings: "16.03.2024 00:01:00".
+QString momentText(qint64 moment, const RegionalSettings& rs);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "data/recording_summary.h"
+
+#include <QString>
+
+class SettingsStore;
+
+// The summary's limits and ΔH kept between runs, beside the program's other
+// values in the settings store: "Summary_T1_Lower", "Summary_T1_Upper",
+// "Summary_T2_Lower", "Summary_T2_Upper" (empty: no limit) and "Summary_DH"
+// (kJ/mol), each a number written with a decimal point whatever the
+// regional settings, so that a change of them does not lose the values.
+namespace SummaryOptionValues {
+inline const QString kLower[2] = {QStringLiteral("Summary_T1_Lower"),
+                                  QStringLiteral("Summary_T2_Lower")};
+inline const QString kUpper[2] = {QStringLiteral("Summary_T1_Upper"),
+                                  QStringLiteral("Summary_T2_Upper")};
+inline const QString kActivationEnergy = QStringLiteral("Summary_DH");
+} // namespace SummaryOptionValues
+
+// The stored options; a value that is missing or not a number counts as not
+// set (no limit, the default ΔH). The store must be open.
+SummaryOptions loadSummaryOptions(const SettingsStore& store);
+void saveSummaryOptions(SettingsStore& store, const SummaryOptions& options);
+
+// A limit or ΔH typed by the user: a decimal point or the regional
+// separator; empty gives nothing. False for any other text.
+bool parseOptionalNumber(const QString& text, const RegionalSettings& rs, std::optional<double>& v);
