@@ -9,7 +9,6 @@
 #include "app/cli_sim.h"
 #include "app/command_line.h"
 #include "app/error_report.h"
-#include "platform/printing_service.h"
 #include "platform/regional_settings.h"
 
 #include <QApplication>
@@ -117,7 +116,6 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
     }
     try {
         commandRegionalSettings(options); // refuse an unknown locale name before any work
-        PrintingService::instance().setPdfDirectory(options.printToPdf);
         return command->run(options);
     } catch (const std::exception& e) {
         // The same text as the windows' default error report. A failure

@@ -84,11 +84,9 @@ void TForm3::FormShow()
 void TForm3::Button1Click()
 {
     try {
-        PrintingService& printing = PrintingService::instance();
-        QPrinter* printer = printing.hasPrinter() ? printing.currentPrinter() : nullptr;
-        if (!printer)
-            throw AppError(QStringLiteral("There is no default printer currently selected"));
-        printChart(*printer);
+        if (!m_printing)
+            throw AppError(PrintingService::kNoPrinterText);
+        printChart(m_printing->printer());
     } catch (...) {
         report();
     }
@@ -103,7 +101,10 @@ void TForm3::printChart(QPrinter& printer)
     const bool fullPage = printer.fullPage();
     printer.setFullPage(true);
     const auto restore = qScopeGuard([&] { printer.setFullPage(fullPage); });
-    PrintingService::instance().beginJob(printer, QStringLiteral("Chart1"));
+    if (m_printing)
+        m_printing->beginJob(printer, QStringLiteral("Chart1"));
+    else
+        printer.setDocName(QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))
         throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));

@@ -8,6 +8,7 @@
 
 class DateTimeChart;
 class DialogService;
+class PrintingService;
 class QPrinter;
 class QPushButton;
 
@@ -23,6 +24,8 @@ public:
 
     // The dialogs of "Сохранить как изображение…".
     void setDialogService(DialogService* dialogs) { m_dialogs = dialogs; }
+    // The printers of "Печать"; without a service there is no printer.
+    void setPrintingService(PrintingService* printing) { m_printing = printing; }
     // What the next showing draws, and under which regional settings.
     void setRegionalSettings(const RegionalSettings& rs) { m_regional = rs; }
     void setChoice(CurveChoice choice) { m_choice = choice; }
@@ -51,6 +54,7 @@ private:
 
     RegionalSettings m_regional;
     DialogService* m_dialogs = nullptr;
+    PrintingService* m_printing = nullptr;
     CurveChoice m_choice;
     ChartSource m_source;
     std::function<void()> m_errorReport;

@@ -54,16 +54,14 @@ void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
 
 bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& report)
 {
-    QPrinter* printer = m_printing.hasPrinter() ? m_printing.currentPrinter() : nullptr;
-    if (!printer)
-        return false;
+    QPrinter* printer = &m_printing.printer(); // throws without a printer
     setReportPage(*printer, report);
     printer->setPrintRange(QPrinter::AllPages);
     printer->setPageRanges({});
     printer->setFromTo(0, 0);
     printer->setCopyCount(1);
     printer->setCollateCopies(true);
-    if (!m_dialogs.printSetup(parent, *printer))
+    if (!m_dialogs.printSetup(parent, *printer, {report.pageCount(), m_printing.printerName()}))
         return false;
     setReportPage(*printer, report); // another printer may have been chosen
 

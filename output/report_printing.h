@@ -23,7 +23,7 @@ public:
     // Shows the prepared pages in "Предварительный просмотр".
     void preview(QWidget* parent, const PreparedReport& report);
 
-    // Without a printer: nothing. Otherwise the print dialog (all pages or a
+    // Without a printer: the printing service's error. Otherwise the print dialog (all pages or a
     // list such as 1,3,5-12, copies, collate) on an A4 landscape page; when
     // confirmed, the chosen pages with a progress window that can cancel.
     // Returns whether the pages went to the printer.

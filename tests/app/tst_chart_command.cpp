@@ -8,6 +8,7 @@
 #include "components/date_time_chart.h"
 #include "data/app_state.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 
@@ -25,7 +26,8 @@ struct Window
     ScriptedDialogService dialogs;
     SettingsStore settings{dir.filePath("settings.ini")};
     HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
+    PrintingService printing{PrintingService::Printers::None};
+    TForm1 form{state, dialogs, printing, settings, help};
     TForm3 form3{&form};
     TForm4 form4{&form};
 

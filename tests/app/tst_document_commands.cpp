@@ -9,6 +9,7 @@
 #include "device/receive.h"
 #include "platform/help_viewer.h"
 #include "platform/serial_device.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "sim/simulated_instrument.h"
 #include "tests/support/scripted_dialog_service.h"
@@ -59,7 +60,8 @@ struct Window
     ScriptedDialogService dialogs;
     SettingsStore settings{dir.filePath("settings.ini")};
     HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
+    PrintingService printing{PrintingService::Printers::None};
+    TForm1 form{state, dialogs, printing, settings, help};
     std::unique_ptr<SimulatedInstrument> sim;
     SerialPortMap ports;
     std::unique_ptr<TForm2> form2;

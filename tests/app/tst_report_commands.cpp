@@ -8,6 +8,7 @@
 #include "components/report_preview.h"
 #include "data/app_state.h"
 #include "data/measurement_schema.h"
+#include "platform/app_error.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
@@ -23,6 +24,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QToolButton>
+
+#include <functional>
 
 namespace {
 
@@ -35,16 +39,16 @@ struct Window
     ScriptedDialogService dialogs;
     SettingsStore settings{dir.filePath("settings.ini")};
     HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
+    PrintingService printing{PrintingService::Printers::None};
+    TForm1 form{state, dialogs, printing, settings, help};
     QString pdfDir = dir.filePath("printed");
 
     Window()
     {
         state.regional = RegionalSettings::russian();
         form.FormCreate();
-        PrintingService::instance().setPdfDirectory(pdfDir);
+        printing.setPdfDirectory(pdfDir);
     }
-    ~Window() { PrintingService::instance().setPdfDirectory({}); }
 
     // Thirty rows, N = 1..30, T_1 " 1,5" .. "30,5" (one-digit ones with the
     // leading space they are stored with), T_2 "-1,0" ... Three pages.
@@ -97,11 +101,6 @@ struct Window
     }
 };
 
-bool noPrinterInstalled()
-{
-    return QPrinterInfo::defaultPrinter().isNull();
-}
-
 } // namespace
 
 class TestReportCommands : public QObject
@@ -119,16 +118,33 @@ private Q_SLOTS:
         QVERIFY(w.printedFiles().isEmpty());
     }
 
-    void withoutAPrinterPrintingDoesNothing()
+    // Every print path says what the chart's "Печать" says, and prints nothing.
+    void withoutAPrinterEveryPrintPathSaysSo()
     {
-        if (!noPrinterInstalled())
-            QSKIP("this machine has a printer");
         Window w;
         w.open();
-        PrintingService::instance().setPdfDirectory({});
-        w.form.N9Click();
-        w.form.N22Click();
-        QVERIFY(w.dialogs.calls().isEmpty());
+        w.printing.setPdfDirectory({}); // a machine without a printer
+        const auto refusal = [](const std::function<void()>& print) {
+            try {
+                print();
+            } catch (const AppError& e) {
+                return e.text();
+            }
+            return QStringLiteral("<no error>");
+        };
+        const QString text = "There is no default printer currently selected";
+        QCOMPARE(refusal([&] { w.form.N9Click(); }), text);
+        QCOMPARE(refusal([&] { w.form.N22Click(); }), text);
+        QCOMPARE(refusal([&] { w.form.ToolButton5->click(); }), text);
+        QString fromPreview;
+        w.dialogs.queueModal([&](QDialog& window) {
+            fromPreview = refusal([&] { window.findChild<QAction*>("print")->trigger(); });
+            return 1;
+        });
+        w.form.N8Click();
+        QCOMPARE(fromPreview, text);
+        QVERIFY(w.dialogs.calls(ScriptedDialogService::Kind::PrintSetup).isEmpty());
+        QVERIFY(w.printedFiles().isEmpty());
         // Still prepared: the table stands on its last record.
         QCOMPARE(w.form.Dbf1.recNo(), 30u);
     }
@@ -211,6 +227,11 @@ private Q_SLOTS:
         w.form.N22Click();
         QCOMPARE(copiesOffered, 1);
         QVERIFY(collateOffered);
+        // The dialog's pages are the report's, its printer the PDF folder.
+        const auto asked = w.dialogs.calls(ScriptedDialogService::Kind::PrintSetup);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].print.pageCount, 3);
+        QCOMPARE(asked[0].print.printerName, "PDF → " + QDir::toNativeSeparators(w.pdfDir));
         QCOMPARE(layoutOffered.orientation(), QPageLayout::Landscape);
         QCOMPARE(layoutOffered.pageSize().id(), QPageSize::A4);
         QCOMPARE(w.printedFiles(), QStringList{"rows.pdf"});

@@ -5,6 +5,7 @@
 #include "components/grid_row_source.h"
 #include "data/app_state.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 
@@ -20,7 +21,8 @@ struct Window
     ScriptedDialogService dialogs;
     SettingsStore settings{dir.filePath("settings.ini")};
     HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
+    PrintingService printing{PrintingService::Printers::None};
+    TForm1 form{state, dialogs, printing, settings, help};
 
     Window()
     {
@@ -133,6 +135,26 @@ private slots:
         QCOMPARE(w.footer("T_1"), "-7,5/-7,5/-7,5");
         QCOMPARE(w.footer("T_2"), "6/6/6");
         QCOMPARE(w.dialogs.calls().size(), 0); // no question before deleting
+    }
+
+    // A table with no rows has no figures: the previous table's must not show.
+    void noRowsNoFigures()
+    {
+        Window w;
+        w.open({"1,0", "2,0"}, {"4,0", "5,0"});
+        QCOMPARE(w.footer("T_1"), "1/1,5/2");
+        w.form.Close_DB();
+        w.open({});
+        QCOMPARE(w.footer("T_1"), QString());
+        QCOMPARE(w.footer("T_2"), QString());
+
+        w.form.Close_DB();
+        w.open({"1,0", "2,0"}, {"4,0", "5,0"});
+        w.form.DBGridPro1DblClick(); // every row selected
+        w.form.N21Click();
+        QCOMPARE(w.form.Dbf1.rowCount(), 0);
+        QCOMPARE(w.footer("T_1"), QString());
+        QCOMPARE(w.footer("T_2"), QString());
     }
 
     void gapsThenRenumbering()

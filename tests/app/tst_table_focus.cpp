@@ -4,6 +4,7 @@
 #include "components/data_grid.h"
 #include "data/app_state.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 
@@ -29,7 +30,7 @@ private slots:
         ScriptedDialogService dialogs;
         SettingsStore settings(dir.filePath("settings.ini"));
         HelpViewer help(dir.path());
-        TForm1 form(state, dialogs, settings, help);
+        TForm1 form(state, dialogs, printing, settings, help);
         form.FormCreate();
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));

@@ -38,6 +38,7 @@ QList<CapturedRow> rows(const QStringList& t1, const QStringList& t2)
 
 struct ChartWindow
 {
+    PrintingService printing{PrintingService::Printers::None};
     TForm3 form;
     QList<CapturedRow> data;
     QStringList errors;
@@ -47,6 +48,7 @@ struct ChartWindow
     ChartWindow()
     {
         form.setRegionalSettings(RegionalSettings::russian());
+        form.setPrintingService(&printing);
         form.setSource(
             {[this] { return data.size(); }, [this](qsizetype k) { return data[k]; },
              [this](const QString& field) { return field == "T_1" ? footer1 : footer2; }});
@@ -231,11 +233,10 @@ private slots:
     void printsOneLandscapePage()
     {
         QTemporaryDir dir;
-        PrintingService::instance().setPdfDirectory(dir.path());
         ChartWindow w;
+        w.printing.setPdfDirectory(dir.path());
         w.show(rows({"20,0", "24,0", "21,0"}, {"19,0", "18,0", "23,0"}), {true, true});
         QTest::mouseClick(w.form.Button1, Qt::LeftButton);
-        PrintingService::instance().setPdfDirectory({});
         QVERIFY(w.errors.isEmpty());
         QVERIFY(w.form.isVisible());
         const QString pdf = dir.filePath("Chart1.pdf");
@@ -306,9 +307,6 @@ private slots:
 
     void noPrinter()
     {
-        PrintingService::instance().setPdfDirectory({});
-        if (PrintingService::instance().hasPrinter())
-            QSKIP("this machine has a default printer");
         ChartWindow w;
         w.show(rows({"20,0"}, {}), {true, false});
         w.form.Button1Click();

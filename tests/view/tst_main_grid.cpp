@@ -5,6 +5,7 @@
 #include "data/app_state.h"
 #include "platform/app_error.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 
@@ -24,7 +25,8 @@ struct Window
     ScriptedDialogService dialogs;
     SettingsStore settings;
     HelpViewer help;
-    TForm1 form{state, dialogs, settings, help};
+    PrintingService printing{PrintingService::Printers::None};
+    TForm1 form{state, dialogs, printing, settings, help};
 
     explicit Window(const QTemporaryDir& dir)
         : settings(dir.filePath("settings.ini")), help(dir.path())

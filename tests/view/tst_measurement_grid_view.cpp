@@ -212,6 +212,29 @@ private slots:
         QVERIFY(!QFile::exists(f.mdx()));
     }
 
+    // A stored sort mark comes back only with the order it stands for: the
+    // next run shows record order, so no column shows a mark.
+    void sortMarkFollowsTheShownOrder()
+    {
+        Fixture f;
+        f.view->load_layout(kLayout);
+        const QStringList fileOrder = f.shown("N");
+        f.clickTitle("T_1");
+        QCOMPARE(f.states()[f.col("T_1")], Up);
+        f.view->save_layout(kLayout); // Close_DB
+        f.table.close();
+
+        f.start(); // the next run opens the table in record order
+        f.table.open();
+        f.view->load_layout(kLayout);
+        QCOMPARE(f.shown("N"), fileOrder);
+        QCOMPARE(f.states(), QList<TS>(7, N_));
+        // The first click sorts as on any unsorted title: descending.
+        f.clickTitle("T_1");
+        QCOMPARE(f.states()[f.col("T_1")], Up);
+        QVERIFY(f.shown("N") != fileOrder);
+    }
+
     void colourSurvivesReopenAndRestart()
     {
         Fixture f;
