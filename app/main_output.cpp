@@ -39,7 +39,7 @@ ReportPrinting reportPrinting(DialogService& dialogs, PrintingService& printing,
                               const DbfTable& table)
 {
     return ReportPrinting(
-        dialogs, printing, [&help] { help.showContents(); },
+        dialogs, printing, [&help] { help.showSection(QStringLiteral("print")); },
         QFileInfo(table.tableFile()).completeBaseName());
 }
 

@@ -66,6 +66,8 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         PrintDialog dialog(&printer, 31, QString());
+        dialog.show(); // the bounds are the shown dialog's
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* from = dialog.findChild<QSpinBox*>("from");
         auto* to = dialog.findChild<QSpinBox*>("to");
         QVERIFY(from && to);
