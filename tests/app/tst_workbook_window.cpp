@@ -196,7 +196,7 @@ private slots:
         bool programAnswers = false;
         w.form.setWorkbookDesktop(w.out.path(), [&](const QString& path) {
             opened << path;
-            return programAnswers;
+            return programAnswers || QFileInfo(path).isDir(); // a folder always opens
         });
         QString caption;
         QMetaObject::invokeMethod(
