@@ -181,5 +181,6 @@ private:
     bool m_layoutRestored = false;
     SpreadsheetFactory m_spreadsheets;
     QString m_workbookFolder;
+    int m_previewZoom = -1; // the preview's zoom choice, for the next preview
     std::function<bool(const QString& path)> m_openWithDesktop;
 };

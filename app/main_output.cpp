@@ -68,8 +68,12 @@ void tellWorkbookNotOpened(DialogService& dialogs, QWidget* parent, const QStrin
 
 void TForm1::N8Click()
 {
-    if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1))
-        reportPrinting(m_dialogs, m_printing, m_help, Dbf1).preview(this, *report);
+    if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1)) {
+        ReportPrinting printing = reportPrinting(m_dialogs, m_printing, m_help, Dbf1);
+        printing.setFolder(m_state.defaultDir);
+        printing.setZoomMemory(&m_previewZoom);
+        printing.preview(this, *report);
+    }
 }
 
 void TForm1::N9Click()
@@ -96,6 +100,7 @@ void TForm1::N15Click()
     Form3->setRegionalSettings(m_state.regional);
     Form3->setDialogService(&m_dialogs);
     Form3->setPrintingService(&m_printing);
+    Form3->setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
     Form3->setSource({[grid] { return qsizetype(grid->selectionCount()); },
                       [grid](qsizetype k) { return capturedRow(*grid, k); },
                       [grid](const QString& field) { return footerTextOf(*grid, field); }});

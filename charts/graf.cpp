@@ -130,6 +130,9 @@ void TForm3::saveImage()
     request.filter = QStringLiteral("Рисунок PNG (*.png)|*.png|Рисунок SVG (*.svg)|*.svg|"
                                     "Документ PDF (*.pdf)|*.pdf");
     request.defaultExtension = QStringLiteral(".png");
+    request.initialDir = m_saveFolder;
+    if (!m_saveName.isEmpty())
+        request.fileName = m_saveName + QStringLiteral(".png");
     if (!m_dialogs)
         return;
     const DialogService::FileResult result = m_dialogs->saveFile(this, request);

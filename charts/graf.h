@@ -26,6 +26,13 @@ public:
     void setDialogService(DialogService* dialogs) { m_dialogs = dialogs; }
     // The printers of "Печать"; without a service there is no printer.
     void setPrintingService(PrintingService* printing) { m_printing = printing; }
+    // Where "Сохранить как изображение…" starts, and the name it suggests
+    // (the table's, without extension).
+    void setSaveSuggestion(const QString& folder, const QString& name)
+    {
+        m_saveFolder = folder;
+        m_saveName = name;
+    }
     // What the next showing draws, and under which regional settings.
     void setRegionalSettings(const RegionalSettings& rs) { m_regional = rs; }
     void setChoice(CurveChoice choice) { m_choice = choice; }
@@ -55,6 +62,7 @@ private:
     RegionalSettings m_regional;
     DialogService* m_dialogs = nullptr;
     PrintingService* m_printing = nullptr;
+    QString m_saveFolder, m_saveName;
     CurveChoice m_choice;
     ChartSource m_source;
     std::function<void()> m_errorReport;

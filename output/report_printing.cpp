@@ -36,18 +36,24 @@ void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
         DialogService::FileRequest request;
         request.filter = kPreparedReportFilter;
         request.defaultExtension = PreparedReportFile::kExtension;
+        request.initialDir = m_folder;
         const DialogService::FileResult r = m_dialogs.openFile(w, request);
         return r.accepted ? r.fileName : QString();
     };
     host.saveFileName = [this](QWidget* w) {
         DialogService::FileRequest request;
-        request.filter = kPreparedReportFilter + QStringLiteral("|Документ PDF|*.pdf");
-        request.defaultExtension = PreparedReportFile::kExtension;
+        // A PDF is what a user keeps; the prepared report stays on offer.
+        request.filter = QStringLiteral("Документ PDF|*.pdf|") + kPreparedReportFilter;
+        request.defaultExtension = QStringLiteral(".pdf");
+        request.initialDir = m_folder;
+        if (!m_jobTitle.isEmpty())
+            request.fileName = m_jobTitle + QStringLiteral(".pdf");
         const DialogService::FileResult r = m_dialogs.saveFile(w, request);
         return r.accepted ? r.fileName : QString();
     };
     host.print = [this](QWidget* w, const PreparedReport& r) { printWithDialog(w, r); };
     host.help = m_help;
+    host.zoomChoice = m_zoomChoice;
     ReportPreview window(report, host, parent);
     m_dialogs.execModal(window);
 }

@@ -29,6 +29,11 @@ public:
     // Returns whether the pages went to the printer.
     bool printWithDialog(QWidget* parent, const PreparedReport& report);
 
+    // Where the preview's file dialogs start.
+    void setFolder(const QString& folder) { m_folder = folder; }
+    // Where the preview keeps its zoom choice for the next preview.
+    void setZoomMemory(int* choice) { m_zoomChoice = choice; }
+
     static const QString kPreparedReportFilter;
 
 private:
@@ -36,6 +41,8 @@ private:
     PrintingService& m_printing;
     std::function<void()> m_help;
     QString m_jobTitle;
+    QString m_folder;
+    int* m_zoomChoice = nullptr;
 };
 
 // Puts `printer` on A4 landscape with the page's full area, for the report.

@@ -12,6 +12,7 @@
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -142,6 +143,21 @@ private slots:
         int points = 0;
         w.chart(true, false, [&](TForm3& f) { points = int(f.Chart1->points(0).size()); });
         QCOMPARE(points, 5);
+    }
+
+    // "Сохранить как изображение…" starts in the default folder with the
+    // table's name.
+    void saveImageSuggestsTheTablesName()
+    {
+        Window w;
+        w.open({"1,0", "2,0"});
+        w.state.defaultDir = w.dir.path();
+        w.dialogs.queueSaveFile(QString(), false);
+        w.chart(true, false, [](TForm3& f) { f.Chart1->saveImageAction()->trigger(); });
+        const auto asked = w.dialogs.calls(ScriptedDialogService::Kind::SaveFile);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].request.initialDir, w.dir.path());
+        QCOMPARE(asked[0].request.fileName, QString("rows.png"));
     }
 
     void cancelledChoiceShowsNoChart()

@@ -16,6 +16,9 @@
 #include "tests/support/scripted_dialog_service.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
 #include <QDir>
 #include <QPageRanges>
 #include <QPrinter>
@@ -149,24 +152,58 @@ private Q_SLOTS:
         QCOMPARE(w.form.Dbf1.recNo(), 30u);
     }
 
-    void previewOpensAtTheDefaultZoomAndLeavesTheLastRecordCurrent()
+    // The preview opens at the page's width and keeps the zoom the user
+    // chose for the next one; the page field and Home/End go to pages.
+    void previewOpensAtPageWidthAndLeavesTheLastRecordCurrent()
     {
         Window w;
         w.open();
         int pages = 0;
-        double zoom = 0;
+        double zoom = 0, widthZoom = -1;
+        QStringList visited; // "page in view/page field"
         w.dialogs.queueModal([&](QDialog& window) {
             auto& preview = dynamic_cast<ReportPreview&>(window);
+            preview.show();
+            if (!QTest::qWaitForWindowExposed(&preview))
+                return 0;
             pages = preview.report().pageCount();
             zoom = preview.pageView()->zoom();
+            widthZoom = preview.pageView()->zoomToWidth();
+            auto* field = preview.findChild<QSpinBox*>("pageNumber");
+            const auto where = [&] {
+                visited << QStringLiteral("%1/%2")
+                               .arg(preview.pageView()->currentPage() + 1)
+                               .arg(field->value());
+            };
+            where();
+            QTest::keyClick(&preview, Qt::Key_End, Qt::ControlModifier);
+            where();
+            QTest::keyClick(&preview, Qt::Key_Home);
+            where();
+            QTest::keyClick(&preview, Qt::Key_End);
+            where();
+            field->setValue(2); // typed in "Страница [k] из n"
+            where();
+            visited << preview.findChild<QLabel*>("pageCount")->text();
+            preview.findChild<QComboBox*>("zoom")->setCurrentText("150 %");
+            preview.hide();
             return 1;
         });
         w.form.N8Click();
+        QCOMPARE(visited, (QStringList{"1/1", "3/3", "1/1", "3/3", "2/2", "из 3"}));
+        QVERIFY(qAbs(zoom - widthZoom) < 1e-9);
+        QVERIFY(zoom < 1.0); // a landscape page is wider than the window at 100 %
+        // The next preview opens at the zoom chosen in this one.
+        w.dialogs.queueModal([&](QDialog& window) {
+            zoom = dynamic_cast<ReportPreview&>(window).pageView()->zoom();
+            return 1;
+        });
+        w.form.N8Click();
+        QCOMPARE(zoom, 1.5);
         const auto modal = w.dialogs.calls(ScriptedDialogService::Kind::Modal);
-        QCOMPARE(modal.size(), 1);
+        QCOMPARE(modal.size(), 2);
         QCOMPARE(modal[0].caption, QStringLiteral("Предварительный просмотр"));
         QCOMPARE(pages, 3);
-        QCOMPARE(zoom, ReportPageView::kDefaultZoom);
         QCOMPARE(w.form.Dbf1.recNo(), 30u);
         QCOMPARE(w.form.DBGridPro1->source()->currentRow(), 29);
         QTRY_COMPARE(w.form.DBGridPro1->view()->currentIndex().row(), 29); // the grid follows
@@ -284,7 +321,15 @@ private Q_SLOTS:
             window.findChild<QAction*>("close")->trigger();
             return window.result();
         });
+        w.state.defaultDir = w.dir.path();
         w.form.N8Click();
+        // The save starts in the default folder, on PDF, with the table's name.
+        const auto saves = w.dialogs.calls(ScriptedDialogService::Kind::SaveFile);
+        QCOMPARE(saves.size(), 2);
+        QCOMPARE(saves[0].request.initialDir, w.dir.path());
+        QCOMPARE(saves[0].request.fileName, QString("rows.pdf"));
+        QVERIFY(saves[0].request.filter.startsWith("Документ PDF|*.pdf|"));
+        QVERIFY(saves[0].request.filter.contains("|*.flnr"));
         // "строка 2" and "строка 20".."строка 29": page 0 has rows 1..12,
         // page 1 rows 13..26.
         QCOMPARE(found, (QStringList{"0:строка 2", "1:строка 20", "1:строка 21", "1:строка 22"}));
