@@ -30,6 +30,7 @@ private slots:
         ScriptedDialogService dialogs;
         SettingsStore settings(dir.filePath("settings.ini"));
         HelpViewer help(dir.path());
+        PrintingService printing(PrintingService::Printers::None);
         TForm1 form(state, dialogs, printing, settings, help);
         form.FormCreate();
         form.show();
