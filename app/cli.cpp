@@ -7,7 +7,6 @@
 #include "platform/app_error.h"
 #include "platform/console_output.h"
 #include "platform/output_target.h"
-#include "platform/printing_service.h"
 #include "platform/regional_settings.h"
 
 #include <QApplication>
@@ -82,7 +81,6 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
     }
     try {
         commandRegionalSettings(options); // refuse an unknown locale name before any work
-        PrintingService::instance().setPdfDirectory(options.printToPdf);
         checkOutput(command, options);
         const int code = command.run(options);
         finishOut();

@@ -161,9 +161,10 @@ QPixmap deleteRowsPicture()
 
 } // namespace
 
-TForm1::TForm1(AppState& state, DialogService& dialogs, SettingsStore& settings, HelpViewer& help,
-               QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_dialogs(dialogs), m_settings(settings), m_help(help)
+TForm1::TForm1(AppState& state, DialogService& dialogs, PrintingService& printing,
+               SettingsStore& settings, HelpViewer& help, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_dialogs(dialogs), m_printing(printing),
+      m_settings(settings), m_help(help)
 {
     setObjectName(QStringLiteral("Form1"));
     Dbf1.setObjectName(QStringLiteral("Dbf1"));

@@ -10,6 +10,7 @@
 #include <QPixmap>
 
 #include <memory>
+#include <functional>
 
 class QAction;
 class QMenuBar;
@@ -20,6 +21,7 @@ class QToolButton;
 struct AppState;
 class DataGrid;
 class HelpViewer;
+class PrintingService;
 class SettingsStore;
 class SerialPortSystem;
 class TForm2;
@@ -41,8 +43,8 @@ public:
     static const QString kDefaultDirValue; // "Default_dir"
     static const QString kLayoutValue;     // "Table_1"
 
-    TForm1(AppState& state, DialogService& dialogs, SettingsStore& settings, HelpViewer& help,
-           QWidget* parent = nullptr);
+    TForm1(AppState& state, DialogService& dialogs, PrintingService& printing,
+           SettingsStore& settings, HelpViewer& help, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The other windows, created after this one by the program start and
@@ -126,6 +128,13 @@ public:
     // Where "Экспорт в Excel" sends its calls; by default a workbook file in
     // the user's documents folder, opened with the desktop's spreadsheet program.
     void setSpreadsheetFactory(SpreadsheetFactory factory) { m_spreadsheets = std::move(factory); }
+    // Where that workbook file goes (empty: the documents folder) and what
+    // opens it and its folder (empty: the desktop's programs).
+    void setWorkbookDesktop(QString folder, std::function<bool(const QString& path)> open)
+    {
+        m_workbookFolder = std::move(folder);
+        m_openWithDesktop = std::move(open);
+    }
 
     // --- components (designer names, also their objectName) ---
     DbfTable Dbf1;
@@ -179,6 +188,7 @@ private:
 
     AppState& m_state;
     DialogService& m_dialogs;
+    PrintingService& m_printing;
     SettingsStore& m_settings;
     HelpViewer& m_help;
     QString m_applicationTitle;
@@ -187,4 +197,7 @@ private:
     bool m_layoutRestored = false;
     SpreadsheetFactory m_spreadsheets;
     std::shared_ptr<const SerialPortSystem> m_serialPorts;
+    QString m_workbookFolder;
+    int m_previewZoom = -1; // the preview's zoom choice, for the next preview
+    std::function<bool(const QString& path)> m_openWithDesktop;
 };

@@ -21,6 +21,7 @@
 #include "platform/app_error.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
 
@@ -40,27 +41,53 @@ std::unique_ptr<PreparedReport> prepareReport(DbfTable& table, const AppState& s
 }
 
 // The report's previews and print jobs, named after the open table.
-ReportPrinting reportPrinting(DialogService& dialogs, HelpViewer& help, const DbfTable& table)
+ReportPrinting reportPrinting(DialogService& dialogs, PrintingService& printing, HelpViewer& help,
+                              const DbfTable& table)
 {
-    ReportPrinting printing(
-        dialogs, PrintingService::instance(), [&help] { help.showContents(); },
+    ReportPrinting result(
+        dialogs, printing, [&help] { help.showSection(QStringLiteral("print")); },
         QFileInfo(table.tableFile()).completeBaseName());
-    printing.setTableFiles({table.tableFile(), table.indexFile()});
-    return printing;
+    result.setTableFiles({table.tableFile(), table.indexFile()});
+    return result;
+}
+
+// An export whose workbook no program opened would leave the user guessing
+// whether it worked: say where the workbook is, and offer its folder.
+void tellWorkbookNotOpened(DialogService& dialogs, QWidget* parent, const QString& file,
+                           const std::function<bool(const QString&)>& open)
+{
+    const QString text = QStringLiteral("Книга Excel сохранена в файле\n%1\n\n"
+                                        "Открыть ее не удалось: не найдена программа для "
+                                        "файлов этого вида.")
+                             .arg(QDir::toNativeSeparators(file));
+    if (dialogs.message(parent, text, kAppTitle, DialogService::Icon::Information,
+                        DialogService::Buttons::OpenFolderOk) != DialogService::Answer::Yes)
+        return;
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!open(folder))
+        dialogs.message(parent,
+                        QStringLiteral("Не удается открыть папку %1")
+                            .arg(QDir::toNativeSeparators(folder)),
+                        QStringLiteral("Ошибка"), DialogService::Icon::Stop,
+                        DialogService::Buttons::Ok);
 }
 
 } // namespace
 
 void TForm1::N8Click()
 {
-    if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1))
-        reportPrinting(m_dialogs, m_help, Dbf1).preview(this, *report);
+    if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1)) {
+        ReportPrinting printing = reportPrinting(m_dialogs, m_printing, m_help, Dbf1);
+        printing.setFolder(m_state.defaultDir);
+        printing.setZoomMemory(&m_previewZoom);
+        printing.preview(this, *report);
+    }
 }
 
 void TForm1::N9Click()
 {
     if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1))
-        reportPrinting(m_dialogs, m_help, Dbf1).printWithDialog(this, *report);
+        reportPrinting(m_dialogs, m_printing, m_help, Dbf1).printWithDialog(this, *report);
 }
 
 void TForm1::N22Click()
@@ -85,6 +112,8 @@ void TForm1::N15Click()
     Form3->setRegionalSettings(m_state.regional);
     Form3->setDialogService(&m_dialogs);
     Form3->setTableFiles({Dbf1.tableFile(), Dbf1.indexFile()});
+    Form3->setPrintingService(&m_printing);
+    Form3->setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
     Form3->setSource({[grid] { return qsizetype(grid->selectionCount()); },
                       [grid](qsizetype k) { return capturedRow(*grid, k); },
                       [grid](const QString& field) { return footerTextOf(*grid, field); }});
@@ -118,6 +147,7 @@ void TForm1::SummaryClick()
         return;
     }
     SummaryWindow* w = window.get();
+    window->setPrintingService(&m_printing);
     window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
     m_dialogs.execModal(*window);
     applyLimitColours(); // the limits may have changed
@@ -168,16 +198,24 @@ void TForm1::exp2excel()
     // What is being typed in the grid is posted first, as the walk's first
     // move would post it; otherwise every row would show the edited record.
     DBGridPro1->endEditInProgress();
-    const SpreadsheetFactory create = m_spreadsheets ? m_spreadsheets : [] {
-        return std::unique_ptr<SpreadsheetApplication>(
-            new XlsxSpreadsheet({XlsxSpreadsheet::documentsFolder(), QString(), true, {}}));
+    const auto openWithDesktop = m_openWithDesktop ? m_openWithDesktop
+                                                   : std::function(XlsxSpreadsheet::openWithDesktop);
+    QString notOpened; // the saved workbook that no program took
+    const SpreadsheetFactory create = m_spreadsheets ? m_spreadsheets : [&] {
+        XlsxSpreadsheet::Target target;
+        target.folder =
+            m_workbookFolder.isEmpty() ? XlsxSpreadsheet::documentsFolder() : m_workbookFolder;
+        target.open = true;
+        target.opener = openWithDesktop;
+        target.notOpened = [&notOpened](const QString& path) { notOpened = path; };
+        return std::unique_ptr<SpreadsheetApplication>(new XlsxSpreadsheet(std::move(target)));
     };
     // The walk keeps the window alive: the progress dialog shows how far it
     // got and offers to stop; a stopped export leaves no workbook.
     QProgressDialog progress(QStringLiteral("Экспорт в Excel ..."), QStringLiteral("Отмена"), 0,
                              100, this);
     progress.setObjectName(QStringLiteral("ExcelProgress"));
-    progress.setWindowTitle(m_applicationTitle);
+    progress.setWindowTitle(QStringLiteral("Экспорт в Excel"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     progress.setAutoReset(false);
@@ -213,4 +251,7 @@ void TForm1::exp2excel()
             Dbf1.goToRecord(Dbf1.recNo());
         throw;
     }
+    if (!notOpened.isEmpty())
+        tellWorkbookNotOpened(m_dialogs, this, notOpened, openWithDesktop);
 }
+

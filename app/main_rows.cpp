@@ -24,6 +24,19 @@ void writeFooters(DataGrid& grid, const TableStatistics& s, const RegionalSettin
     setFooter(grid, MeasurementSchema::kT2, footerT2(s, rs));
 }
 
+// The table statistics are not recomputed over no rows and keep the figures
+// of some earlier table; an empty table shows no figures at all.
+void writeTableFooters(DataGrid& grid, const DbfTable& table, const TableStatistics& s,
+                       const RegionalSettings& rs)
+{
+    if (table.isOpen() && table.isEmpty()) {
+        setFooter(grid, MeasurementSchema::kT1, QString());
+        setFooter(grid, MeasurementSchema::kT2, QString());
+        return;
+    }
+    writeFooters(grid, s, rs);
+}
+
 } // namespace
 
 void TForm1::find_mma()
@@ -40,7 +53,7 @@ void TForm1::N21Click()
     if (Dbf1.isOpen())
         delete_selected();
     find_mma();
-    writeFooters(*DBGridPro1, m_state.statistics, m_state.regional);
+    writeTableFooters(*DBGridPro1, Dbf1, m_state.statistics, m_state.regional);
 }
 
 void TForm1::delete_selected()
@@ -62,7 +75,7 @@ void TForm1::DBGridPro1SelectionChange()
 {
     const int c = DBGridPro1->selectionCount();
     if (c < 2) {
-        writeFooters(*DBGridPro1, m_state.statistics, m_state.regional);
+        writeTableFooters(*DBGridPro1, Dbf1, m_state.statistics, m_state.regional);
         return;
     }
     const DataGrid& grid = *DBGridPro1;
@@ -74,5 +87,5 @@ void TForm1::DBGridPro1SelectionChange()
 void TForm1::DBGridPro1AfterDelete()
 {
     find_mma();
-    writeFooters(*DBGridPro1, m_state.statistics, m_state.regional);
+    writeTableFooters(*DBGridPro1, Dbf1, m_state.statistics, m_state.regional);
 }

@@ -55,7 +55,7 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
     QtDialogService dialogs;
     app.setDialogService(&dialogs);
 
-    PrintingService::instance().setPdfDirectory(options.printToPdf);
+    PrintingService printing(options.printToPdf);
 
     AppState state;
     try {
@@ -69,7 +69,7 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
 
     // The six windows, once, in this order; all but the splash live for the
     // whole run.
-    TForm1 form1(state, dialogs, settings, help);
+    TForm1 form1(state, dialogs, printing, settings, help);
     try {
         form1.FormCreate();
     } catch (...) {

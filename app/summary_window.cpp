@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -192,11 +193,9 @@ void SummaryWindow::copyToClipboard()
 void SummaryWindow::print()
 {
     try {
-        PrintingService& printing = PrintingService::instance();
-        QPrinter* printer = printing.hasPrinter() ? printing.currentPrinter() : nullptr;
-        if (!printer)
-            throw AppError(QStringLiteral("There is no default printer currently selected"));
-        printOn(*printer);
+        if (!m_printing)
+            throw AppError(PrintingService::kNoPrinterText);
+        printOn(m_printing->printer());
     } catch (...) {
         if (!m_errorReport)
             throw;
@@ -210,7 +209,11 @@ void SummaryWindow::printOn(QPrinter& printer)
     const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
     const auto restore = qScopeGuard([&] { printer.setPageOrientation(orientation); });
     printer.setPageOrientation(QPageLayout::Portrait);
-    PrintJob job(PrintingService::instance(), printer, QStringLiteral("Сводка"));
+    std::optional<PrintJob> job;
+    if (m_printing)
+        job.emplace(*m_printing, printer, QStringLiteral("Сводка"));
+    else
+        printer.setDocName(QStringLiteral("Сводка"));
     QPainter painter;
     if (!painter.begin(&printer))
         throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
@@ -274,5 +277,6 @@ void SummaryWindow::printOn(QPrinter& printer)
     table(days, dayWidths, area.left() + figuresWidth + fm.averageCharWidth() * 2 * scale);
     if (!painter.end())
         throw AppError(QStringLiteral("Printing failed"));
-    job.finish();
+    if (job)
+        job->finish();
 }

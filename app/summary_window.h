@@ -11,6 +11,7 @@ class DbfTable;
 class DialogService;
 class QLabel;
 class QLineEdit;
+class PrintingService;
 class QPrinter;
 class QPushButton;
 class QTableWidget;
@@ -38,6 +39,8 @@ public:
     void print();
     void printOn(QPrinter& printer);
 
+    // The printers of "Печать"; without a service there is no printer.
+    void setPrintingService(PrintingService* printing) { m_printing = printing; }
     // Errors while printing go here (the default error report).
     void setErrorReport(std::function<void()> report) { m_errorReport = std::move(report); }
 
@@ -65,5 +68,6 @@ private:
     SettingsStore& m_settings;
     SummaryOptions m_options;
     RecordingSummary m_summary;
+    PrintingService* m_printing = nullptr;
     std::function<void()> m_errorReport;
 };

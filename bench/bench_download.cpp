@@ -31,7 +31,7 @@ public:
     FileResult openFile(QWidget*, const FileRequest&) override { return {}; }
     FileResult saveFile(QWidget*, const FileRequest&) override { return {}; }
     bool chooseColor(QWidget*, QColor&) override { return false; }
-    bool printSetup(QWidget*, QPrinter&) override { return false; }
+    bool printSetup(QWidget*, QPrinter&, const PrintRequest&) override { return false; }
     int execModal(QDialog&) override { return 0; }
 };
 

@@ -98,11 +98,9 @@ void TForm3::FormShow()
 void TForm3::Button1Click()
 {
     try {
-        PrintingService& printing = PrintingService::instance();
-        QPrinter* printer = printing.hasPrinter() ? printing.currentPrinter() : nullptr;
-        if (!printer)
-            throw AppError(QStringLiteral("There is no default printer currently selected"));
-        printChart(*printer);
+        if (!m_printing)
+            throw AppError(PrintingService::kNoPrinterText);
+        printChart(m_printing->printer());
     } catch (...) {
         report();
     }
@@ -121,7 +119,12 @@ void TForm3::printChart(QPrinter& printer)
     printer.setPageOrientation(QPageLayout::Landscape);
     // The margins are measured from the paper's edge.
     printer.setFullPage(true);
-    PrintJob job(PrintingService::instance(), printer, QStringLiteral("Chart1"));
+    // A chart without printers prints nowhere but on the printer it is given.
+    std::optional<PrintJob> job;
+    if (m_printing)
+        job.emplace(*m_printing, printer, QStringLiteral("Chart1"));
+    else
+        printer.setDocName(QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))
         throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
@@ -139,7 +142,8 @@ void TForm3::printChart(QPrinter& printer)
     }
     if (!painter.end())
         throw AppError(QStringLiteral("Printing failed"));
-    job.finish();
+    if (job)
+        job->finish();
 }
 
 void TForm3::saveImage()
@@ -148,6 +152,9 @@ void TForm3::saveImage()
     request.filter = QStringLiteral("Рисунок PNG (*.png)|*.png|Рисунок SVG (*.svg)|*.svg|"
                                     "Документ PDF (*.pdf)|*.pdf");
     request.defaultExtension = QStringLiteral(".png");
+    request.initialDir = m_saveFolder;
+    if (!m_saveName.isEmpty())
+        request.fileName = m_saveName + QStringLiteral(".png");
     if (!m_dialogs)
         return;
     const DialogService::FileResult result = m_dialogs->saveFile(this, request);

@@ -13,6 +13,7 @@ class ChartLimitLines;
 class ChartMeasure;
 class DateTimeChart;
 class DialogService;
+class PrintingService;
 class QPrinter;
 class QPushButton;
 
@@ -30,6 +31,15 @@ public:
     void setDialogService(DialogService* dialogs) { m_dialogs = dialogs; }
     // The files of the table the chart is made from, which a picture never replaces.
     void setTableFiles(QStringList files) { m_tableFiles = std::move(files); }
+    // The printers of "Печать"; without a service there is no printer.
+    void setPrintingService(PrintingService* printing) { m_printing = printing; }
+    // Where "Сохранить как изображение…" starts, and the name it suggests
+    // (the table's, without extension).
+    void setSaveSuggestion(const QString& folder, const QString& name)
+    {
+        m_saveFolder = folder;
+        m_saveName = name;
+    }
     // What the next showing draws, and under which regional settings.
     void setRegionalSettings(const RegionalSettings& rs) { m_regional = rs; }
     void setChoice(CurveChoice choice) { m_choice = choice; }
@@ -65,6 +75,8 @@ private:
     RegionalSettings m_regional;
     DialogService* m_dialogs = nullptr;
     QStringList m_tableFiles;
+    PrintingService* m_printing = nullptr;
+    QString m_saveFolder, m_saveName;
     CurveChoice m_choice;
     ChartSource m_source;
     std::function<void()> m_errorReport;

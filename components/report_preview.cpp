@@ -13,6 +13,8 @@
 #include <QProgressDialog>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -68,6 +70,13 @@ double ReportPageView::zoomToPage() const
     const double scale = logicalDpiX() / ReportUnits::kPerInch;
     return std::max(0.1, std::min((viewport()->width() - 2 * kGap) / (p.width * scale),
                                   (viewport()->height() - 2 * kGap) / (p.height * scale)));
+}
+
+void ReportPageView::setFit(Fit fit)
+{
+    m_fit = fit;
+    if (fit != Fit::None)
+        setZoom(fit == Fit::Width ? zoomToWidth() : zoomToPage());
 }
 
 void ReportPageView::setZoom(double zoom)
@@ -138,6 +147,8 @@ void ReportPageView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+    if (m_fit != Fit::None)
+        setZoom(m_fit == Fit::Width ? zoomToWidth() : zoomToPage());
 }
 
 void ReportPageView::scrollContentsBy(int dx, int dy)
@@ -215,6 +226,7 @@ bool ReportProgress::cancelled() const
 // --- preview window ---
 
 const QString ReportPreview::kTitle = QStringLiteral("Предварительный просмотр");
+const int ReportPreview::kFitWidthChoice = 6;
 
 namespace {
 
@@ -250,7 +262,11 @@ ReportPreview::ReportPreview(const PreparedReport& report, ReportPreviewHost hos
     m_zoom->setObjectName(QStringLiteral("zoom"));
     for (const ZoomChoice& z : kZooms)
         m_zoom->addItem(QString::fromUtf8(z.text), z.zoom);
-    m_zoom->setCurrentIndex(3); // 100 %, the default
+    // A landscape page fits the window at its width; a choice of the user's
+    // holds for the next preview.
+    const int choice = m_host.zoomChoice && *m_host.zoomChoice >= 0 ? *m_host.zoomChoice
+                                                                      : kFitWidthChoice;
+    m_zoom->setCurrentIndex(std::clamp(choice, 0, int(std::size(kZooms)) - 1));
     toolBar->addWidget(m_zoom);
     toolBar->addSeparator();
     add("open", QStringLiteral("Открыть"), QKeySequence::Open, &ReportPreview::openReport);
@@ -276,21 +292,47 @@ ReportPreview::ReportPreview(const PreparedReport& report, ReportPreviewHost hos
     });
     add("close", QStringLiteral("Закрыть"), QKeySequence(), &QDialog::accept);
 
+    auto page = [this](int k) {
+        if (m_report)
+            m_view->showPage(k);
+        updatePageLabel();
+    };
+    auto* first = new QAction(this);
+    first->setObjectName(QStringLiteral("firstPage"));
+    first->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Home), QKeySequence(Qt::Key_Home)});
+    connect(first, &QAction::triggered, this, [page] { page(0); });
+    addAction(first);
+    auto* last = new QAction(this);
+    last->setObjectName(QStringLiteral("lastPage"));
+    last->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_End), QKeySequence(Qt::Key_End)});
+    connect(last, &QAction::triggered, this,
+            [this, page] { page(m_report ? m_report->pageCount() - 1 : 0); });
+    addAction(last);
+
     m_view = new ReportPageView(this);
-    m_page = new QLabel(this);
+    // "Страница [k] из n": typing a number goes to that page.
+    m_page = new QSpinBox(this);
     m_page->setObjectName(QStringLiteral("pageNumber"));
+    m_page->setKeyboardTracking(false);
+    m_page->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    m_pageCount = new QLabel(this);
+    m_pageCount->setObjectName(QStringLiteral("pageCount"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(toolBar);
     layout->addWidget(m_view, 1);
     auto* status = new QStatusBar(this);
+    status->addWidget(new QLabel(QStringLiteral("Страница"), this));
     status->addWidget(m_page);
+    status->addWidget(m_pageCount);
     layout->addWidget(status);
 
     connect(m_zoom, &QComboBox::currentIndexChanged, this, &ReportPreview::zoomChosen);
     connect(m_view, &ReportPageView::currentPageChanged, this, &ReportPreview::updatePageLabel);
+    connect(m_page, &QSpinBox::valueChanged, this, [page](int k) { page(k - 1); });
     setReport(&report);
+    zoomChosen(m_zoom->currentIndex());
 }
 
 ReportPreview::~ReportPreview() = default;
@@ -306,14 +348,22 @@ void ReportPreview::setReport(const PreparedReport* report)
 void ReportPreview::zoomChosen(int index)
 {
     const double z = m_zoom->itemData(index).toDouble();
-    m_view->setZoom(z > 0 ? z : z == 0 ? m_view->zoomToWidth() : m_view->zoomToPage());
+    if (m_host.zoomChoice)
+        *m_host.zoomChoice = index;
+    if (z > 0) {
+        m_view->setFit(ReportPageView::Fit::None);
+        m_view->setZoom(z);
+    } else {
+        m_view->setFit(z == 0 ? ReportPageView::Fit::Width : ReportPageView::Fit::Page);
+    }
 }
 
 void ReportPreview::updatePageLabel()
 {
-    m_page->setText(QStringLiteral("Страница %1 из %2")
-                        .arg(m_view->currentPage() + 1)
-                        .arg(m_report->pageCount()));
+    const QSignalBlocker quiet(m_page); // showing a page is no request to go there
+    m_page->setRange(1, std::max(1, m_report->pageCount()));
+    m_page->setValue(m_view->currentPage() + 1);
+    m_pageCount->setText(QStringLiteral("из %1").arg(m_report->pageCount()));
 }
 
 void ReportPreview::openReport()

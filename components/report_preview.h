@@ -12,6 +12,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 class QProgressDialog;
 
 // The pages of a prepared report, one under the other, drawn only where they
@@ -23,11 +24,21 @@ class ReportPageView : public QAbstractScrollArea
 public:
     static constexpr double kDefaultZoom = 1.0;
 
+    // What a zoom follows when the view changes size.
+    enum class Fit
+    {
+        None,
+        Width,
+        Page
+    };
+
     explicit ReportPageView(QWidget* parent = nullptr);
 
     void setReport(const PreparedReport* report);
     double zoom() const { return m_zoom; }
     void setZoom(double zoom);
+    // Keeps the zoom at the page's width or whole page as the view resizes.
+    void setFit(Fit fit);
     // The zoom at which a page fills the view's width, or the whole page shows.
     double zoomToWidth() const;
     double zoomToPage() const;
@@ -57,6 +68,7 @@ private:
 
     const PreparedReport* m_report = nullptr;
     double m_zoom = kDefaultZoom;
+    Fit m_fit = Fit::None;
     PreparedReport::Hit m_highlight;
 };
 
@@ -70,6 +82,9 @@ struct ReportPreviewHost
     std::function<void()> help;
     // A message for the user in a message box of the program.
     std::function<void(QWidget* parent, const QString& text)> inform;
+    // The zoom list's choice, kept from one preview to the next; the first
+    // preview opens at the page's width.
+    int* zoomChoice = nullptr;
 };
 
 // A window with a progress bar and Cancel for long work on the GUI thread:
@@ -96,6 +111,7 @@ class ReportPreview : public QDialog
 
 public:
     static const QString kTitle; // "Предварительный просмотр"
+    static const int kFitWidthChoice; // the zoom list's "По ширине"
 
     ReportPreview(const PreparedReport& report, ReportPreviewHost host, QWidget* parent = nullptr);
     ~ReportPreview() override;
@@ -121,7 +137,8 @@ private:
     std::unique_ptr<PreparedReport> m_opened; // a report opened from a file
     ReportPageView* m_view = nullptr;
     QComboBox* m_zoom = nullptr;
-    QLabel* m_page = nullptr;
+    QSpinBox* m_page = nullptr;
+    QLabel* m_pageCount = nullptr;
     QLineEdit* m_find = nullptr;
     QString m_lastSearch;
 };

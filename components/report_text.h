@@ -33,7 +33,10 @@ struct TextBlock
         : layout(text, font, &device)
     {
         QTextOption option;
-        option.setWrapMode(cell.wordWrap ? QTextOption::WordWrap : QTextOption::NoWrap);
+        // A word wider than the cell breaks inside it, as a line wraps, so
+        // that it reads from its start instead of being cut on both sides.
+        option.setWrapMode(cell.wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                         : QTextOption::NoWrap);
         option.setUseDesignMetrics(true);
         layout.setTextOption(option);
         layout.setCacheEnabled(true);

@@ -37,13 +37,18 @@ void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
         DialogService::FileRequest request;
         request.filter = kPreparedReportFilter;
         request.defaultExtension = PreparedReportFile::kExtension;
+        request.initialDir = m_folder;
         const DialogService::FileResult r = m_dialogs.openFile(w, request);
         return r.accepted ? r.fileName : QString();
     };
     host.saveFileName = [this](QWidget* w) {
         DialogService::FileRequest request;
-        request.filter = kPreparedReportFilter + QStringLiteral("|Документ PDF|*.pdf");
-        request.defaultExtension = PreparedReportFile::kExtension;
+        // A PDF is what a user keeps; the prepared report stays on offer.
+        request.filter = QStringLiteral("Документ PDF|*.pdf|") + kPreparedReportFilter;
+        request.defaultExtension = QStringLiteral(".pdf");
+        request.initialDir = m_folder;
+        if (!m_jobTitle.isEmpty())
+            request.fileName = m_jobTitle + QStringLiteral(".pdf");
         const DialogService::FileResult r = m_dialogs.saveFile(w, request);
         if (!r.accepted)
             return QString();
@@ -60,22 +65,21 @@ void ReportPrinting::preview(QWidget* parent, const PreparedReport& report)
         m_dialogs.message(w, text, ReportPreview::kTitle, DialogService::Icon::Information,
                           DialogService::Buttons::Ok);
     };
+    host.zoomChoice = m_zoomChoice;
     ReportPreview window(report, host, parent);
     m_dialogs.execModal(window);
 }
 
 bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& report)
 {
-    QPrinter* printer = m_printing.hasPrinter() ? m_printing.currentPrinter() : nullptr;
-    if (!printer)
-        return false;
+    QPrinter* printer = &m_printing.printer(); // throws without a printer
     setReportPage(*printer, report);
     printer->setPrintRange(QPrinter::AllPages);
     printer->setPageRanges({});
     printer->setFromTo(0, 0);
     printer->setCopyCount(1);
     printer->setCollateCopies(true);
-    if (!m_dialogs.printSetup(parent, *printer))
+    if (!m_dialogs.printSetup(parent, *printer, {report.pageCount(), m_printing.printerName()}))
         return false;
     setReportPage(*printer, report); // another printer may have been chosen
 

@@ -28,11 +28,16 @@ public:
     // Shows the prepared pages in "Предварительный просмотр".
     void preview(QWidget* parent, const PreparedReport& report);
 
-    // Without a printer: nothing. Otherwise the print dialog (all pages or a
+    // Without a printer: the printing service's error. Otherwise the print dialog (all pages or a
     // list such as 1,3,5-12, copies, collate) on an A4 landscape page; when
     // confirmed, the chosen pages with a progress window that can cancel.
     // Returns whether the pages went to the printer.
     bool printWithDialog(QWidget* parent, const PreparedReport& report);
+
+    // Where the preview's file dialogs start.
+    void setFolder(const QString& folder) { m_folder = folder; }
+    // Where the preview keeps its zoom choice for the next preview.
+    void setZoomMemory(int* choice) { m_zoomChoice = choice; }
 
     static const QString kPreparedReportFilter;
 
@@ -42,6 +47,8 @@ private:
     std::function<void()> m_help;
     QString m_jobTitle;
     QStringList m_tableFiles;
+    QString m_folder;
+    int* m_zoomChoice = nullptr;
 };
 
 // Puts `printer` on A4 landscape with the page's full area, for the report.

@@ -15,7 +15,8 @@ class DialogService
 {
 public:
     enum class Icon { None, Information, Question, Warning, Stop };
-    enum class Buttons { Ok, YesNo };
+    // OpenFolderOk: "Открыть папку" (answered Yes) and OK.
+    enum class Buttons { Ok, YesNo, OpenFolderOk };
     enum class Answer { Ok, Yes, No, Cancel };
 
     struct FileRequest
@@ -25,6 +26,12 @@ public:
         QString defaultExtension; // ".db": appended to a name typed without one
         QString initialDir;
         QString fileName;         // preset name (empty: none)
+    };
+    // What the print dialog offers besides the printer's own settings.
+    struct PrintRequest
+    {
+        int pageCount = 1;   // "с/по" and a page list name pages 1..pageCount
+        QString printerName; // shown as the printer when not empty ("PDF → DIR")
     };
     struct FileResult
     {
@@ -43,7 +50,7 @@ public:
     virtual bool chooseColor(QWidget* parent, QColor& color) = 0;
     // The print dialog: printer and its set-up, the pages (all, or a list such
     // as 1,3,5-12), copies and collation, read back from `printer` on OK.
-    virtual bool printSetup(QWidget* parent, QPrinter& printer) = 0;
+    virtual bool printSetup(QWidget* parent, QPrinter& printer, const PrintRequest& request) = 0;
     // Shows a window of the program modally (a preview, for instance) and
     // returns its result.
     virtual int execModal(QDialog& window) = 0;

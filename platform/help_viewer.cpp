@@ -1,8 +1,11 @@
 #include "platform/help_viewer.h"
 
+#include "platform/window_placement.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QWindow>
@@ -38,19 +41,32 @@ QString HelpViewer::helpFile() const
 
 void HelpViewer::showContents()
 {
+    showSection(QString());
+}
+
+void HelpViewer::showSection(const QString& section)
+{
     if (!m_window) {
         m_window = new QTextBrowser;
         m_window->setObjectName(QStringLiteral("HelpWindow"));
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
         m_window->setOpenExternalLinks(true);
         m_window->resize(760, 560);
+        auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), m_window);
+        QObject::connect(close, &QShortcut::activated, m_window, &QWidget::close);
     }
     const QString file = helpFile();
-    const QUrl url =
+    QUrl url =
         file.startsWith(u':') ? QUrl(QStringLiteral("qrc") + file) : QUrl::fromLocalFile(file);
+    if (!section.isEmpty())
+        url.setFragment(section);
     m_window->setSource(url);
+    if (!section.isEmpty())
+        m_window->scrollToAnchor(section);
     m_window->setWindowTitle(m_window->documentTitle().isEmpty() ? QStringLiteral("Помощь")
                                                                  : m_window->documentTitle());
+    if (!m_window->isVisible())
+        centreOnScreen(*m_window); // wholly on the screen, caption bar included
     m_window->show();
     // Opened from a modal window (a preview), the manual must belong to it:
     // beside a modal window, another one takes no input.

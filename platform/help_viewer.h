@@ -26,8 +26,11 @@ public:
     // The manual that showContents opens: the file next to the program, the
     // installed one, or the built-in copy.
     QString helpFile() const;
-    // Shows (or raises) the window at the contents.
+    // Shows (or raises) the window at the contents, or at the section with
+    // the anchor `section` ("print"), placed wholly on the screen; Esc
+    // closes it.
     void showContents();
+    void showSection(const QString& section);
     QTextBrowser* window() const;
 
 private:

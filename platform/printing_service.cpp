@@ -16,11 +16,14 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-PrintingService& PrintingService::instance()
-{
-    static PrintingService service;
-    return service;
-}
+const QString PrintingService::kNoPrinterText =
+    QStringLiteral("There is no default printer currently selected");
+
+PrintingService::PrintingService(Printers printers) : m_printers(printers) {}
+
+PrintingService::PrintingService(const QString& pdfDirectory) : m_pdfDirectory(pdfDirectory) {}
+
+PrintingService::~PrintingService() = default;
 
 void PrintingService::setPdfDirectory(const QString& dir)
 {
@@ -32,13 +35,15 @@ void PrintingService::setPdfDirectory(const QString& dir)
 
 bool PrintingService::hasPrinter() const
 {
-    return !m_pdfDirectory.isEmpty() || !QPrinterInfo::defaultPrinter().isNull();
+    if (!m_pdfDirectory.isEmpty())
+        return true;
+    return m_printers == Printers::System && !QPrinterInfo::defaultPrinter().isNull();
 }
 
-QPrinter* PrintingService::currentPrinter()
+QPrinter& PrintingService::printer()
 {
     if (!hasPrinter())
-        return nullptr;
+        throw AppError(kNoPrinterText);
     if (!m_printer) {
         if (m_pdfDirectory.isEmpty()) {
             m_printer = std::make_unique<QPrinter>(QPrinterInfo::defaultPrinter(),
@@ -48,7 +53,14 @@ QPrinter* PrintingService::currentPrinter()
             m_printer->setOutputFormat(QPrinter::PdfFormat);
         }
     }
-    return m_printer.get();
+    return *m_printer;
+}
+
+QString PrintingService::printerName() const
+{
+    if (!m_pdfDirectory.isEmpty())
+        return QStringLiteral("PDF → %1").arg(QDir::toNativeSeparators(m_pdfDirectory));
+    return {}; // the print dialog knows the system's printers itself
 }
 
 QString PrintingService::freePdfName(const QString& dir, const QString& title)

@@ -11,12 +11,32 @@ class UnseenFile;
 // default printer; none on a machine without one) and, for users without a
 // printer and for tests, a PDF writer that saves every print job as a file
 // named after the job in a chosen folder (`--print-to-pdf DIR`).
-// The print dialog and the preview window host are the dialog service's.
+// The program start makes one and hands it to the windows that print, as it
+// hands them the dialog service; the print dialog and the preview window
+// host are the dialog service's.
+//
+// Without a printer, every print path of the windows ends the same way:
+// printer() throws "There is no default printer currently selected", which
+// the default error report shows; nothing is printed, no dialog is shown and
+// the window stays as it was. That holds for the report's "Печать" (main
+// menu, Ctrl+P, toolbar, grid pop-up: the report is prepared first), the
+// preview's "Печать" (the preview stays open) and the chart's "Печать". The
+// command line prints nothing, so it needs no printing service.
 // A job is printed through PrintJob (below).
 class PrintingService
 {
 public:
-    static PrintingService& instance();
+    enum class Printers
+    {
+        System, // the system's default printer, when there is one
+        None    // a machine without any printer (tests)
+    };
+    explicit PrintingService(Printers printers = Printers::System);
+    // Every job becomes DIR/<job title>.pdf; an empty DIR: the system's printers.
+    explicit PrintingService(const QString& pdfDirectory);
+    ~PrintingService();
+
+    static const QString kNoPrinterText; // "There is no default printer currently selected"
 
     // Empty: the system's printers. Otherwise every job is written to
     // DIR/<job title>.pdf.
@@ -25,18 +45,20 @@ public:
 
     // Whether a current printer exists.
     bool hasPrinter() const;
-    // The application's current printer, or nullptr when there is none. The
-    // service owns it; settings made on it (orientation, page layout) stay
-    // for the next job, as they do on a printer.
-    QPrinter* currentPrinter();
+    // The application's current printer; throws kNoPrinterText when there is
+    // none. The service owns it; settings made on it (orientation, page
+    // layout) stay for the next job, as they do on a printer.
+    QPrinter& printer();
+    // What a print dialog shows as the printer when jobs become files
+    // ("PDF → DIR"); empty for the system's printers, which it knows itself.
+    QString printerName() const;
 
     // The file name for a job titled `title` in `dir`: the first of
     // "title.pdf", "title (2).pdf", … that does not exist yet.
     static QString freePdfName(const QString& dir, const QString& title);
 
 private:
-    PrintingService() = default;
-
+    Printers m_printers = Printers::System;
     QString m_pdfDirectory;
     std::unique_ptr<QPrinter> m_printer;
 };

@@ -1,10 +1,12 @@
 #include "platform/qt_dialog_service.h"
 
+#include "platform/print_dialog.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPrintDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QStringList>
 
@@ -84,7 +86,12 @@ DialogService::Answer QtDialogService::message(QWidget* parent, const QString& t
     QMessageBox box(
         qtIcon(icon), caption, text,
         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    QPushButton* openFolder = nullptr;
+    if (buttons == Buttons::OpenFolderOk)
+        openFolder = box.addButton(QStringLiteral("Открыть папку"), QMessageBox::ActionRole);
     const int r = box.exec();
+    if (openFolder && box.clickedButton() == openFolder)
+        return Answer::Yes;
     if (r == QMessageBox::Yes)
         return Answer::Yes;
     if (r == QMessageBox::No)
@@ -123,12 +130,12 @@ bool QtDialogService::chooseColor(QWidget* parent, QColor& color)
     return true;
 }
 
-bool QtDialogService::printSetup(QWidget* parent, QPrinter& printer)
+bool QtDialogService::printSetup(QWidget* parent, QPrinter& printer, const PrintRequest& request)
 {
-    QPrintDialog dialog(&printer, parent);
-    dialog.setOptions(QAbstractPrintDialog::PrintPageRange |
-                      QAbstractPrintDialog::PrintCollateCopies |
-                      QAbstractPrintDialog::PrintShowPageSize);
+    PrintDialog dialog(&printer, request.pageCount, request.printerName, parent);
+    dialog.setRefusal([this, &dialog](const QString& text) {
+        message(&dialog, text, QStringLiteral("Ошибка"), Icon::Stop, Buttons::Ok);
+    });
     return dialog.exec() == QDialog::Accepted;
 }
 

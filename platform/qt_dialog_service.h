@@ -12,7 +12,7 @@ public:
     FileResult openFile(QWidget* parent, const FileRequest& request) override;
     FileResult saveFile(QWidget* parent, const FileRequest& request) override;
     bool chooseColor(QWidget* parent, QColor& color) override;
-    bool printSetup(QWidget* parent, QPrinter& printer) override;
+    bool printSetup(QWidget* parent, QPrinter& printer, const PrintRequest& request) override;
     int execModal(QDialog& window) override;
 };
 

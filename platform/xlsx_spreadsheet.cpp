@@ -317,8 +317,17 @@ void XlsxSpreadsheet::quit()
         return;
     m_quit = true;
     discard();
-    if (m_visible && m_target.open && !m_savedFile.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(m_savedFile));
+    if (!m_visible || !m_target.open || m_savedFile.isEmpty())
+        return;
+    const bool opened =
+        m_target.opener ? m_target.opener(m_savedFile) : openWithDesktop(m_savedFile);
+    if (!opened && m_target.notOpened)
+        m_target.notOpened(m_savedFile);
+}
+
+bool XlsxSpreadsheet::openWithDesktop(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void XlsxSpreadsheet::requireWorkbook() const

@@ -35,6 +35,11 @@ public:
         QString file;      // non-empty: the copy goes exactly here instead
         bool open = false; // open the saved copy with the desktop's program on Quit
         std::function<void(const QString& path)> saved; // told the saved file's path
+        // How the copy is opened (by default the desktop's program for it);
+        // returns whether a program took it.
+        std::function<bool(const QString& path)> opener;
+        // Told the saved file's path when no program took it.
+        std::function<void(const QString& path)> notOpened;
     };
 
     explicit XlsxSpreadsheet(Target target);
@@ -42,6 +47,9 @@ public:
 
     // The user's documents folder, created when missing.
     static QString documentsFolder();
+    // Hands a file or folder to the desktop's program for it; false when
+    // none is registered or it would not start.
+    static bool openWithDesktop(const QString& path);
     // A Russian number format's tokens (Д, М, Г, Ч, С) in the file's own
     // tokens (D, M, Y, H, S): "ДД/ММ/ГГГГ Ч:ММ" is stored as "DD/MM/YYYY H:MM".
     static QString fileNumberFormat(const QString& localFormat);

@@ -198,6 +198,11 @@ void MeasurementGridView::load_layout(const QString& name)
         copyColumnProperties(s, c);
         m_grid.setColumn(index, c);
     }
+    // The sort itself is not stored: a mark without it would claim an order
+    // that the rows do not show.
+    if (!m_table.isOpen() || m_table.selectedSortTag().isEmpty())
+        for (int i = 0; i < m_grid.columnCount(); ++i)
+            m_grid.setTitleState(i, TitleState::tsSortedNone);
     m_grid.setAutoFit(m_grid.autoFit()); // fit the restored widths to the grid
     m_grid.repaintGrid();
 }

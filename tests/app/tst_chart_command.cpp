@@ -5,7 +5,13 @@
 #include "charts/param_graf.h"
 #include "components/date_time_chart.h"
 #include "tests/support/main_window_fixture.h"
+#include "data/app_state.h"
+#include "platform/help_viewer.h"
+#include "platform/printing_service.h"
+#include "platform/settings_store.h"
+#include "tests/support/scripted_dialog_service.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
@@ -104,6 +110,21 @@ private slots:
         int points = 0;
         w.chart(true, false, [&](TForm3& f) { points = int(f.Chart1->points(0).size()); });
         QCOMPARE(points, 5);
+    }
+
+    // "Сохранить как изображение…" starts in the default folder with the
+    // table's name.
+    void saveImageSuggestsTheTablesName()
+    {
+        Window w;
+        w.open({"1,0", "2,0"});
+        w.state.defaultDir = w.dir.path();
+        w.dialogs.queueSaveFile(QString(), false);
+        w.chart(true, false, [](TForm3& f) { f.Chart1->saveImageAction()->trigger(); });
+        const auto asked = w.dialogs.calls(ScriptedDialogService::Kind::SaveFile);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].request.initialDir, w.dir.path());
+        QCOMPARE(asked[0].request.fileName, QString("rows.png"));
     }
 
     void cancelledChoiceShowsNoChart()

@@ -5,6 +5,8 @@
 #include "data/statistics.h"
 #include "device/receive.h"
 #include "platform/serial_device.h"
+#include "platform/printing_service.h"
+#include "platform/settings_store.h"
 #include "sim/simulated_instrument.h"
 #include "tests/support/main_window_fixture.h"
 

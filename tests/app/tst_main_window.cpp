@@ -8,6 +8,7 @@
 #include "data/app_state.h"
 #include "platform/app_error.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 
@@ -33,13 +34,14 @@ namespace {
 struct Start
 {
     explicit Start(const QString& settingsFile, const QString& programDir = QString())
-        : settings(settingsFile), help(programDir), form(state, dialogs, settings, help)
+        : settings(settingsFile), help(programDir), form(state, dialogs, printing, settings, help)
     {
     }
     AppState state;
     ScriptedDialogService dialogs;
     SettingsStore settings;
     HelpViewer help;
+    PrintingService printing{PrintingService::Printers::None};
     TForm1 form;
 };
 

@@ -5,11 +5,16 @@
 #include "components/grid_row_source.h"
 #include "components/report_preview.h"
 #include "data/measurement_schema.h"
+#include "platform/app_error.h"
+#include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "tests/output/report_pdf.h"
 #include "tests/support/main_window_fixture.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
 #include <QDir>
 #include <QLabel>
 #include <QPageRanges>
@@ -18,6 +23,9 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
+#include <QToolButton>
+
+#include <functional>
 
 namespace {
 
@@ -27,8 +35,7 @@ struct Window : MainWindowFixture
 {
     QString pdfDir = dir.filePath("printed");
 
-    Window() { PrintingService::instance().setPdfDirectory(pdfDir); }
-    ~Window() { PrintingService::instance().setPdfDirectory({}); }
+    Window() { printing.setPdfDirectory(pdfDir); }
 
     // Thirty rows, N = 1..30, T_1 " 1,5" .. "30,5" (one-digit ones with the
     // leading space they are stored with), T_2 "-1,0" ... Three pages.
@@ -69,11 +76,6 @@ struct Window : MainWindowFixture
     }
 };
 
-bool noPrinterInstalled()
-{
-    return QPrinterInfo::defaultPrinter().isNull();
-}
-
 } // namespace
 
 class TestReportCommands : public QObject
@@ -91,38 +93,89 @@ private Q_SLOTS:
         QVERIFY(w.printedFiles().isEmpty());
     }
 
-    void withoutAPrinterPrintingDoesNothing()
+    // Every print path says what the chart's "Печать" says, and prints nothing.
+    void withoutAPrinterEveryPrintPathSaysSo()
     {
-        if (!noPrinterInstalled())
-            QSKIP("this machine has a printer");
         Window w;
         w.open();
-        PrintingService::instance().setPdfDirectory({});
-        w.form.N9Click();
-        w.form.N22Click();
-        QVERIFY(w.dialogs.calls().isEmpty());
+        w.printing.setPdfDirectory({}); // a machine without a printer
+        const auto refusal = [](const std::function<void()>& print) {
+            try {
+                print();
+            } catch (const AppError& e) {
+                return e.text();
+            }
+            return QStringLiteral("<no error>");
+        };
+        const QString text = "There is no default printer currently selected";
+        QCOMPARE(refusal([&] { w.form.N9Click(); }), text);
+        QCOMPARE(refusal([&] { w.form.N22Click(); }), text);
+        QCOMPARE(refusal([&] { w.form.ToolButton5->click(); }), text);
+        QString fromPreview;
+        w.dialogs.queueModal([&](QDialog& window) {
+            fromPreview = refusal([&] { window.findChild<QAction*>("print")->trigger(); });
+            return 1;
+        });
+        w.form.N8Click();
+        QCOMPARE(fromPreview, text);
+        QVERIFY(w.dialogs.calls(ScriptedDialogService::Kind::PrintSetup).isEmpty());
+        QVERIFY(w.printedFiles().isEmpty());
         // Still prepared: the table stands on its last record.
         QCOMPARE(w.form.Dbf1.recNo(), 30u);
     }
 
-    void previewOpensAtTheDefaultZoomAndLeavesTheLastRecordCurrent()
+    // The preview opens at the page's width and keeps the zoom the user
+    // chose for the next one; the page field and Home/End go to pages.
+    void previewOpensAtPageWidthAndLeavesTheLastRecordCurrent()
     {
         Window w;
         w.open();
         int pages = 0;
-        double zoom = 0;
+        double zoom = 0, widthZoom = -1;
+        QStringList visited; // "page in view/page field"
         w.dialogs.queueModal([&](QDialog& window) {
             auto& preview = dynamic_cast<ReportPreview&>(window);
+            preview.show();
+            if (!QTest::qWaitForWindowExposed(&preview))
+                return 0;
             pages = preview.report().pageCount();
             zoom = preview.pageView()->zoom();
+            widthZoom = preview.pageView()->zoomToWidth();
+            auto* field = preview.findChild<QSpinBox*>("pageNumber");
+            const auto where = [&] {
+                visited << QStringLiteral("%1/%2")
+                               .arg(preview.pageView()->currentPage() + 1)
+                               .arg(field->value());
+            };
+            where();
+            QTest::keyClick(&preview, Qt::Key_End, Qt::ControlModifier);
+            where();
+            QTest::keyClick(&preview, Qt::Key_Home);
+            where();
+            QTest::keyClick(&preview, Qt::Key_End);
+            where();
+            field->setValue(2); // typed in "Страница [k] из n"
+            where();
+            visited << preview.findChild<QLabel*>("pageCount")->text();
+            preview.findChild<QComboBox*>("zoom")->setCurrentText("150 %");
+            preview.hide();
             return 1;
         });
         w.form.N8Click();
+        QCOMPARE(visited, (QStringList{"1/1", "3/3", "1/1", "3/3", "2/2", "из 3"}));
+        QVERIFY(qAbs(zoom - widthZoom) < 1e-9);
+        QVERIFY(zoom < 1.0); // a landscape page is wider than the window at 100 %
+        // The next preview opens at the zoom chosen in this one.
+        w.dialogs.queueModal([&](QDialog& window) {
+            zoom = dynamic_cast<ReportPreview&>(window).pageView()->zoom();
+            return 1;
+        });
+        w.form.N8Click();
+        QCOMPARE(zoom, 1.5);
         const auto modal = w.dialogs.calls(ScriptedDialogService::Kind::Modal);
-        QCOMPARE(modal.size(), 1);
+        QCOMPARE(modal.size(), 2);
         QCOMPARE(modal[0].caption, QStringLiteral("Предварительный просмотр"));
         QCOMPARE(pages, 3);
-        QCOMPARE(zoom, ReportPageView::kDefaultZoom);
         QCOMPARE(w.form.Dbf1.recNo(), 30u);
         QCOMPARE(w.form.DBGridPro1->source()->currentRow(), 29);
         QTRY_COMPARE(w.form.DBGridPro1->view()->currentIndex().row(), 29); // the grid follows
@@ -183,6 +236,11 @@ private Q_SLOTS:
         w.form.N22Click();
         QCOMPARE(copiesOffered, 1);
         QVERIFY(collateOffered);
+        // The dialog's pages are the report's, its printer the PDF folder.
+        const auto asked = w.dialogs.calls(ScriptedDialogService::Kind::PrintSetup);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].print.pageCount, 3);
+        QCOMPARE(asked[0].print.printerName, "PDF → " + QDir::toNativeSeparators(w.pdfDir));
         QCOMPARE(layoutOffered.orientation(), QPageLayout::Landscape);
         QCOMPARE(layoutOffered.pageSize().id(), QPageSize::A4);
         QCOMPARE(w.printedFiles(), QStringList{"rows.pdf"});
@@ -200,8 +258,8 @@ private Q_SLOTS:
         QCOMPARE(w.form.Dbf1.recNo(), 30u);
     }
 
-    // The label under the pages follows the page in view wherever the view
-    // is moved, within the report's pages; a text that is nowhere clears the
+    // The page field under the pages follows the page in view wherever the
+    // view is moved, within the report's pages; a text that is nowhere clears the
     // mark and leaves the view where it was.
     void previewPagesAndFindingNothing()
     {
@@ -215,25 +273,26 @@ private Q_SLOTS:
             window.show();
             if (!QTest::qWaitForWindowExposed(&window))
                 return 0;
-            const auto* label = window.findChild<QLabel*>("pageNumber");
+            const auto* field = window.findChild<QSpinBox*>("pageNumber");
+            const auto* count = window.findChild<QLabel*>("pageCount");
+            const auto read = [&] { labels << QStringLiteral("%1 %2").arg(field->value()).arg(count->text()); };
             ReportPageView* view = preview.pageView();
-            labels << label->text();
+            read();
             for (const int page : {2, 1, 99, -5}) {
                 view->showPage(page);
-                labels << label->text();
+                read();
             }
             preview.findNext(QStringLiteral("строка 30")); // on the last page
-            labels << label->text();
+            read();
             missingFound = preview.findNext(QStringLiteral("нет такой строки"));
             markLeft = preview.pageView()->highlight().valid();
-            labels << label->text();
+            read();
             window.findChild<QAction*>("close")->trigger();
             return window.result();
         });
         w.form.N8Click();
-        QCOMPARE(labels, (QStringList{"Страница 1 из 3", "Страница 3 из 3", "Страница 2 из 3",
-                                      "Страница 3 из 3", "Страница 1 из 3", "Страница 3 из 3",
-                                      "Страница 3 из 3"}));
+        QCOMPARE(labels, (QStringList{"1 из 3", "3 из 3", "2 из 3", "3 из 3", "1 из 3", "3 из 3",
+                                      "3 из 3"}));
         QVERIFY(!missingFound);
         QVERIFY(!markLeft);
     }
@@ -299,7 +358,15 @@ private Q_SLOTS:
             window.findChild<QAction*>("close")->trigger();
             return window.result();
         });
+        w.state.defaultDir = w.dir.path();
         w.form.N8Click();
+        // The save starts in the default folder, on PDF, with the table's name.
+        const auto saves = w.dialogs.calls(ScriptedDialogService::Kind::SaveFile);
+        QCOMPARE(saves.size(), 2);
+        QCOMPARE(saves[0].request.initialDir, w.dir.path());
+        QCOMPARE(saves[0].request.fileName, QString("rows.pdf"));
+        QVERIFY(saves[0].request.filter.startsWith("Документ PDF|*.pdf|"));
+        QVERIFY(saves[0].request.filter.contains("|*.flnr"));
         // "строка 2" and "строка 20".."строка 29": page 0 has rows 1..12,
         // page 1 rows 13..26.
         QCOMPARE(found, (QStringList{"0:строка 2", "1:строка 20", "1:строка 21", "1:строка 22"}));

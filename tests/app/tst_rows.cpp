@@ -2,6 +2,11 @@
 // over small tables made for each case.
 #include "components/grid_row_source.h"
 #include "tests/support/main_window_fixture.h"
+#include "data/app_state.h"
+#include "platform/help_viewer.h"
+#include "platform/printing_service.h"
+#include "platform/settings_store.h"
+#include "tests/support/scripted_dialog_service.h"
 
 #include <QTest>
 
@@ -88,6 +93,26 @@ private slots:
         QCOMPARE(w.footer("T_1"), "-7,5/-7,5/-7,5");
         QCOMPARE(w.footer("T_2"), "6/6/6");
         QCOMPARE(w.dialogs.calls().size(), 0); // no question before deleting
+    }
+
+    // A table with no rows has no figures: the previous table's must not show.
+    void noRowsNoFigures()
+    {
+        Window w;
+        w.open({"1,0", "2,0"}, {"4,0", "5,0"});
+        QCOMPARE(w.footer("T_1"), "1/1,5/2");
+        w.form.Close_DB();
+        w.open({});
+        QCOMPARE(w.footer("T_1"), QString());
+        QCOMPARE(w.footer("T_2"), QString());
+
+        w.form.Close_DB();
+        w.open({"1,0", "2,0"}, {"4,0", "5,0"});
+        w.form.DBGridPro1DblClick(); // every row selected
+        w.form.N21Click();
+        QCOMPARE(w.form.Dbf1.rowCount(), 0);
+        QCOMPARE(w.footer("T_1"), QString());
+        QCOMPARE(w.footer("T_2"), QString());
     }
 
     void gapsThenRenumbering()

@@ -1,20 +1,13 @@
 // "Сервис → Сводка…": the window over the whole table or the selected rows,
 // its limit fields (kept in the settings store), "Копировать" and "Печать";
 // a text that does not convert goes to the default error report.
-#include "app/main.h"
 #include "app/summary_window.h"
-#include "components/data_grid.h"
-#include "data/app_state.h"
-#include "platform/help_viewer.h"
-#include "platform/printing_service.h"
-#include "platform/settings_store.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/peers.h"
-#include "tests/support/scripted_dialog_service.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QScopeGuard>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,26 +15,12 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Window
+struct Window : MainWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings{dir.filePath("settings.ini")};
-    HelpViewer help{dir.path()};
-    TForm1 form{state, dialogs, settings, help};
-
-    Window()
-    {
-        state.regional = RegionalSettings::russian();
-        form.FormCreate();
-    }
-
     // Rows a minute apart from 10:00 on 01.12.2026, T_2 "0,0".
     void open(const QStringList& t1, const QString& firstDate = "01.12.2026")
     {
@@ -114,8 +93,7 @@ private slots:
         w.open({"1,0", "2,0", "3,0", "10,0"});
         const QString pdfDir = w.dir.filePath("pdf");
         QVERIFY(QDir().mkpath(pdfDir));
-        PrintingService::instance().setPdfDirectory(pdfDir);
-        const auto restore = qScopeGuard([] { PrintingService::instance().setPdfDirectory({}); });
+        w.printing.setPdfDirectory(pdfDir);
         bool shown = false;
         w.dialogs.queueModal([&](QDialog& d) {
             auto& s = static_cast<SummaryWindow&>(d);

@@ -2,6 +2,9 @@
 // table and the flags untouched, the progress with its cancel button, and
 // errors left to the default error report.
 #include "platform/app_error.h"
+#include "platform/help_viewer.h"
+#include "platform/printing_service.h"
+#include "platform/settings_store.h"
 #include "platform/xlsx_spreadsheet.h"
 #include "tests/support/main_window_fixture.h"
 #include "tests/support/recording_spreadsheet.h"
@@ -10,6 +13,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProgressDialog>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -153,6 +158,46 @@ private slots:
         }
         QCOMPARE(w.files(), QStringList());
         QVERIFY(w.form.findChildren<QProgressDialog*>().isEmpty());
+    }
+
+    // No program takes the workbook: the user learns where it is, and can
+    // open its folder; the progress window has a caption of its own.
+    void workbookNoProgramOpened()
+    {
+        Window w;
+        w.open(3);
+        QStringList opened;
+        bool programAnswers = false;
+        w.form.setWorkbookDesktop(w.out.path(), [&](const QString& path) {
+            opened << path;
+            return programAnswers || QFileInfo(path).isDir(); // a folder always opens
+        });
+        QString caption;
+        QMetaObject::invokeMethod(
+            &w.form,
+            [&] {
+                if (auto* progress = w.form.findChild<QProgressDialog*>("ExcelProgress"))
+                    caption = progress->windowTitle();
+            },
+            Qt::QueuedConnection);
+        w.dialogs.queueAnswer(DialogService::Answer::Yes); // "Открыть папку"
+        w.form.Excel1Click();
+        QCOMPARE(caption, QString("Экспорт в Excel"));
+        const QString book = w.out.filePath("ФЛН-РК2.xlsx");
+        QVERIFY(QFileInfo::exists(book));
+        QCOMPARE(opened, (QStringList{book, w.out.path()}));
+        const auto said = w.dialogs.messages();
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].text.contains(QDir::toNativeSeparators(book)), qPrintable(said[0].text));
+        QVERIFY(said[0].buttons == DialogService::Buttons::OpenFolderOk);
+
+        // A program that takes it: nothing to say.
+        w.dialogs.clear();
+        opened.clear();
+        programAnswers = true;
+        w.form.Excel1Click();
+        QCOMPARE(opened, QStringList{w.out.filePath("ФЛН-РК2 (2).xlsx")});
+        QVERIFY(w.dialogs.messages().isEmpty());
     }
 
     void cancelLeavesNoFile()

@@ -42,6 +42,7 @@ QList<CapturedRow> rows(const QStringList& t1, const QStringList& t2)
 
 struct ChartWindow
 {
+    PrintingService printing{PrintingService::Printers::None};
     TForm3 form;
     QList<CapturedRow> data;
     QStringList errors;
@@ -51,6 +52,7 @@ struct ChartWindow
     ChartWindow()
     {
         form.setRegionalSettings(RegionalSettings::russian());
+        form.setPrintingService(&printing);
         form.setSource(
             {[this] { return data.size(); }, [this](qsizetype k) { return data[k]; },
              [this](const QString& field) { return field == "T_1" ? footer1 : footer2; }});
@@ -235,11 +237,10 @@ private slots:
     void printsOneLandscapePage()
     {
         QTemporaryDir dir;
-        PrintingService::instance().setPdfDirectory(dir.path());
         ChartWindow w;
+        w.printing.setPdfDirectory(dir.path());
         w.show(rows({"20,0", "24,0", "21,0"}, {"19,0", "18,0", "23,0"}), {true, true});
         QTest::mouseClick(w.form.Button1, Qt::LeftButton);
-        PrintingService::instance().setPdfDirectory({});
         QVERIFY(w.errors.isEmpty());
         QVERIFY(w.form.isVisible());
         const QString pdf = dir.filePath("Chart1.pdf");
@@ -312,19 +313,17 @@ private slots:
     void printingLeavesThePrinterAsItWas()
     {
         QTemporaryDir dir;
-        PrintingService::instance().setPdfDirectory(dir.path());
-        QPrinter* printer = PrintingService::instance().currentPrinter();
-        QVERIFY(printer);
+        ChartWindow w;
+        w.printing.setPdfDirectory(dir.path());
+        QPrinter* printer = &w.printing.printer();
         printer->setPageOrientation(QPageLayout::Portrait);
         const bool fullPage = printer->fullPage();
-        ChartWindow w;
         w.show(rows({"20,0", "24,0"}, {"19,0", "18,0"}), {true, true});
         QTest::mouseClick(w.form.Button1, Qt::LeftButton);
         QVERIFY(w.errors.isEmpty());
         QVERIFY(QFileInfo::exists(dir.filePath("Chart1.pdf")));
         QCOMPARE(printer->pageLayout().orientation(), QPageLayout::Portrait);
         QCOMPARE(printer->fullPage(), fullPage);
-        PrintingService::instance().setPdfDirectory({});
     }
 
     // A picture that cannot be written whole leaves the older one as it
@@ -377,9 +376,6 @@ private slots:
 
     void noPrinter()
     {
-        PrintingService::instance().setPdfDirectory({});
-        if (PrintingService::instance().hasPrinter())
-            QSKIP("this machine has a default printer");
         ChartWindow w;
         w.show(rows({"20,0"}, {}), {true, false});
         w.form.Button1Click();

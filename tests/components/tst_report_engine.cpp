@@ -360,6 +360,36 @@ private Q_SLOTS:
         QCOMPARE(inkIn(26, 238, 189, 700), 0);   // and nothing below the row
     }
 
+    // A word wider than its cell breaks inside it, as a line wraps: it reads
+    // from its start at the cell's left, on the row's first line, instead
+    // of being centred and clipped on both sides.
+    void wordWiderThanItsCellBreaksInside()
+    {
+        PreparedReport report(tableLikeTemplate(),
+                              std::make_unique<MemoryRows>(
+                                  QStringList{"A"}, QList<QStringList>{{QString(50, u'Ш')}}));
+        const double scale = 3.0; // pixels per unit
+        QImage image(int(1071 * scale), int(758 * scale), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.scale(scale, scale);
+            report.paintPage(painter, 0);
+        }
+        auto inkIn = [&](double x0, double y0, double x1, double y1) {
+            int ink = 0;
+            for (int y = int(y0 * scale); y < int(y1 * scale); ++y)
+                for (int x = int(x0 * scale); x < int(x1 * scale); ++x)
+                    ink += qGray(image.pixel(x, y)) < 160;
+            return ink;
+        };
+        // The row is 196..236, the cell's text area 27..188 from y 197: the
+        // first line's capitals stand in 198..207, starting at the left.
+        QVERIFY(inkIn(27.5, 198, 34, 207) > 20);
+        QVERIFY(inkIn(150, 198, 187, 207) > 20); // the line is full
+        QCOMPARE(inkIn(26, 238, 189, 700), 0);    // nothing below the row
+    }
+
     // A text that fits on one line lands where Qt's own text layout puts
     // it, pixel for pixel, whatever way the engine takes to draw it.
     void oneLineTextLandsWhereTheTextLayoutPutsIt_data()

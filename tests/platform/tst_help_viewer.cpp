@@ -4,7 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTest>
 
 class TestHelpViewer : public QObject
@@ -51,7 +54,32 @@ private slots:
         QCOMPARE(help.helpFile(),
                  expected.startsWith(u':') ? expected : root.filePath(expected));
     }
+
+    // "Помощь" of the preview: the manual at its printing section, wholly on
+    // the screen; Esc closes it.
+    void opensAtASectionOnTheScreenAndEscCloses()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath(HelpViewer::kFileName));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray page = "<html><body>";
+        for (int i = 0; i < 200; ++i)
+            page += "<p>Раздел " + QByteArray::number(i) + "</p>";
+        page += "<h2><a name=\"print\"></a>Печать</h2><p>Печать отчета</p></body></html>";
+        f.write(page);
+        f.close();
+        HelpViewer help(dir.path());
+        help.showSection(QStringLiteral("print"));
+        QTextBrowser* w = help.window();
+        QVERIFY(w && w->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->source().fragment(), QString("print"));
+        QVERIFY(w->verticalScrollBar()->value() > 0); // down at the section
+        QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
+    }
 };
 
-QTEST_APPLESS_MAIN(TestHelpViewer)
+QTEST_MAIN(TestHelpViewer)
 #include "tst_help_viewer.moc"

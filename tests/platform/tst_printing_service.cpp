@@ -19,25 +19,28 @@ class TestPrintingService : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { PrintingService::instance().setPdfDirectory({}); }
-
     void noPrinterWithoutPdfDirectory()
     {
-        // The test machine has no print server, so no default printer.
-        PrintingService& s = PrintingService::instance();
-        s.setPdfDirectory({});
+        PrintingService s(PrintingService::Printers::None);
         QCOMPARE(s.hasPrinter(), false);
-        QVERIFY(s.currentPrinter() == nullptr);
+        QVERIFY_THROWS_EXCEPTION(AppError, s.printer());
+        try {
+            s.printer();
+        } catch (const AppError& e) {
+            QCOMPARE(e.text(), QString("There is no default printer currently selected"));
+        }
+        // Printing to PDF needs no printer, and names its target.
+        s.setPdfDirectory(QStringLiteral("/tmp/jobs"));
+        QVERIFY(s.hasPrinter());
+        QCOMPARE(s.printerName(), QString("PDF → /tmp/jobs"));
     }
 
     void jobsBecomeNumberedPdfFiles()
     {
         QTemporaryDir dir;
-        PrintingService& s = PrintingService::instance();
-        s.setPdfDirectory(dir.path());
+        PrintingService s(dir.path());
         QVERIFY(s.hasPrinter());
-        QPrinter* printer = s.currentPrinter();
-        QVERIFY(printer);
+        QPrinter* printer = &s.printer();
 
         QStringList files;
         for (int job = 0; job < 2; ++job) {
@@ -70,10 +73,8 @@ private slots:
     {
         QFETCH(bool, diskFull);
         QTemporaryDir dir;
-        PrintingService& s = PrintingService::instance();
-        s.setPdfDirectory(dir.path());
-        QPrinter* printer = s.currentPrinter();
-        QVERIFY(printer);
+        PrintingService s(dir.path());
+        QPrinter* printer = &s.printer();
         {
             PrintJob job(s, *printer, QStringLiteral("rows"));
             std::optional<FileSizeLimit> full;

@@ -4,6 +4,7 @@
 #include "components/data_grid.h"
 #include "data/app_state.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/measurement_table.h"
 #include "tests/support/scripted_dialog_service.h"
@@ -13,15 +14,15 @@
 // The main window as the program starts it, with everything outside the test
 // kept aside: its settings file and program folder in a temporary folder of
 // the test's own (or in a given folder, where a test starts the program
-// again over the same settings), dialogs that the test answers, and the
-// Russian regional settings. Header only: the tests that use it link the
+// again over the same settings), dialogs that the test answers, no printer,
+// and the Russian regional settings. Header only: the tests that use it link the
 // application already.
 struct MainWindowFixture
 {
     explicit MainWindowFixture(const QString& folder = QString())
         : home(folder.isEmpty() ? dir.path() : folder),
           settings(home + QStringLiteral("/settings.ini")), help(home),
-          form(state, dialogs, settings, help)
+          form(state, dialogs, printing, settings, help)
     {
         state.regional = RegionalSettings::russian();
         form.FormCreate();
@@ -53,5 +54,7 @@ struct MainWindowFixture
     ScriptedDialogService dialogs;
     SettingsStore settings;
     HelpViewer help;
+    // No printer, as on a PC without one; a test that prints sets a PDF folder.
+    PrintingService printing{PrintingService::Printers::None};
     TForm1 form;
 };

@@ -87,10 +87,11 @@ bool ScriptedDialogService::chooseColor(QWidget*, QColor& color)
     return accepted;
 }
 
-bool ScriptedDialogService::printSetup(QWidget*, QPrinter& printer)
+bool ScriptedDialogService::printSetup(QWidget*, QPrinter& printer, const PrintRequest& request)
 {
     Call c;
     c.kind = Kind::PrintSetup;
+    c.print = request;
     m_calls << c;
     if (m_printSetups.isEmpty()) {
         unexpected(QStringLiteral("print dialog"));

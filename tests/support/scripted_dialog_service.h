@@ -37,6 +37,7 @@ public:
         Buttons buttons = Buttons::Ok;
         FileRequest request; // file dialogs
         QColor color;        // colour dialog: the start colour
+        PrintRequest print;  // print dialog
     };
     // What a scripted modal window does while it is "shown": inspect or drive
     // the window, and return its result.
@@ -80,7 +81,7 @@ public:
     FileResult openFile(QWidget* parent, const FileRequest& request) override;
     FileResult saveFile(QWidget* parent, const FileRequest& request) override;
     bool chooseColor(QWidget* parent, QColor& color) override;
-    bool printSetup(QWidget* parent, QPrinter& printer) override;
+    bool printSetup(QWidget* parent, QPrinter& printer, const PrintRequest& request) override;
     int execModal(QDialog& window) override;
 
 private:

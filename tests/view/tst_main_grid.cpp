@@ -2,6 +2,10 @@
 // restart, the question after an edit, and a stored layout that does not read.
 #include "platform/app_error.h"
 #include "tests/support/main_window_fixture.h"
+#include "platform/help_viewer.h"
+#include "platform/printing_service.h"
+#include "platform/settings_store.h"
+#include "tests/support/scripted_dialog_service.h"
 
 #include <QTableView>
 #include <QTest>
