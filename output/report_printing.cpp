@@ -3,6 +3,7 @@
 #include "components/prepared_report_file.h"
 #include "components/report_engine.h"
 #include "components/report_preview.h"
+#include "components/work_progress.h"
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
 #include "platform/printing_service.h"
@@ -79,7 +80,9 @@ bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& repo
             : printSequence(pages, printer->copyCount(), printer->collateCopies());
 
     const QString file = m_printing.beginJob(*printer, m_jobTitle);
-    ReportProgress progress(parent, QStringLiteral("Печать"), sequence.size());
+    const QString printing = QStringLiteral("Печать");
+    WorkProgress progress(parent, QStringLiteral("ReportProgress"), printing, printing,
+                          sequence.size());
     const bool done =
         printReportPages(report, *printer, sequence, [&](int n, int) { return progress.step(n); });
     if (!done) {
