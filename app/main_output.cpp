@@ -5,6 +5,7 @@
 #include "charts/graf.h"
 #include "charts/param_graf.h"
 #include "components/data_grid.h"
+#include "components/work_progress.h"
 #include "data/app_state.h"
 #include "output/measurement_report.h"
 #include "output/report_printing.h"
@@ -23,7 +24,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProgressDialog>
 
 namespace {
 
@@ -210,27 +210,15 @@ void TForm1::exp2excel()
         target.notOpened = [&notOpened](const QString& path) { notOpened = path; };
         return std::unique_ptr<SpreadsheetApplication>(new XlsxSpreadsheet(std::move(target)));
     };
-    // The walk keeps the window alive: the progress dialog shows how far it
+    // The walk keeps the window alive: the progress window shows how far it
     // got and offers to stop; a stopped export leaves no workbook.
-    QProgressDialog progress(QStringLiteral("Экспорт в Excel ..."), QStringLiteral("Отмена"), 0,
-                             100, this);
-    progress.setObjectName(QStringLiteral("ExcelProgress"));
-    progress.setWindowTitle(QStringLiteral("Экспорт в Excel"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
+    WorkProgress progress(this, QStringLiteral("ExcelProgress"), QStringLiteral("Экспорт в Excel"),
+                          QStringLiteral("Экспорт в Excel ..."));
     const WorkbookProgress report = [&](qint64 written, qint64 total) {
-        progress.setMaximum(int(qMin<qint64>(total, INT_MAX)));
-        progress.setValue(int(written));
-        QCoreApplication::processEvents();
-        if (progress.wasCanceled())
+        if (!progress.step(written, total))
             return false;
-        if (written == total) {
-            // Writing the file cannot be stopped half-way.
-            progress.setLabelText(QStringLiteral("Сохранение книги ..."));
-            progress.setCancelButton(nullptr);
-        }
+        if (written == total) // writing the file cannot be stopped half-way
+            progress.lastStage(QStringLiteral("Сохранение книги ..."));
         return true;
     };
 

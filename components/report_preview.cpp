@@ -1,6 +1,7 @@
 #include "components/report_preview.h"
 
 #include "components/prepared_report_file.h"
+#include "components/work_progress.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QProgressDialog>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -187,42 +187,6 @@ void ReportPageView::paintEvent(QPaintEvent* event)
     }
 }
 
-// --- progress ---
-
-ReportProgress::ReportProgress(QWidget* parent, const QString& title, qint64 total)
-    : m_dialog(std::make_unique<QProgressDialog>(parent)), m_total(std::max<qint64>(1, total))
-{
-    m_dialog->setObjectName(QStringLiteral("ReportProgress"));
-    m_dialog->setWindowTitle(title);
-    m_dialog->setLabelText(title);
-    m_dialog->setCancelButtonText(QStringLiteral("Отмена"));
-    m_dialog->setRange(0, 1000);
-    m_dialog->setMinimumDuration(0);
-    m_dialog->setWindowModality(Qt::ApplicationModal);
-    m_dialog->setAutoClose(false);
-    m_dialog->setAutoReset(false);
-    m_dialog->setValue(0);
-}
-
-ReportProgress::~ReportProgress() = default;
-
-bool ReportProgress::step(qint64 done)
-{
-    const int value = int(std::min<qint64>(1000, done * 1000 / m_total));
-    if (value != m_shown) {
-        m_shown = value;
-        m_dialog->setValue(value); // also runs the event loop of the modal window
-    } else {
-        QApplication::processEvents();
-    }
-    return !m_dialog->wasCanceled();
-}
-
-bool ReportProgress::cancelled() const
-{
-    return m_dialog->wasCanceled();
-}
-
 // --- preview window ---
 
 const QString ReportPreview::kTitle = QStringLiteral("Предварительный просмотр");
@@ -381,11 +345,14 @@ void ReportPreview::saveReport()
     const QString name = m_host.saveFileName ? m_host.saveFileName(this) : QString();
     if (name.isEmpty())
         return;
+    const QString saving = QStringLiteral("Сохранение отчета");
     if (name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
-        ReportProgress progress(this, QStringLiteral("Сохранение отчета"), m_report->pageCount());
+        WorkProgress progress(this, QStringLiteral("ReportProgress"), saving, saving,
+                              m_report->pageCount());
         writeReportPdf(*m_report, name, [&](int done, int) { return progress.step(done); });
     } else {
-        ReportProgress progress(this, QStringLiteral("Сохранение отчета"), m_report->rowCount());
+        WorkProgress progress(this, QStringLiteral("ReportProgress"), saving, saving,
+                              m_report->rowCount());
         PreparedReportFile::save(*m_report, name,
                                  [&](qint64 done, qint64) { return progress.step(done); });
     }

@@ -13,7 +13,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
-class QProgressDialog;
 
 // The pages of a prepared report, one under the other, drawn only where they
 // are visible: scrolling through seventy thousand pages draws two or three.
@@ -85,22 +84,6 @@ struct ReportPreviewHost
     // The zoom list's choice, kept from one preview to the next; the first
     // preview opens at the page's width.
     int* zoomChoice = nullptr;
-};
-
-// A window with a progress bar and Cancel for long work on the GUI thread:
-// step() keeps the window alive and reports whether to go on.
-class ReportProgress
-{
-public:
-    ReportProgress(QWidget* parent, const QString& title, qint64 total);
-    ~ReportProgress();
-    bool step(qint64 done);
-    bool cancelled() const;
-
-private:
-    std::unique_ptr<QProgressDialog> m_dialog;
-    qint64 m_total;
-    int m_shown = -1;
 };
 
 // The modal preview window "Предварительный просмотр": zoom, open and save of

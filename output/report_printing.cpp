@@ -4,6 +4,7 @@
 #include "components/report_engine.h"
 #include "components/report_preview.h"
 #include "data/app_state.h"
+#include "components/work_progress.h"
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
 #include "platform/output_target.h"
@@ -96,7 +97,9 @@ bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& repo
 
     // A job printed to a file leaves nothing when cancelled or failed.
     PrintJob job(m_printing, *printer, m_jobTitle);
-    ReportProgress progress(parent, QStringLiteral("Печать"), sequence.size());
+    const QString printing = QStringLiteral("Печать");
+    WorkProgress progress(parent, QStringLiteral("ReportProgress"), printing, printing,
+                          sequence.size());
     const bool done =
         printReportPages(report, *printer, sequence, [&](int n, int) { return progress.step(n); });
     if (done)
