@@ -4,6 +4,7 @@
 #include "components/report_engine.h"
 
 #include "platform/app_error.h"
+#include "platform/fast_compression.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,6 +111,9 @@ bool writeReportPdf(const PreparedReport& report, const QString& fileName,
             throw AppError(QStringLiteral("Cannot create file \"%1\". %2")
                                .arg(QDir::toNativeSeparators(fileName), probe.errorString()));
     }
+    // The pages' streams dominate the time of a long report; the fastest
+    // level keeps the same pages.
+    const FastCompressionScope fastCompression;
     if (!printReportPages(report, writer, pages, progress)) {
         QFile::remove(fileName); // a cancelled file is no report
         return false;
