@@ -1,7 +1,10 @@
 // The printed report on large tables, against LibreOffice printing the same
 // rows to PDF. Prints each figure and the ratios.
 //
-//   bench_report [--rows N] [--big N] [--dir FOLDER] [--skip-peer]
+//   bench_report [--rows N] [--big N] [--dir FOLDER] [--skip-peer] [--other FLN]
+//
+// --other: another build of the program (e.g. before a change), timed on the
+// same tables in the same run.
 //
 // 1. N rows (100,000) to PDF: `fln report` against `soffice --headless
 //    --convert-to pdf` of the same rows as CSV (both as child processes,
@@ -137,19 +140,32 @@ int main(int argc, char** argv)
                           : QDir::tempPath() + QStringLiteral("/bench_report_XXXXXX"));
     const QDir dir(tmp.path());
     const QString fln = QStringLiteral(FLN_EXECUTABLE);
+    const qsizetype otherIndex = args.indexOf(QStringLiteral("--other"));
+    const QString other = otherIndex > 0 ? args.value(otherIndex + 1) : QString();
     std::printf("bench_report: %s\n", qPrintable(fln));
+    const auto report = [&](const QString& program, const QString& table, const QString& pdf) {
+        return runChild(program, {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
+                                  QStringLiteral("report"), table, QStringLiteral("-o"), pdf});
+    };
 
     // 1. N rows: ours against LibreOffice.
     const QString small = dir.filePath(QStringLiteral("rows.db"));
     makeMeasurementTable(small, rows);
     const QString ourPdf = dir.filePath(QStringLiteral("ours.pdf"));
-    const ChildRun ours =
-        runChild(fln, {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
-                       QStringLiteral("report"), small, QStringLiteral("-o"), ourPdf});
+    const ChildRun ours = report(fln, small, ourPdf);
     std::printf("%lld rows to PDF, fln report:  %8.2f s wall %8.2f s processor  peak %6ld MiB  "
                 "%d pages (exit %d)\n",
                 rows, ours.seconds, ours.cpuSeconds, ours.peakKiB / 1024, pdfPages(ourPdf),
                 ours.code);
+    ChildRun theirs;
+    if (!other.isEmpty()) {
+        const QString otherPdf = dir.filePath(QStringLiteral("other.pdf"));
+        theirs = report(other, small, otherPdf);
+        std::printf("%lld rows to PDF, other fln:   %8.2f s wall %8.2f s processor  peak %6ld MiB  "
+                    "%d pages (exit %d)\n",
+                    rows, theirs.seconds, theirs.cpuSeconds, theirs.peakKiB / 1024,
+                    pdfPages(otherPdf), theirs.code);
+    }
     if (!skipPeer) {
         const QString csv = dir.filePath(QStringLiteral("rows.csv"));
         writeCsv(small, csv);
@@ -181,6 +197,9 @@ int main(int argc, char** argv)
                         rows, lo.seconds, lo.cpuSeconds, lo.peakKiB / 1024, pdfPages(loPdf));
             std::printf("ratio LibreOffice / fln report: %.1f (wall), %.1f (processor)\n",
                         lo.seconds / ours.seconds, lo.cpuSeconds / ours.cpuSeconds);
+            if (!other.isEmpty())
+                std::printf("ratio LibreOffice / other fln:  %.1f (wall), %.1f (processor)\n",
+                            lo.seconds / theirs.seconds, lo.cpuSeconds / theirs.cpuSeconds);
         }
     }
     QFile::remove(small);
@@ -189,14 +208,17 @@ int main(int argc, char** argv)
     const QString large = dir.filePath(QStringLiteral("big.db"));
     makeMeasurementTable(large, big);
     const QString bigPdf = dir.filePath(QStringLiteral("big.pdf"));
-    const ChildRun bigRun =
-        runChild(fln, {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
-                       QStringLiteral("report"), large, QStringLiteral("-o"), bigPdf});
-    std::printf("%lld rows to PDF, fln report:  %8.2f s wall %8.2f s processor  peak %6ld MiB  "
-                "%d pages  %lld MiB file (exit %d)\n",
-                big, bigRun.seconds, bigRun.cpuSeconds, bigRun.peakKiB / 1024, pdfPages(bigPdf),
-                QFileInfo(bigPdf).size() >> 20, bigRun.code);
-    QFile::remove(bigPdf);
+    for (const QString& program : {fln, other}) {
+        if (program.isEmpty())
+            continue;
+        const ChildRun bigRun = report(program, large, bigPdf);
+        std::printf("%lld rows to PDF, %s:  %8.2f s wall %8.2f s processor  peak %6ld MiB  "
+                    "%d pages  %lld MiB file (exit %d)\n",
+                    big, program == fln ? "fln report" : "other fln ", bigRun.seconds,
+                    bigRun.cpuSeconds, bigRun.peakKiB / 1024, pdfPages(bigPdf),
+                    QFileInfo(bigPdf).size() >> 20, bigRun.code);
+        QFile::remove(bigPdf);
+    }
 
     // 3. The preview of BIG rows.
     DbfTable table;
@@ -206,19 +228,19 @@ int main(int argc, char** argv)
     table.open(DbfTable::Access::ReadOnly);
     const double openMs = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
-    auto report = MeasurementReport::prepare(table);
-    ReportPreview preview(*report, {});
+    auto prepared = MeasurementReport::prepare(table);
+    ReportPreview preview(*prepared, {});
     preview.resize(1200, 900);
     preview.show();
     preview.pageView()->viewport()->grab(); // paints the first page
     const double firstPaintMs = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
-    preview.pageView()->showPage(report->pageCount() / 2);
+    preview.pageView()->showPage(prepared->pageCount() / 2);
     preview.pageView()->viewport()->grab();
     const double jumpMs = double(timer.nsecsElapsed()) / 1e6;
     std::printf("preview of %lld rows (%d pages): table open %.0f ms; prepare to first painted "
                 "page %.0f ms; jump to page %d and paint %.0f ms\n",
-                big, report->pageCount(), openMs, firstPaintMs, report->pageCount() / 2 + 1,
+                big, prepared->pageCount(), openMs, firstPaintMs, prepared->pageCount() / 2 + 1,
                 jumpMs);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "components/report_engine.h"
 
 #include "platform/app_error.h"
+#include "platform/fast_compression.h"
 #include "platform/unseen_file.h"
 
 #include <QPageLayout>
@@ -101,6 +102,9 @@ bool writeReportPdf(const PreparedReport& report, const QString& fileName,
         pages << p;
     bool done = false;
     try {
+        // The pages' streams dominate the time of a long report; the
+        // fastest level keeps the same pages.
+        const FastCompressionScope fastCompression;
         QPdfWriter writer(&file);
         writer.setResolution(600);
         writer.setCreator(QStringLiteral("ФЛН-РК2"));

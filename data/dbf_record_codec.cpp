@@ -113,47 +113,52 @@ QVariant DbfRecordCodec::decode(const char* rec, const DbfField& f) const
 bool DbfRecordCodec::readNumber(const char* rec, const DbfField& f, const RegionalSettings& rs,
                                 double& v) const
 {
-    const char* p = rec + f.offset;
-    int b = 0, e = f.length;
-    while (b < e && p[b] == ' ')
-        ++b;
-    while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\0'))
-        --e;
-    if (b == e)
-        return false;
-    // Plain decimal text: sign, up to 15 digits, one separator. Exact, since
-    // both the digits and the power of ten are exact doubles.
+    // One pass from the left: blanks, a sign, digits, one separator, digits,
+    // then nothing but blanks (and the NUL padding of some writers). Exact,
+    // since both the digits (up to 15) and the power of ten are exact doubles.
+    // Anything else takes the general conversion, which decides.
+    const char* s = rec + f.offset;
+    const char* const end = s + f.length;
+    while (s < end && *s == ' ')
+        ++s;
     const char sep = rs.decimalSeparator.unicode() < 0x80 ? char(rs.decimalSeparator.unicode()) : 0;
-    int i = b;
-    bool neg = false;
-    if (p[i] == '-' || p[i] == '+')
-        neg = p[i++] == '-';
-    qint64 mantissa = 0;
-    int digits = 0, fraction = 0;
-    bool seenSep = false, plain = i < e;
-    for (; i < e && plain; ++i) {
-        const char c = p[i];
-        if (c >= '0' && c <= '9') {
-            mantissa = mantissa * 10 + (c - '0');
-            ++digits;
-            fraction += seenSep;
-        } else if (c == sep && sep && !seenSep) {
-            seenSep = true;
-        } else {
-            plain = false;
+    const char* q = s;
+    const bool neg = q < end && *q == '-';
+    q += q < end && (*q == '-' || *q == '+');
+    const char* const digitsFrom = q;
+    quint64 mantissa = 0; // unsigned: a long text wraps harmlessly before it is refused
+    for (unsigned d; q < end && (d = unsigned(*q) - '0') < 10; ++q)
+        mantissa = mantissa * 10 + d;
+    qsizetype digits = q - digitsFrom, fraction = 0;
+    if (sep && q < end && *q == sep) {
+        const char* const fractionFrom = ++q;
+        for (unsigned d; q < end && (d = unsigned(*q) - '0') < 10; ++q)
+            mantissa = mantissa * 10 + d;
+        fraction = q - fractionFrom;
+        digits += fraction;
+    }
+    const char* t = q;
+    while (t < end && (*t == ' ' || *t == '\0'))
+        ++t;
+    if (t == end) {
+        if (q == s)
+            return false; // blank
+        if (digits > 0 && digits <= 15) {
+            static constexpr double kPow10[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+            // The sign goes in as a bit: a branch on it mispredicts row by row
+            // where readings cross zero. The quotient is never negative, so
+            // setting the bit is negation (of a zero too: "-0" stays -0).
+            v = std::bit_cast<double>(
+                std::bit_cast<quint64>(double(qint64(mantissa)) / kPow10[fraction]) | quint64(neg)
+                                                                                          << 63);
+            return true;
         }
     }
-    if (plain && digits > 0 && digits <= 15) {
-        static constexpr double kPow10[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        // The sign goes in as a bit: a branch on it mispredicts row by row
-        // where readings cross zero. The quotient is never negative, so
-        // setting the bit is negation (of a zero too: "-0" stays -0).
-        v = std::bit_cast<double>(std::bit_cast<quint64>(double(mantissa) / kPow10[fraction]) |
-                                  quint64(neg) << 63);
-        return true;
-    }
-    v = textToFloat(decodeText(p + b, e - b), rs);
+    const char* e = end;
+    while (e > s && (e[-1] == ' ' || e[-1] == '\0'))
+        --e;
+    v = textToFloat(decodeText(s, int(e - s)), rs);
     return true;
 }
 

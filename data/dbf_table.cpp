@@ -488,6 +488,16 @@ qint64 DbfTable::rowCount() const
     return d->open ? qint64(d->order.rows().size()) : 0;
 }
 
+qint64 DbfTable::rowCountUpTo(qint64 limit) const
+{
+    if (!d->open)
+        return 0;
+    qint64 n = 0;
+    for (quint32 r = d->order.first(); r && n < limit; r = d->order.next(r))
+        ++n;
+    return n;
+}
+
 qint64 DbfTable::position() const
 {
     return d->open && d->current ? d->order.positionOf(d->current) : -1;

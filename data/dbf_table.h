@@ -88,6 +88,10 @@ public:
 
     // --- random access to the current order ---
     qint64 rowCount() const; // live records
+    // The live records counted up to `limit` and no further: tells an empty
+    // table or one of a single row from a longer one without the walk over
+    // the whole table that rowCount() takes the first time.
+    qint64 rowCountUpTo(qint64 limit) const;
     qint64 position() const; // of the current record, -1 when none
     void goToPosition(qint64 position);
     quint32 recordAt(qint64 position) const;

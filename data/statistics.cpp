@@ -60,8 +60,10 @@ qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSett
 {
     if (!table.isOpen())
         return 0;
-    const qint64 n = table.rowCount();
-    if (n == 0)
+    // The walk counts the rows itself: a count before it would read the whole
+    // table once more. Only none and one row are told apart beforehand.
+    const qint64 few = table.rowCountUpTo(2);
+    if (few == 0)
         return 0;
     const int f1 = table.fieldIndex(MeasurementSchema::kT1);
     const int f2 = table.fieldIndex(MeasurementSchema::kT2);
@@ -73,25 +75,26 @@ qint64 find_mma(DbfTable& table, TableStatistics& statistics, const RegionalSett
     // convert leaves the previous statistics instead of a partial sum
     // standing in for a mean.
     Channel c1, c2;
-    if (n == 1) {
+    if (few == 1) {
         if (table.position() < 0)
             table.first();
         const double v1 = table.requiredNumber(f1, rs);
         const double v2 = table.requiredNumber(f2, rs);
         statistics.t1Min = statistics.t1Max = statistics.t1Mean = v1;
         statistics.t2Min = statistics.t2Max = statistics.t2Mean = v2;
-        return n;
+        return 1;
     }
 
     // The walk is hidden from the grid; the move back to the first row after
     // the new values are stored is what the grid reports.
+    qint64 n = 0;
     table.disableControls();
     try {
         table.first();
         c1.start(table.requiredNumber(f1, rs));
         c2.start(table.requiredNumber(f2, rs));
         table.next();
-        for (qint64 i = 1; i < n; ++i) {
+        for (n = 1; !table.eof(); ++n) {
             c1.add(table.requiredNumber(f1, rs));
             c2.add(table.requiredNumber(f2, rs));
             table.next();
