@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGraphicsLayout>
 #include <QGraphicsLineItem>
+#include <QGraphicsPathItem>
 #include <QGraphicsSimpleTextItem>
 #include <QLegend>
 #include <QLegendMarker>
@@ -21,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPageSize>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPdfWriter>
 #include <QRubberBand>
 #include <QScopeGuard>
@@ -210,6 +212,18 @@ DateTimeChart::DateTimeChart(QWidget* parent) : QWidget(parent), m_chart(new QCh
     m_readOutText = new QGraphicsSimpleTextItem(m_chart);
     m_readOutText->setZValue(101);
     m_readOutText->hide();
+
+    // Grid lines under the curves, the axis line and labels over them.
+    m_timeLabelBrush = m_axisX->labelsBrush();
+    m_axisX->setLabelsBrush(Qt::transparent);
+    m_axisX->setGridLineVisible(false);
+    m_axisX->setLinePen(Qt::NoPen);
+    m_timeGrid = new QGraphicsPathItem(m_chart);
+    m_timeGrid->setPen(m_axisY->gridLinePen());
+    m_timeGrid->setZValue(2);
+    m_timeAxisLine = new QGraphicsPathItem(m_chart);
+    m_timeAxisLine->setPen(m_axisY->linePen());
+    m_timeAxisLine->setZValue(3);
 
     m_saveImageAction = new QAction(QStringLiteral("Сохранить как изображение…"), this);
     m_saveImageAction->setObjectName(QStringLiteral("saveImageAction"));
@@ -493,7 +507,52 @@ void DateTimeChart::updateTicks()
 {
     const QRectF plot = m_chart->plotArea();
     const double width = plot.width() > 10 ? plot.width() : 600;
-    m_axisX->setTickCount(std::clamp(int(width / 90) + 1, 2, 12));
+    const int room = std::clamp(int(width / 90) + 1, 2, 12);
+    m_axisX->setTickCount(room); // its invisible labels keep their room
+    const double xMin = bottomAxisMin(), xMax = bottomAxisMax();
+    const int utcOffset = QDateTime::fromMSecsSinceEpoch(qint64(xMin)).offsetFromUtc();
+    m_timeTicks = timeAxisTicks(xMin, xMax, room, utcOffset);
+
+    // A tick, its grid line and its label at each moment; labels centred
+    // under their tick, lines as the format breaks them.
+    constexpr double kTickLength = 5;
+    const QString format = QString(m_bottomFormat).replace(QChar(13), QChar(10));
+    QPainterPath grid, line;
+    line.moveTo(plot.bottomLeft());
+    line.lineTo(plot.bottomRight());
+    while (m_timeLabels.size() < m_timeTicks.size()) {
+        auto* label = new QGraphicsSimpleTextItem(m_timeAxisLine); // in the chart's coordinates
+        m_timeLabels << label;
+    }
+    for (qsizetype i = 0; i < m_timeLabels.size(); ++i) {
+        QGraphicsSimpleTextItem* label = m_timeLabels[i];
+        if (i >= m_timeTicks.size() || !(xMax > xMin)) {
+            label->hide();
+            continue;
+        }
+        const double t = m_timeTicks[i];
+        const double x = plot.left() + (t - xMin) / (xMax - xMin) * plot.width();
+        grid.moveTo(x, plot.top());
+        grid.lineTo(x, plot.bottom());
+        line.moveTo(x, plot.bottom());
+        line.lineTo(x, plot.bottom() + kTickLength);
+        label->setFont(m_axisX->labelsFont());
+        label->setBrush(m_timeLabelBrush);
+        label->setText(QDateTime::fromMSecsSinceEpoch(qint64(t)).toString(format));
+        const QRectF box = label->boundingRect();
+        label->setPos(x - box.width() / 2, plot.bottom() + kTickLength + 2);
+        label->show();
+    }
+    m_timeGrid->setPath(grid);
+    m_timeAxisLine->setPath(line);
+}
+
+QStringList DateTimeChart::bottomAxisLabels() const
+{
+    QStringList texts;
+    for (qsizetype i = 0; i < m_timeTicks.size() && i < m_timeLabels.size(); ++i)
+        texts << m_timeLabels[i]->text();
+    return texts;
 }
 
 void DateTimeChart::resizeEvent(QResizeEvent* event)

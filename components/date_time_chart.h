@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QBrush>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -11,6 +12,7 @@ class QChart;
 class QChartView;
 class QDateTimeAxis;
 class QGraphicsLineItem;
+class QGraphicsPathItem;
 class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QPainter;
@@ -73,6 +75,10 @@ public:
     void setBottomAxisFormat(const QString& format);
     QString bottomAxisFormat() const { return m_bottomFormat; }
     double bottomAxisMin() const;
+    // The time axis's labels: their moments (milliseconds since the epoch),
+    // at round steps for the visible span, and their texts.
+    const QList<double>& bottomAxisTicks() const { return m_timeTicks; }
+    QStringList bottomAxisLabels() const;
     double bottomAxisMax() const;
 
     // --- look ---
@@ -160,6 +166,14 @@ private:
     // The read-out: a vertical line and a text over the plot.
     QGraphicsLineItem* m_readOutLine;
     QGraphicsSimpleTextItem* m_readOutText;
+    // The time axis drawn by us: Qt Charts spreads its date labels evenly
+    // from the first moment shown, which lands them at odd moments. Its own
+    // labels stay, invisible, only to keep their room under the plot.
+    QGraphicsPathItem* m_timeGrid;
+    QGraphicsPathItem* m_timeAxisLine;
+    QList<QGraphicsSimpleTextItem*> m_timeLabels;
+    QList<double> m_timeTicks;
+    QBrush m_timeLabelBrush;
 
     bool m_leftAutomatic = true;
     double m_leftMin = 0;

@@ -287,6 +287,51 @@ private slots:
         QVERIFY2(inStep(), qPrintable(text->text()));
     }
 
+    // The time axis's labels fall on round moments of the visible span,
+    // evenly, each centred under its own moment, in the two-line format.
+    void timeAxisLabelsAtRoundMoments()
+    {
+        ShownChart f;
+        f.chart.setBottomAxisFormat(QStringLiteral("hh:mm:ss\rdd.MM.yy"));
+        const double t0 = QDateTime(QDate(2026, 12, 1), QTime(10, 0, 7)).toMSecsSinceEpoch();
+        const double minute = 60000;
+        // 22 minutes: too many labels a minute apart, five minutes fits.
+        f.chart.setPoints(f.t1, {{t0, 20}, {t0 + 22 * minute, 21}});
+        f.settle();
+        QCOMPARE(f.chart.bottomAxisLabels(),
+                 (QStringList{"10:05:00\n01.12.26", "10:10:00\n01.12.26", "10:15:00\n01.12.26",
+                              "10:20:00\n01.12.26"}));
+        // Each label sits under its moment.
+        const QRectF plot = f.chart.plotArea();
+        const double from = f.chart.bottomAxisMin(), to = f.chart.bottomAxisMax();
+        QList<double> centres;
+        for (QGraphicsItem* item : f.chart.chart()->childItems())
+            for (QGraphicsItem* child : item->childItems())
+                if (auto* label = dynamic_cast<QGraphicsSimpleTextItem*>(child);
+                    label && label->isVisible())
+                    centres << label->mapToItem(f.chart.chart(), label->boundingRect().center()).x();
+        QCOMPARE(centres.size(), 4);
+        for (int i = 0; i < 4; ++i) {
+            const double at = plot.left() + (f.chart.bottomAxisTicks()[i] - from) / (to - from) *
+                                                plot.width();
+            QVERIFY2(std::abs(centres[i] - at) < 1.5, qPrintable(QString::number(centres[i] - at)));
+        }
+        // A zoom to an odd stretch of an hour and a half: whole quarter or
+        // half hours, never the odd moment where the stretch begins.
+        f.chart.setPoints(f.t1, {{t0, 20}, {t0 + 97 * minute + 13000, 21}});
+        f.settle();
+        const QList<double> ticks = f.chart.bottomAxisTicks();
+        QVERIFY(ticks.size() >= 2);
+        const double step = ticks[1] - ticks[0];
+        QVERIFY2(step == 15 * minute || step == 30 * minute, qPrintable(QString::number(step)));
+        for (int i = 0; i < ticks.size(); ++i) {
+            QCOMPARE(ticks[i] - ticks[0], i * step);
+            const QTime at = QDateTime::fromMSecsSinceEpoch(qint64(ticks[i])).time();
+            QCOMPARE(at.second(), 0);
+            QCOMPARE(at.minute() % 15, 0);
+        }
+    }
+
     // However far apart or large the values, the left axis carries a few
     // dozen labels at most, and drawing it ends.
     void leftAxisLabelsStayFew_data()
