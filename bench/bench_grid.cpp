@@ -13,6 +13,7 @@
 #include "bench/measurement_rows.h"
 #include "data/dbf_table.h"
 #include "platform/help_viewer.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 #include "view/measurement_grid_view.h"
@@ -168,7 +169,8 @@ double runOpenDb(const QString& path, const QString& dir)
     ScriptedDialogService dialogs;
     SettingsStore settings(dir + QStringLiteral("/settings-open.ini"));
     HelpViewer help(dir);
-    TForm1 form(state, dialogs, settings, help);
+    PrintingService printing(PrintingService::Printers::None);
+    TForm1 form(state, dialogs, printing, settings, help);
     form.FormCreate();
     form.resize(1200, 800);
     form.show();
