@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/recording_summary_text.h"
 #include "data/statistics.h"
 #include "platform/app_error.h"
 #include "platform/code_page.h"
@@ -17,20 +18,6 @@ namespace {
 QString hex2(int v)
 {
     return QStringLiteral("0x%1").arg(v, 2, 16, QLatin1Char('0')).toUpper().replace(u'X', u'x');
-}
-
-QString jsonString(const QString& s)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : s) {
-        if (c == u'"' || c == u'\\')
-            out += u'\\' + QString(c);
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + u'"';
 }
 
 // The same facts as one JSON object, in the style of `fln summary --json`.

@@ -5,6 +5,20 @@
 
 #include <cmath>
 
+QString jsonString(const QString& s)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : s) {
+        if (c == u'"' || c == u'\\')
+            out += u'\\' + QString(c);
+        else if (c.unicode() < 0x20)
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + u'"';
+}
+
 namespace {
 
 const QString kNone = QStringLiteral("—");
@@ -63,24 +77,11 @@ QString jOptMoment(const std::optional<qint64>& m)
 {
     return m ? jMoment(*m) : QStringLiteral("null");
 }
-QString jString(const QString& s)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : s) {
-        if (c == u'"' || c == u'\\')
-            out += u'\\' + QString(c);
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + u'"';
-}
 QString jObject(const QList<std::pair<QString, QString>>& members)
 {
     QStringList parts;
     for (const auto& [key, value] : members)
-        parts << jString(key) + QStringLiteral(": ") + value;
+        parts << jsonString(key) + QStringLiteral(": ") + value;
     return u'{' + parts.join(QStringLiteral(", ")) + u'}';
 }
 

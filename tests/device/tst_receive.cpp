@@ -291,7 +291,7 @@ void TestReceive::noInstrumentFound()
     QCOMPARE(dl.run(), 2);
     const qint64 ms = clock.elapsed();
     QVERIFY2(ms >= 2 * kDetectMs && ms < 2 * kDetectMs + 1500, qPrintable(QString::number(ms)));
-    // The specification's text, then on a line of its own where we looked.
+    // The usual 'not found' text, then on a line of its own where we looked.
     QCOMPARE(dl.messages(), QStringList{kNotFound + "\nОпрошены порты: " + silent1->devicePath() +
                                         ", " + silent2->devicePath()});
     QCOMPARE(dl.dialogs.messages().first().caption, QStringLiteral("Ошибка"));
