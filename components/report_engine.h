@@ -14,6 +14,7 @@
 class QPainter;
 class QPaintDevice;
 class QPagedPaintDevice;
+class ReportCanvas;
 
 // A cell's number format: `text` read as a number with `separator` as the
 // decimal separator (blanks around it allowed) and written with `decimals`
@@ -60,6 +61,8 @@ public:
     // device (see unitsToDevice). `highlight` (an index into pageCells) is
     // drawn marked.
     void paintPage(QPainter& painter, int page, int highlight = -1) const;
+    // The same onto any canvas.
+    void drawPage(ReportCanvas& canvas, int page, int highlight = -1) const;
     // The scale from units to the device's pixels, for a painter on `device`.
     static double devicePixelsPerUnit(const QPaintDevice& device);
 

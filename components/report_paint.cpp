@@ -1,15 +1,17 @@
 // Drawing a prepared page (frame lines merged, texts on two paths) and
 // searching the pages' texts.
 
+#include "components/report_canvas.h"
 #include "components/report_engine.h"
 #include "components/report_text.h"
 
 #include <QFontMetricsF>
-#include <QMap>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 using report_detail::FontGlyphs;
 using report_detail::TextBlock;
@@ -35,43 +37,35 @@ public:
             return;
         const double w = frame.width, h = w / 2;
         if (frame.sides & ReportFrame::Left)
-            m_vertical[{key(r.left()), key(w)}] << Span{r.top() - h, r.bottom() + h};
+            m_vertical.push_back({key(r.left()), key(w), r.top() - h, r.bottom() + h});
         if (frame.sides & ReportFrame::Right)
-            m_vertical[{key(r.right()), key(w)}] << Span{r.top() - h, r.bottom() + h};
+            m_vertical.push_back({key(r.right()), key(w), r.top() - h, r.bottom() + h});
         if (frame.sides & ReportFrame::Top)
-            m_horizontal[{key(r.top()), key(w)}] << Span{r.left() - h, r.right() + h};
+            m_horizontal.push_back({key(r.top()), key(w), r.left() - h, r.right() + h});
         if (frame.sides & ReportFrame::Bottom)
-            m_horizontal[{key(r.bottom()), key(w)}] << Span{r.left() - h, r.right() + h};
+            m_horizontal.push_back({key(r.bottom()), key(w), r.left() - h, r.right() + h});
     }
-    // One colour and state for all lines: a PDF page gets a bare fill for
-    // each line instead of a colour, a state and a fill. Each line stays a
-    // fill of its own, which viewers snap to whole pixels.
-    void draw(QPainter& painter)
+    // Each line stays a fill of its own, which viewers snap to whole pixels.
+    void draw(ReportCanvas& canvas)
     {
         QList<QRectF> rects;
-        for (auto it = m_horizontal.begin(); it != m_horizontal.end(); ++it) {
-            const double y = it.key().first / kScale, w = it.key().second / kScale;
-            for (const Span& s : merged(it.value()))
-                rects << QRectF(s.from, y - w / 2, s.to - s.from, w);
+        for (const Line& l : merged(m_horizontal)) {
+            const double y = l.at / kScale, w = l.width / kScale;
+            rects << QRectF(l.from, y - w / 2, l.to - l.from, w);
         }
-        for (auto it = m_vertical.begin(); it != m_vertical.end(); ++it) {
-            const double x = it.key().first / kScale, w = it.key().second / kScale;
-            for (const Span& s : merged(it.value()))
-                rects << QRectF(x - w / 2, s.from, w, s.to - s.from);
+        for (const Line& l : merged(m_vertical)) {
+            const double x = l.at / kScale, w = l.width / kScale;
+            rects << QRectF(x - w / 2, l.from, w, l.to - l.from);
         }
-        if (rects.isEmpty())
-            return;
-        painter.save();
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Qt::black);
-        for (const QRectF& r : rects)
-            painter.drawRect(r);
-        painter.restore();
+        if (!rects.isEmpty())
+            canvas.frameLines(rects);
     }
 
 private:
-    struct Span
+    // A line across (at) or along the page, `width` thick, from `from` to `to`.
+    struct Line
     {
+        qint64 at, width;
         double from, to;
     };
     static constexpr double kScale = 1000;
@@ -82,23 +76,27 @@ private:
         return qRound64(std::isnan(scaled) ? 0 : std::clamp(scaled, -kKeyLimit, kKeyLimit));
     }
     static constexpr double kKeyLimit = 1e15;
-    static QList<Span> merged(QList<Span>& spans)
+    // The lines in order of place and width, those of one place and width
+    // that touch or overlap joined.
+    static std::vector<Line> merged(std::vector<Line>& lines)
     {
-        std::sort(spans.begin(), spans.end(),
-                  [](const Span& a, const Span& b) { return a.from < b.from; });
-        QList<Span> out;
-        for (const Span& s : spans) {
-            if (!out.isEmpty() && s.from <= out.last().to + 1e-6)
-                out.last().to = std::max(out.last().to, s.to);
+        std::sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+            return std::tie(a.at, a.width, a.from) < std::tie(b.at, b.width, b.from);
+        });
+        std::vector<Line> out;
+        for (const Line& l : lines) {
+            Line* last = out.empty() ? nullptr : &out.back();
+            if (last && last->at == l.at && last->width == l.width && l.from <= last->to + 1e-6)
+                last->to = std::max(last->to, l.to);
             else
-                out << s;
+                out.push_back(l);
         }
         return out;
     }
-    QMap<QPair<qint64, qint64>, QList<Span>> m_horizontal, m_vertical;
+    std::vector<Line> m_horizontal, m_vertical;
 };
 
-void drawText(QPainter& painter, const QRectF& inner, const ReportCell& cell,
+void drawText(ReportCanvas& canvas, const QRectF& inner, const ReportCell& cell,
               const TextBlock& block)
 {
     // A text taller than the cell shows its first lines and is cut at the
@@ -113,10 +111,8 @@ void drawText(QPainter& painter, const QRectF& inner, const ReportCell& cell,
     // Clipping costs every printed page a clip path: only texts that do
     // not fit get one.
     const bool clip = block.height > inner.height() + 0.01 || block.widest > inner.width() + 0.01;
-    if (clip) {
-        painter.save();
-        painter.setClipRect(inner, Qt::IntersectClip);
-    }
+    if (clip)
+        canvas.clip(inner);
     for (int i = 0; i < block.layout.lineCount(); ++i) {
         const QTextLine line = block.layout.lineAt(i);
         const double y = top + line.y();
@@ -128,24 +124,70 @@ void drawText(QPainter& painter, const QRectF& inner, const ReportCell& cell,
             x += (inner.width() - w) / 2;
         else if (cell.hAlign == ReportCell::HAlign::Right)
             x += inner.width() - w;
-        line.draw(&painter, QPointF(x - line.x(), y - line.y()));
+        canvas.textLine(line, QPointF(x - line.x(), y - line.y()));
     }
     if (clip)
-        painter.restore();
+        canvas.unclip();
 }
+
+// A painter as the canvas: the screen, a printer.
+class PainterCanvas : public ReportCanvas
+{
+public:
+    explicit PainterCanvas(QPainter& painter) : m_painter(painter) {}
+
+    const QPaintDevice& device() const override { return *m_painter.device(); }
+    void highlight(const QRectF& rect) override { m_painter.fillRect(rect, QColor(255, 230, 0)); }
+    void glyphs(const QRawFont& font, const QList<quint32>& glyphs,
+                const QList<QPointF>& positions) override
+    {
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        m_painter.drawGlyphRun(QPointF(0, 0), run);
+    }
+    void textLine(const QTextLine& line, const QPointF& at) override { line.draw(&m_painter, at); }
+    void clip(const QRectF& rect) override
+    {
+        m_painter.save();
+        m_painter.setClipRect(rect, Qt::IntersectClip);
+    }
+    void unclip() override { m_painter.restore(); }
+    // One colour and state for all lines.
+    void frameLines(const QList<QRectF>& rects) override
+    {
+        m_painter.save();
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(Qt::black);
+        for (const QRectF& r : rects)
+            m_painter.drawRect(r);
+        m_painter.restore();
+    }
+
+private:
+    QPainter& m_painter;
+};
 
 } // namespace
 
 void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
 {
-    const QList<PageCell> cells = pageCells(page);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    QPaintDevice& device = *painter.device();
+    painter.setPen(Qt::black);
+    PainterCanvas canvas(painter);
+    drawPage(canvas, page, highlight);
+    painter.restore();
+}
+
+void PreparedReport::drawPage(ReportCanvas& canvas, int page, int highlight) const
+{
+    const QList<PageCell> cells = pageCells(page);
+    const QPaintDevice& device = canvas.device();
     // Texts that fit on one line are gathered per font and drawn together
-    // after the cells: a PDF page gets one text object per font instead of
-    // one per cell.
+    // after the cells: one text object per font instead of one per cell.
     struct Run
     {
         FontGlyphs* font;
@@ -156,7 +198,6 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
     QList<quint32> glyphs;
     QList<double> advances;
     FrameLines frames;
-    painter.setPen(Qt::black);
     for (qsizetype i = 0; i < cells.size(); ++i) {
         const PageCell& pc = cells[i];
         const ReportCell& cell = *pc.cell;
@@ -170,7 +211,7 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
                 rect.setLeft(rect.right() - needed);
         }
         if (i == highlight)
-            painter.fillRect(rect, QColor(255, 230, 0));
+            canvas.highlight(rect);
         const QRectF inner = rect.adjusted(cell.insetX, cell.insetY, -cell.insetX, -cell.insetY);
         if (pc.text.isEmpty() || inner.width() <= 0 || inner.height() <= 0) {
             frames.add(rect, cell.frame);
@@ -204,19 +245,13 @@ void PreparedReport::paintPage(QPainter& painter, int page, int highlight) const
                 x += a;
             }
         } else {
-            drawText(painter, inner, cell, m_texts->get(pc.text, cell, *f, device, inner.width()));
+            drawText(canvas, inner, cell, m_texts->get(pc.text, cell, *f, device, inner.width()));
         }
         frames.add(rect, cell.frame);
     }
-    for (const Run& r : std::as_const(runs)) {
-        QGlyphRun run;
-        run.setRawFont(r.font->rawFont());
-        run.setGlyphIndexes(r.glyphs);
-        run.setPositions(r.positions);
-        painter.drawGlyphRun(QPointF(0, 0), run);
-    }
-    frames.draw(painter);
-    painter.restore();
+    for (const Run& r : std::as_const(runs))
+        canvas.glyphs(r.font->rawFont(), r.glyphs, r.positions);
+    frames.draw(canvas);
 }
 
 // --- search ---

@@ -1,0 +1,93 @@
+#pragma once
+
+// A PDF file written page by page: each page's content stream is packed and
+// written as soon as the page is done, so memory stays flat however many
+// pages there are. The text fonts are TrueType fonts embedded as subsets
+// (only the glyphs used) with their Unicode map, so that the text can be
+// searched and copied. Vector pages only: frames and text.
+
+#include <QByteArray>
+#include <QList>
+#include <QRawFont>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QIODevice;
+
+// A font that cannot be embedded here (not a TrueType outline font).
+struct PdfUnsupportedFont
+{
+    QString family;
+};
+
+// A page's content stream, built by its drawing operations. Coordinates
+// are in the page's user space as the caller has set it up with transform().
+class PdfContent
+{
+public:
+    const QByteArray& bytes() const { return m_bytes; }
+    void clear() { m_bytes.resize(0); } // keeps the room for the next page
+
+    // An operator or a literal piece.
+    template<qsizetype N>
+    PdfContent& op(const char (&text)[N])
+    {
+        m_bytes.append(text, N - 1);
+        return *this;
+    }
+    PdfContent& op(const QByteArray& text)
+    {
+        m_bytes += text;
+        return *this;
+    }
+    // Followed by a space; plain decimals, at most `decimals` of them.
+    PdfContent& number(double v, int decimals = 4);
+    PdfContent& hexGlyph(quint32 glyph);
+
+private:
+    QByteArray m_bytes;
+};
+
+class PdfDocument
+{
+public:
+    // Writes the file's header to `out`; nothing else is written until
+    // the first page is added.
+    PdfDocument(QIODevice& out, const QString& creator);
+    ~PdfDocument();
+    PdfDocument(const PdfDocument&) = delete;
+    PdfDocument& operator=(const PdfDocument&) = delete;
+
+    // The number of `font` at its pixel size, registered on first use; its
+    // resource name is "F<number>". The glyphs named in content streams
+    // must be told with useGlyph(). Throws PdfUnsupportedFont.
+    int font(const QRawFont& font);
+    // The advance of `glyph` that a PDF reader uses, in the font's pixels.
+    double advance(int font, quint32 glyph);
+    void useGlyph(int font, quint32 glyph);
+
+    // Adds a page of `sizePoints` with `content`.
+    void addPage(const QSize& sizePoints, const QByteArray& content);
+    // Writes the fonts, the page tree and the file's index.
+    void finish();
+
+private:
+    struct Font;
+    int newObject();
+    void beginObject(int number);
+    void writeStream(int number, const QByteArray& dictionary, const QByteArray& data,
+                     qint64 plainLength = -1);
+    void write(const QByteArray& bytes);
+    void writeFont(Font& font);
+
+    QIODevice& m_out;
+    QString m_creator;
+    qint64 m_offset = 0;
+    std::vector<qint64> m_objectOffsets; // by object number; 0: not written
+    QList<int> m_pages;
+    std::vector<std::unique_ptr<Font>> m_fonts;
+    QByteArray m_packed; // reused for every stream
+};
