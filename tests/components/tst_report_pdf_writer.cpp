@@ -1,0 +1,190 @@
+// The report's own PDF writer against Qt's: the same report written both
+// ways must render alike (pdftoppm), read alike (pdftotext) and carry its
+// fonts embedded (pdffonts, qpdf).
+#include "components/report_engine.h"
+#include "tests/support/peers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPageLayout>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+
+namespace {
+
+class Rows : public ReportRowSource
+{
+public:
+    explicit Rows(QList<QStringList> rows) : m_rows(std::move(rows)) {}
+    QString dataSetName() const override { return QStringLiteral("Data"); }
+    QStringList fieldNames() const override { return {"N", "T", "C"}; }
+    qint64 begin() override { return m_rows.size(); }
+    void end() override {}
+    QStringList rowTexts(qint64 row) const override { return m_rows.value(row); }
+
+private:
+    QList<QStringList> m_rows;
+};
+
+ReportCell cell(double x, double w, const QString& text, ReportCell::HAlign align,
+                bool bold = false, double points = 10)
+{
+    ReportCell c;
+    c.x = x;
+    c.width = w;
+    c.text = text;
+    c.frame.sides = ReportFrame::All;
+    c.hAlign = align;
+    c.vAlign = ReportCell::VAlign::Middle;
+    c.bold = bold;
+    c.pointSize = points;
+    c.fontFamily = QStringLiteral("Arial");
+    return c;
+}
+
+// Two pages with every way a text is drawn: single lines in two fonts and
+// three sizes, numbers, Cyrillic letters made of parts (й, ё), a comment
+// that wraps over two lines and one cut at the cell's bottom.
+std::unique_ptr<PreparedReport> fixture()
+{
+    using A = ReportCell::HAlign;
+    ReportTemplate t;
+    t.page = {1071, 758, 25, 72, 25, 25, true, 210, 297};
+    ReportCell title = cell(25, 400, "Отчёт ФЛН-РК2 — йод", A::Left, true, 14);
+    title.frame.sides = ReportFrame::None;
+    t.bands << ReportBand{ReportBand::Kind::ReportTitle, 64, {title}}
+            << ReportBand{ReportBand::Kind::PageHeader,
+                          40,
+                          {cell(25, 60, "N", A::Center, true), cell(85, 90, "t 1, C", A::Center, true),
+                           cell(175, 300, "Примечание", A::Center, true)}}
+            << ReportBand{ReportBand::Kind::MasterData,
+                          40,
+                          {cell(25, 60, "[Data.\"N\"]", A::Right),
+                           cell(85, 90, "[Data.\"T\"]", A::Right, false, 9),
+                           cell(175, 300, "[Data.\"C\"]", A::Left)}}
+            << ReportBand{ReportBand::Kind::PageFooter,
+                          20,
+                          {cell(844, 202, "Стр. [PAGE#] из [TOTALPAGES]", A::Right)}};
+    t.bands.last().cells[0].frame.sides = ReportFrame::None;
+    t.bands[2].cells[2].wordWrap = true;
+    QList<QStringList> rows;
+    const QStringList comments = {
+        QString(),
+        "Ёмкость ёлки, йогурт; Quick fox & (brackets) <angle> 100%",
+        "Очень длинное примечание, которое переносится на вторую строку ячейки",
+        "Очень длинное примечание, которое не помещается даже в две строки ячейки и "
+        "обрезается снизу у края строки таблицы, как и должно быть"};
+    for (int i = 0; i < 20; ++i)
+        rows << QStringList{QString::number(i + 1), QString::number(-12.5 + i * 1.75, 'f', 1),
+                            comments[i % comments.size()]};
+    return std::make_unique<PreparedReport>(t, std::make_unique<Rows>(rows));
+}
+
+void writeWithQt(const PreparedReport& report, const QString& file)
+{
+    QPdfWriter writer(file);
+    writer.setResolution(600);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF()));
+    QList<int> pages;
+    for (int p = 0; p < report.pageCount(); ++p)
+        pages << p;
+    QVERIFY(printReportPages(report, writer, pages));
+}
+
+// The grey pixels of every page at 100 dots per inch.
+QList<QByteArray> renderedPages(const QString& pdf, const QString& prefix)
+{
+    const peers::Result r = peers::run("pdftoppm", {"-r", "100", "-gray", pdf, prefix});
+    if (!r.available || r.exitCode != 0)
+        return {};
+    QList<QByteArray> pages;
+    const QDir dir = QFileInfo(prefix).dir();
+    const QString stem = QFileInfo(prefix).fileName();
+    for (const QString& name : dir.entryList({stem + "-*.pgm"}, QDir::Files, QDir::Name)) {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::ReadOnly);
+        pages << f.readAll();
+    }
+    return pages;
+}
+
+} // namespace
+
+class TestReportPdfWriter : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsAndLooksAsThroughQtsWriter()
+    {
+        QTemporaryDir dir;
+        const auto report = fixture();
+        QCOMPARE(report->pageCount(), 2);
+        const QString ours = dir.filePath("ours.pdf"), qt = dir.filePath("qt.pdf");
+        QVERIFY(writeReportPdf(*report, ours));
+        writeWithQt(*report, qt);
+
+        // The same text, word for word and in the same columns.
+        const peers::Result ourText = peers::run("pdftotext", {"-layout", ours, "-"});
+        FLN_NEED_PEER(ourText, "pdftotext (poppler-utils)");
+        const peers::Result qtText = peers::run("pdftotext", {"-layout", qt, "-"});
+        QCOMPARE(ourText.exitCode, 0);
+        QVERIFY(ourText.out.contains("Ёмкость ёлки, йогурт; Quick fox & (brackets)"));
+        QCOMPARE(QString::fromUtf8(ourText.out), QString::fromUtf8(qtText.out));
+
+        // The same pages. Qt's writer embeds glyph outlines redrawn by
+        // itself, ours the font's own: edges of letters may differ by a few
+        // grey levels, nothing more; a missing letter, line or a shifted
+        // text differs by far more.
+        const QList<QByteArray> ourPages = renderedPages(ours, dir.filePath("o"));
+        const QList<QByteArray> qtPages = renderedPages(qt, dir.filePath("q"));
+        QCOMPARE(ourPages.size(), 2);
+        QCOMPARE(qtPages.size(), 2);
+        for (int p = 0; p < 2; ++p) {
+            const QByteArray& a = ourPages[p];
+            const QByteArray& b = qtPages[p];
+            QCOMPARE(a.size(), b.size());
+            int worst = 0;
+            qsizetype inked = 0;
+            for (qsizetype i = 0; i < a.size(); ++i) {
+                worst = std::max(worst, std::abs(int(uchar(a[i])) - int(uchar(b[i]))));
+                inked += uchar(a[i]) < 128;
+            }
+            QVERIFY2(worst <= 48, qPrintable(QStringLiteral("page %1 differs by %2 grey levels")
+                                                 .arg(p + 1)
+                                                 .arg(worst)));
+            QVERIFY(inked > 10000); // the page is really drawn
+        }
+
+        // Every font embedded as a subset with its Unicode map; the file
+        // is sound.
+        const peers::Result fonts = peers::run("pdffonts", {ours});
+        QCOMPARE(fonts.exitCode, 0);
+        const QRegularExpression fontLine(
+            "^([A-Z]{6}\\+LiberationSans\\S*)\\s+CID TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes\\s");
+        int embedded = 0;
+        const QStringList lines = QString::fromUtf8(fonts.out).split(u'\n', Qt::SkipEmptyParts);
+        for (const QString& line : lines.mid(2)) {
+            QVERIFY2(fontLine.match(line).hasMatch(), qPrintable(line));
+            ++embedded;
+        }
+        QVERIFY(embedded >= 2); // regular and bold
+        const peers::Result check = peers::run("qpdf", {"--check", ours});
+        FLN_NEED_PEER(check, "qpdf");
+        QVERIFY2(check.exitCode == 0, check.out.constData());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    TestReportPdfWriter test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_report_pdf_writer.moc"
