@@ -9,7 +9,7 @@
 #include <cmath>
 #include <map>
 #include <set>
-#include <zlib.h>
+#include <libdeflate.h>
 
 // --- content streams ---
 
@@ -341,7 +341,11 @@ PdfDocument::PdfDocument(QIODevice& out, const QString& creator)
     write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
 }
 
-PdfDocument::~PdfDocument() = default;
+PdfDocument::~PdfDocument()
+{
+    if (m_compressor)
+        libdeflate_free_compressor(m_compressor);
+}
 
 int PdfDocument::newObject()
 {
@@ -364,12 +368,18 @@ void PdfDocument::beginObject(int number)
 void PdfDocument::writeStream(int number, const QByteArray& dictionary, const QByteArray& data,
                               qint64 plainLength)
 {
-    uLongf packed = compressBound(uLong(data.size()));
-    m_packed.resize(qsizetype(packed));
-    if (compress2(reinterpret_cast<Bytef*>(m_packed.data()), &packed,
-                  reinterpret_cast<const Bytef*>(data.constData()), uLong(data.size()),
-                  Z_BEST_SPEED) != Z_OK)
-        packed = 0; // cannot happen with a buffer of compressBound's size
+    // The fastest level: a long report's pages are mostly text that packs
+    // well anyway, and packing is most of the work left.
+    if (!m_compressor)
+        m_compressor = libdeflate_alloc_compressor(1);
+    size_t packed = 0;
+    if (m_compressor) {
+        m_packed.resize(qsizetype(libdeflate_zlib_compress_bound(m_compressor, size_t(data.size()))));
+        packed = libdeflate_zlib_compress(m_compressor, data.constData(), size_t(data.size()),
+                                          m_packed.data(), size_t(m_packed.size()));
+    }
+    if (packed == 0)
+        throw std::bad_alloc(); // no memory for the compressor; the bound always fits
     beginObject(number);
     QByteArray head = "<< " + dictionary + " /Filter /FlateDecode /Length " +
                       QByteArray::number(quint64(packed));

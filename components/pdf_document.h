@@ -16,6 +16,7 @@
 #include <vector>
 
 class QIODevice;
+struct libdeflate_compressor;
 
 // A font that cannot be embedded here (not a TrueType outline font).
 struct PdfUnsupportedFont
@@ -90,4 +91,5 @@ private:
     QList<int> m_pages;
     std::vector<std::unique_ptr<Font>> m_fonts;
     QByteArray m_packed; // reused for every stream
+    libdeflate_compressor* m_compressor = nullptr;
 };
