@@ -1,15 +1,18 @@
 // A prepared report file of any content: it either opens, and then every page
-// it has can be laid out, read and drawn, or it is refused with AppError.
+// it has can be laid out, read, drawn and written as PDF, or it is refused
+// with AppError.
 #include "components/prepared_report_file.h"
 #include "platform/app_error.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <cstdint>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             usePage(*report, p, image);
         usePage(*report, pages - 1, image);
         (void)report->find(QStringLiteral("1"), {}, [](int page) { return page < 3; });
+        // Written as PDF: a report of up to three pages whole, with its
+        // fonts; a longer one is cancelled after its third page.
+        static const QString pdf =
+            QDir::temp().filePath(QStringLiteral("fuzz_report_%1.pdf").arg(getpid()));
+        if (writeReportPdf(*report, pdf, [](int done, int) { return done < 3; }))
+            QFile::remove(pdf);
     } catch (const AppError&) {
         // A row damaged past its offset: refused when it is read.
     }
