@@ -123,7 +123,7 @@ quint32 tableChecksum(const QByteArray& t)
 }
 
 // The PostScript name of the font (name 6), as a PDF name may carry it.
-QByteArray postScriptName(const QByteArray& names, const QRawFont& font)
+QByteArray postScriptName(const QByteArray& names)
 {
     QByteArray out;
     const quint32 count = readU16(names, 2), strings = readU16(names, 4);
@@ -141,8 +141,6 @@ QByteArray postScriptName(const QByteArray& names, const QRawFont& font)
             out = raw;
         }
     }
-    if (out.isEmpty())
-        out = (font.familyName() + u'-' + font.styleName()).toLatin1();
     QByteArray clean;
     for (char c : std::as_const(out)) {
         if (c > 0x20 && c < 0x7F && !QByteArray("()<>[]{}/%#").contains(c))
@@ -182,7 +180,7 @@ struct PdfDocument::Font
         unitsPerEm = int(readU16(head, 18));
         if (head.size() < 54 || hhea.size() < 36 || glyf.isEmpty() || loca.isEmpty() ||
             glyphCount == 0 || unitsPerEm == 0 || pixelSize <= 0)
-            throw PdfUnsupportedFont{raw.familyName()};
+            throw PdfUnsupportedFont{};
         advances.assign(glyphCount, std::nan(""));
         used.assign(glyphCount, false);
         used[0] = true; // .notdef: every font has it first
@@ -393,6 +391,10 @@ void PdfDocument::writeStream(int number, const QByteArray& dictionary, const QB
 
 int PdfDocument::font(const QRawFont& font)
 {
+    // No font at all: the letters of a script that no installed font has,
+    // which only a painter can show (as boxes).
+    if (!font.isValid())
+        throw PdfUnsupportedFont{};
     const double size = font.pixelSize();
     for (size_t i = 0; i < m_fonts.size(); ++i) {
         if (m_fonts[i]->pixelSize == size && m_fonts[i]->raw == font)
@@ -441,7 +443,7 @@ void PdfDocument::writeFont(Font& f)
     QByteArray tag;
     for (int i = 0; i < 6; ++i, hash /= 26)
         tag += char('A' + hash % 26);
-    const QByteArray baseName = tag + '+' + postScriptName(f.names, f.raw);
+    const QByteArray baseName = tag + '+' + postScriptName(f.names);
 
     QByteArray widths;
     for (quint32 g = 0; g < f.glyphCount; ++g) {

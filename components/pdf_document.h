@@ -18,10 +18,10 @@
 class QIODevice;
 struct libdeflate_compressor;
 
-// A font that cannot be embedded here (not a TrueType outline font).
+// A font that cannot be embedded here: not a TrueType outline font, or none
+// at all.
 struct PdfUnsupportedFont
 {
-    QString family;
 };
 
 // A page's content stream, built by its drawing operations. Coordinates

@@ -50,7 +50,7 @@ ReportCell cell(double x, double w, const QString& text, ReportCell::HAlign alig
 // Two pages with every way a text is drawn: single lines in two fonts and
 // three sizes, numbers, Cyrillic letters made of parts (й, ё), a comment
 // that wraps over two lines and one cut at the cell's bottom.
-std::unique_ptr<PreparedReport> fixture()
+std::unique_ptr<PreparedReport> fixture(const QString& extraComment = {})
 {
     using A = ReportCell::HAlign;
     ReportTemplate t;
@@ -79,6 +79,8 @@ std::unique_ptr<PreparedReport> fixture()
         "Очень длинное примечание, которое переносится на вторую строку ячейки",
         "Очень длинное примечание, которое не помещается даже в две строки ячейки и "
         "обрезается снизу у края строки таблицы, как и должно быть"};
+    if (!extraComment.isEmpty())
+        rows << QStringList{"0", "0.0", extraComment};
     for (int i = 0; i < 20; ++i)
         rows << QStringList{QString::number(i + 1), QString::number(-12.5 + i * 1.75, 'f', 1),
                             comments[i % comments.size()]};
@@ -179,6 +181,24 @@ private Q_SLOTS:
         const peers::Result check = peers::run("qpdf", {"--check", ours});
         FLN_NEED_PEER(check, "qpdf");
         QVERIFY2(check.exitCode == 0, check.out.constData());
+    }
+
+    // Letters of a script that no installed font has: the report is still
+    // written whole (through Qt's writer, which shows them as boxes), and
+    // the rest of it reads as before.
+    void lettersNoFontHasStillGiveAReport()
+    {
+        QTemporaryDir dir;
+        const auto report = fixture(QStringLiteral("Запись \u0D12\u0D30\u0D41 \U0001E900"));
+        const QString pdf = dir.filePath("boxes.pdf");
+        QVERIFY(writeReportPdf(*report, pdf));
+        const peers::Result check = peers::run("qpdf", {"--check", pdf});
+        FLN_NEED_PEER(check, "qpdf");
+        QVERIFY2(check.exitCode == 0, check.out.constData());
+        const peers::Result text = peers::run("pdftotext", {"-layout", pdf, "-"});
+        FLN_NEED_PEER(text, "pdftotext (poppler-utils)");
+        QVERIFY(text.out.contains("Запись"));
+        QVERIFY(text.out.contains("Ёмкость ёлки, йогурт"));
     }
 };
 
