@@ -16,31 +16,36 @@
 namespace {
 
 // A number as PDF writes it: plain decimals (never an exponent), at most
-// `decimals` of them, no trailing zeros.
-void appendNumber(QByteArray& out, double v, int decimals)
+// `decimals` of them, no trailing zeros. Most numbers of a page are whole.
+template<typename Bytes>
+void appendNumber(Bytes& out, double v, int decimals)
 {
-    if (!std::isfinite(v))
+    if (!std::isfinite(v) || std::abs(v) >= 1e15)
         v = 0;
     char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    if (ec != std::errc())
-        end = std::to_chars(buf, buf + sizeof buf, 0).ptr;
-    char* last = end;
-    if (std::find(buf, end, '.') != end) {
-        while (last[-1] == '0')
-            --last;
-        if (last[-1] == '.')
-            --last;
+    char* end;
+    if (v == std::trunc(v)) {
+        end = std::to_chars(buf, buf + sizeof buf, qint64(v)).ptr;
+    } else {
+        auto [last, ec] =
+            std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+        end = ec == std::errc() ? last : std::to_chars(buf, buf + sizeof buf, 0).ptr;
+        if (std::find(buf, end, '.') != end) {
+            while (end[-1] == '0')
+                --end;
+            if (end[-1] == '.')
+                --end;
+        }
+        if (end - buf == 2 && buf[0] == '-' && buf[1] == '0')
+            end = buf + 1, buf[0] = '0'; // a tiny negative number
     }
-    if (last - buf == 2 && buf[0] == '-' && buf[1] == '0')
-        out += '0';
-    else
-        out.append(buf, last - buf);
+    out.append(buf, end - buf);
 }
 
 const char kHex[] = "0123456789ABCDEF";
 
-void appendHex4(QByteArray& out, quint32 v)
+template<typename Bytes>
+void appendHex4(Bytes& out, quint32 v)
 {
     const char digits[4] = {kHex[(v >> 12) & 15], kHex[(v >> 8) & 15], kHex[(v >> 4) & 15],
                             kHex[v & 15]};
@@ -363,7 +368,7 @@ void PdfDocument::beginObject(int number)
     write(QByteArray::number(number) + " 0 obj\n");
 }
 
-void PdfDocument::writeStream(int number, const QByteArray& dictionary, const QByteArray& data,
+void PdfDocument::writeStream(int number, const QByteArray& dictionary, QByteArrayView data,
                               qint64 plainLength)
 {
     // The fastest level: a long report's pages are mostly text that packs
@@ -417,7 +422,7 @@ void PdfDocument::useGlyph(int font, quint32 glyph)
         f.used[glyph] = true;
 }
 
-void PdfDocument::addPage(const QSize& sizePoints, const QByteArray& content)
+void PdfDocument::addPage(const QSize& sizePoints, QByteArrayView content)
 {
     const int contents = newObject();
     writeStream(contents, QByteArray(), content);

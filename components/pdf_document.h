@@ -7,12 +7,14 @@
 // searched and copied. Vector pages only: frames and text.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QRawFont>
 #include <QSize>
 #include <QString>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class QIODevice;
@@ -29,8 +31,8 @@ struct PdfUnsupportedFont
 class PdfContent
 {
 public:
-    const QByteArray& bytes() const { return m_bytes; }
-    void clear() { m_bytes.resize(0); } // keeps the room for the next page
+    QByteArrayView bytes() const { return QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size())); }
+    void clear() { m_bytes.clear(); } // keeps the room for the next page
 
     // An operator or a literal piece.
     template<qsizetype N>
@@ -39,9 +41,9 @@ public:
         m_bytes.append(text, N - 1);
         return *this;
     }
-    PdfContent& op(const QByteArray& text)
+    PdfContent& op(QByteArrayView text)
     {
-        m_bytes += text;
+        m_bytes.append(text.data(), size_t(text.size()));
         return *this;
     }
     // Followed by a space; plain decimals, at most `decimals` of them.
@@ -49,7 +51,7 @@ public:
     PdfContent& hexGlyph(quint32 glyph);
 
 private:
-    QByteArray m_bytes;
+    std::string m_bytes; // appends cost less than a QByteArray's
 };
 
 class PdfDocument
@@ -71,7 +73,7 @@ public:
     void useGlyph(int font, quint32 glyph);
 
     // Adds a page of `sizePoints` with `content`.
-    void addPage(const QSize& sizePoints, const QByteArray& content);
+    void addPage(const QSize& sizePoints, QByteArrayView content);
     // Writes the fonts, the page tree and the file's index.
     void finish();
 
@@ -79,7 +81,7 @@ private:
     struct Font;
     int newObject();
     void beginObject(int number);
-    void writeStream(int number, const QByteArray& dictionary, const QByteArray& data,
+    void writeStream(int number, const QByteArray& dictionary, QByteArrayView data,
                      qint64 plainLength = -1);
     void write(const QByteArray& bytes);
     void writeFont(Font& font);

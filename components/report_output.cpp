@@ -129,7 +129,7 @@ public:
         m_content.number(heightPoints).op("cm\n");
         m_content.number(pixelsPerStep, 12).op("0 0 ").number(pixelsPerStep, 12).op("0 0 cm\n");
     }
-    const QByteArray& content() const { return m_content.bytes(); }
+    QByteArrayView content() const { return m_content.bytes(); }
 
     const QPaintDevice& device() const override { return m_device; }
     void highlight(const QRectF& rect) override

@@ -1,6 +1,7 @@
 // The report's own PDF writer against Qt's: the same report written both
 // ways must render alike (pdftoppm), read alike (pdftotext) and carry its
 // fonts embedded (pdffonts, qpdf).
+#include "components/pdf_document.h"
 #include "components/report_engine.h"
 #include "tests/support/peers.h"
 
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -122,6 +124,35 @@ class TestReportPdfWriter : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Numbers in page streams and font data: plain decimals that every
+    // reader takes, never an exponent, no "-0", whole numbers kept whole.
+    void numbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("whole") << 1050.0 << 4 << QByteArray("1050");
+        QTest::newRow("whole, no decimals asked") << 1050.3 << 0 << QByteArray("1050");
+        QTest::newRow("ten") << 10.0 << 0 << QByteArray("10");
+        QTest::newRow("trailing zeros") << 7.25 << 6 << QByteArray("7.25");
+        QTest::newRow("negative") << -0.12 << 9 << QByteArray("-0.12");
+        QTest::newRow("rounded") << 6.548387096774194 << 4 << QByteArray("6.5484");
+        QTest::newRow("tiny negative") << -0.00001 << 4 << QByteArray("0");
+        QTest::newRow("negative zero") << -0.0 << 4 << QByteArray("0");
+        QTest::newRow("small") << 0.00001 << 6 << QByteArray("0.00001");
+        QTest::newRow("beyond any page") << 1e300 << 4 << QByteArray("0");
+        QTest::newRow("not a number") << std::nan("") << 4 << QByteArray("0");
+    }
+    void numbers()
+    {
+        QFETCH(double, value);
+        QFETCH(int, decimals);
+        QFETCH(QByteArray, text);
+        PdfContent content;
+        content.number(value, decimals);
+        QCOMPARE(content.bytes().toByteArray(), text + ' ');
+    }
+
     void readsAndLooksAsThroughQtsWriter()
     {
         QTemporaryDir dir;
