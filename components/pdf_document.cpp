@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <libdeflate.h>
 #include <map>
 #include <set>
-#include <libdeflate.h>
 
 // --- content streams ---
 
@@ -17,7 +17,7 @@ namespace {
 
 // A number as PDF writes it: plain decimals (never an exponent), at most
 // `decimals` of them, no trailing zeros. Most numbers of a page are whole.
-template<typename Bytes>
+template <typename Bytes>
 void appendNumber(Bytes& out, double v, int decimals)
 {
     if (!std::isfinite(v) || std::abs(v) >= 1e15)
@@ -44,7 +44,7 @@ void appendNumber(Bytes& out, double v, int decimals)
 
 const char kHex[] = "0123456789ABCDEF";
 
-template<typename Bytes>
+template <typename Bytes>
 void appendHex4(Bytes& out, quint32 v)
 {
     const char digits[4] = {kHex[(v >> 12) & 15], kHex[(v >> 8) & 15], kHex[(v >> 4) & 15],
@@ -270,9 +270,9 @@ struct PdfDocument::Font
         putU16(newHead, 50, 1); // long offsets in loca
 
         std::map<QByteArray, const QByteArray*> tables{
-            {"head", &newHead}, {"hhea", &hhea}, {"maxp", &maxp},     {"hmtx", &hmtx},
-            {"loca", &newLoca}, {"glyf", &newGlyf}, {"cvt ", &cvt},  {"fpgm", &fpgm},
-            {"prep", &prep}};
+            {"head", &newHead}, {"hhea", &hhea},    {"maxp", &maxp},
+            {"hmtx", &hmtx},    {"loca", &newLoca}, {"glyf", &newGlyf},
+            {"cvt ", &cvt},     {"fpgm", &fpgm},    {"prep", &prep}};
         for (auto it = tables.begin(); it != tables.end();) {
             if (it->second->isEmpty())
                 it = tables.erase(it);
@@ -377,15 +377,16 @@ void PdfDocument::writeStream(int number, const QByteArray& dictionary, QByteArr
         m_compressor = libdeflate_alloc_compressor(1);
     size_t packed = 0;
     if (m_compressor) {
-        m_packed.resize(qsizetype(libdeflate_zlib_compress_bound(m_compressor, size_t(data.size()))));
+        m_packed.resize(
+            qsizetype(libdeflate_zlib_compress_bound(m_compressor, size_t(data.size()))));
         packed = libdeflate_zlib_compress(m_compressor, data.constData(), size_t(data.size()),
                                           m_packed.data(), size_t(m_packed.size()));
     }
     if (packed == 0)
         throw std::bad_alloc(); // no memory for the compressor; the bound always fits
     beginObject(number);
-    QByteArray head = "<< " + dictionary + " /Filter /FlateDecode /Length " +
-                      QByteArray::number(quint64(packed));
+    QByteArray head =
+        "<< " + dictionary + " /Filter /FlateDecode /Length " + QByteArray::number(quint64(packed));
     if (plainLength >= 0)
         head += " /Length1 " + QByteArray::number(plainLength);
     write(head + " >>\nstream\n");
@@ -436,8 +437,8 @@ void PdfDocument::addPage(const QSize& sizePoints, QByteArrayView content)
 
 void PdfDocument::writeFont(Font& f)
 {
-    const int type0 = newObject(), cid = newObject(), descriptor = newObject(),
-              file = newObject(), unicode = newObject();
+    const int type0 = newObject(), cid = newObject(), descriptor = newObject(), file = newObject(),
+              unicode = newObject();
     const double perMille = 1000.0 / f.unitsPerEm;
 
     // A subset's name starts with six capitals of its own.

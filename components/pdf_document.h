@@ -26,16 +26,19 @@ struct PdfUnsupportedFont
 {
 };
 
-// A page's content stream, built by its drawing operations. Coordinates
-// are in the page's user space as the caller has set it up with transform().
+// A page's content stream, built operator by operator; its coordinates are
+// those of the page as the stream's own "cm" operators set them up.
 class PdfContent
 {
 public:
-    QByteArrayView bytes() const { return QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size())); }
+    QByteArrayView bytes() const
+    {
+        return QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
+    }
     void clear() { m_bytes.clear(); } // keeps the room for the next page
 
     // An operator or a literal piece.
-    template<qsizetype N>
+    template <qsizetype N>
     PdfContent& op(const char (&text)[N])
     {
         m_bytes.append(text, N - 1);

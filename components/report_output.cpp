@@ -193,10 +193,7 @@ private:
     static constexpr double kGrid = 64;
     // A glyph's place in grid steps, cut (not rounded) to a whole step as
     // Qt cuts it. The advances are whole steps.
-    static double onGrid(double v)
-    {
-        return std::abs(v) < 1e15 ? double(qint64(v * kGrid)) : 0.0;
-    }
+    static double onGrid(double v) { return std::abs(v) < 1e15 ? double(qint64(v * kGrid)) : 0.0; }
     PdfContent& rectangle(const QRectF& r)
     {
         return m_content.number(r.x() * kGrid)

@@ -62,7 +62,8 @@ std::unique_ptr<PreparedReport> fixture(const QString& extraComment = {})
     t.bands << ReportBand{ReportBand::Kind::ReportTitle, 64, {title}}
             << ReportBand{ReportBand::Kind::PageHeader,
                           40,
-                          {cell(25, 60, "N", A::Center, true), cell(85, 90, "t 1, C", A::Center, true),
+                          {cell(25, 60, "N", A::Center, true),
+                           cell(85, 90, "t 1, C", A::Center, true),
                            cell(175, 300, "Примечание", A::Center, true)}}
             << ReportBand{ReportBand::Kind::MasterData,
                           40,
@@ -76,8 +77,7 @@ std::unique_ptr<PreparedReport> fixture(const QString& extraComment = {})
     t.bands[2].cells[2].wordWrap = true;
     QList<QStringList> rows;
     const QStringList comments = {
-        QString(),
-        "Ёмкость ёлки, йогурт; Quick fox & (brackets) <angle> 100%",
+        QString(), "Ёмкость ёлки, йогурт; Quick fox & (brackets) <angle> 100%",
         "Очень длинное примечание, которое переносится на вторую строку ячейки",
         "Очень длинное примечание, которое не помещается даже в две строки ячейки и "
         "обрезается снизу у края строки таблицы, как и должно быть"};
@@ -93,7 +93,8 @@ void writeWithQt(const PreparedReport& report, const QString& file)
 {
     QPdfWriter writer(file);
     writer.setResolution(600);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF()));
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF()));
     QList<int> pages;
     for (int p = 0; p < report.pageCount(); ++p)
         pages << p;
@@ -188,9 +189,10 @@ private Q_SLOTS:
                 worst = std::max(worst, std::abs(int(uchar(a[i])) - int(uchar(b[i]))));
                 inked += uchar(a[i]) < 128;
             }
-            QVERIFY2(worst <= 48, qPrintable(QStringLiteral("page %1 differs by %2 grey levels")
-                                                 .arg(p + 1)
-                                                 .arg(worst)));
+            QVERIFY2(
+                worst <= 48,
+                qPrintable(
+                    QStringLiteral("page %1 differs by %2 grey levels").arg(p + 1).arg(worst)));
             QVERIFY(inked > 10000); // the page is really drawn
         }
 
@@ -198,8 +200,8 @@ private Q_SLOTS:
         // is sound.
         const peers::Result fonts = peers::run("pdffonts", {ours});
         QCOMPARE(fonts.exitCode, 0);
-        const QRegularExpression fontLine(
-            "^([A-Z]{6}\\+LiberationSans\\S*)\\s+CID TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes\\s");
+        const QRegularExpression fontLine("^([A-Z]{6}\\+LiberationSans\\S*)\\s+CID "
+                                          "TrueType\\s+Identity-H\\s+yes\\s+yes\\s+yes\\s");
         int embedded = 0;
         const QStringList lines = QString::fromUtf8(fonts.out).split(u'\n', Qt::SkipEmptyParts);
         for (const QString& line : lines.mid(2)) {
