@@ -6,6 +6,7 @@
 //
 //   bench_export [--rows N] [--dir FOLDER] [--table FILE.dbf]
 // (--table: keep the big table there and reuse it on the next run)
+#include "bench/child_run.h"
 #include "bench/measurement_rows.h"
 #include "data/dbf_table.h"
 #include "output/workbook_export.h"
@@ -21,10 +22,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -52,43 +49,6 @@ for rec in dbfread.DBF(sys.argv[1], encoding='cp1251'):
 wb.close()
 )";
 
-struct Run
-{
-    bool ok = false;
-    double ms = 0;
-    double cpuMs = 0; // user and system: steadier than wall time on a busy machine
-    double peakMb = 0;
-};
-
-// Runs a program and waits for it, with its wall time and peak resident memory.
-Run measure(const QString& program, const QStringList& args)
-{
-    std::vector<QByteArray> storage{QFile::encodeName(program)};
-    for (const QString& a : args)
-        storage.push_back(a.toUtf8());
-    std::vector<char*> argv;
-    for (QByteArray& s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run r;
-    r.ms = timer.nsecsElapsed() / 1e6;
-    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    r.peakMb = usage.ru_maxrss / 1024.0;
-    r.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-              double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    return r;
-}
-
 int exportOne(const QString& table, const QString& out)
 {
     try {
@@ -107,14 +67,15 @@ int exportOne(const QString& table, const QString& out)
     }
 }
 
-void report(const char* name, const Run& r, const Run& ours)
+void report(const char* name, const ChildRun& r, const ChildRun& ours)
 {
-    if (!r.ok) {
+    if (!r.ok()) {
         std::printf("%-28s failed or missing\n", name);
         return;
     }
     std::printf("%-28s %9.0f ms %9.0f ms cpu %7.1f MB peak   ours is %.2fx faster (cpu %.2fx)\n",
-                name, r.ms, r.cpuMs, r.peakMb, r.ms / ours.ms, r.cpuMs / ours.cpuMs);
+                name, r.seconds * 1e3, r.cpuSeconds * 1e3, r.peakKiB / 1024.0,
+                r.seconds / ours.seconds, r.cpuSeconds / ours.cpuSeconds);
 }
 
 } // namespace
@@ -140,38 +101,39 @@ int main(int argc, char** argv)
     }
 
     const QString oursOut = temp.filePath(QStringLiteral("ours.xlsx"));
-    const Run ours = measure(QCoreApplication::applicationFilePath(),
-                             {QStringLiteral("--export"), big, oursOut});
-    if (!ours.ok) {
+    const ChildRun ours = runChild(QCoreApplication::applicationFilePath(),
+                                   {QStringLiteral("--export"), big, oursOut});
+    if (!ours.ok()) {
         std::printf("our export failed\n");
         return 1;
     }
     std::printf("%-28s %9.0f ms %9.0f ms cpu %7.1f MB peak   %lld bytes\n", "ours (libxlsxwriter)",
-                ours.ms, ours.cpuMs, ours.peakMb, QFileInfo(oursOut).size());
+                ours.seconds * 1e3, ours.cpuSeconds * 1e3, ours.peakKiB / 1024.0,
+                QFileInfo(oursOut).size());
 
     const QString ogr = QStandardPaths::findExecutable(QStringLiteral("ogr2ogr"));
-    Run gdal;
+    ChildRun gdal;
     if (!ogr.isEmpty())
-        gdal = measure(ogr, {QStringLiteral("-f"), QStringLiteral("XLSX"),
-                             temp.filePath(QStringLiteral("gdal.xlsx")), big});
+        gdal = runChild(ogr, {QStringLiteral("-f"), QStringLiteral("XLSX"),
+                              temp.filePath(QStringLiteral("gdal.xlsx")), big});
     report("ogr2ogr -f XLSX", gdal, ours);
 
     // The whole program, as a user runs it: start-up and progress bar included.
-    const Run fln =
-        measure(QStringLiteral(FLN_EXECUTABLE),
-                {QStringLiteral("--locale"), QStringLiteral("ru_RU"), QStringLiteral("export"), big,
-                 QStringLiteral("-o"), temp.filePath(QStringLiteral("fln.xlsx"))});
-    if (fln.ok) {
-        std::printf("%-28s %9.0f ms %9.0f ms cpu %7.1f MB peak\n", "fln export", fln.ms, fln.cpuMs,
-                    fln.peakMb);
+    const ChildRun fln =
+        runChild(QStringLiteral(FLN_EXECUTABLE),
+                 {QStringLiteral("--locale"), QStringLiteral("ru_RU"), QStringLiteral("export"),
+                  big, QStringLiteral("-o"), temp.filePath(QStringLiteral("fln.xlsx"))});
+    if (fln.ok()) {
+        std::printf("%-28s %9.0f ms %9.0f ms cpu %7.1f MB peak\n", "fln export", fln.seconds * 1e3,
+                    fln.cpuSeconds * 1e3, fln.peakKiB / 1024.0);
         report("ogr2ogr against fln export", gdal, fln);
     } else {
         std::printf("fln export failed\n");
     }
 
-    const Run python = measure(QStringLiteral("/usr/bin/python3"),
-                               {QStringLiteral("-c"), QString::fromUtf8(kPython), big,
-                                temp.filePath(QStringLiteral("python.xlsx"))});
+    const ChildRun python = runChild(QStringLiteral("/usr/bin/python3"),
+                                     {QStringLiteral("-c"), QString::fromUtf8(kPython), big,
+                                      temp.filePath(QStringLiteral("python.xlsx"))});
     report("python3-xlsxwriter", python, ours);
     return 0;
 }

@@ -7,6 +7,7 @@
 //   bench_info [--rows N] [--runs K] [--dir FOLDER] [--table FILE.dbf] [--other FLN]
 // (--table: keep the big table there and reuse it on the next run; --other:
 // another build of the program, timed in the same turns, e.g. before a change)
+#include "bench/child_run.h"
 #include "bench/measurement_rows.h"
 #include "platform/app_error.h"
 
@@ -19,50 +20,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-struct ChildRun
-{
-    bool ok = false;
-    double wallMs = 0;
-    double cpuMs = 0; // user and system
-};
-
-ChildRun runChild(const QList<QByteArray>& args)
-{
-    std::vector<QByteArray> storage(args.begin(), args.end());
-    std::vector<char*> argv;
-    for (QByteArray& s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return run;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    run.wallMs = double(timer.nsecsElapsed()) / 1e6;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    run.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    return run;
-}
 
 double median(std::vector<double> v)
 {
@@ -78,12 +38,12 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     const BenchTableOptions options = parseBenchTableOptions(args);
     int runs = 11;
-    QByteArray other;
+    QString other;
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == u"--runs")
             runs = std::max(1, args[i + 1].toInt());
         if (args[i] == u"--other")
-            other = QFile::encodeName(args[i + 1]);
+            other = args[i + 1];
     }
     QTemporaryDir temp((options.dir.isEmpty() ? QDir::tempPath() : options.dir) +
                        QStringLiteral("/bench_info_XXXXXX"));
@@ -104,12 +64,13 @@ int main(int argc, char** argv)
     setenv("LC_ALL", "ru_RU.UTF-8", 1);
     setenv("LANG", "ru_RU.UTF-8", 1);
 
-    const QByteArray file = QFile::encodeName(big);
-    const QList<QByteArray> info = {FLN_EXECUTABLE, "info", file};
-    const QList<QByteArray> cat = {"cat", file};
-    const QList<QByteArray> otherInfo = {other, "info", file};
+    const auto info = [&big] { return runChild(QStringLiteral(FLN_EXECUTABLE), {"info", big}); };
+    const auto cat = [&big] { return runChild(QStringLiteral("cat"), {big}); };
+    const auto otherInfo = [&] {
+        return other.isEmpty() ? ChildRun{0} : runChild(other, {"info", big});
+    };
     // Warm-up, and the file into the cache.
-    if (!runChild(info).ok || !runChild(cat).ok || (!other.isEmpty() && !runChild(otherInfo).ok)) {
+    if (!info().ok() || !cat().ok() || !otherInfo().ok()) {
         std::printf("fln info or cat failed\n");
         return 1;
     }
@@ -118,15 +79,15 @@ int main(int argc, char** argv)
         std::vector<double> wall, cpu;
         void add(const ChildRun& r)
         {
-            wall.push_back(r.wallMs);
-            cpu.push_back(r.cpuMs);
+            wall.push_back(r.seconds * 1e3);
+            cpu.push_back(r.cpuSeconds * 1e3);
         }
     } ours, plain, theirs;
     for (int k = 0; k < runs; ++k) {
-        const ChildRun a = runChild(info);
-        const ChildRun b = runChild(cat);
-        const ChildRun c = other.isEmpty() ? ChildRun{true} : runChild(otherInfo);
-        if (!a.ok || !b.ok || !c.ok) {
+        const ChildRun a = info();
+        const ChildRun b = cat();
+        const ChildRun c = otherInfo();
+        if (!a.ok() || !b.ok() || !c.ok()) {
             std::printf("fln info or cat failed\n");
             return 1;
         }

@@ -12,6 +12,7 @@
 // 2. BIG rows (1,000,000) to PDF with `fln report`: time, peak memory, pages.
 // 3. The preview of BIG rows: prepare and first painted page, then a jump
 //    to the middle page, in this process.
+#include "bench/child_run.h"
 #include "bench/measurement_rows.h"
 #include "components/report_engine.h"
 #include "components/report_preview.h"
@@ -27,60 +28,8 @@
 #include <QUrl>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
 
 namespace {
-
-struct ChildRun
-{
-    int code = -1;
-    double seconds = 0;
-    double cpuSeconds = 0; // user and system
-    long peakKiB = 0;
-};
-
-// Runs a program and waits for it, with its wall time and peak resident
-// memory (from wait4, so only this child counts).
-ChildRun runChild(const QString& program, const QStringList& args)
-{
-    std::vector<QByteArray> storage;
-    storage.push_back(program.toLocal8Bit());
-    for (const QString& a : args)
-        storage.push_back(a.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return run;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    run.seconds = double(timer.nsecsElapsed()) / 1e9;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.peakKiB = usage.ru_maxrss;
-    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return run;
-}
 
 int pdfPages(const QString& pdf)
 {

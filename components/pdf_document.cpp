@@ -9,7 +9,6 @@
 #include <cmath>
 #include <libdeflate.h>
 #include <map>
-#include <set>
 
 // --- content streams ---
 
