@@ -10,6 +10,8 @@
 #include "platform/regional_settings.h"
 #include "platform/xlsx_spreadsheet.h"
 
+#include <QFileInfo>
+
 int runExportCommand(const CommandLineOptions& options)
 {
     const RegionalSettings rs = commandRegionalSettings(options);
@@ -21,10 +23,13 @@ int runExportCommand(const CommandLineOptions& options)
 
     QString saved;
     XlsxSpreadsheet::Target target;
-    if (options.output.isEmpty())
+    if (options.output.isEmpty()) {
+        // Named after the table, as the window's export names it.
         target.folder = XlsxSpreadsheet::documentsFolder();
-    else
+        target.name = QFileInfo(options.arguments.value(0)).completeBaseName();
+    } else {
         target.file = options.output;
+    }
     target.saved = [&saved](const QString& path) { saved = path; };
 
     CliProgressBar bar(QStringLiteral("Экспорт в Excel ..."));

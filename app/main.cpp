@@ -189,6 +189,7 @@ TForm1::TForm1(AppState& state, DialogService& dialogs, PrintingService& printin
     buildImageList();
     buildMenus();
     buildToolBar();
+    buildStatusBar();
 
     DBGridPro1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGridPro1, &QWidget::customContextMenuRequested, this,
@@ -250,62 +251,67 @@ void TForm1::buildMenus()
         return a;
     };
 
-    N1 = menu("N1", QStringLiteral("Файл"));
-    N2 = item(N1, "N2", QStringLiteral("Создать"), &TForm1::N2Click,
+    N1 = menu("N1", QStringLiteral("&Файл"));
+    N2 = item(N1, "N2", QStringLiteral("&Создать"), &TForm1::N2Click,
               QKeySequence(Qt::CTRL | Qt::Key_N), 0);
-    N3 = item(N1, "N3", QStringLiteral("Открыть"), &TForm1::N3Click,
+    N3 = item(N1, "N3", QStringLiteral("&Открыть"), &TForm1::N3Click,
               QKeySequence(Qt::CTRL | Qt::Key_O), 1);
-    N4 = item(N1, "N4", QStringLiteral("Дополнить"), &TForm1::N4Click);
-    N5 = item(N1, "N5", QStringLiteral("Сохранить"), &TForm1::N5Click,
+    N4 = item(N1, "N4", QStringLiteral("&Дополнить"), &TForm1::N4Click);
+    N5 = item(N1, "N5", QStringLiteral("Со&хранить"), &TForm1::N5Click,
               QKeySequence(Qt::CTRL | Qt::Key_S), 2);
-    N7 = item(N1, "N7", QStringLiteral("Закрыть"), &TForm1::N7Click);
+    N7 = item(N1, "N7", QStringLiteral("&Закрыть"), &TForm1::N7Click);
     N6 = separator(N1, "N6");
-    N8 = item(N1, "N8", QStringLiteral("Предварительный просмотр"), &TForm1::N8Click, {}, 3);
-    N9 = item(N1, "N9", QStringLiteral("Печать"), &TForm1::N9Click,
+    N8 = item(N1, "N8", QStringLiteral("Пред&варительный просмотр"), &TForm1::N8Click, {}, 3);
+    N9 = item(N1, "N9", QStringLiteral("&Печать"), &TForm1::N9Click,
               QKeySequence(Qt::CTRL | Qt::Key_P), 4);
     N10 = separator(N1, "N10");
-    N11 = item(N1, "N11", QStringLiteral("Выход"), &TForm1::N11Click);
+    N11 = item(N1, "N11", QStringLiteral("В&ыход"), &TForm1::N11Click);
 
-    N12 = menu("N12", QStringLiteral("Вид"));
-    N27 = item(N12, "N27", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    N12 = menu("N12", QStringLiteral("&Вид"));
+    N27 = item(N12, "N27", QStringLiteral("&Выровнять столбцы"), &TForm1::N23Click);
     N28 = separator(N12, "N28");
-    N29 = item(N12, "N29", QStringLiteral("Задать цвет"), &TForm1::N17Click);
-    N30 = item(N12, "N30", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
-    N31 = item(N12, "N31", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    N29 = item(N12, "N29", QStringLiteral("&Задать цвет"), &TForm1::N17Click);
+    N30 = item(N12, "N30", QStringLiteral("&Убрать цвет"), &TForm1::N18Click);
+    N31 = item(N12, "N31", QStringLiteral("Убрать вс&е цвета"), &TForm1::N19Click);
     N32 = separator(N12, "N32");
-    N33 = item(N12, "N33", QStringLiteral("Убрать сортировку"), &TForm1::N33Click);
+    N33 = item(N12, "N33", QStringLiteral("Убрать с&ортировку"), &TForm1::N33Click);
 
-    N13 = menu("N13", QStringLiteral("Правка"));
-    N34 = item(N13, "N34", QStringLiteral("Удалить строки"), &TForm1::N21Click, {}, 6);
+    N13 = menu("N13", QStringLiteral("&Правка"));
+    N34 = item(N13, "N34", QStringLiteral("&Удалить строки"), &TForm1::N21Click, {}, 6);
+    EditSeparator1 = separator(N13, "EditSeparator1");
+    CopyRows1 = item(N13, "CopyRows1", QStringLiteral("&Копировать"), &TForm1::CopyRowsClick,
+                     QKeySequence::Copy);
+    SelectAll1 = item(N13, "SelectAll1", QStringLiteral("Выделить &все"), &TForm1::SelectAllClick,
+                      QKeySequence::SelectAll);
 
-    N35 = menu("N35", QStringLiteral("Сервис"));
-    Excel1 = item(N35, "Excel1", QStringLiteral("Экспорт в Excel"), &TForm1::Excel1Click);
-    N37 = item(N35, "N37", QStringLiteral("Перенумеровать строки"), &TForm1::N37Click);
-    N36 = item(N35, "N36", QStringLiteral("Построить график"), &TForm1::N15Click);
+    N35 = menu("N35", QStringLiteral("С&ервис"));
+    Excel1 = item(N35, "Excel1", QStringLiteral("&Экспорт в Excel"), &TForm1::Excel1Click);
+    N37 = item(N35, "N37", QStringLiteral("П&еренумеровать строки"), &TForm1::N37Click);
+    N36 = item(N35, "N36", QStringLiteral("Построить &график"), &TForm1::N15Click);
     PortChoice1 =
-        item(N35, "PortChoice1", QStringLiteral("Порт прибора…"), &TForm1::PortChoice1Click);
-    SummaryItem = item(N35, "SummaryItem", QStringLiteral("Сводка…"), &TForm1::SummaryClick);
+        item(N35, "PortChoice1", QStringLiteral("&Порт прибора…"), &TForm1::PortChoice1Click);
+    SummaryItem = item(N35, "SummaryItem", QStringLiteral("&Сводка…"), &TForm1::SummaryClick);
 
-    N14 = menu("N14", QStringLiteral("Справка"));
+    N14 = menu("N14", QStringLiteral("&Справка"));
     N24 =
-        item(N14, "N24", QStringLiteral("Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
+        item(N14, "N24", QStringLiteral("&Помощь"), &TForm1::N24Click, QKeySequence(Qt::Key_F1), 5);
     N25 = separator(N14, "N25");
-    N26 = item(N14, "N26", QStringLiteral("О программе"), &TForm1::N26Click);
+    N26 = item(N14, "N26", QStringLiteral("&О программе"), &TForm1::N26Click);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N15 = item(PopupMenu1, "N15", QStringLiteral("График"), &TForm1::N15Click);
+    N15 = item(PopupMenu1, "N15", QStringLiteral("&График"), &TForm1::N15Click);
     SummaryPopupItem =
-        item(PopupMenu1, "SummaryPopupItem", QStringLiteral("Сводка…"), &TForm1::SummaryClick);
-    N22 = item(PopupMenu1, "N22", QStringLiteral("Печать"), &TForm1::N22Click);
+        item(PopupMenu1, "SummaryPopupItem", QStringLiteral("&Сводка…"), &TForm1::SummaryClick);
+    N22 = item(PopupMenu1, "N22", QStringLiteral("&Печать"), &TForm1::N22Click);
     N16 = separator(PopupMenu1, "N16");
-    N17 = item(PopupMenu1, "N17", QStringLiteral("Задать цвет"), &TForm1::N17Click);
-    N18 = item(PopupMenu1, "N18", QStringLiteral("Убрать цвет"), &TForm1::N18Click);
-    N19 = item(PopupMenu1, "N19", QStringLiteral("Убрать все цвета"), &TForm1::N19Click);
+    N17 = item(PopupMenu1, "N17", QStringLiteral("&Задать цвет"), &TForm1::N17Click);
+    N18 = item(PopupMenu1, "N18", QStringLiteral("&Убрать цвет"), &TForm1::N18Click);
+    N19 = item(PopupMenu1, "N19", QStringLiteral("Убрать вс&е цвета"), &TForm1::N19Click);
     N38 = separator(PopupMenu1, "N38");
-    N23 = item(PopupMenu1, "N23", QStringLiteral("Выровнять столбцы"), &TForm1::N23Click);
+    N23 = item(PopupMenu1, "N23", QStringLiteral("&Выровнять столбцы"), &TForm1::N23Click);
     N20 = separator(PopupMenu1, "N20");
-    N21 = item(PopupMenu1, "N21", QStringLiteral("Удалить"), &TForm1::N21Click);
+    N21 = item(PopupMenu1, "N21", QStringLiteral("У&далить"), &TForm1::N21Click);
 }
 
 void TForm1::buildToolBar()
@@ -324,7 +330,7 @@ void TForm1::buildToolBar()
         b->setObjectName(QString::fromLatin1(name));
         b->setIcon(QIcon(ImageList1[picture]));
         b->setAutoRaise(true);
-        b->setToolTip(like ? like->text() : QString());
+        b->setToolTip(like ? like->toolTip() : QString()); // the caption without its mnemonic
         connect(b, &QToolButton::clicked, this, handler);
         ToolBar1->addWidget(b);
         return b;
@@ -356,8 +362,9 @@ void TForm1::disable_button()
 
 void TForm1::setTableCommandsEnabled(bool enabled)
 {
-    if (SummaryItem)
-        SummaryItem->setEnabled(enabled);
+    for (QAction* own : {SummaryItem, CopyRows1, SelectAll1})
+        if (own)
+            own->setEnabled(enabled);
     for (QObject* o : tableCommands()) {
         if (auto* a = qobject_cast<QAction*>(o))
             a->setEnabled(enabled);
@@ -375,11 +382,13 @@ void TForm1::tab_vis_en()
     // The rows are what the user works on next: the arrow keys move through
     // them at once, without a click into the grid first.
     DBGridPro1->setFocus();
+    updateStatus();
 }
 
 void TForm1::tab_vis_dis()
 {
     DBGridPro1->hide();
+    updateStatus();
 }
 
 void TForm1::setApplicationTitle(const QString& title)

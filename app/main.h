@@ -13,6 +13,8 @@
 #include <functional>
 
 class QAction;
+class QLabel;
+class QStatusBar;
 class QMenuBar;
 class QMenu;
 class QToolBar;
@@ -105,6 +107,10 @@ public:
     void save_layout(const QString& name);
     void DBGridPro1DblClick();
     void DBGridPro1InitEdit();
+    // Our own, in "Правка": the selected rows to the clipboard as a table
+    // (Ctrl+C), and every row selected as the double click does (Ctrl+A).
+    void CopyRowsClick();
+    void SelectAllClick();
 
     // --- charts, printing, export (main_output.cpp) ---
     void N8Click();  // "Предварительный просмотр"
@@ -136,6 +142,19 @@ public:
         m_openWithDesktop = std::move(open);
     }
 
+    // --- status bar (main_status.cpp), our own ---
+    // "В таблице 432 записи", "выделено 12 строк" (with the Russian forms).
+    static QString recordsText(qint64 records);
+    static QString selectedText(qint64 rows);
+    // Records, selected rows and what the footers sum up, as they are now.
+    void updateStatus();
+    // The table's earliest and latest moment, after its rows changed.
+    void updateTablePeriod();
+    // What the last export, print or save wrote; `file` non-empty offers
+    // its folder ("Открыть папку").
+    void showOutput(const QString& text, const QString& file);
+    void OpenFolder1Click();
+
     // --- components (designer names, also their objectName) ---
     DbfTable Dbf1;
     QObject* DataSource1 = nullptr;
@@ -158,6 +177,7 @@ public:
     QAction *N6 = nullptr, *N8 = nullptr, *N9 = nullptr, *N10 = nullptr, *N11 = nullptr;
     QAction *N27 = nullptr, *N28 = nullptr, *N29 = nullptr, *N30 = nullptr, *N31 = nullptr;
     QAction *N32 = nullptr, *N33 = nullptr, *N34 = nullptr;
+    QAction *EditSeparator1 = nullptr, *CopyRows1 = nullptr, *SelectAll1 = nullptr;
     QAction *Excel1 = nullptr, *N37 = nullptr, *N36 = nullptr, *PortChoice1 = nullptr;
     QAction *N24 = nullptr, *N25 = nullptr, *N26 = nullptr;
     // Pop-up menu.
@@ -165,6 +185,11 @@ public:
     QAction *N19 = nullptr, *N38 = nullptr, *N23 = nullptr, *N20 = nullptr, *N21 = nullptr;
     // Our own commands: "Сводка…" in "Сервис" and in the pop-up menu.
     QAction *SummaryItem = nullptr, *SummaryPopupItem = nullptr;
+    // Our own status bar.
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel *OutputStatus = nullptr, *RecordsStatus = nullptr, *SelectedStatus = nullptr;
+    QLabel *FootersStatus = nullptr, *PeriodStatus = nullptr;
+    QToolButton* OpenFolder1 = nullptr;
     // Toolbar.
     QToolButton *ToolButton1 = nullptr, *ToolButton2 = nullptr, *ToolButton3 = nullptr;
     QToolButton *ToolButton4 = nullptr, *ToolButton5 = nullptr, *ToolButton6 = nullptr;
@@ -185,6 +210,13 @@ private:
     void buildToolBar();
     QList<QObject*> tableCommands() const;
     void setTableCommandsEnabled(bool enabled);
+    void buildStatusBar();
+    void showFileOutput(const QString& what, const QString& file); // "what: path"
+    void openFolderOf(const QString& file);
+    // What a finished print job tells the status bar.
+    std::function<void(const QString& file, const QString& printer)> reportPrintedStatus();
+    // What opens files and folders: the desktop's programs unless a test says otherwise.
+    std::function<bool(const QString& path)> desktopOpener() const;
 
     AppState& m_state;
     DialogService& m_dialogs;
@@ -200,4 +232,6 @@ private:
     QString m_workbookFolder;
     int m_previewZoom = -1; // the preview's zoom choice, for the next preview
     std::function<bool(const QString& path)> m_openWithDesktop;
+    QString m_periodText; // the status bar's period of the open table
+    QString m_outputFile; // what "Открыть папку" opens the folder of
 };

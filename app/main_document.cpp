@@ -143,6 +143,7 @@ void TForm1::Save_DB()
     if (Dbf1.isOpen())
         DBGridPro1->endEditInProgress();
     MeasurementDocument(Dbf1, m_state).save();
+    showFileOutput(QStringLiteral("Таблица сохранена"), Dbf1.tableFile());
 }
 
 void TForm1::Close_DB()

@@ -3,6 +3,7 @@
 #include "app/main.h"
 
 #include "components/data_grid.h"
+#include "components/wait_cursor.h"
 #include "view/measurement_grid_view.h"
 
 namespace {
@@ -33,11 +34,13 @@ void TForm1::reset_sort(const QString& tag)
 
 void TForm1::DBGridPro1TitleStateChange(int column)
 {
+    const WaitCursor wait; // a new order of a million rows takes a while
     FLN_GRID_VIEW.DBGridPro1TitleStateChange(column);
 }
 
 void TForm1::N33Click()
 {
+    const WaitCursor wait;
     FLN_GRID_VIEW.N33Click();
 }
 
@@ -86,10 +89,37 @@ void TForm1::save_layout(const QString& name)
 
 void TForm1::DBGridPro1DblClick()
 {
+    const WaitCursor wait;
     FLN_GRID_VIEW.DBGridPro1DblClick();
 }
 
 void TForm1::DBGridPro1InitEdit()
 {
     FLN_GRID_VIEW.DBGridPro1InitEdit();
+}
+
+void TForm1::CopyRowsClick()
+{
+    if (!Dbf1.isOpen())
+        return;
+    const WaitCursor wait;
+    DBGridPro1->endEditInProgress(); // what is being typed is part of the copy
+    DBGridPro1->copySelectedRows();
+}
+
+void TForm1::SelectAllClick()
+{
+    if (!Dbf1.isOpen())
+        return;
+    const WaitCursor wait;
+    // The double click's walk, from no selection: the rows selected before
+    // would otherwise be taken out again on the way.
+    DBGridPro1->beginUpdate();
+    struct End
+    {
+        DataGrid& grid;
+        ~End() { grid.endUpdate(); }
+    } end{*DBGridPro1};
+    DBGridPro1->clearSelection();
+    DBGridPro1DblClick();
 }

@@ -5,6 +5,7 @@
 #include "charts/graf.h"
 #include "charts/param_graf.h"
 #include "components/data_grid.h"
+#include "components/wait_cursor.h"
 #include "components/work_progress.h"
 #include "data/app_state.h"
 #include "output/measurement_report.h"
@@ -42,34 +43,27 @@ std::unique_ptr<PreparedReport> prepareReport(DbfTable& table, const AppState& s
 
 // The report's previews and print jobs, named after the open table.
 ReportPrinting reportPrinting(DialogService& dialogs, PrintingService& printing, HelpViewer& help,
-                              const DbfTable& table)
+                              const DbfTable& table, ReportPrinting::Printed printed)
 {
     ReportPrinting result(
         dialogs, printing, [&help] { help.showSection(QStringLiteral("print")); },
         QFileInfo(table.tableFile()).completeBaseName());
     result.setTableFiles({table.tableFile(), table.indexFile()});
+    result.setPrinted(std::move(printed));
     return result;
 }
 
 // An export whose workbook no program opened would leave the user guessing
 // whether it worked: say where the workbook is, and offer its folder.
-void tellWorkbookNotOpened(DialogService& dialogs, QWidget* parent, const QString& file,
-                           const std::function<bool(const QString&)>& open)
+// Returns whether the user asked for the folder.
+bool tellWorkbookNotOpened(DialogService& dialogs, QWidget* parent, const QString& file)
 {
     const QString text = QStringLiteral("Книга Excel сохранена в файле\n%1\n\n"
                                         "Открыть ее не удалось: не найдена программа для "
                                         "файлов этого вида.")
                              .arg(QDir::toNativeSeparators(file));
-    if (dialogs.message(parent, text, kAppTitle, DialogService::Icon::Information,
-                        DialogService::Buttons::OpenFolderOk) != DialogService::Answer::Yes)
-        return;
-    const QString folder = QFileInfo(file).absolutePath();
-    if (!open(folder))
-        dialogs.message(parent,
-                        QStringLiteral("Не удается открыть папку %1")
-                            .arg(QDir::toNativeSeparators(folder)),
-                        QStringLiteral("Ошибка"), DialogService::Icon::Stop,
-                        DialogService::Buttons::Ok);
+    return dialogs.message(parent, text, kAppTitle, DialogService::Icon::Information,
+                           DialogService::Buttons::OpenFolderOk) == DialogService::Answer::Yes;
 }
 
 } // namespace
@@ -77,7 +71,8 @@ void tellWorkbookNotOpened(DialogService& dialogs, QWidget* parent, const QStrin
 void TForm1::N8Click()
 {
     if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1)) {
-        ReportPrinting printing = reportPrinting(m_dialogs, m_printing, m_help, Dbf1);
+        ReportPrinting printing =
+            reportPrinting(m_dialogs, m_printing, m_help, Dbf1, reportPrintedStatus());
         printing.setFolder(m_state.defaultDir);
         printing.setZoomMemory(&m_previewZoom);
         printing.preview(this, *report);
@@ -87,7 +82,8 @@ void TForm1::N8Click()
 void TForm1::N9Click()
 {
     if (const auto report = prepareReport(Dbf1, m_state, DBGridPro1))
-        reportPrinting(m_dialogs, m_printing, m_help, Dbf1).printWithDialog(this, *report);
+        reportPrinting(m_dialogs, m_printing, m_help, Dbf1, reportPrintedStatus())
+            .printWithDialog(this, *report);
 }
 
 void TForm1::N22Click()
@@ -128,19 +124,20 @@ void TForm1::SummaryClick()
         return;
     // What is being typed is posted first, so that the figures count it.
     DBGridPro1->endEditInProgress();
-    // Two or more selected rows are the period, as for the footers.
-    QList<quint32> records;
-    const int c = DBGridPro1->selectionCount();
-    if (c >= 2) {
-        records.reserve(c);
-        // Only the bookmarks: making up every entry would copy its captured
-        // values too, for nothing, on a selection of a million rows.
-        const DataGridModel* model = DBGridPro1->model();
-        for (int i = 0; i < c; ++i)
-            records.append(quint32(model->selectionBookmark(i)));
-    }
     std::unique_ptr<SummaryWindow> window;
     try {
+        const WaitCursor wait; // the figures, not the window the user then works in
+        // Two or more selected rows are the period, as for the footers.
+        QList<quint32> records;
+        const int c = DBGridPro1->selectionCount();
+        if (c >= 2) {
+            records.reserve(c);
+            // Only the bookmarks: making up every entry would copy its captured
+            // values too, for nothing, on a selection of a million rows.
+            const DataGridModel* model = DBGridPro1->model();
+            for (int i = 0; i < c; ++i)
+                records.append(quint32(model->selectionBookmark(i)));
+        }
         window = std::make_unique<SummaryWindow>(Dbf1, records, m_state.regional, m_settings, this);
     } catch (...) {
         showErrorReport(m_dialogs, this, currentExceptionReportText());
@@ -198,48 +195,57 @@ void TForm1::exp2excel()
     // What is being typed in the grid is posted first, as the walk's first
     // move would post it; otherwise every row would show the edited record.
     DBGridPro1->endEditInProgress();
-    const auto openWithDesktop = m_openWithDesktop ? m_openWithDesktop
-                                                   : std::function(XlsxSpreadsheet::openWithDesktop);
+    const auto openWithDesktop = desktopOpener();
+    QString saved;     // where the workbook went
     QString notOpened; // the saved workbook that no program took
     const SpreadsheetFactory create = m_spreadsheets ? m_spreadsheets : [&] {
         XlsxSpreadsheet::Target target;
         target.folder =
             m_workbookFolder.isEmpty() ? XlsxSpreadsheet::documentsFolder() : m_workbookFolder;
+        target.name = QFileInfo(Dbf1.tableFile()).completeBaseName();
         target.open = true;
         target.opener = openWithDesktop;
+        target.saved = [&saved](const QString& path) { saved = path; };
         target.notOpened = [&notOpened](const QString& path) { notOpened = path; };
         return std::unique_ptr<SpreadsheetApplication>(new XlsxSpreadsheet(std::move(target)));
     };
-    // The walk keeps the window alive: the progress window shows how far it
-    // got and offers to stop; a stopped export leaves no workbook.
-    WorkProgress progress(this, QStringLiteral("ExcelProgress"), QStringLiteral("Экспорт в Excel"),
-                          QStringLiteral("Экспорт в Excel ..."));
-    const WorkbookProgress report = [&](qint64 written, qint64 total) {
-        if (!progress.step(written, total))
-            return false;
-        if (written == total) // writing the file cannot be stopped half-way
-            progress.lastStage(QStringLiteral("Сохранение книги ..."));
-        return true;
-    };
+    {
+        // The walk keeps the window alive: the progress window shows how far
+        // it got and offers to stop; a stopped export leaves no workbook.
+        // It is gone before anything is said about the result.
+        WorkProgress progress(this, QStringLiteral("ExcelProgress"),
+                              QStringLiteral("Экспорт в Excel"),
+                              QStringLiteral("Экспорт в Excel ..."));
+        const WorkbookProgress report = [&](qint64 written, qint64 total) {
+            if (!progress.step(written, total))
+                return false;
+            if (written == total) // writing the file cannot be stopped half-way
+                progress.lastStage(QStringLiteral("Сохранение книги ..."));
+            return true;
+        };
 
-    // The grid learns where the walk ended rather than every step of it:
-    // following each record would cost the export as much again.
-    Dbf1.disableControls();
-    try {
-        const bool saved =
-            exportWorkbook(Dbf1, create, m_state.regional, report) == WorkbookExportResult::Saved;
-        Dbf1.enableControls();
-        if (saved && !Dbf1.isEmpty())
-            Dbf1.last(); // where the walk ended: the last record is current
-        else if (!Dbf1.isEmpty())
-            Dbf1.goToRecord(Dbf1.recNo());
-    } catch (...) {
-        Dbf1.enableControls();
-        if (!Dbf1.isEmpty())
-            Dbf1.goToRecord(Dbf1.recNo());
-        throw;
+        // The grid learns where the walk ended rather than every step of it:
+        // following each record would cost the export as much again.
+        Dbf1.disableControls();
+        try {
+            const bool complete = exportWorkbook(Dbf1, create, m_state.regional, report) ==
+                                  WorkbookExportResult::Saved;
+            Dbf1.enableControls();
+            if (complete && !Dbf1.isEmpty())
+                Dbf1.last(); // where the walk ended: the last record is current
+            else if (!Dbf1.isEmpty())
+                Dbf1.goToRecord(Dbf1.recNo());
+        } catch (...) {
+            Dbf1.enableControls();
+            if (!Dbf1.isEmpty())
+                Dbf1.goToRecord(Dbf1.recNo());
+            throw;
+        }
     }
-    if (!notOpened.isEmpty())
-        tellWorkbookNotOpened(m_dialogs, this, notOpened, openWithDesktop);
+    // Where the workbook is, whatever the desktop then does with it: a
+    // program may start and never show a window.
+    if (!saved.isEmpty())
+        showFileOutput(QStringLiteral("Книга Excel сохранена"), saved);
+    if (!notOpened.isEmpty() && tellWorkbookNotOpened(m_dialogs, this, notOpened))
+        openFolderOf(notOpened);
 }
-

@@ -4,6 +4,7 @@
 
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
+#include "components/wait_cursor.h"
 #include "data/app_state.h"
 #include "data/measurement_document.h"
 #include "data/statistics.h"
@@ -41,6 +42,10 @@ void writeTableFooters(DataGrid& grid, const DbfTable& table, const TableStatist
 
 void TForm1::find_mma()
 {
+    // A walk over every row: opening, creating, appending and deleting wait
+    // for it.
+    const WaitCursor wait;
+    updateTablePeriod(); // the rows changed: so may the period
     ::find_mma(Dbf1, m_state.statistics, m_state.regional);
     // The move back to the first row makes the grid report a change of the
     // current row; a table of one row does not move, so the footers are
@@ -50,6 +55,7 @@ void TForm1::find_mma()
 
 void TForm1::N21Click()
 {
+    const WaitCursor wait;
     if (Dbf1.isOpen())
         delete_selected();
     find_mma();
@@ -68,11 +74,13 @@ void TForm1::delete_selected()
 
 void TForm1::N37Click()
 {
+    const WaitCursor wait;
     MeasurementDocument(Dbf1, m_state).renumber();
 }
 
 void TForm1::DBGridPro1SelectionChange()
 {
+    updateStatus();
     const int c = DBGridPro1->selectionCount();
     if (c < 2) {
         writeTableFooters(*DBGridPro1, Dbf1, m_state.statistics, m_state.regional);

@@ -1,5 +1,6 @@
 #include "app/summary_window.h"
 
+#include "components/wait_cursor.h"
 #include "data/dbf_table.h"
 #include "data/recording_summary_text.h"
 #include "data/statistics.h"
@@ -157,6 +158,7 @@ void SummaryWindow::limitsEdited()
 
 void SummaryWindow::recompute()
 {
+    const WaitCursor wait;
     m_summary = m_records.isEmpty() ? summarizeTable(m_table, m_options, m_rs)
                                     : summarizeRecords(m_table, m_records, m_options, m_rs);
     Period->setText(periodText());

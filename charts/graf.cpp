@@ -3,6 +3,7 @@
 #include "components/chart_limit_lines.h"
 #include "components/chart_measure.h"
 #include "components/date_time_chart.h"
+#include "components/wait_cursor.h"
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
 #include "platform/output_target.h"
@@ -88,6 +89,7 @@ void TForm3::report()
 
 void TForm3::FormShow()
 {
+    const WaitCursor wait; // the curves of a million rows take a while
     Measure->clear();
     Measure->setDecimalSeparator(m_regional.decimalSeparator);
     Chart1->hide();

@@ -3,6 +3,7 @@
 #include "components/grid_row_source.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -209,6 +210,12 @@ protected:
     void keyPressEvent(QKeyEvent* e) override
     {
         m_grid->flushViewSync();
+        // Ctrl+C copies the rows, not the one cell under the cursor.
+        if (state() != EditingState && e->matches(QKeySequence::Copy)) {
+            m_grid->copySelectedRows();
+            e->accept();
+            return;
+        }
         if (state() != EditingState && m_grid->keyPressed(e->key(), e->modifiers())) {
             e->accept();
             return;
@@ -794,6 +801,65 @@ void DataGrid::deleteSelected()
             m_source->deleteAt(bookmarks[i]);
     }
     repaintGrid();
+}
+
+namespace {
+
+// A cell or caption as one field of a tab-separated line.
+QString clipboardField(QString text)
+{
+    for (QChar& c : text)
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    return text.trimmed();
+}
+
+} // namespace
+
+QString DataGrid::selectedRowsText() const
+{
+    if (!m_source || !m_source->isActive())
+        return {};
+    QList<qint64> rows;
+    if (hasExplicitSelection()) {
+        // The grid's order, whatever the order of selecting.
+        rows.reserve(m_model->selectionSize());
+        for (qsizetype i = 0; i < m_model->selectionSize(); ++i)
+            if (const qint64 row = m_source->positionOf(m_model->selectionBookmark(i)); row >= 0)
+                rows << row;
+        std::sort(rows.begin(), rows.end());
+    } else if (currentRow() >= 0) {
+        rows << currentRow();
+    }
+    if (rows.isEmpty())
+        return {};
+    const int columns = m_model->columnCount();
+    QStringList line;
+    line.reserve(columns);
+    for (int c = 0; c < columns; ++c)
+        line << clipboardField(m_model->columns()[c].caption);
+    QString out = line.join(u'\t') + u'\n';
+    for (const qint64 row : rows) {
+        const QVariantList values = m_source->rowValues(row);
+        line.clear();
+        for (int c = 0; c < columns; ++c) {
+            const int field = m_model->fieldOfColumn(c);
+            const QVariant v = field >= 0 && field < values.size() ? values.at(field) : QVariant();
+            line << (v.isNull() ? QString() : clipboardField(v.toString()));
+        }
+        out += line.join(u'\t');
+        out += u'\n';
+    }
+    return out;
+}
+
+bool DataGrid::copySelectedRows() const
+{
+    const QString text = selectedRowsText();
+    if (text.isEmpty())
+        return false;
+    QApplication::clipboard()->setText(text);
+    return true;
 }
 
 // ---------------------------------------------------------------- editing --

@@ -88,6 +88,14 @@ public:
     // Deletes the selected rows (or the current row when none is selected)
     // from the last entry to the first while the source is frozen.
     void deleteSelected();
+    // The selected rows (the current row when none is selected) as text for
+    // the clipboard: a heading line of the column captions, then a line per
+    // row in the grid's order with the cells as shown, separated by tabs. A
+    // spreadsheet pastes it as a table. Empty without rows.
+    QString selectedRowsText() const;
+    // Puts selectedRowsText() on the clipboard (Ctrl+C in the rows); false
+    // when there was nothing to copy.
+    bool copySelectedRows() const;
 
     // Notifications are held between these and sent once at the end: for
     // long walks over the rows.

@@ -2,14 +2,25 @@
 
 namespace {
 
+char16_t at(const QString& s, qsizetype i)
+{
+    return s[i].unicode();
+}
+
+char16_t at(QByteArrayView s, qsizetype i)
+{
+    return uchar(s[i]);
+}
+
 // Exactly `count` decimal digits at `pos`; -1 when one is not a digit.
-int digits(const QString& s, qsizetype pos, int count)
+template <typename Text>
+int digits(const Text& s, qsizetype pos, int count)
 {
     if (pos + count > s.size())
         return -1;
     int v = 0;
     for (int i = 0; i < count; ++i) {
-        const char16_t c = s[pos + i].unicode();
+        const char16_t c = at(s, pos + i);
         if (c < u'0' || c > u'9')
             return -1;
         v = v * 10 + (c - u'0');
@@ -17,19 +28,19 @@ int digits(const QString& s, qsizetype pos, int count)
     return v;
 }
 
-} // namespace
-
-std::optional<RecordMoment> readRecordMoment(const QString& date, const QString& time,
-                                             const RegionalSettings& rs)
+template <typename Text>
+std::optional<RecordMoment> read(const Text& date, const Text& time, const RegionalSettings& rs)
 {
+    const char16_t dateSeparator = rs.dateSeparator.unicode();
+    const char16_t timeSeparator = rs.timeSeparator.unicode();
     if (date.size() != 10 || (time.size() != 5 && time.size() != 8) ||
-        time[2] != rs.timeSeparator || (time.size() == 8 && time[5] != rs.timeSeparator))
+        at(time, 2) != timeSeparator || (time.size() == 8 && at(time, 5) != timeSeparator))
         return std::nullopt;
     int a = -1, b = -1, c = -1;
     if (rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
-        if (date[4] == rs.dateSeparator && date[7] == rs.dateSeparator)
+        if (at(date, 4) == dateSeparator && at(date, 7) == dateSeparator)
             a = digits(date, 0, 4), b = digits(date, 5, 2), c = digits(date, 8, 2);
-    } else if (date[2] == rs.dateSeparator && date[5] == rs.dateSeparator) {
+    } else if (at(date, 2) == dateSeparator && at(date, 5) == dateSeparator) {
         a = digits(date, 0, 2), b = digits(date, 3, 2), c = digits(date, 6, 4);
     }
     RecordMoment m;
@@ -53,4 +64,18 @@ std::optional<RecordMoment> readRecordMoment(const QString& date, const QString&
     if (!m.date.isValid())
         return std::nullopt;
     return m;
+}
+
+} // namespace
+
+std::optional<RecordMoment> readRecordMoment(const QString& date, const QString& time,
+                                             const RegionalSettings& rs)
+{
+    return read(date, time, rs);
+}
+
+std::optional<RecordMoment> readRecordMoment(QByteArrayView date, QByteArrayView time,
+                                             const RegionalSettings& rs)
+{
+    return read(date, time, rs);
 }

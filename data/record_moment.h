@@ -2,6 +2,7 @@
 
 #include "platform/regional_settings.h"
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 
@@ -23,4 +24,9 @@ struct RecordMoment
 // general conversion (textToDateTime), which decides and reports. This is
 // the fast path for walks over a million rows.
 std::optional<RecordMoment> readRecordMoment(const QString& date, const QString& time,
+                                             const RegionalSettings& rs);
+// The same over the texts' bytes as the table file holds them (their
+// digits and separators are ASCII there); a separator that is not ASCII
+// gives nothing.
+std::optional<RecordMoment> readRecordMoment(QByteArrayView date, QByteArrayView time,
                                              const RegionalSettings& rs);

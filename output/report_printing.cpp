@@ -102,7 +102,10 @@ bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& repo
                           sequence.size());
     const bool done =
         printReportPages(report, *printer, sequence, [&](int n, int) { return progress.step(n); });
-    if (done)
-        job.finish();
+    if (done) {
+        const QString file = job.finish();
+        if (m_printed)
+            m_printed(file, file.isEmpty() ? printer->printerName() : QString());
+    }
     return done;
 }

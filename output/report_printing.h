@@ -38,6 +38,10 @@ public:
     void setFolder(const QString& folder) { m_folder = folder; }
     // Where the preview keeps its zoom choice for the next preview.
     void setZoomMemory(int* choice) { m_zoomChoice = choice; }
+    // Told where each finished job went: the file it became, or (empty
+    // file) the printer's name.
+    using Printed = std::function<void(const QString& file, const QString& printer)>;
+    void setPrinted(Printed printed) { m_printed = std::move(printed); }
 
     static const QString kPreparedReportFilter;
 
@@ -49,6 +53,7 @@ private:
     QStringList m_tableFiles;
     QString m_folder;
     int* m_zoomChoice = nullptr;
+    Printed m_printed;
 };
 
 // Puts `printer` on A4 landscape with the page's full area, for the report.

@@ -329,10 +329,11 @@ void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
     } else {
         // The first free name: an earlier copy is never replaced.
         const QDir folder(m_target.folder);
+        const QString name = m_target.name.isEmpty() ? fileName : m_target.name;
         for (int k = 1;; ++k) {
-            target = folder.absoluteFilePath(
-                k == 1 ? fileName + QStringLiteral(".xlsx")
-                       : QStringLiteral("%1 (%2).xlsx").arg(fileName).arg(k));
+            target =
+                folder.absoluteFilePath(k == 1 ? name + QStringLiteral(".xlsx")
+                                               : QStringLiteral("%1 (%2).xlsx").arg(name).arg(k));
             if (file->publishNew(target))
                 break;
             if (k == 10000)

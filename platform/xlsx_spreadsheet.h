@@ -22,9 +22,10 @@ class UnseenFile;
 //
 // The workbook is written as an unseen file in the target folder and gets
 // its name only when complete: a failed, cancelled, abandoned or killed
-// export leaves no file. The saved copy is `<folder>/<save name>.xlsx`, or
-// "<save name> (2).xlsx" and so on when that name is taken; an earlier export
-// is never overwritten. An explicit file (the command line's -o) is replaced.
+// export leaves no file. The saved copy is `<folder>/<name>.xlsx`, or
+// "<name> (2).xlsx" and so on when that name is taken, the name being the
+// target's own or else the save name; an earlier export is never
+// overwritten. An explicit file (the command line's -o) is replaced.
 // Rows must be written top to bottom, as the export writes them.
 class XlsxSpreadsheet : public SpreadsheetApplication
 {
@@ -40,6 +41,9 @@ public:
         std::function<bool(const QString& path)> opener;
         // Told the saved file's path when no program took it.
         std::function<void(const QString& path)> notOpened;
+        // Non-empty: the copy's name in the folder instead of the save name
+        // (the table's name, so that the user knows the workbook by it).
+        QString name;
     };
 
     explicit XlsxSpreadsheet(Target target);

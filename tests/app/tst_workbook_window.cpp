@@ -12,10 +12,12 @@
 #include <QAbstractItemView>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QProgressDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -161,7 +163,8 @@ private slots:
     }
 
     // No program takes the workbook: the user learns where it is, and can
-    // open its folder; the progress window has a caption of its own.
+    // open its folder; the progress window has a caption of its own and is
+    // gone before the message. The workbook is named after the table.
     void workbookNoProgramOpened()
     {
         Window w;
@@ -180,24 +183,36 @@ private slots:
                     caption = progress->windowTitle();
             },
             Qt::QueuedConnection);
+        int progressWindowsAtMessage = -1;
+        w.dialogs.setMessageSeen([&](const ScriptedDialogService::Call&) {
+            progressWindowsAtMessage = int(w.form.findChildren<QProgressDialog*>().size());
+        });
         w.dialogs.queueAnswer(DialogService::Answer::Yes); // "Открыть папку"
         w.form.Excel1Click();
         QCOMPARE(caption, QString("Экспорт в Excel"));
-        const QString book = w.out.filePath("ФЛН-РК2.xlsx");
+        const QString book = w.out.filePath("t.xlsx");
         QVERIFY(QFileInfo::exists(book));
         QCOMPARE(opened, (QStringList{book, w.out.path()}));
         const auto said = w.dialogs.messages();
         QCOMPARE(said.size(), 1);
         QVERIFY2(said[0].text.contains(QDir::toNativeSeparators(book)), qPrintable(said[0].text));
         QVERIFY(said[0].buttons == DialogService::Buttons::OpenFolderOk);
+        QCOMPARE(progressWindowsAtMessage, 0);
 
-        // A program that takes it: nothing to say.
+        // A program that takes it, and may never show a window: no question,
+        // but the status bar still says where the workbook is.
         w.dialogs.clear();
         opened.clear();
         programAnswers = true;
         w.form.Excel1Click();
-        QCOMPARE(opened, QStringList{w.out.filePath("ФЛН-РК2 (2).xlsx")});
+        const QString second = w.out.filePath("t (2).xlsx");
+        QCOMPARE(opened, QStringList{second});
         QVERIFY(w.dialogs.messages().isEmpty());
+        QCOMPARE(w.form.OutputStatus->text(),
+                 "Книга Excel сохранена: " + QDir::toNativeSeparators(second));
+        QVERIFY(w.form.OpenFolder1->isVisibleTo(&w.form));
+        w.form.OpenFolder1Click();
+        QCOMPARE(opened, (QStringList{second, w.out.path()}));
     }
 
     void cancelLeavesNoFile()

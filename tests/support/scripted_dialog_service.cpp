@@ -36,6 +36,8 @@ DialogService::Answer ScriptedDialogService::message(QWidget*, const QString& te
     c.icon = icon;
     c.buttons = buttons;
     m_calls << c;
+    if (m_messageSeen)
+        m_messageSeen(c);
     if (buttons == Buttons::Ok)
         return m_answers.isEmpty() ? Answer::Ok : m_answers.dequeue();
     if (m_answers.isEmpty()) {

@@ -67,6 +67,10 @@ public:
     // returns 0.
     void queueModal(ModalScript script) { m_modals.enqueue(std::move(script)); }
 
+    // Called as each message is shown, before it is answered: a test looks
+    // at the windows as the user then sees them.
+    void setMessageSeen(std::function<void(const Call&)> seen) { m_messageSeen = std::move(seen); }
+
     // --- what was asked ---
     const QList<Call>& calls() const { return m_calls; }
     QList<Call> calls(Kind kind) const;
@@ -94,4 +98,5 @@ private:
     QQueue<QPair<bool, QColor>> m_colors;
     QQueue<QPair<bool, PrintSetupScript>> m_printSetups;
     QQueue<ModalScript> m_modals;
+    std::function<void(const Call&)> m_messageSeen;
 };
