@@ -191,6 +191,7 @@ void ReportPageView::paintEvent(QPaintEvent* event)
 
 const QString ReportPreview::kTitle = QStringLiteral("Предварительный просмотр");
 const int ReportPreview::kFitWidthChoice = 6;
+const QString ReportPreview::kFindWrappedText = QStringLiteral("Поиск продолжен с начала");
 
 namespace {
 
@@ -228,8 +229,8 @@ ReportPreview::ReportPreview(const PreparedReport& report, ReportPreviewHost hos
         m_zoom->addItem(QString::fromUtf8(z.text), z.zoom);
     // A landscape page fits the window at its width; a choice of the user's
     // holds for the next preview.
-    const int choice = m_host.zoomChoice && *m_host.zoomChoice >= 0 ? *m_host.zoomChoice
-                                                                      : kFitWidthChoice;
+    const int choice =
+        m_host.zoomChoice && *m_host.zoomChoice >= 0 ? *m_host.zoomChoice : kFitWidthChoice;
     m_zoom->setCurrentIndex(std::clamp(choice, 0, int(std::size(kZooms)) - 1));
     toolBar->addWidget(m_zoom);
     toolBar->addSeparator();
@@ -290,6 +291,9 @@ ReportPreview::ReportPreview(const PreparedReport& report, ReportPreviewHost hos
     status->addWidget(new QLabel(QStringLiteral("Страница"), this));
     status->addWidget(m_page);
     status->addWidget(m_pageCount);
+    m_findStatus = new QLabel(this);
+    m_findStatus->setObjectName(QStringLiteral("findStatus"));
+    status->addWidget(m_findStatus, 1);
     layout->addWidget(status);
 
     connect(m_zoom, &QComboBox::currentIndexChanged, this, &ReportPreview::zoomChosen);
@@ -374,20 +378,32 @@ bool ReportPreview::findNext(const QString& text)
     if (!from.valid()) // a new search starts on the page in view
         from = {m_view->currentPage(), -1};
     m_lastSearch = text;
+    m_findStatus->clear();
     PreparedReport::Hit hit;
+    bool wrapped = false;
     {
         // The cursor comes back however the search ends: a row that cannot
         // be read throws out of it.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        hit = m_report->find(text, from, [](int page) {
+        const auto keepGoing = [](int page) {
             if (page % 200 == 0)
                 QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             return true;
-        });
+        };
+        hit = m_report->find(text, from, keepGoing);
+        // Past the last page the search goes on from the first, up to the
+        // page where it began.
+        if (!hit.valid() && (from.page > 0 || from.cell >= 0)) {
+            hit = m_report->find(text, {},
+                                 [&](int page) { return page <= from.page && keepGoing(page); });
+            wrapped = hit.valid();
+        }
     }
     m_view->setHighlight(hit);
     updatePageLabel();
+    if (wrapped)
+        m_findStatus->setText(kFindWrappedText);
     if (!hit.valid() && m_host.inform)
         m_host.inform(this, QStringLiteral("Текст \"%1\" не найден.").arg(text));
     return hit.valid();

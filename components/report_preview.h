@@ -93,8 +93,10 @@ class ReportPreview : public QDialog
     Q_OBJECT
 
 public:
-    static const QString kTitle; // "Предварительный просмотр"
+    static const QString kTitle;      // "Предварительный просмотр"
     static const int kFitWidthChoice; // the zoom list's "По ширине"
+    // Said in the status bar when "Найти далее" went past the last page.
+    static const QString kFindWrappedText; // "Поиск продолжен с начала"
 
     ReportPreview(const PreparedReport& report, ReportPreviewHost host, QWidget* parent = nullptr);
     ~ReportPreview() override;
@@ -106,8 +108,9 @@ public:
     void openReport();
     void saveReport();
     void printReport();
-    // Finds the next occurrence of `text` after the current one; says so
-    // when there is none.
+    // Finds the next occurrence of `text` after the current one, going on
+    // from the first page past the last (and saying so in the status bar);
+    // says so when there is none at all.
     bool findNext(const QString& text);
 
 private:
@@ -123,5 +126,6 @@ private:
     QSpinBox* m_page = nullptr;
     QLabel* m_pageCount = nullptr;
     QLineEdit* m_find = nullptr;
+    QLabel* m_findStatus = nullptr;
     QString m_lastSearch;
 };

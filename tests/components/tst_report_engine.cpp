@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTextLayout>
@@ -387,7 +388,7 @@ private Q_SLOTS:
         // first line's capitals stand in 198..207, starting at the left.
         QVERIFY(inkIn(27.5, 198, 34, 207) > 20);
         QVERIFY(inkIn(150, 198, 187, 207) > 20); // the line is full
-        QCOMPARE(inkIn(26, 238, 189, 700), 0);    // nothing below the row
+        QCOMPARE(inkIn(26, 238, 189, 700), 0);   // nothing below the row
     }
 
     // A text that fits on one line lands where Qt's own text layout puts
@@ -500,11 +501,57 @@ private Q_SLOTS:
         ReportPreview preview(*report, host);
         QVERIFY(preview.findNext(QStringLiteral("row 30")));
         QVERIFY(told.isEmpty());
-        QVERIFY(!preview.findNext(QStringLiteral("row 30")));
         QVERIFY(!preview.findNext(QStringLiteral("нет такого")));
-        QCOMPARE(told, (QStringList{QStringLiteral("Текст \"row 30\" не найден."),
-                                    QStringLiteral("Текст \"нет такого\" не найден.")}));
+        QVERIFY(!preview.pageView()->highlight().valid());
+        QCOMPARE(told, QStringList{QStringLiteral("Текст \"нет такого\" не найден.")});
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Past the last page "Найти далее" goes on from the first and says so in
+    // the status bar; a text found on the way down says nothing.
+    void previewFindWrapsToTheFirstPage_data()
+    {
+        QTest::addColumn<int>("startPage");
+        QTest::addColumn<QStringList>("searches");
+        QTest::addColumn<QStringList>("found"); // the cell's text, then the status
+        QTest::newRow("a text on an earlier page")
+            << 2 << QStringList{"row 5"} << QStringList{"row 5", "Поиск продолжен с начала"};
+        QTest::newRow("the only occurrence, again")
+            << 0 << QStringList{"row 30", "row 30"}
+            << QStringList{"row 30", "", "row 30", "Поиск продолжен с начала"};
+        // The last page holds rows 27 to 40: "row 30" to "row 39" first.
+        QStringList down, downFound;
+        for (int row = 30; row <= 39; ++row)
+            down << "row 3", downFound << QStringLiteral("row %1").arg(row) << "";
+        QTest::newRow("on down, then round") << 2 << (down << "row 3")
+                                             << (downFound << "row 3"
+                                                           << "Поиск продолжен с начала");
+    }
+    void previewFindWrapsToTheFirstPage()
+    {
+        QFETCH(int, startPage);
+        QFETCH(QStringList, searches);
+        QFETCH(QStringList, found);
+        auto report = prepared(40);
+        QStringList told;
+        ReportPreviewHost host;
+        host.inform = [&](QWidget*, const QString& text) { told << text; };
+        ReportPreview preview(*report, host);
+        preview.resize(900, 700);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        preview.pageView()->showPage(startPage);
+        QCOMPARE(preview.pageView()->currentPage(), startPage);
+        const auto* status = preview.findChild<QLabel*>("findStatus");
+        QStringList seen;
+        for (const QString& text : searches) {
+            QVERIFY2(preview.findNext(text), qPrintable(told.join(' ')));
+            const PreparedReport::Hit hit = preview.pageView()->highlight();
+            seen << report->pageCells(hit.page)[hit.cell].text
+                 << (status ? status->text() : QStringLiteral("(no status)"));
+        }
+        QCOMPARE(seen, found);
+        QVERIFY(told.isEmpty());
     }
     void previewFindRestoresTheCursorWhenARowFails()
     {
