@@ -40,11 +40,12 @@ int runChartCommand(const CommandLineOptions& options)
     table.open(DbfTable::Access::ReadOnly);
 
     // The legends carry the footers of the whole table, as the window's do
-    // with nothing selected.
+    // with nothing selected; an empty table's footers show no figures, so
+    // its legends end in the two blanks after the caption.
     TableStatistics statistics;
-    find_mma(table, statistics, rs);
-    const QString footer1 = footerT1(statistics, rs);
-    const QString footer2 = footerT2(statistics, rs);
+    const bool empty = find_mma(table, statistics, rs) == 0;
+    const QString footer1 = empty ? QString() : footerT1(statistics, rs);
+    const QString footer2 = empty ? QString() : footerT2(statistics, rs);
     stopWhenInterrupted();
 
     // Rows are read as the chart asks for them, in the browsing order.

@@ -52,3 +52,16 @@ QList<QPointF> chartEnvelope(const QList<QPointF>& points, double xMin, double x
     }
     return out;
 }
+
+QList<QPointF> isolatedPoints(const QList<QPointF>& points)
+{
+    // A line joins every point to the next one; only where all of them are
+    // the same point has it no length.
+    if (points.isEmpty())
+        return {};
+    const QPointF& first = points.front();
+    for (const QPointF& p : points)
+        if (p != first)
+            return {};
+    return {first};
+}

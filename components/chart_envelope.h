@@ -13,3 +13,8 @@
 // one just after `xMax` are kept as well, so the line runs on to the edges.
 // `columns` < 1 or an empty X range gives the visible points unchanged.
 QList<QPointF> chartEnvelope(const QList<QPointF>& points, double xMin, double xMax, int columns);
+
+// The points of a curve that no line runs through, which a line chart would
+// not show at all: a curve of one point, or of one point written several
+// times. `points` are in ascending order of X.
+QList<QPointF> isolatedPoints(const QList<QPointF>& points);

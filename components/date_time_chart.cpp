@@ -15,6 +15,7 @@
 #include <QGraphicsLineItem>
 #include <QGraphicsPathItem>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -256,6 +257,10 @@ int DateTimeChart::addCurve(const QString& objectName, const QString& shortName,
     series->attachAxis(m_axisY);
     Curve curve;
     curve.series = series;
+    curve.markers = new QGraphicsPathItem(m_chart);
+    curve.markers->setPen(Qt::NoPen);
+    curve.markers->setBrush(color);
+    curve.markers->setZValue(4.5); // over the curves, under the legend
     curve.shortName = shortName;
     m_curves.append(curve);
     return int(m_curves.size()) - 1;
@@ -266,6 +271,7 @@ void DateTimeChart::clearCurve(int c)
     m_curves[c].points.clear();
     m_curves[c].minY = m_curves[c].maxY = 0;
     m_curves[c].series->clear();
+    m_curves[c].markers->setPath({});
     scheduleRefresh();
 }
 
@@ -492,6 +498,27 @@ void DateTimeChart::updateEnvelopes(int columns)
         else
             c.series->replace(chartEnvelope(c.points, xMin, xMax, std::max(columns, 1)));
     }
+    updateMarkers();
+}
+
+void DateTimeChart::updateMarkers()
+{
+    const QRectF plot = m_chart->plotArea();
+    const double xMin = bottomAxisMin(), xMax = bottomAxisMax();
+    const double yMin = m_axisY->min(), yMax = m_axisY->max();
+    for (Curve& c : m_curves) {
+        QPainterPath path;
+        if (xMax > xMin && yMax > yMin && !plot.isEmpty()) {
+            for (const QPointF& p : isolatedPoints(c.points)) {
+                const QPointF at(plot.left() + (p.x() - xMin) / (xMax - xMin) * plot.width(),
+                                 plot.bottom() - (p.y() - yMin) / (yMax - yMin) * plot.height());
+                // A marker whose centre is in the plot; zoomed or panned away, none.
+                if (plot.adjusted(-0.5, -0.5, 0.5, 0.5).contains(at))
+                    path.addEllipse(at, kMarkerRadius, kMarkerRadius);
+            }
+        }
+        c.markers->setPath(path);
+    }
 }
 
 double DateTimeChart::leftLabelStep(double lo, double hi) const
@@ -705,6 +732,19 @@ void DateTimeChart::render(QPainter& painter, const QRectF& target)
     const int screenColumns = m_envelopeColumns;
     const double scale = m_chart->size().width() > 0 ? target.width() / m_chart->size().width() : 1;
     updateEnvelopes(std::min(int(std::lround(m_chart->plotArea().width() * scale)), 8192));
+    // Qt Charts' own time labels only keep their room on the screen: a
+    // picture or a page carries no text that no one sees.
+    QList<QGraphicsItem*> unseen;
+    for (QGraphicsItem* item : m_canvas->scene()->items())
+        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+            text && text->isVisible() && text->defaultTextColor().alpha() == 0)
+            unseen << text;
+    for (QGraphicsItem* item : std::as_const(unseen))
+        item->hide();
+    const auto showAgain = qScopeGuard([&] {
+        for (QGraphicsItem* item : std::as_const(unseen))
+            item->show();
+    });
     m_canvas->scene()->render(&painter, target, m_chart->sceneBoundingRect(),
                               m_proportional ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio);
     updateEnvelopes(screenColumns);

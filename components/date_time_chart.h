@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QColor>
 #include <QBrush>
+#include <QColor>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -30,10 +30,11 @@ class ChartCanvas;
 // envelope of the visible range, at most four points per pixel column
 // (chart_envelope.h), recomputed whenever the visible range or the plot's
 // size changes: a million points draw as fast as a thousand, and no peak is
-// lost. Mouse: drag a rectangle with the left button to zoom in, drag with
-// the right button to pan, click the right button to step the zoom back
-// out (at the full view it opens the context menu); moving over the plot
-// shows a read-out of the nearest point.
+// lost. A point that no line runs through (a curve of one reading) is drawn
+// as a small round marker in its curve's colour. Mouse: drag a rectangle with the left button to
+// zoom in, drag with the right button to pan, click the right button to step the zoom back out (at
+// the full view it opens the context menu); moving over the plot shows a read-out of the nearest
+// point.
 class DateTimeChart : public QWidget
 {
     Q_OBJECT
@@ -131,6 +132,7 @@ private:
     struct Curve
     {
         QLineSeries* series = nullptr;
+        QGraphicsPathItem* markers = nullptr; // the points no line runs through
         QString shortName;
         QString title;
         QList<QPointF> points;
@@ -148,6 +150,7 @@ private:
     void refresh();
     void scheduleRefresh();
     void updateEnvelopes(int columns);
+    void updateMarkers();
     void updateTicks();
     double leftLabelStep(double lo, double hi) const;
     View currentView() const;
@@ -163,12 +166,15 @@ private:
     QList<Curve> m_curves;
     QList<View> m_zoomHistory;
     QAction* m_saveImageAction;
+    // The marker's radius in pixels.
+    static constexpr double kMarkerRadius = 3.5;
     // The read-out: a vertical line and a text over the plot.
     QGraphicsLineItem* m_readOutLine;
     QGraphicsSimpleTextItem* m_readOutText;
     // The time axis drawn by us: Qt Charts spreads its date labels evenly
     // from the first moment shown, which lands them at odd moments. Its own
-    // labels stay, invisible, only to keep their room under the plot.
+    // labels stay, invisible, only to keep their room under the plot on the
+    // screen; a picture or a page leaves them out.
     QGraphicsPathItem* m_timeGrid;
     QGraphicsPathItem* m_timeAxisLine;
     QList<QGraphicsSimpleTextItem*> m_timeLabels;

@@ -9,8 +9,8 @@
 #include "tests/support/peers.h"
 #include "tests/support/scripted_dialog_service.h"
 
-#include <QChart>
 #include <QAction>
+#include <QChart>
 #include <QCheckBox>
 #include <QDir>
 #include <QImage>
@@ -309,6 +309,32 @@ private slots:
         QVERIFY(w.errors.isEmpty());
     }
 
+    // The usual chart of the current row alone: one reading per curve, each
+    // a round marker in its colour where the axis rule puts it (T1 22 and
+    // T2 20 span 2 degrees: the axis runs from 16 to 26).
+    void oneRowShowsItsReadings()
+    {
+        QTemporaryDir dir;
+        ScriptedDialogService dialogs;
+        ChartWindow w;
+        w.form.setDialogService(&dialogs);
+        w.show({at("22,0", "20,0")}, {true, true});
+        QCOMPARE(w.chart().leftAxisMin(), 16.0);
+        QCOMPARE(w.chart().leftAxisMax(), 26.0);
+        dialogs.queueSaveFile(dir.filePath("one.png"));
+        w.chart().saveImageAction()->trigger();
+        const QImage image = QImage(dir.filePath("one.png")).convertToFormat(QImage::Format_RGB32);
+        const QRectF plot = w.chart().chart()->plotArea();
+        const auto place = [&](double value) {
+            return QPointF(plot.center().x(), plot.bottom() - (value - 16) / 10 * plot.height())
+                .toPoint();
+        };
+        QVERIFY2(reddish(image.pixel(place(22))),
+                 qPrintable(QString::number(image.pixel(place(22)), 16)));
+        QVERIFY(bluish(image.pixel(place(20))));
+        QVERIFY(w.errors.isEmpty());
+    }
+
     // The printer is the application's: the next job finds it as it was.
     void printingLeavesThePrinterAsItWas()
     {
@@ -368,8 +394,8 @@ private slots:
         QCOMPARE(f.readAll(), older);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
         QCOMPARE(w.errors.size(), 1);
-        QVERIFY2(w.errors[0].startsWith("Не удалось записать файл " + QDir::toNativeSeparators(path) +
-                                        ": "),
+        QVERIFY2(w.errors[0].startsWith("Не удалось записать файл " +
+                                        QDir::toNativeSeparators(path) + ": "),
                  qPrintable(w.errors[0]));
         QVERIFY(w.errors[0].size() > QString("Не удалось записать файл " + path + ": ").size());
     }

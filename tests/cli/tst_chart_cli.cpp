@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -139,6 +140,75 @@ private slots:
         const peers::Result text = peers::run("pdftotext", {out, "-"});
         FLN_NEED_PEER(text, "pdftotext (poppler-utils)");
         QVERIFY(QString::fromUtf8(text.out).contains("20/22/24"));
+    }
+
+    // The picture carries only the texts one sees: the time labels at round
+    // moments, none of the evenly spread ones that once lay hidden beside
+    // them (at odd moments of a stretch that starts and ends at odd ones).
+    void pictureTextsAreOnlyTheVisibleLabels()
+    {
+        // 10:00:07 to 11:37:20: labels every quarter or half hour.
+        QList<TestRow> rows = minuteRows({"20,0", "21,0"});
+        rows[0].time = "10:00:07";
+        rows[1].time = "11:37:20";
+        const QString table = m_dir.filePath("odd.db");
+        writeMeasurementTable(table, rows);
+        const QRegularExpression clock("^(\\d\\d):(\\d\\d):(\\d\\d)$");
+        const auto timesIn = [&](const QStringList& texts) {
+            QStringList times;
+            for (const QString& t : texts)
+                if (clock.match(t.trimmed()).hasMatch())
+                    times << t.trimmed();
+            return times;
+        };
+        const auto checkRound = [&](const QStringList& times, const char* what) {
+            QVERIFY2(times.size() >= 2, what);
+            for (const QString& t : times) {
+                const auto m = clock.match(t);
+                QVERIFY2(m.captured(3) == "00" && m.captured(2).toInt() % 15 == 0,
+                         qPrintable(QStringLiteral("%1: %2 in %3").arg(what, t, times.join(' '))));
+            }
+            QCOMPARE(QSet<QString>(times.cbegin(), times.cend()).size(), times.size());
+        };
+        const QString svg = m_dir.filePath("odd.svg");
+        QCOMPARE(flnChart({table, "-o", svg}).code, 0);
+        const QStringList svgTimes = timesIn(svgTexts(svg));
+        checkRound(svgTimes, "svg");
+        // No text at all that is drawn without colour.
+        QVERIFY(!readFile(svg).contains("fill-opacity=\"0\""));
+
+        const QString pdf = m_dir.filePath("odd.pdf");
+        QCOMPARE(flnChart({table, "-o", pdf}).code, 0);
+        const peers::Result text = peers::run("pdftotext", {"-raw", pdf, "-"});
+        FLN_NEED_PEER(text, "pdftotext (poppler-utils)");
+        QStringList words;
+        for (const QString& line : QString::fromUtf8(text.out).split(u'\n'))
+            words << line.split(u' ', Qt::SkipEmptyParts);
+        QStringList pdfTimes = timesIn(words);
+        checkRound(pdfTimes, "pdf");
+        QStringList sortedSvg = svgTimes;
+        pdfTimes.sort();
+        sortedSvg.sort();
+        QCOMPARE(pdfTimes, sortedSvg);
+    }
+
+    // An empty table: no figures after the captions, the two blanks stay,
+    // as in the window, whose footers are empty then.
+    void emptyTableLegendEndsInTheTwoBlanks()
+    {
+        const QString table = m_dir.filePath("empty.db");
+        writeMeasurementTable(table, {});
+        const QString out = m_dir.filePath("empty.svg");
+        QCOMPARE(flnChart({table, "-o", out}).code, 0);
+        QStringList legends;
+        static const QRegularExpression re("<text[^>]*>([^<]*)</text>");
+        auto it = re.globalMatch(QString::fromUtf8(readFile(out)));
+        while (it.hasNext()) {
+            const QString t = it.next().captured(1).replace(QChar(0xA0), u' ');
+            if (t.contains("°C"))
+                legends << t;
+        }
+        QCOMPARE(legends, (QStringList{"T1, °C  ", "T2, °C  "}));
     }
 
     // Whatever a temperature text holds, the left axis carries a few dozen

@@ -112,6 +112,75 @@ private slots:
         QCOMPARE(chartEnvelope({}, 0, 10, 700), QList<QPointF>{});
     }
 
+    void isolatedPoints_data()
+    {
+        QTest::addColumn<QList<QPointF>>("points");
+        QTest::addColumn<QList<QPointF>>("isolated");
+        QTest::newRow("none") << QList<QPointF>{} << QList<QPointF>{};
+        QTest::newRow("one reading") << QList<QPointF>{{5, 20}} << QList<QPointF>{{5, 20}};
+        QTest::newRow("one reading twice")
+            << QList<QPointF>{{5, 20}, {5, 20}} << QList<QPointF>{{5, 20}};
+        QTest::newRow("one moment, two values")
+            << QList<QPointF>{{5, 20}, {5, 21}} << QList<QPointF>{};
+        QTest::newRow("a line") << QList<QPointF>{{5, 20}, {6, 20}, {7, 22}} << QList<QPointF>{};
+    }
+    void isolatedPoints()
+    {
+        QFETCH(QList<QPointF>, points);
+        QFETCH(QList<QPointF>, isolated);
+        QCOMPARE(::isolatedPoints(points), isolated);
+    }
+
+    // A curve of one reading has no line to draw: a round marker in its
+    // colour stands at the reading, and goes when the view moves away.
+    void aLoneReadingIsAMarker()
+    {
+        ShownChart f;
+        const double t0 = QDateTime(QDate(2026, 12, 1), QTime(12, 0)).toMSecsSinceEpoch();
+        f.chart.setPoints(f.t1, {{t0, 22.0}});
+        f.chart.setPoints(f.t2, {{t0, 20.0}, {t0, 20.0}});
+        f.chart.setLeftAxisAutomatic(false);
+        f.chart.setLeftAxisRange(16, 26);
+        f.settle();
+        QTemporaryDir dir;
+        f.chart.saveImage(dir.filePath("one.png"));
+        const QImage png = QImage(dir.filePath("one.png")).convertToFormat(QImage::Format_RGB32);
+        // The lone moment stands in the middle of the time axis; 22 is six
+        // tenths, 20 four tenths up the 16 … 26 window.
+        const QRectF plot = f.chart.chart()->plotArea();
+        const auto at = [&](double share) {
+            return QPointF(plot.center().x(), plot.bottom() - share * plot.height()).toPoint();
+        };
+        const auto count = [&](QPoint centre, QRgb colour) {
+            int n = 0;
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx)
+                    n += (png.pixel(centre + QPoint(dx, dy)) & 0xFFFFFF) == (colour & 0xFFFFFF);
+            return n;
+        };
+        QVERIFY2(count(at(0.6), qRgb(255, 0, 0)) >= 9,
+                 qPrintable(QString::number(count(at(0.6), qRgb(255, 0, 0)))));
+        QVERIFY(count(at(0.4), qRgb(0, 0, 255)) >= 9);
+        // Nowhere else in the plot (the legend has its own marks below it).
+        const QImage inPlot = png.copy(plot.toAlignedRect());
+        QVERIFY(countColour(inPlot, qRgb(255, 0, 0)) < 60);
+        QVERIFY(countColour(inPlot, qRgb(0, 0, 255)) < 60);
+
+        // Panned far away: no marker at the plot's edge.
+        f.chart.pan(-plot.width() * 3, 0);
+        f.settle();
+        f.chart.saveImage(dir.filePath("away.png"));
+        const QImage away = QImage(dir.filePath("away.png")).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(countColour(away.copy(plot.toAlignedRect()), qRgb(255, 0, 0)), 0);
+        // Cleared: nothing.
+        f.chart.resetZoom();
+        f.chart.clearCurve(f.t1);
+        f.settle();
+        f.chart.saveImage(dir.filePath("none.png"));
+        const QImage none = QImage(dir.filePath("none.png")).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(countColour(none.copy(plot.toAlignedRect()), qRgb(255, 0, 0)), 0);
+    }
+
     void curvesKeepTheirOrderAndExtremes()
     {
         DateTimeChart chart;
@@ -262,7 +331,8 @@ private slots:
         QVERIFY(text && line);
         const QRectF plot = f.chart.plotArea();
         QWidget* viewport = f.chart.chartView()->viewport();
-        const QPoint at = (plot.topLeft() + QPointF(plot.width() * 0.4, plot.height() / 2)).toPoint();
+        const QPoint at =
+            (plot.topLeft() + QPointF(plot.width() * 0.4, plot.height() / 2)).toPoint();
         QTest::mouseMove(viewport, at);
         QTRY_VERIFY(text->isVisible());
         const QString before = text->text();
@@ -281,8 +351,8 @@ private slots:
         f.settle();
         QVERIFY2(inStep(), qPrintable(text->text()));
         QVERIFY(!text->isVisible() || text->text() != before);
-        f.chart.zoomTo(QRectF(plot.left() + plot.width() / 4, plot.top(), plot.width() / 2,
-                              plot.height()));
+        f.chart.zoomTo(
+            QRectF(plot.left() + plot.width() / 4, plot.top(), plot.width() / 2, plot.height()));
         f.settle();
         QVERIFY2(inStep(), qPrintable(text->text()));
     }
@@ -309,11 +379,12 @@ private slots:
             for (QGraphicsItem* child : item->childItems())
                 if (auto* label = dynamic_cast<QGraphicsSimpleTextItem*>(child);
                     label && label->isVisible())
-                    centres << label->mapToItem(f.chart.chart(), label->boundingRect().center()).x();
+                    centres
+                        << label->mapToItem(f.chart.chart(), label->boundingRect().center()).x();
         QCOMPARE(centres.size(), 4);
         for (int i = 0; i < 4; ++i) {
-            const double at = plot.left() + (f.chart.bottomAxisTicks()[i] - from) / (to - from) *
-                                                plot.width();
+            const double at =
+                plot.left() + (f.chart.bottomAxisTicks()[i] - from) / (to - from) * plot.width();
             QVERIFY2(std::abs(centres[i] - at) < 1.5, qPrintable(QString::number(centres[i] - at)));
         }
         // A zoom to an odd stretch of an hour and a half: whole quarter or
