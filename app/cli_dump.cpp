@@ -40,7 +40,7 @@ void keepSortIndex(DbfTable& table, const CommandLineOptions& o)
     if (field < 0)
         throw AppError::format(QStringLiteral("Field '%s' not found"), {o.sortField});
     const QString& tag = MeasurementSchema::kSortTag;
-    table.addSortTag(tag, o.sortField, o.descending);
+    table.addSortTag(tag, MeasurementSchema::sortExpression(o.sortField), o.descending);
     table.selectSortTag(tag);
     // A tag that cannot be built is dropped without an error in the
     // windows; here the user asked for it and hears why not.
@@ -67,7 +67,7 @@ int runDumpCommand(const CommandLineOptions& o)
         // order is built in memory.
         table.open(DbfTable::Access::ReadOnly);
         if (!o.sortField.isEmpty())
-            table.sortForReading(o.sortField, o.descending);
+            table.sortForReading(MeasurementSchema::sortExpression(o.sortField), o.descending);
     }
     QStringList names;
     for (const DbfField& f : table.fields())

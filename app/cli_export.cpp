@@ -5,6 +5,7 @@
 #include "app/cli_progress.h"
 #include "app/command_line.h"
 #include "data/dbf_table.h"
+#include "data/measurement_schema.h"
 #include "output/workbook_export.h"
 #include "platform/console_output.h"
 #include "platform/regional_settings.h"
@@ -19,7 +20,8 @@ int runExportCommand(const CommandLineOptions& options)
     table.setTableFile(options.arguments.value(0));
     table.open(DbfTable::Access::ReadOnly);
     if (!options.sortField.isEmpty())
-        table.sortForReading(options.sortField, options.descending);
+        table.sortForReading(MeasurementSchema::sortExpression(options.sortField),
+                             options.descending);
 
     QString saved;
     XlsxSpreadsheet::Target target;

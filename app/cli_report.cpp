@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "components/report_engine.h"
 #include "data/dbf_table.h"
+#include "data/measurement_schema.h"
 #include "output/measurement_report.h"
 #include "platform/app_error.h"
 #include "platform/heap_tuning.h"
@@ -25,7 +26,7 @@ int runReportCommand(const CommandLineOptions& o)
     table.setTableFile(o.arguments.first());
     table.open(DbfTable::Access::ReadOnly);
     if (!o.sortField.isEmpty())
-        table.sortForReading(o.sortField, o.descending);
+        table.sortForReading(MeasurementSchema::sortExpression(o.sortField), o.descending);
     const auto report = MeasurementReport::prepare(table);
     stopWhenInterrupted();
     const int pages = report->pageCount();

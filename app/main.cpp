@@ -457,6 +457,7 @@ void TForm1::FormClose(QCloseEvent* event)
 {
     // A failed write keeps the window open: the error report shows why.
     event->ignore();
+    postTypedComment();
     m_settings.writeString(kDefaultDirValue, m_state.defaultDir);
     Close_DB();
     event->accept();
@@ -465,7 +466,10 @@ void TForm1::FormClose(QCloseEvent* event)
 void TForm1::N11Click()
 {
     // Ends the message loop directly: no closing of the window, so no
-    // question, no "Default_dir" and no stored layout on this path.
+    // question, no "Default_dir" and no stored layout on this path. A
+    // comment being typed is posted first; the table's close at the end of
+    // the run writes it.
+    postTypedComment();
     QCoreApplication::exit(0);
 }
 

@@ -9,8 +9,8 @@
 #include <QMainWindow>
 #include <QPixmap>
 
-#include <memory>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -82,6 +82,9 @@ public:
     void Open_DB(const QString& path);
     void Save_DB();
     void Close_DB();
+    // Posts the comment being typed in the grid, as Enter would: the commands
+    // that close or leave the table call it before anything else.
+    void postTypedComment();
     void flash2fln01(bool append);
 
     // --- statistics and row operations (main_rows.cpp) ---

@@ -36,15 +36,26 @@ bool confirmed(const DialogService::FileResult& r)
 
 void TForm1::N2Click()
 {
+    postTypedComment();
     // The open table is closed before the dialog: a New that the user then
     // abandons leaves no table open.
     if (m_state.tableOpen)
         Close_DB();
     prepareFileDialog(SaveDialog1, QStringLiteral("Файлы данных|*.db"));
-    const DialogService::FileResult r = m_dialogs.saveFile(this, SaveDialog1);
-    if (!confirmed(r))
-        return;
-    SaveDialog1.fileName = r.fileName;
+    // A table already under the chosen name is replaced only when the user
+    // says so; "Нет" brings the name choice back with that name filled in.
+    for (;;) {
+        const DialogService::FileResult r = m_dialogs.saveFile(this, SaveDialog1);
+        if (!confirmed(r))
+            return;
+        SaveDialog1.fileName = r.fileName;
+        if (!QFileInfo::exists(r.fileName) ||
+            m_dialogs.message(this,
+                              DocumentTexts::replaceQuestion(QFileInfo(r.fileName).fileName()),
+                              kAppTitle, DialogService::Icon::Question,
+                              DialogService::Buttons::YesNo) == DialogService::Answer::Yes)
+            break;
+    }
     if (!Form2 || Form2->exec() != 1)
         return;
     Create_DB();
@@ -52,6 +63,7 @@ void TForm1::N2Click()
 
 void TForm1::N3Click()
 {
+    postTypedComment();
     prepareFileDialog(OpenDialog1, QStringLiteral("Базы данных|*.db"));
     const DialogService::FileResult r = m_dialogs.openFile(this, OpenDialog1);
     if (!confirmed(r))
@@ -65,6 +77,7 @@ void TForm1::N3Click()
 
 void TForm1::N4Click()
 {
+    postTypedComment();
     if (!m_state.tableOpen) {
         prepareFileDialog(OpenDialog1, QStringLiteral("Базы данных|*.db"));
         const DialogService::FileResult r = m_dialogs.openFile(this, OpenDialog1);
@@ -94,6 +107,7 @@ void TForm1::N5Click()
 
 void TForm1::N7Click()
 {
+    postTypedComment();
     Close_DB();
 }
 
@@ -140,10 +154,15 @@ void TForm1::Save_DB()
 {
     if (!m_state.tableOpen)
         return;
-    if (Dbf1.isOpen())
-        DBGridPro1->endEditInProgress();
+    postTypedComment();
     MeasurementDocument(Dbf1, m_state).save();
     showFileOutput(QStringLiteral("Таблица сохранена"), Dbf1.tableFile());
+}
+
+void TForm1::postTypedComment()
+{
+    if (Dbf1.isOpen() && DBGridPro1)
+        DBGridPro1->endEditInProgress();
 }
 
 void TForm1::Close_DB()

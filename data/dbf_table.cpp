@@ -606,8 +606,7 @@ QVariant DbfTable::decodeAt(const char* record, int field) const
     return d->codec.decode(record, d->file.fields()[field]);
 }
 
-bool DbfTable::numberAt(const char* record, int field, const RegionalSettings& rs,
-                        double& v) const
+bool DbfTable::numberAt(const char* record, int field, const RegionalSettings& rs, double& v) const
 {
     if (!record || field < 0 || field >= d->file.fields().size())
         return false;
@@ -859,15 +858,23 @@ QString DbfTable::selectedSortTag() const
     return d->order.selectedTagName();
 }
 
-void DbfTable::sortForReading(const QString& field, bool descending)
+void DbfTable::sortForReading(const QString& expression, bool descending)
 {
     d->requireOpen();
     // The order is not kept current with changes, so only a table that
     // cannot change may browse in it.
     if (!d->file.isReadOnly())
         throw AppError(QStringLiteral("A reading order needs a table opened read-only"));
-    const DbfField& f = d->file.field(field);
-    auto order = std::make_unique<SortTag>(MeasurementSchema::kSortTag, f, descending,
+    const auto key = parseKeyExpression(expression, d->file.fields());
+    if (!key) {
+        // The usual error for a field the table lacks.
+        QString name = expression.trimmed();
+        if (name.endsWith(u')') && name.contains(u'('))
+            name = name.section(u'(', 1).chopped(1).trimmed();
+        d->file.field(name);
+        throw AppError(QStringLiteral("Index expression not valid: %1").arg(expression));
+    }
+    auto order = std::make_unique<SortTag>(MeasurementSchema::kSortTag, *key, descending,
                                            d->file.languageDriver());
     order->build(d->file.recordReader(), d->file.count());
     d->order.selectReadingOrder(std::move(order));

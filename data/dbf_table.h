@@ -155,10 +155,11 @@ public:
     void closeIndexFile(const QString& indexFileName);
     void selectSortTag(const QString& tag); // empty or unknown: record order
     QString selectedSortTag() const;
-    // On a table opened read-only: browse in the order a sort tag on FIELD
-    // would give, built in memory. Nothing is written, neither the table nor
-    // an index file. Throws "Field '%s' not found" for an unknown field.
-    void sortForReading(const QString& field, bool descending);
+    // On a table opened read-only: browse in the order a sort tag with this
+    // key expression (a field, VAL or CTOD of one) would give, built in
+    // memory. Nothing is written, neither the table nor an index file.
+    // Throws "Field '%s' not found" for an unknown field.
+    void sortForReading(const QString& expression, bool descending);
     void regenerateIndexes();
 
 Q_SIGNALS:

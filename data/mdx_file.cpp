@@ -156,8 +156,9 @@ QByteArray buildMdx(const MdxContents& contents)
     if (contents.tags.size() > size_t(mdx::kMaxTags))
         throw AppError(QStringLiteral("Too many tags in the index file."));
     for (const MdxTag& tag : contents.tags) {
-        const int expected =
-            tag.keyType == SortKeyType::Numeric ? kNumericKeyLength : tag.keyLength;
+        const int expected = tag.keyType == SortKeyType::Numeric ? kNumericKeyLength
+                             : tag.keyType == SortKeyType::Date  ? kDateKeyLength
+                                                                 : tag.keyLength;
         if (tag.keyLength < 1 || tag.keyLength > mdx::kMaxKeyLength || tag.keyLength != expected)
             throw AppError(QStringLiteral("Key too long for the index file."));
         if (tag.name.isEmpty() || tag.name.size() > 10)
@@ -182,7 +183,9 @@ QByteArray buildMdx(const MdxContents& contents)
         const int maxKeys = mdx::maxKeysPerBlock(tag.keyLength);
         const quint32 headerPage = allocate();
         const quint32 firstPage = headerPage;
-        const char flags = char(0x10 | (tag.descending ? 0x08 : 0) | (tag.unique ? 0x40 : 0));
+        // 0x10 marks a key that is a field itself; VAL() or CTOD() of one is calculated.
+        const char flags = char((tag.plainField ? 0x10 : 0) | (tag.descending ? 0x08 : 0) |
+                                (tag.unique ? 0x40 : 0));
 
         // Leaves, left to right.
         struct Child
@@ -247,14 +250,14 @@ QByteArray buildMdx(const MdxContents& contents)
         file[h + 9] = char(tag.keyType);
         put16(file, h + 12, quint16(tag.keyLength));
         put16(file, h + 14, quint16(maxKeys));
-        put16(file, h + 16, 0);
+        put16(file, h + 16, tag.keyType == SortKeyType::Date ? 1 : 0);
         put16(file, h + 18, quint16(itemLength));
         file[h + 20] = 1;
         file[h + 23] = tag.unique ? 1 : 0;
         putName(file, h + 24, tag.expression, 221);
         file[h + 246] = count > 0 ? 1 : 0;
         putDate(file, h + 257, contents.date);
-        file[h + 480] = 1;
+        file[h + 480] = tag.plainField ? 1 : 0;
 
         // Tag table entry.
         const qsizetype e = kTagTableOffset + qsizetype(t) * kTagEntryLength;
@@ -313,12 +316,13 @@ MdxContents parseMdx(QByteArrayView bytes)
         const qsizetype h = qsizetype(headerPage) * mdx::kPage;
         file.need(h, blockBytes);
         const char type = char(file.u8(h + 9));
-        if (type != 'C' && type != 'N')
+        if (type != 'C' && type != 'N' && type != 'D')
             damaged();
         tag.keyType = SortKeyType(type);
         tag.keyLength = file.u16(h + 12);
         if (tag.keyLength < 1 || tag.keyLength > mdx::kMaxKeyLength ||
-            (tag.keyType == SortKeyType::Numeric && tag.keyLength != kNumericKeyLength))
+            (tag.keyType == SortKeyType::Numeric && tag.keyLength != kNumericKeyLength) ||
+            (tag.keyType == SortKeyType::Date && tag.keyLength != kDateKeyLength))
             damaged();
         const int itemLength = file.u16(h + 18);
         const int maxKeys = file.u16(h + 14);
@@ -326,6 +330,7 @@ MdxContents parseMdx(QByteArrayView bytes)
             8 + maxKeys * itemLength + 4 > blockBytes)
             damaged();
         tag.descending = file.u8(h + 8) & 0x08;
+        tag.plainField = file.u8(h + 8) & 0x10;
         tag.unique = (file.u8(h + 8) & 0x40) || file.u8(h + 23) == 1;
         tag.expression = file.name(h + 24, 221, false);
 

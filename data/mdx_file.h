@@ -11,10 +11,11 @@
 // One tag of a multiple-index file with its keys in index order.
 struct MdxTag
 {
-    QString name;       // upper case, at most 10 characters
-    QString expression; // the key expression: here always one field name
+    QString name;           // upper case, at most 10 characters
+    QString expression;     // the key expression: a field name, or VAL or CTOD of one
+    bool plainField = true; // the key is the field itself, not calculated from it
     SortKeyType keyType = SortKeyType::Character;
-    int keyLength = 0; // 1..100; 12 for numeric keys
+    int keyLength = 0; // 1..100; 12 for numeric keys, 8 for date keys
     bool descending = false;
     bool unique = false;
     QByteArray keys;              // keyLength bytes per entry, one after the other

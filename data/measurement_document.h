@@ -19,6 +19,11 @@ inline QString recordsAdded(int count)
 {
     return QStringLiteral("Добавлено записей: ") + QString::number(count);
 }
+// The question before "Создать" replaces a file: "Файл t.db уже существует. Заменить его?"
+inline QString replaceQuestion(const QString& fileName)
+{
+    return QStringLiteral("Файл %1 уже существует. Заменить его?").arg(fileName);
+}
 } // namespace DocumentTexts
 
 // The work behind the document commands (New, Open, Append, Save, Close) and

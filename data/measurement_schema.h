@@ -35,4 +35,18 @@ inline const QString kT2Caption = QStringLiteral("T2, °C");
 // The sort tag that the grid's title clicks build.
 inline const QString kSortTag = QStringLiteral("tab1");
 
+// The key expression a sort by this field uses, so that every ordering of
+// the table (grid, report, workbook, chart, `fln dump --sort`) is the same:
+// temperatures by value, dates by the calendar, the other fields as they
+// are (texts by the table language's collation, numbers by value).
+inline QString sortExpression(const QString& field)
+{
+    const QString name = field.trimmed();
+    if (name.compare(kT1, Qt::CaseInsensitive) == 0 || name.compare(kT2, Qt::CaseInsensitive) == 0)
+        return QStringLiteral("VAL(%1)").arg(name.toUpper());
+    if (name.compare(kDate, Qt::CaseInsensitive) == 0)
+        return QStringLiteral("CTOD(%1)").arg(name.toUpper());
+    return field;
+}
+
 } // namespace MeasurementSchema

@@ -10,34 +10,24 @@
 
 namespace {
 
-SortKeyType keyTypeOf(const DbfField& field)
-{
-    switch (field.type) {
-    case 'N':
-    case 'F':
-        return SortKeyType::Numeric;
-    default:
-        return SortKeyType::Character;
-    }
-}
-
 // Records are read in slices of this many, so that a large table is not
 // loaded at once.
 constexpr quint32 kReadSlice = 65536;
 
 } // namespace
 
-SortTag::SortTag(const QString& name, const DbfField& field, bool descending, quint8 languageDriver)
-    : m_name(name.toUpper()), m_expression(field.name.toUpper()), m_offset(field.offset),
-      m_fieldLength(field.length),
-      m_keyLength(keyTypeOf(field) == SortKeyType::Numeric ? kNumericKeyLength : field.length),
-      m_descending(descending), m_order(keyTypeOf(field), languageDriver)
+SortTag::SortTag(const QString& name, const SortKeyExpression& key, bool descending,
+                 quint8 languageDriver)
+    : m_name(name.toUpper()), m_expression(key.text), m_key(key), m_keyLength(key.keyLength),
+      m_descending(descending), m_order(key.type, languageDriver)
 {
 }
 
 QByteArray SortTag::keyOf(QByteArrayView record) const
 {
-    return recordKey(record, m_offset, m_fieldLength, m_order.type());
+    QByteArray key(m_keyLength, Qt::Uninitialized);
+    m_key.keyOf(record, key.data());
+    return key;
 }
 
 QByteArrayView SortTag::storedKey(quint32 recNo) const
@@ -66,13 +56,7 @@ void SortTag::build(const RecordReader& read, quint32 recordCount)
         for (quint32 i = 0; i < count; ++i) {
             const QByteArrayView record = QByteArrayView(slice).sliced(i * length, length);
             char* slot = m_keys.data() + qsizetype(first - 1 + i) * m_keyLength;
-            if (m_order.type() == SortKeyType::Character &&
-                m_offset + m_keyLength <= record.size()) {
-                std::memcpy(slot, record.data() + m_offset, size_t(m_keyLength));
-            } else {
-                const QByteArray key = keyOf(record);
-                std::memcpy(slot, key.constData(), size_t(m_keyLength));
-            }
+            m_key.keyOf(record, slot);
             if (!record.isEmpty() && record[0] == '*')
                 m_state[first - 1 + i] = kDeletedRecord;
         }
@@ -182,6 +166,7 @@ MdxTag SortTag::toMdx() const
     MdxTag tag;
     tag.name = m_name;
     tag.expression = m_expression;
+    tag.plainField = m_key.plainField();
     tag.keyType = m_order.type();
     tag.keyLength = m_keyLength;
     tag.descending = m_descending;
@@ -214,13 +199,10 @@ void SortIndex::load(const RecordReader& read, quint32 recordCount)
     const MdxContents contents = readMdxFile(m_path);
     std::vector<std::unique_ptr<SortTag>> tags;
     for (const MdxTag& stored : contents.tags) {
-        const auto field = std::find_if(m_fields.begin(), m_fields.end(), [&](const DbfField& f) {
-            return f.name.compare(stored.expression, Qt::CaseInsensitive) == 0;
-        });
-        if (field == m_fields.end())
+        const auto key = parseKeyExpression(stored.expression, m_fields);
+        if (!key)
             throw AppError(QStringLiteral("Index expression not valid: %1").arg(stored.expression));
-        auto t =
-            std::make_unique<SortTag>(stored.name, *field, stored.descending, m_languageDriver);
+        auto t = std::make_unique<SortTag>(stored.name, *key, stored.descending, m_languageDriver);
         if (t->keyType() != stored.keyType || t->keyLength() != stored.keyLength)
             throw AppError(QStringLiteral("Index does not match table: %1").arg(stored.name));
         t->build(read, recordCount);
@@ -233,9 +215,7 @@ bool SortIndex::addTag(const QString& name, const QString& expression, bool desc
                        const RecordReader& read, quint32 recordCount)
 {
     const bool fileExisted = QFileInfo::exists(m_path);
-    const auto field = std::find_if(m_fields.begin(), m_fields.end(), [&](const DbfField& f) {
-        return f.name.compare(expression.trimmed(), Qt::CaseInsensitive) == 0;
-    });
+    const auto key = parseKeyExpression(expression, m_fields);
     auto old = std::find_if(m_tags.begin(), m_tags.end(), [&](const auto& t) {
         return t->name().compare(name, Qt::CaseInsensitive) == 0;
     });
@@ -255,18 +235,19 @@ bool SortIndex::addTag(const QString& name, const QString& expression, bool desc
         return false;
     };
 
-    // The limits of the format: a key of a character or numeric field of at
-    // most 100 bytes, a tag name of at most 10 characters, at most 47 tags.
-    if (field == m_fields.end() || name.isEmpty() || name.size() > 10 ||
-        m_tags.size() >= size_t(mdx::kMaxTags))
+    // The limits of the format: a key of a character, numeric or date type
+    // of at most 100 bytes, a tag name of at most 10 characters, at most 47
+    // tags. A bare field is a character or numeric one.
+    if (!key || name.isEmpty() || name.size() > 10 || m_tags.size() >= size_t(mdx::kMaxTags))
         return drop();
-    const bool character = field->type == 'C';
-    const bool numeric = field->type == 'N' || field->type == 'F';
-    if (!(character || numeric) || (character && (field->length < 1 || field->length > 100)))
+    const char type = key->field.type;
+    if (key->plainField() && type != 'C' && type != 'N' && type != 'F')
+        return drop();
+    if (key->keyLength < 1 || key->keyLength > mdx::kMaxKeyLength)
         return drop();
 
     try {
-        auto t = std::make_unique<SortTag>(name, *field, descending, m_languageDriver);
+        auto t = std::make_unique<SortTag>(name, *key, descending, m_languageDriver);
         t->build(read, recordCount);
         m_tags.push_back(std::move(t));
         save();

@@ -22,7 +22,8 @@ using RecordReader = std::function<QByteArray(quint32 first, quint32 count)>;
 class SortTag
 {
 public:
-    SortTag(const QString& name, const DbfField& field, bool descending, quint8 languageDriver);
+    SortTag(const QString& name, const SortKeyExpression& key, bool descending,
+            quint8 languageDriver);
 
     const QString& name() const { return m_name; } // upper case
     const QString& expression() const { return m_expression; }
@@ -62,8 +63,7 @@ private:
 
     QString m_name;
     QString m_expression;
-    int m_offset;
-    int m_fieldLength;
+    SortKeyExpression m_key;
     int m_keyLength;
     bool m_descending;
     SortKeyOrder m_order;

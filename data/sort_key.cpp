@@ -1,6 +1,8 @@
 #include "data/sort_key.h"
 
+#include <QDate>
 #include <QHash>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -35,11 +37,20 @@ std::array<quint8, 12> comparableNumber(QByteArrayView bcd)
 
 } // namespace
 
-QByteArray numericKey(QByteArrayView text)
+namespace {
+
+enum class NumberSyntax
 {
-    QByteArray key(kNumericKeyLength, '\0');
-    key[0] = char(0x34);
-    key[1] = char(0x01);
+    Field, // a numeric field: the whole text is the number, the point a point
+    Val    // VAL: a comma is a point too, and reading stops at the first other character
+};
+
+// Writes the 12-byte BCD key of the number in `text` to `out`.
+void writeNumericKey(QByteArrayView text, char* out, NumberSyntax syntax)
+{
+    std::memset(out, 0, kNumericKeyLength);
+    out[0] = char(0x34);
+    out[1] = char(0x01);
 
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -58,7 +69,7 @@ QByteArray numericKey(QByteArrayView text)
     bool any = false, point = false;
     for (; i < n; ++i) {
         const char c = text[i];
-        if (c == '.' && !point) {
+        if ((c == '.' || (c == ',' && syntax == NumberSyntax::Val)) && !point) {
             point = true;
             continue;
         }
@@ -76,21 +87,123 @@ QByteArray numericKey(QByteArrayView text)
             digits[count++] = c;
         trailing = c == '0' ? trailing + 1 : 0;
     }
-    while (i < n && text[i] == ' ')
+    while (syntax == NumberSyntax::Field && i < n && text[i] == ' ')
         ++i;
-    if (i != n || !any || count == 0)
-        return key; // blank, not a number, or zero
+    if ((syntax == NumberSyntax::Field && i != n) || !any || count == 0)
+        return; // blank, not a number, or zero
     // Zeros at the end of the fraction are dropped; those of the integer part stay.
     const int fractionDigits = std::max(0, count - std::max(exponent, 0));
     count -= std::min(trailing, fractionDigits);
     exponent = std::clamp(exponent, -0x34, 0xFF - 0x34);
 
-    key[0] = char(0x34 + exponent);
-    key[1] = char((negative ? 0x80 : 0) | (count << 2) | 0x01);
+    out[0] = char(0x34 + exponent);
+    out[1] = char((negative ? 0x80 : 0) | (count << 2) | 0x01);
     for (int d = 0; d < count; ++d) {
         const int nibble = digits[d] - '0';
-        key[2 + d / 2] = char(quint8(key[2 + d / 2]) | (d % 2 == 0 ? nibble << 4 : nibble));
+        out[2 + d / 2] = char(quint8(out[2 + d / 2]) | (d % 2 == 0 ? nibble << 4 : nibble));
     }
+}
+
+// The Julian day number of a calendar date, 0 (the blank date) when there is none.
+void writeDateKey(int year, int month, int day, char* out)
+{
+    const QDate date(year, month, day);
+    const double julian = date.isValid() ? double(date.toJulianDay()) : 0.0;
+    quint64 bits;
+    static_assert(sizeof bits == sizeof julian);
+    std::memcpy(&bits, &julian, sizeof bits);
+    qToLittleEndian(bits, out);
+}
+
+double julianOf(QByteArrayView key)
+{
+    if (key.size() < kDateKeyLength)
+        return 0.0;
+    const quint64 bits = qFromLittleEndian<quint64>(key.data());
+    double julian;
+    std::memcpy(&julian, &bits, sizeof julian);
+    return julian;
+}
+
+// CTOD: three runs of digits with one other character between them.
+void writeTextDateKey(QByteArrayView text, char* out)
+{
+    int part[3] = {0, 0, 0};
+    int digits[3] = {0, 0, 0};
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i] == ' ')
+        ++i;
+    int p = 0;
+    for (; i < n && p < 3; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            if (digits[p] < 4)
+                part[p] = part[p] * 10 + (c - '0');
+            ++digits[p];
+        } else if (digits[p] > 0 && c != ' ' && p < 2) {
+            ++p;
+        } else {
+            break;
+        }
+    }
+    while (i < n && text[i] == ' ')
+        ++i;
+    if (i != n || digits[0] == 0 || digits[1] == 0 || digits[2] == 0 || digits[0] > 4 ||
+        digits[1] > 2 || digits[2] > 4) {
+        writeDateKey(0, 0, 0, out);
+        return;
+    }
+    if (digits[0] == 4)
+        writeDateKey(part[0], part[1], part[2], out);
+    else
+        writeDateKey(part[2] < 100 && digits[2] <= 2 ? 1900 + part[2] : part[2], part[1], part[0],
+                     out);
+}
+
+void writeStoredDateKey(QByteArrayView text, char* out)
+{
+    int v[3] = {0, 0, 0};
+    const int widths[3] = {4, 2, 2};
+    qsizetype at = 0;
+    for (int p = 0; p < 3; ++p)
+        for (int k = 0; k < widths[p]; ++k, ++at) {
+            if (at >= text.size() || text[at] < '0' || text[at] > '9') {
+                writeDateKey(0, 0, 0, out);
+                return;
+            }
+            v[p] = v[p] * 10 + (text[at] - '0');
+        }
+    writeDateKey(v[0], v[1], v[2], out);
+}
+
+} // namespace
+
+QByteArray numericKey(QByteArrayView text)
+{
+    QByteArray key(kNumericKeyLength, Qt::Uninitialized);
+    writeNumericKey(text, key.data(), NumberSyntax::Field);
+    return key;
+}
+
+QByteArray valueKey(QByteArrayView text)
+{
+    QByteArray key(kNumericKeyLength, Qt::Uninitialized);
+    writeNumericKey(text, key.data(), NumberSyntax::Val);
+    return key;
+}
+
+QByteArray dateKey(QByteArrayView text)
+{
+    QByteArray key(kDateKeyLength, Qt::Uninitialized);
+    writeTextDateKey(text, key.data());
+    return key;
+}
+
+QByteArray storedDateKey(QByteArrayView text)
+{
+    QByteArray key(kDateKeyLength, Qt::Uninitialized);
+    writeStoredDateKey(text, key.data());
     return key;
 }
 
@@ -101,10 +214,81 @@ QByteArray recordKey(QByteArrayView record, int offset, int length, SortKeyType 
         field = record.sliced(offset, length);
     if (type == SortKeyType::Numeric)
         return numericKey(field);
+    if (type == SortKeyType::Date)
+        return storedDateKey(field);
     QByteArray key(field.data(), field.size());
     if (key.size() < length)
         key.append(length - key.size(), ' ');
     return key;
+}
+
+void SortKeyExpression::keyOf(QByteArrayView record, char* out) const
+{
+    QByteArrayView value;
+    if (field.offset >= 0 && field.length >= 0 && field.offset + field.length <= record.size())
+        value = record.sliced(field.offset, field.length);
+    const bool numericField = field.type == 'N' || field.type == 'F';
+    switch (type) {
+    case SortKeyType::Numeric:
+        writeNumericKey(value, out, numericField ? NumberSyntax::Field : NumberSyntax::Val);
+        return;
+    case SortKeyType::Date:
+        if (field.type == 'D')
+            writeStoredDateKey(value, out);
+        else
+            writeTextDateKey(value, out);
+        return;
+    case SortKeyType::Character:
+        std::memcpy(out, value.data(), size_t(value.size()));
+        std::memset(out + value.size(), ' ', size_t(keyLength - value.size()));
+        return;
+    }
+}
+
+std::optional<SortKeyExpression> parseKeyExpression(const QString& text,
+                                                    const QList<DbfField>& fields)
+{
+    QString name = text.simplified().toUpper();
+    name.remove(u' ');
+    SortKeyExpression e;
+    for (const auto& [prefix, function] :
+         {std::pair{QStringLiteral("VAL("), SortKeyExpression::Function::Val},
+          std::pair{QStringLiteral("CTOD("), SortKeyExpression::Function::Ctod}}) {
+        if (name.startsWith(prefix) && name.endsWith(u')')) {
+            e.function = function;
+            name = name.mid(prefix.size(), name.size() - prefix.size() - 1);
+            break;
+        }
+    }
+    const auto field = std::find_if(fields.begin(), fields.end(), [&](const DbfField& f) {
+        return f.name.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (name.isEmpty() || field == fields.end())
+        return std::nullopt;
+    e.field = *field;
+    const bool numeric = field->type == 'N' || field->type == 'F';
+    switch (e.function) {
+    case SortKeyExpression::Function::None:
+        e.text = field->name.toUpper();
+        e.type = numeric ? SortKeyType::Numeric : SortKeyType::Character;
+        break;
+    case SortKeyExpression::Function::Val:
+        if (!numeric && field->type != 'C')
+            return std::nullopt;
+        e.text = QStringLiteral("VAL(%1)").arg(field->name.toUpper());
+        e.type = SortKeyType::Numeric;
+        break;
+    case SortKeyExpression::Function::Ctod:
+        if (field->type != 'C' && field->type != 'D')
+            return std::nullopt;
+        e.text = QStringLiteral("CTOD(%1)").arg(field->name.toUpper());
+        e.type = SortKeyType::Date;
+        break;
+    }
+    e.keyLength = e.type == SortKeyType::Numeric ? kNumericKeyLength
+                  : e.type == SortKeyType::Date  ? kDateKeyLength
+                                                 : field->length;
+    return e;
 }
 
 std::optional<QLocale> collationLocale(quint8 languageDriver)
@@ -195,6 +379,10 @@ int SortKeyOrder::compare(QByteArrayView a, QByteArrayView b) const
         const auto x = comparableNumber(a), y = comparableNumber(b);
         return std::memcmp(x.data(), y.data(), x.size());
     }
+    if (m_type == SortKeyType::Date) {
+        const double x = julianOf(a), y = julianOf(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
     if (m_byteOrder) {
         const int c = std::memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
         return c != 0 ? c : int(a.size() - b.size());
@@ -233,6 +421,13 @@ std::vector<quint32> SortKeyOrder::ranks(const char* keys, int keyLength, size_t
         std::vector<std::array<quint8, 12>> forms(distinct.size());
         for (size_t i = 0; i < distinct.size(); ++i)
             forms[i] = comparableNumber(QByteArrayView(distinct[i].data(), distinct[i].size()));
+        std::sort(order.begin(), order.end(),
+                  [&](quint32 a, quint32 b) { return forms[a] < forms[b]; });
+        assign([&](quint32 a, quint32 b) { return forms[a] == forms[b]; });
+    } else if (m_type == SortKeyType::Date) {
+        std::vector<double> forms(distinct.size());
+        for (size_t i = 0; i < distinct.size(); ++i)
+            forms[i] = julianOf(QByteArrayView(distinct[i].data(), distinct[i].size()));
         std::sort(order.begin(), order.end(),
                   [&](quint32 a, quint32 b) { return forms[a] < forms[b]; });
         assign([&](quint32 a, quint32 b) { return forms[a] == forms[b]; });

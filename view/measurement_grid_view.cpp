@@ -112,7 +112,8 @@ void MeasurementGridView::DBGridPro1TitleStateChange(int column)
         return;
     }
     // tsSortedUp shows the rows in descending order, tsSortedDown ascending.
-    m_table.addSortTag(kSortTag, c.fieldName, c.titleState == TitleState::tsSortedUp);
+    m_table.addSortTag(kSortTag, MeasurementSchema::sortExpression(c.fieldName),
+                       c.titleState == TitleState::tsSortedUp);
     m_table.selectSortTag(kSortTag);
     m_table.regenerateIndexes();
     m_table.refresh();

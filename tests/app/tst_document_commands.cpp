@@ -4,8 +4,8 @@
 #include "components/grid_row_source.h"
 #include "data/statistics.h"
 #include "device/receive.h"
-#include "platform/serial_device.h"
 #include "platform/printing_service.h"
+#include "platform/serial_device.h"
 #include "platform/settings_store.h"
 #include "sim/simulated_instrument.h"
 #include "tests/support/main_window_fixture.h"
@@ -156,16 +156,72 @@ private slots:
         QCOMPARE(w.footer("T_2"), "-327,7/-76,1/23,4");
     }
 
-    void newOverAnExistingFileReplacesIt()
+    // "Создать" onto a name that is taken asks first; "Нет" brings the name
+    // choice back (with that name in it), and only the name finally
+    // confirmed receives the new table.
+    void newOverAnExistingFileAsksFirst_data()
     {
+        QTest::addColumn<QList<int>>("answers"); // to each question in turn: 1 Да, 0 Нет
+        QTest::addColumn<QStringList>("names");  // chosen in each save dialog; "" cancels
+        QTest::addColumn<bool>("oldKept");
+        QTest::addColumn<QString>("created"); // the new table, or "" when none
+        QTest::newRow("Да replaces") << QList<int>{1} << QStringList{"old.db"} << false << "old.db";
+        QTest::newRow("Нет, then a new name")
+            << QList<int>{0} << QStringList{"old.db", "new.db"} << true << "new.db";
+        QTest::newRow("Нет, then cancel")
+            << QList<int>{0} << QStringList{"old.db", ""} << true << "";
+        QTest::newRow("Нет, then Да")
+            << QList<int>{0, 1} << QStringList{"old.db", "old.db"} << false << "old.db";
+        QTest::newRow("a free name asks nothing")
+            << QList<int>{} << QStringList{"new.db"} << true << "new.db";
+    }
+    void newOverAnExistingFileAsksFirst()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, names);
+        QFETCH(bool, oldKept);
+        QFETCH(QString, created);
         Window w(generated(5));
+        const QByteArray old(5000, 'x');
         QFile f(w.path("old.db"));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(5000, 'x'));
+        f.write(old);
         f.close();
-        w.create("old.db");
-        QCOMPARE(w.messages(), QStringList()); // no question about the file
-        QCOMPARE(w.form.Dbf1.rowCount(), 5);
+        for (int a : answers)
+            w.dialogs.queueAnswer(a ? DialogService::Answer::Yes : DialogService::Answer::No);
+        for (const QString& name : names)
+            w.dialogs.queueSaveFile(name.isEmpty() ? QString() : w.path(name), !name.isEmpty());
+        w.form.N2Click();
+
+        QCOMPARE(w.dialogs.pendingAnswers(), 0);
+        const auto calls = w.dialogs.calls();
+        // Each name taken gets the question, then (after Нет) the dialog again.
+        QCOMPARE(calls.size(), names.size() + answers.size());
+        for (qsizetype i = 0; i < calls.size(); ++i) {
+            if (i % 2 == 0) {
+                QCOMPARE(calls[i].kind, Kind::SaveFile);
+                QCOMPARE(calls[i].request.filter, "Файлы данных|*.db");
+                // Back from Нет, the dialog holds the name just refused.
+                QCOMPARE(calls[i].request.fileName, i == 0 ? QString() : w.path("old.db"));
+            } else {
+                QCOMPARE(calls[i].kind, Kind::Message);
+                QCOMPARE(calls[i].text, "Файл old.db уже существует. Заменить его?");
+                QCOMPARE(calls[i].caption, "ФЛН-РК2");
+                QCOMPARE(calls[i].icon, DialogService::Icon::Question);
+                QCOMPARE(calls[i].buttons, DialogService::Buttons::YesNo);
+            }
+        }
+        if (oldKept) {
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), old);
+            f.close();
+        }
+        QCOMPARE(w.state.tableOpen, !created.isEmpty());
+        QCOMPARE(w.sim->completedTransfers(), created.isEmpty() ? 0 : 1);
+        if (!created.isEmpty()) {
+            QCOMPARE(w.form.Dbf1.tableFile(), w.path(created));
+            QCOMPARE(w.form.Dbf1.rowCount(), 5);
+        }
     }
 
     void newWithAnEmptyArchiveCreatesNothing()

@@ -1,6 +1,7 @@
 #include "data/sort_index.h"
 #include "platform/app_error.h"
 
+#include <QDate>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -8,6 +9,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -70,9 +72,12 @@ std::vector<quint32> liveOrder(const SortTag& tag)
     return order;
 }
 
-const DbfField& field(const Table& t, const QString& name)
+SortKeyExpression key(const Table& t, const QString& expression)
 {
-    return *std::find_if(t.fields.begin(), t.fields.end(), [&](auto& f) { return f.name == name; });
+    const auto key = parseKeyExpression(expression, t.fields);
+    if (!key)
+        qFatal("no key expression %s", qPrintable(expression));
+    return *key;
 }
 
 using Order = std::vector<quint32>;
@@ -119,7 +124,7 @@ void TstSortIndex::order()
     QFETCH(Order, live);
     QFETCH(Order, all);
     const Table t = sample();
-    SortTag tag("tab1", field(t, fieldName), descending, 0xC9);
+    SortTag tag("tab1", key(t, fieldName), descending, 0xC9);
     tag.build(t.reader(), t.count());
     QCOMPARE(tag.name(), QString("TAB1"));
     QCOMPARE(liveOrder(tag), live);
@@ -133,8 +138,8 @@ void TstSortIndex::order()
 void TstSortIndex::keptCurrent()
 {
     Table t = sample();
-    SortTag up("tab1", field(t, "MODE"), false, 0xC9);
-    SortTag down("tab1", field(t, "MODE"), true, 0xC9);
+    SortTag up("tab1", key(t, "MODE"), false, 0xC9);
+    SortTag down("tab1", key(t, "MODE"), true, 0xC9);
     up.build(t.reader(), t.count());
     down.build(t.reader(), t.count());
 
@@ -254,6 +259,8 @@ void TstSortIndex::outsideReaderAgrees_data()
     QTest::newRow("N descending, deep") << "N" << true << 9000;
     QTest::newRow("DATE, deep") << "DATE" << false << 9000;
     QTest::newRow("DATE descending, small") << "DATE" << true << 30;
+    QTest::newRow("CTOD(DATE), deep") << "CTOD(DATE)" << false << 9000;
+    QTest::newRow("CTOD(DATE) descending, small") << "CTOD(DATE)" << true << 30;
 }
 
 void TstSortIndex::outsideReaderAgrees()
@@ -266,16 +273,16 @@ void TstSortIndex::outsideReaderAgrees()
         QSKIP("index_dump (libdbd-xbase-perl) is not installed");
 
     // Many equal keys, so that ties span leaves and levels; dates of digits and
-    // dots collate like their bytes, numbers compare by value.
+    // dots collate like their bytes, numbers compare by value, CTOD's dates
+    // (across three years) by the calendar.
     Table t;
     std::vector<int> numbers;
     std::vector<QByteArray> dates;
+    std::vector<QDate> days;
     for (int i = 0; i < rows; ++i) {
         numbers.push_back((i * 37) % 101 - 50);
-        dates.push_back(QString("%1.%2.2024")
-                            .arg(i * 7 % 28 + 1, 2, 10, QChar('0'))
-                            .arg(i % 12 + 1, 2, 10, QChar('0'))
-                            .toLatin1());
+        days.push_back(QDate(2023 + i % 3, i % 12 + 1, i * 7 % 28 + 1));
+        dates.push_back(days.back().toString("dd.MM.yyyy").toLatin1());
         t.add(numbers.back(), "Наблюдения", QString::fromLatin1(dates.back()));
     }
     // Expected: by value (or bytes), reversed when descending, ties in record order.
@@ -284,7 +291,11 @@ void TstSortIndex::outsideReaderAgrees()
     std::stable_sort(expected.begin(), expected.end(), [&](quint32 a, quint32 b) {
         if (descending)
             std::swap(a, b);
-        return fieldName == "N" ? numbers[a - 1] < numbers[b - 1] : dates[a - 1] < dates[b - 1];
+        if (fieldName == "N")
+            return numbers[a - 1] < numbers[b - 1];
+        if (fieldName == "DATE")
+            return dates[a - 1] < dates[b - 1];
+        return days[a - 1] < days[b - 1];
     });
 
     QTemporaryDir dir;
@@ -297,19 +308,33 @@ void TstSortIndex::outsideReaderAgrees()
     p.start(tool, {path, "TAB1"});
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
-    const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
-    QCOMPARE(lines.size(), rows + 1);
+    // Each line: the key's raw bytes (which may hold a line feed), a blank,
+    // the record number.
+    const QByteArray out = p.readAllStandardOutput();
+    const int keyLength = index.tag("tab1")->keyLength();
+    qsizetype at = 0;
     for (int i = 0; i < rows; ++i) {
-        const QByteArray& line = lines[i];
-        const qsizetype space = line.lastIndexOf(' ');
-        const quint32 rec = line.mid(space + 1).toUInt();
+        QVERIFY(at + keyLength + 1 <= out.size());
+        const QByteArray key = out.mid(at, keyLength);
+        QCOMPARE(out[at + keyLength], ' ');
+        const qsizetype end = out.indexOf('\n', at + keyLength);
+        QVERIFY(end > 0);
+        const quint32 rec = out.mid(at + keyLength + 1, end - at - keyLength - 1).toUInt();
+        at = end + 1;
         QCOMPARE(rec, expected[size_t(i)]);
-        const QByteArray key = line.left(space);
         if (fieldName == "N")
             QCOMPARE(key, numericKey(QByteArray::number(numbers[rec - 1])));
-        else
+        else if (fieldName == "DATE")
             QCOMPARE(key, dates[rec - 1]);
+        else {
+            // The Julian day as an 8-byte little-endian double.
+            const double julian = double(days[rec - 1].toJulianDay());
+            QByteArray bytes(8, '\0');
+            std::memcpy(bytes.data(), &julian, 8); // a little-endian machine
+            QCOMPARE(key, bytes);
+        }
     }
+    QCOMPARE(at, out.size());
 }
 
 QTEST_GUILESS_MAIN(TstSortIndex)

@@ -1,12 +1,13 @@
 // The grid inside the main window: the stored layout across Open, Close and a
 // restart, the question after an edit, and a stored layout that does not read.
 #include "platform/app_error.h"
-#include "tests/support/main_window_fixture.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/scripted_dialog_service.h"
 
+#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -112,6 +113,74 @@ private slots:
         w.form.N7Click();
         QCOMPARE(w.dialogs.messages().size(), 1);
         QCOMPARE(w.dialogs.messages().at(0).text, kQuestion);
+    }
+
+    // A comment still in the cell editor is posted, as Enter would post it,
+    // before a command closes or leaves the table; the question of Close then
+    // comes as before, and its Нет no longer drops the typed text.
+    void typedCommentSurvivesTheCommand_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Выход") << "N11";
+        QTest::newRow("closing the window") << "close";
+        QTest::newRow("Открыть") << "N3";
+        QTest::newRow("Создать") << "N2";
+        QTest::newRow("Дополнить") << "N4";
+        QTest::newRow("Закрыть") << "N7";
+    }
+    void typedCommentSurvivesTheCommand()
+    {
+        QFETCH(QString, command);
+        QTemporaryDir dir;
+        const QString table = dir.filePath("t.db");
+        makeTable(table);
+        const QString other = dir.filePath("other.db");
+        makeTable(other);
+        {
+            Window w(dir);
+            w.form.Open_DB(table);
+            w.grid().setCurrentColumn(w.col("COMMENT"));
+            w.form.Dbf1.goToPosition(1);
+            QTest::keyClicks(w.grid().view(), QStringLiteral("x")); // typing opens the editor
+            QVERIFY(w.grid().isEditorOpen());
+            auto* editor = qobject_cast<QLineEdit*>(w.grid().view()->focusWidget());
+            QVERIFY(editor);
+            editor->setText(QStringLiteral("заморозки"));
+
+            if (command == "N11") {
+                w.form.N11Click();
+            } else if (command == "close") {
+                w.dialogs.queueAnswer(DialogService::Answer::No);
+                QVERIFY(w.form.close());
+            } else if (command == "N3") {
+                w.dialogs.queueOpenFile(other);
+                w.dialogs.queueAnswer(DialogService::Answer::No);
+                w.form.N3Click();
+                QCOMPARE(w.form.Dbf1.tableFile(), other);
+            } else if (command == "N2") {
+                w.dialogs.queueAnswer(DialogService::Answer::No);
+                w.dialogs.queueSaveFile(QString(), false);
+                w.form.N2Click();
+            } else if (command == "N4") {
+                w.form.N4Click(); // no download dialog here: Append stops after the post
+            } else if (command == "N7") {
+                w.dialogs.queueAnswer(DialogService::Answer::No);
+                w.form.N7Click();
+            }
+            QVERIFY(!w.grid().isEditorOpen());
+            QCOMPARE(w.dialogs.pendingAnswers(), 0);
+            // Close's question is asked as before where the command closes.
+            for (const auto& m : w.dialogs.messages())
+                QCOMPARE(m.text, kQuestion);
+        } // the end of the run closes what is still open
+
+        DbfTable t;
+        t.setTableFile(table);
+        t.open(DbfTable::Access::ReadOnly);
+        QStringList comments;
+        for (t.first(); !t.eof(); t.next())
+            comments << t.text("COMMENT");
+        QCOMPARE(comments, (QStringList{QString(), QStringLiteral("заморозки"), QString()}));
     }
 
     void badStoredLayoutStopsOpen()

@@ -5,6 +5,7 @@
 #include "components/data_grid.h"
 #include "data/app_state.h"
 #include "data/dbf_table.h"
+#include "data/mdx_file.h"
 #include "platform/app_error.h"
 #include "platform/settings_store.h"
 #include "tests/support/helper_check.h"
@@ -193,6 +194,42 @@ private slots:
         QCOMPARE(f.states(), (QList<TS>{N_, N_, N_, N_, N_, Up, N_}));
         QCOMPARE(f.shown("T_2"), (QStringList{"41,0", "35,5", "20,0", "12,5"}));
         QCOMPARE(f.table.selectedSortTag().toLower(), QStringLiteral("tab1"));
+    }
+
+    // Temperatures by value and dates by the calendar, as the user
+    // expected: the maximum first when descending, not "0,0" ahead of "-9,9".
+    // The sort index then holds a numeric or a date key.
+    void temperaturesAndDatesSortByValue()
+    {
+        const QList<Row> rows{
+            {1, "31.10.2026", "10:00:00", "0,0", "0,0"},
+            {2, "16.12.2026", "11:00:00", "-9,9", "-9,9"},
+            {3, "01.02.2027", "12:00:00", " 9,9", " 9,9"},
+            {4, "31.01.2027", "13:00:00", "-10,5", "-10,5"},
+            {5, "05.11.2025", "14:00:00", "12,3", "12,3"},
+            {6, "16.12.2026", "15:00:00", " 5,0", " 5,0"},
+        };
+        Fixture f(rows);
+        f.clickTitle("T_2"); // descending
+        QCOMPARE(f.shown("N"), (QStringList{"5", "3", "6", "1", "2", "4"}));
+        MdxContents index = readMdxFile(f.mdx());
+        QCOMPARE(index.tags.size(), size_t(1));
+        QCOMPARE(index.tags[0].name, "TAB1");
+        QCOMPARE(index.tags[0].expression, "VAL(T_2)");
+        QCOMPARE(index.tags[0].keyType, SortKeyType::Numeric);
+        f.clickTitle("T_2"); // ascending
+        QCOMPARE(f.shown("N"), (QStringList{"4", "2", "1", "6", "3", "5"}));
+
+        f.clickTitle("DATE"); // descending; equal dates in record order
+        QCOMPARE(f.shown("N"), (QStringList{"3", "4", "2", "6", "1", "5"}));
+        index = readMdxFile(f.mdx());
+        QCOMPARE(index.tags[0].expression, "CTOD(DATE)");
+        QCOMPARE(index.tags[0].keyType, SortKeyType::Date);
+        f.clickTitle("DATE"); // ascending
+        QCOMPARE(f.shown("N"), (QStringList{"5", "1", "2", "6", "4", "3"}));
+
+        f.clickTitle("DATE", Qt::ControlModifier);
+        QVERIFY(!QFile::exists(f.mdx()));
     }
 
     void resetWithoutSortChangesNothing()
