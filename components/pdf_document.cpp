@@ -4,6 +4,10 @@
 #include <QHash>
 #include <QIODevice>
 
+#include <hb-ot.h>
+#include <hb-subset.h>
+#include <hb.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -66,7 +70,7 @@ PdfContent& PdfContent::hexGlyph(quint32 glyph)
     return *this;
 }
 
-// --- TrueType tables ---
+// --- font faces ---
 
 namespace {
 
@@ -83,25 +87,6 @@ qint32 readS16(const QByteArray& t, qsizetype at)
     return qint16(quint16(readU16(t, at)));
 }
 
-quint32 readU32(const QByteArray& t, qsizetype at)
-{
-    return readU16(t, at) << 16 | readU16(t, at + 2);
-}
-
-void putU16(QByteArray& t, qsizetype at, quint32 v)
-{
-    if (at >= 0 && at + 2 <= t.size()) {
-        t[at] = char(v >> 8);
-        t[at + 1] = char(v);
-    }
-}
-
-void putU32(QByteArray& t, qsizetype at, quint32 v)
-{
-    putU16(t, at, v >> 16);
-    putU16(t, at + 2, v & 0xFFFF);
-}
-
 void appendU16(QByteArray& t, quint32 v)
 {
     t += char(v >> 8);
@@ -114,222 +99,235 @@ void appendU32(QByteArray& t, quint32 v)
     appendU16(t, v & 0xFFFF);
 }
 
-quint32 tableChecksum(const QByteArray& t)
+quint32 checksum(const QByteArray& table)
 {
     quint32 sum = 0;
-    for (qsizetype i = 0; i < t.size(); i += 4) {
+    for (qsizetype i = 0; i < table.size(); i += 4) {
         quint32 word = 0;
         for (int k = 0; k < 4; ++k)
-            word = word << 8 | (i + k < t.size() ? uchar(t[i + k]) : 0);
+            word = word << 8 | (i + k < table.size() ? uchar(table[i + k]) : 0);
         sum += word;
     }
     return sum;
 }
 
-// The PostScript name of the font (name 6), as a PDF name may carry it.
-QByteArray postScriptName(const QByteArray& names)
+quint32 tag(const char (&name)[5])
 {
-    QByteArray out;
-    const quint32 count = readU16(names, 2), strings = readU16(names, 4);
-    for (quint32 i = 0; i < count && out.isEmpty(); ++i) {
-        const qsizetype rec = 6 + 12 * qsizetype(i);
-        const quint32 platform = readU16(names, rec), id = readU16(names, rec + 6);
-        const quint32 length = readU16(names, rec + 8), offset = readU16(names, rec + 10);
-        if (id != 6 || strings + offset + length > quint32(names.size()))
-            continue;
-        const QByteArray raw = names.mid(strings + offset, length);
-        if (platform == 3 || platform == 0) {
-            for (qsizetype k = 0; k + 1 < raw.size(); k += 2)
-                out += raw[k + 1];
-        } else if (platform == 1) {
-            out = raw;
-        }
+    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 |
+           quint32(uchar(name[2])) << 8 | uchar(name[3]);
+}
+
+// The tables a face's program needs in a PDF file: outlines, metrics and the
+// few that describe the face. Glyph substitutions and positions are the
+// layout's business and are done by the time a glyph is drawn.
+const char* const kTrueTypeTables[] = {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ",
+                                       "fpgm", "prep", "OS/2", "name", "post", "cmap"};
+const char* const kCffTables[] = {"CFF ", "head", "hhea", "maxp", "hmtx",
+                                  "OS/2", "name", "post", "cmap"};
+
+// A font file of the named tables that the face has.
+QByteArray fontFile(const QRawFont& raw, bool cff)
+{
+    std::vector<std::pair<QByteArray, QByteArray>> tables;
+    const auto take = [&](const char* name) {
+        QByteArray data = raw.fontTable(name);
+        if (!data.isEmpty())
+            tables.emplace_back(QByteArray(name, 4), std::move(data));
+    };
+    if (cff) {
+        for (const char* name : kCffTables)
+            take(name);
+    } else {
+        for (const char* name : kTrueTypeTables)
+            take(name);
     }
+    std::sort(tables.begin(), tables.end());
+    const quint32 count = quint32(tables.size());
+    quint32 power = 1, log = 0;
+    while (power * 2 <= count) {
+        power *= 2;
+        ++log;
+    }
+    QByteArray file;
+    appendU32(file, cff ? tag("OTTO") : 0x00010000);
+    appendU16(file, count);
+    appendU16(file, power * 16);
+    appendU16(file, log);
+    appendU16(file, count * 16 - power * 16);
+    quint32 offset = 12 + 16 * count;
+    for (const auto& [name, data] : tables) {
+        file += name;
+        appendU32(file, checksum(data));
+        appendU32(file, offset);
+        appendU32(file, quint32(data.size()));
+        offset += (quint32(data.size()) + 3) & ~3u;
+    }
+    for (const auto& [name, data] : tables) {
+        file += data;
+        while (file.size() % 4)
+            file += '\0';
+    }
+    return file;
+}
+
+// A name as PDF may carry it: printable ASCII without delimiters.
+QByteArray pdfName(const QByteArray& text)
+{
     QByteArray clean;
-    for (char c : std::as_const(out)) {
+    for (char c : text) {
         if (c > 0x20 && c < 0x7F && !QByteArray("()<>[]{}/%#").contains(c))
             clean += c;
     }
     return clean.isEmpty() ? QByteArray("Font") : clean;
 }
 
+struct HbBlob
+{
+    hb_blob_t* blob;
+    explicit HbBlob(hb_blob_t* b) : blob(b) {}
+    ~HbBlob() { hb_blob_destroy(blob); }
+    HbBlob(const HbBlob&) = delete;
+    HbBlob& operator=(const HbBlob&) = delete;
+    QByteArray bytes() const
+    {
+        unsigned length = 0;
+        const char* data = hb_blob_get_data(blob, &length);
+        return QByteArray(data, qsizetype(length));
+    }
+};
+
 } // namespace
 
-struct PdfDocument::Font
+struct PdfDocument::Face
 {
-    QByteArray name; // the resource name
+    QByteArray key;  // the face's header and names: the same face at any size
+    int number = 0;  // in the order first used
+    int program = 0; // the objects its sizes share: descriptor, program, text map
+    int descriptor = 0;
+    int unicode = 0;
+    QByteArray baseName;
+    QByteArray file; // the face's program as HarfBuzz reads it
+    bool cff = false;
+    bool embedded = true; // its licence lets it be embedded
+    bool whole = false;   // its licence forbids subsetting
+    hb_face_t* face = nullptr;
+    quint32 glyphCount = 0;
+    int unitsPerEm = 1000;
+    enum Text : quint8
+    {
+        Unknown,
+        Unknowable, // U+FFFD unless told later
+        Told
+    };
+    std::vector<bool> used;
+    std::vector<Text> state;
+    std::vector<QString> texts;
+
+    Face(const QRawFont& raw, QByteArray faceKey, int faceNumber)
+        : key(std::move(faceKey)), number(faceNumber)
+    {
+        cff = !raw.fontTable("CFF ").isEmpty();
+        if (!cff && (raw.fontTable("glyf").isEmpty() || raw.fontTable("loca").isEmpty()))
+            throw PdfUnsupportedFont{}; // bitmaps, CFF2 variations, Type 1
+        // Embedding rights: restricted-licence embedding (unless a less
+        // restrictive bit is set too) and bitmap-only embedding forbid
+        // embedding the outlines; no subsetting asks for the whole face.
+        const quint32 fsType = readU16(raw.fontTable("OS/2"), 8);
+        embedded = (fsType & 0x000F) != 0x0002 && !(fsType & 0x0200);
+        whole = fsType & 0x0100;
+        file = fontFile(raw, cff);
+        hb_blob_t* blob = hb_blob_create(file.constData(), unsigned(file.size()),
+                                         HB_MEMORY_MODE_READONLY, nullptr, nullptr);
+        face = hb_face_create(blob, 0);
+        hb_blob_destroy(blob);
+        glyphCount = hb_face_get_glyph_count(face);
+        unitsPerEm = int(hb_face_get_upem(face));
+        if (glyphCount == 0 || unitsPerEm <= 0 || raw.fontTable("head").size() < 54) {
+            release();
+            throw PdfUnsupportedFont{};
+        }
+        used.assign(glyphCount, false);
+        used[0] = true; // .notdef: every font has it first
+        state.assign(glyphCount, Unknown);
+        texts.resize(glyphCount);
+    }
+    ~Face() { release(); }
+    Face(const Face&) = delete;
+    Face& operator=(const Face&) = delete;
+    void release()
+    {
+        hb_face_destroy(face);
+        face = nullptr;
+    }
+
+    // The face's program with the glyphs used, glyph numbers kept: the
+    // content streams name the face's own glyph numbers.
+    QByteArray subset() const
+    {
+        if (whole)
+            return file;
+        hb_subset_input_t* input = hb_subset_input_create_or_fail();
+        if (!input)
+            throw std::bad_alloc();
+        hb_set_t* glyphs = hb_subset_input_glyph_set(input);
+        for (quint32 g = 0; g < glyphCount; ++g) {
+            if (used[g])
+                hb_set_add(glyphs, g);
+        }
+        // No hinting: the report's texts are laid out unhinted, and readers
+        // draw them so; the instructions are half of a glyph's bytes.
+        hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
+        // A TrueType program inside a PDF file is reached by glyph number
+        // alone; an OpenType one keeps the tables that make it whole.
+        if (!cff) {
+            hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
+            for (const char* name : {"name", "post", "cmap", "OS/2"})
+                hb_set_add(drop, hb_tag_from_string(name, 4));
+        }
+        hb_face_t* result = hb_subset_or_fail(face, input);
+        hb_subset_input_destroy(input);
+        if (!result)
+            return file; // HarfBuzz cannot subset it: the face as it is
+        const HbBlob blob(hb_face_reference_blob(result));
+        hb_face_destroy(result);
+        return blob.bytes();
+    }
+
+    QByteArray table(const char (&name)[5]) const
+    {
+        const HbBlob blob(hb_face_reference_table(face, tag(name)));
+        return blob.bytes();
+    }
+
+    QByteArray postScriptName() const
+    {
+        char name[128];
+        unsigned size = sizeof name;
+        if (hb_ot_name_get_utf8(face, HB_OT_NAME_ID_POSTSCRIPT_NAME, HB_LANGUAGE_INVALID, &size,
+                                name) == 0)
+            return pdfName({});
+        return pdfName(QByteArray(name, qsizetype(size)));
+    }
+};
+
+// A face at one pixel size, with the advances the painter places its glyphs by.
+struct PdfDocument::Sized
+{
     QRawFont raw;
     double pixelSize = 0;
-    int unitsPerEm = 1000;
-    quint32 glyphCount = 0;
-    QByteArray head, hhea, maxp, hmtx, loca, glyf, cvt, fpgm, prep, names, post;
+    Face* face = nullptr;
+    QByteArray resource;          // "/F<number>"
     std::vector<double> advances; // per glyph, in pixels; NaN until asked
     std::vector<bool> used;
 
-    explicit Font(const QRawFont& font, QByteArray resource)
-        : name(std::move(resource)), raw(font), pixelSize(font.pixelSize())
-    {
-        head = raw.fontTable("head");
-        hhea = raw.fontTable("hhea");
-        maxp = raw.fontTable("maxp");
-        hmtx = raw.fontTable("hmtx");
-        loca = raw.fontTable("loca");
-        glyf = raw.fontTable("glyf");
-        cvt = raw.fontTable("cvt ");
-        fpgm = raw.fontTable("fpgm");
-        prep = raw.fontTable("prep");
-        names = raw.fontTable("name");
-        post = raw.fontTable("post");
-        glyphCount = readU16(maxp, 4);
-        unitsPerEm = int(readU16(head, 18));
-        if (head.size() < 54 || hhea.size() < 36 || glyf.isEmpty() || loca.isEmpty() ||
-            glyphCount == 0 || unitsPerEm == 0 || pixelSize <= 0)
-            throw PdfUnsupportedFont{};
-        advances.assign(glyphCount, std::nan(""));
-        used.assign(glyphCount, false);
-        used[0] = true; // .notdef: every font has it first
-    }
-
     double advance(quint32 glyph)
     {
-        if (glyph >= glyphCount)
+        if (glyph >= advances.size())
             return 0;
         double& a = advances[glyph];
         if (std::isnan(a))
             a = raw.advancesForGlyphIndexes({glyph}, QRawFont::UseDesignMetrics).value(0).x();
         return a;
-    }
-
-    // Where glyph `g` lies in glyf.
-    std::pair<quint32, quint32> glyphRange(quint32 g) const
-    {
-        const bool longOffsets = readS16(head, 50) == 1;
-        quint32 from = longOffsets ? readU32(loca, 4 * g) : 2 * readU16(loca, 2 * g);
-        quint32 to = longOffsets ? readU32(loca, 4 * (g + 1)) : 2 * readU16(loca, 2 * (g + 1));
-        to = std::min<quint32>(to, quint32(glyf.size()));
-        return {std::min(from, to), to};
-    }
-
-    // The glyphs kept: those used and the parts of composite ones.
-    std::vector<bool> keptGlyphs() const
-    {
-        std::vector<bool> kept = used;
-        std::vector<quint32> todo;
-        for (quint32 g = 0; g < glyphCount; ++g) {
-            if (used[g])
-                todo.push_back(g);
-        }
-        while (!todo.empty()) {
-            const quint32 g = todo.back();
-            todo.pop_back();
-            const auto [from, to] = glyphRange(g);
-            if (to - from < 10 || readS16(glyf, from) >= 0)
-                continue;
-            qsizetype at = from + 10;
-            for (;;) {
-                if (at + 4 > qsizetype(to))
-                    break;
-                const quint32 flags = readU16(glyf, at), part = readU16(glyf, at + 2);
-                if (part < glyphCount && !kept[part]) {
-                    kept[part] = true;
-                    todo.push_back(part);
-                }
-                at += 4 + ((flags & 0x1) ? 4 : 2);
-                if (flags & 0x8)
-                    at += 2;
-                else if (flags & 0x40)
-                    at += 4;
-                else if (flags & 0x80)
-                    at += 8;
-                if (!(flags & 0x20))
-                    break;
-            }
-        }
-        return kept;
-    }
-
-    // The font file with the glyphs that are not kept left empty; glyph
-    // numbers stay the font's own.
-    QByteArray subsetFile() const
-    {
-        const std::vector<bool> kept = keptGlyphs();
-        QByteArray newGlyf, newLoca;
-        for (quint32 g = 0; g < glyphCount; ++g) {
-            appendU32(newLoca, quint32(newGlyf.size()));
-            if (!kept[g])
-                continue;
-            const auto [from, to] = glyphRange(g);
-            newGlyf += glyf.mid(from, to - from);
-            while (newGlyf.size() % 4)
-                newGlyf += '\0';
-        }
-        appendU32(newLoca, quint32(newGlyf.size()));
-        QByteArray newHead = head;
-        putU32(newHead, 8, 0);  // checkSumAdjustment, set below
-        putU16(newHead, 50, 1); // long offsets in loca
-
-        std::map<QByteArray, const QByteArray*> tables{
-            {"head", &newHead}, {"hhea", &hhea},    {"maxp", &maxp},
-            {"hmtx", &hmtx},    {"loca", &newLoca}, {"glyf", &newGlyf},
-            {"cvt ", &cvt},     {"fpgm", &fpgm},    {"prep", &prep}};
-        for (auto it = tables.begin(); it != tables.end();) {
-            if (it->second->isEmpty())
-                it = tables.erase(it);
-            else
-                ++it;
-        }
-        const quint32 count = quint32(tables.size());
-        quint32 power = 1, log = 0;
-        while (power * 2 <= count) {
-            power *= 2;
-            ++log;
-        }
-        QByteArray file;
-        appendU32(file, 0x00010000);
-        appendU16(file, count);
-        appendU16(file, power * 16);
-        appendU16(file, log);
-        appendU16(file, count * 16 - power * 16);
-        quint32 offset = 12 + 16 * count;
-        qsizetype headOffset = 0;
-        for (const auto& [tag, data] : tables) {
-            file += tag;
-            appendU32(file, tableChecksum(*data));
-            appendU32(file, offset);
-            appendU32(file, quint32(data->size()));
-            if (tag == "head")
-                headOffset = offset;
-            offset += (quint32(data->size()) + 3) & ~3u;
-        }
-        for (const auto& [tag, data] : tables) {
-            file += *data;
-            while (file.size() % 4)
-                file += '\0';
-        }
-        putU32(file, headOffset + 8, 0xB1B0AFBA - tableChecksum(file));
-        return file;
-    }
-
-    // The Unicode character of each used glyph that has one.
-    std::map<quint32, char32_t> unicodeOfGlyphs() const
-    {
-        QString chars;
-        chars.reserve(0xFFFF);
-        for (char32_t c = 0x20; c < 0xFFFE; ++c) {
-            if (c < 0xD800 || c > 0xDFFF)
-                chars += QChar(char16_t(c));
-        }
-        std::vector<quint32> glyphs(chars.size());
-        int count = int(glyphs.size());
-        std::map<quint32, char32_t> out;
-        if (!raw.glyphIndexesForChars(chars.constData(), int(chars.size()), glyphs.data(), &count))
-            return out;
-        for (int i = 0; i < count && i < chars.size(); ++i) {
-            const quint32 g = glyphs[i];
-            if (g != 0 && g < glyphCount && used[g] && !out.count(g))
-                out[g] = chars[i].unicode();
-        }
-        return out;
     }
 };
 
@@ -401,25 +399,80 @@ int PdfDocument::font(const QRawFont& font)
     if (!font.isValid())
         throw PdfUnsupportedFont{};
     const double size = font.pixelSize();
-    for (size_t i = 0; i < m_fonts.size(); ++i) {
-        if (m_fonts[i]->pixelSize == size && m_fonts[i]->raw == font)
+    for (size_t i = 0; i < m_sizes.size(); ++i) {
+        if (m_sizes[i].pixelSize == size && m_sizes[i].raw == font)
             return int(i);
     }
-    m_fonts.push_back(
-        std::make_unique<Font>(font, "F" + QByteArray::number(qsizetype(m_fonts.size()))));
-    return int(m_fonts.size()) - 1;
+    const QByteArray head = font.fontTable("head"), os2 = font.fontTable("OS/2");
+    // The painter draws a bold or slanted face that the family does not
+    // have by thickening or slanting the one it has (the face's style as
+    // FreeType tells it: the OS/2 selection bits, else the header's).
+    const quint32 selection = readU16(os2, 62), macStyle = readU16(head, 44);
+    const bool bold = os2.size() >= 64 ? (selection & 0x20) : (macStyle & 1);
+    const bool italic = os2.size() >= 64 ? (selection & 0x201) : (macStyle & 2);
+    if ((font.weight() >= QFont::Bold && !bold) || (font.style() != QFont::StyleNormal && !italic))
+        throw PdfUnsupportedFont{};
+    // Another size of a face already here shares its program. The header
+    // (with its checksum of the whole file and its dates) and the names
+    // tell faces apart.
+    const QByteArray key = head + font.fontTable("name");
+    Face* face = nullptr;
+    for (const auto& f : m_faces) {
+        if (f->key == key)
+            face = f.get();
+    }
+    if (!face) {
+        m_faces.push_back(std::make_unique<Face>(font, key, int(m_faces.size())));
+        face = m_faces.back().get();
+    }
+    m_sizes.push_back(Sized{font, size, face, "/F" + QByteArray::number(qsizetype(m_sizes.size())),
+                            std::vector<double>(face->glyphCount, std::nan("")),
+                            std::vector<bool>(face->glyphCount, false)});
+    return int(m_sizes.size()) - 1;
+}
+
+QByteArrayView PdfDocument::resource(int font) const
+{
+    return m_sizes[size_t(font)].resource;
 }
 
 double PdfDocument::advance(int font, quint32 glyph)
 {
-    return m_fonts[size_t(font)]->advance(glyph);
+    return m_sizes[size_t(font)].advance(glyph);
 }
 
-void PdfDocument::useGlyph(int font, quint32 glyph)
+void PdfDocument::useGlyph(int font, quint32 glyph, QStringView text)
 {
-    Font& f = *m_fonts[size_t(font)];
-    if (glyph < f.glyphCount)
-        f.used[glyph] = true;
+    Sized& sized = m_sizes[size_t(font)];
+    Face& f = *sized.face;
+    if (glyph >= f.glyphCount)
+        return;
+    sized.used[glyph] = true;
+    f.used[glyph] = true;
+    if (!text.isNull() && f.state[glyph] != Face::Told) {
+        f.state[glyph] = Face::Told;
+        f.texts[glyph] = text.toString();
+    }
+}
+
+bool PdfDocument::embedded(int font) const
+{
+    return m_sizes[size_t(font)].face->embedded;
+}
+
+bool PdfDocument::knowsText(int font, quint32 glyph) const
+{
+    const Face& f = *m_sizes[size_t(font)].face;
+    return glyph >= f.glyphCount || f.state[glyph] != Face::Unknown;
+}
+
+void PdfDocument::giveUpUnknownTexts(int font)
+{
+    Face& f = *m_sizes[size_t(font)].face;
+    for (quint32 g = 0; g < f.glyphCount; ++g) {
+        if (f.used[g] && f.state[g] == Face::Unknown)
+            f.state[g] = Face::Unknowable;
+    }
 }
 
 void PdfDocument::addPage(const QSize& sizePoints, QByteArrayView content)
@@ -434,79 +487,117 @@ void PdfDocument::addPage(const QSize& sizePoints, QByteArrayView content)
     m_pages << page;
 }
 
-void PdfDocument::writeFont(Font& f)
+void PdfDocument::writeFont(Face& f)
 {
-    const int type0 = newObject(), cid = newObject(), descriptor = newObject(), file = newObject(),
-              unicode = newObject();
+    f.descriptor = newObject();
+    f.program = f.embedded ? newObject() : 0;
+    f.unicode = newObject();
     const double perMille = 1000.0 / f.unitsPerEm;
 
     // A subset's name starts with six capitals of its own.
     QByteArray usedBits;
     for (bool u : f.used)
         usedBits += u ? '1' : '0';
-    size_t hash = qHash(usedBits, size_t(f.name.mid(1).toInt()));
+    size_t hash = qHash(usedBits, size_t(f.number));
     QByteArray tag;
     for (int i = 0; i < 6; ++i, hash /= 26)
         tag += char('A' + hash % 26);
-    const QByteArray baseName = tag + '+' + postScriptName(f.names);
+    f.baseName = (f.whole || !f.embedded ? QByteArray() : tag + '+') + f.postScriptName();
 
-    QByteArray widths;
-    for (quint32 g = 0; g < f.glyphCount; ++g) {
-        if (!f.used[g])
-            continue;
-        widths += QByteArray::number(g) + " [";
-        appendNumber(widths, f.advance(g) * 1000.0 / f.pixelSize, 6);
-        widths += "] ";
-    }
-
-    beginObject(type0);
-    write("<< /Type /Font /Subtype /Type0 /BaseFont /" + baseName +
-          " /Encoding /Identity-H /DescendantFonts [" + QByteArray::number(cid) +
-          " 0 R] /ToUnicode " + QByteArray::number(unicode) + " 0 R >>\nendobj\n");
-    beginObject(cid);
-    write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + baseName +
-          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
-          " /FontDescriptor " +
-          QByteArray::number(descriptor) + " 0 R /DW 0 /W [" + widths +
-          "] /CIDToGIDMap /Identity >>\nendobj\n");
-
+    const QByteArray head = f.table("head"), hhea = f.table("hhea"), os2 = f.table("OS/2"),
+                     post = f.table("post");
     const auto scaled = [&](qint32 v) {
         QByteArray out;
         appendNumber(out, v * perMille, 0);
         return out;
     };
-    const qint32 italic = readS16(f.post, 4); // the whole degrees of a 16.16 number
-    beginObject(descriptor);
-    write("<< /Type /FontDescriptor /FontName /" + baseName + " /Flags " +
-          QByteArray(italic != 0 ? "68" : "4") + " /FontBBox [" + scaled(readS16(f.head, 36)) +
-          ' ' + scaled(readS16(f.head, 38)) + ' ' + scaled(readS16(f.head, 40)) + ' ' +
-          scaled(readS16(f.head, 42)) + "] /ItalicAngle " + QByteArray::number(italic) +
-          " /Ascent " + scaled(readS16(f.hhea, 4)) + " /Descent " + scaled(readS16(f.hhea, 6)) +
-          " /CapHeight " + scaled(readS16(f.hhea, 4)) + " /StemV 80 /FontFile2 " +
-          QByteArray::number(file) + " 0 R >>\nendobj\n");
-    const QByteArray fontFile = f.subsetFile();
-    writeStream(file, QByteArray(), fontFile, fontFile.size());
+    const qint32 italic = readS16(post, 4); // the whole degrees of a 16.16 number
+    const qint32 ascent = readS16(hhea, 4);
+    const qint32 capHeight = readU16(os2, 0) >= 2 && os2.size() >= 90 ? readS16(os2, 88) : ascent;
+    beginObject(f.descriptor);
+    write("<< /Type /FontDescriptor /FontName /" + f.baseName + " /Flags " +
+          QByteArray(italic != 0 ? "68" : "4") + " /FontBBox [" + scaled(readS16(head, 36)) + ' ' +
+          scaled(readS16(head, 38)) + ' ' + scaled(readS16(head, 40)) + ' ' +
+          scaled(readS16(head, 42)) + "] /ItalicAngle " + QByteArray::number(italic) + " /Ascent " +
+          scaled(ascent) + " /Descent " + scaled(readS16(hhea, 6)) + " /CapHeight " +
+          scaled(capHeight) + " /StemV 80" +
+          (f.embedded ? QByteArray(f.cff ? " /FontFile3 " : " /FontFile2 ") +
+                            QByteArray::number(f.program) + " 0 R"
+                      : QByteArray()) +
+          " >>\nendobj\n");
+    if (f.embedded) {
+        const QByteArray program = f.subset();
+        if (f.cff) {
+            m_openType = true;
+            writeStream(f.program, "/Subtype /OpenType", program);
+        } else {
+            writeStream(f.program, QByteArray(), program, program.size());
+        }
+    }
 
-    const std::map<quint32, char32_t> chars = f.unicodeOfGlyphs();
+    // The characters each glyph was drawn for; U+FFFD for a glyph whose
+    // characters are not known (such as the second glyph of a cluster).
     QByteArray cmap = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
                       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    auto it = chars.begin();
-    while (it != chars.end()) {
-        QByteArray block;
-        int n = 0;
-        for (; it != chars.end() && n < 100; ++it, ++n) {
-            block += '<';
-            appendHex4(block, it->first);
-            block += "> <";
-            appendHex4(block, it->second);
-            block += ">\n";
-        }
-        cmap += QByteArray::number(n) + " beginbfchar\n" + block + "endbfchar\n";
+    QByteArray block;
+    int n = 0;
+    const auto flush = [&] {
+        if (n > 0)
+            cmap += QByteArray::number(n) + " beginbfchar\n" + block + "endbfchar\n";
+        block.clear();
+        n = 0;
+    };
+    for (quint32 g = 0; g < f.glyphCount; ++g) {
+        if (!f.used[g] || (g == 0 && f.state[g] != Face::Told))
+            continue;
+        QStringView text = f.texts[g];
+        if (f.state[g] != Face::Told || text.isEmpty())
+            text = u"\uFFFD";
+        text = text.left(256); // what one entry may hold (512 bytes)
+        block += '<';
+        appendHex4(block, g);
+        block += "> <";
+        for (QChar c : text)
+            appendHex4(block, c.unicode());
+        block += ">\n";
+        if (++n == 100)
+            flush();
     }
+    flush();
     cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
-    writeStream(unicode, QByteArray(), cmap);
+    writeStream(f.unicode, QByteArray(), cmap);
+}
+
+// A size of a face: its own widths (as the painter places the glyphs at that
+// size), the face's program and text map.
+void PdfDocument::writeSize(Sized& s)
+{
+    const Face& f = *s.face;
+    const int type0 = newObject(), cid = newObject();
+    QByteArray widths;
+    for (quint32 g = 0; g < f.glyphCount; ++g) {
+        if (!s.used[g])
+            continue;
+        widths += QByteArray::number(g) + " [";
+        appendNumber(widths, s.advance(g) * 1000.0 / s.pixelSize, 6);
+        widths += "] ";
+    }
+    beginObject(type0);
+    write("<< /Type /Font /Subtype /Type0 /BaseFont /" + f.baseName +
+          " /Encoding /Identity-H /DescendantFonts [" + QByteArray::number(cid) +
+          " 0 R] /ToUnicode " + QByteArray::number(f.unicode) + " 0 R >>\nendobj\n");
+    beginObject(cid);
+    // A CFF face's glyphs are chosen by glyph number: its character
+    // identifiers are the glyph numbers when it is not CID-keyed, and the
+    // subset keeps them.
+    write("<< /Type /Font /Subtype " + QByteArray(f.cff ? "/CIDFontType0" : "/CIDFontType2") +
+          " /BaseFont /" + f.baseName +
+          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+          " /FontDescriptor " +
+          QByteArray::number(f.descriptor) + " 0 R /DW 0 /W [" + widths + ']' +
+          QByteArray(f.cff ? "" : " /CIDToGIDMap /Identity") + " >>\nendobj\n");
 }
 
 namespace {
@@ -524,11 +615,12 @@ QByteArray infoText(const QString& text)
 
 void PdfDocument::finish()
 {
-    QByteArray fonts;
-    for (const auto& f : m_fonts) {
-        const int first = int(m_objectOffsets.size());
+    for (const auto& f : m_faces)
         writeFont(*f);
-        fonts += '/' + f->name + ' ' + QByteArray::number(first) + " 0 R ";
+    QByteArray fonts;
+    for (Sized& s : m_sizes) {
+        fonts += s.resource + ' ' + QByteArray::number(qsizetype(m_objectOffsets.size())) + " 0 R ";
+        writeSize(s);
     }
     beginObject(3);
     write("<< /ProcSet [/PDF /Text] /Font << " + fonts + ">> >>\nendobj\n");
@@ -540,7 +632,10 @@ void PdfDocument::finish()
     write("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(m_pages.size()) +
           " >>\nendobj\n");
     beginObject(1);
-    write("<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
+    // An OpenType font program is PDF 1.6; the file's header says 1.4,
+    // the catalogue says more where it must.
+    write("<< /Type /Catalog /Pages 2 0 R" + QByteArray(m_openType ? " /Version /1.6" : "") +
+          " >>\nendobj\n");
     const QDateTime now = QDateTime::currentDateTimeUtc();
     beginObject(4);
     write("<< /Creator " + infoText(m_creator) + " /Producer " + infoText(m_creator) +

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPointF>
 #include <QRectF>
+#include <QString>
 
 class QPaintDevice;
 class QRawFont;
@@ -21,11 +22,13 @@ public:
     virtual const QPaintDevice& device() const = 0;
     // A found cell marked in the preview.
     virtual void highlight(const QRectF& rect) = 0;
-    // Glyphs of one font, each at its own place on its baseline.
+    // Glyphs of one font, each at its own place on its baseline; `text`
+    // has the character each glyph stands for, one for one.
     virtual void glyphs(const QRawFont& font, const QList<quint32>& glyphs,
-                        const QList<QPointF>& positions) = 0;
-    // One line of a laid-out text, its origin at `at`.
-    virtual void textLine(const QTextLine& line, const QPointF& at) = 0;
+                        const QList<QPointF>& positions, const QString& text) = 0;
+    // One line of a laid-out text, its origin at `at`; `text` is the whole
+    // text of the line's layout.
+    virtual void textLine(const QTextLine& line, const QString& text, const QPointF& at) = 0;
     // Everything drawn until unclip() is cut to `rect`.
     virtual void clip(const QRectF& rect) = 0;
     virtual void unclip() = 0;

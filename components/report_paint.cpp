@@ -124,7 +124,7 @@ void drawText(ReportCanvas& canvas, const QRectF& inner, const ReportCell& cell,
             x += (inner.width() - w) / 2;
         else if (cell.hAlign == ReportCell::HAlign::Right)
             x += inner.width() - w;
-        canvas.textLine(line, QPointF(x - line.x(), y - line.y()));
+        canvas.textLine(line, block.layout.text(), QPointF(x - line.x(), y - line.y()));
     }
     if (clip)
         canvas.unclip();
@@ -138,8 +138,8 @@ public:
 
     const QPaintDevice& device() const override { return *m_painter.device(); }
     void highlight(const QRectF& rect) override { m_painter.fillRect(rect, QColor(255, 230, 0)); }
-    void glyphs(const QRawFont& font, const QList<quint32>& glyphs,
-                const QList<QPointF>& positions) override
+    void glyphs(const QRawFont& font, const QList<quint32>& glyphs, const QList<QPointF>& positions,
+                const QString&) override
     {
         QGlyphRun run;
         run.setRawFont(font);
@@ -147,7 +147,10 @@ public:
         run.setPositions(positions);
         m_painter.drawGlyphRun(QPointF(0, 0), run);
     }
-    void textLine(const QTextLine& line, const QPointF& at) override { line.draw(&m_painter, at); }
+    void textLine(const QTextLine& line, const QString&, const QPointF& at) override
+    {
+        line.draw(&m_painter, at);
+    }
     void clip(const QRectF& rect) override
     {
         m_painter.save();
@@ -193,6 +196,7 @@ void PreparedReport::drawPage(ReportCanvas& canvas, int page, int highlight) con
         FontGlyphs* font;
         QList<quint32> glyphs;
         QList<QPointF> positions;
+        QString text; // a character per glyph
     };
     QList<Run> runs;
     QList<quint32> glyphs;
@@ -238,8 +242,9 @@ void PreparedReport::drawPage(ReportCanvas& canvas, int page, int highlight) con
             auto run = std::find_if(runs.begin(), runs.end(),
                                     [&](const Run& r) { return r.font == &font; });
             if (run == runs.end())
-                run = runs.insert(runs.end(), Run{&font, {}, {}});
+                run = runs.insert(runs.end(), Run{&font, {}, {}, {}});
             run->glyphs += glyphs;
+            run->text += pc.text;
             for (double a : std::as_const(advances)) {
                 run->positions << QPointF(x, baseline);
                 x += a;
@@ -250,7 +255,7 @@ void PreparedReport::drawPage(ReportCanvas& canvas, int page, int highlight) con
         frames.add(rect, cell.frame);
     }
     for (const Run& r : std::as_const(runs))
-        canvas.glyphs(r.font->rawFont(), r.glyphs, r.positions);
+        canvas.glyphs(r.font->rawFont(), r.glyphs, r.positions, r.text);
     frames.draw(canvas);
 }
 

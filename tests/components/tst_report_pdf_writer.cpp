@@ -3,6 +3,7 @@
 // fonts embedded (pdffonts, qpdf).
 #include "components/pdf_document.h"
 #include "components/report_engine.h"
+#include "tests/components/report_pdf_compare.h"
 #include "tests/support/peers.h"
 
 #include <QApplication>
@@ -19,35 +20,10 @@
 
 namespace {
 
-class Rows : public ReportRowSource
-{
-public:
-    explicit Rows(QList<QStringList> rows) : m_rows(std::move(rows)) {}
-    QString dataSetName() const override { return QStringLiteral("Data"); }
-    QStringList fieldNames() const override { return {"N", "T", "C"}; }
-    qint64 begin() override { return m_rows.size(); }
-    void end() override {}
-    QStringList rowTexts(qint64 row) const override { return m_rows.value(row); }
-
-private:
-    QList<QStringList> m_rows;
-};
-
-ReportCell cell(double x, double w, const QString& text, ReportCell::HAlign align,
-                bool bold = false, double points = 10)
-{
-    ReportCell c;
-    c.x = x;
-    c.width = w;
-    c.text = text;
-    c.frame.sides = ReportFrame::All;
-    c.hAlign = align;
-    c.vAlign = ReportCell::VAlign::Middle;
-    c.bold = bold;
-    c.pointSize = points;
-    c.fontFamily = QStringLiteral("Arial");
-    return c;
-}
+using report_pdf::cell;
+using report_pdf::renderedPages;
+using report_pdf::Rows;
+using report_pdf::writeWithQt;
 
 // Two pages with every way a text is drawn: single lines in two fonts and
 // three sizes, numbers, Cyrillic letters made of parts (й, ё), a comment
@@ -87,35 +63,6 @@ std::unique_ptr<PreparedReport> fixture(const QString& extraComment = {})
         rows << QStringList{QString::number(i + 1), QString::number(-12.5 + i * 1.75, 'f', 1),
                             comments[i % comments.size()]};
     return std::make_unique<PreparedReport>(t, std::make_unique<Rows>(rows));
-}
-
-void writeWithQt(const PreparedReport& report, const QString& file)
-{
-    QPdfWriter writer(file);
-    writer.setResolution(600);
-    writer.setPageLayout(
-        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF()));
-    QList<int> pages;
-    for (int p = 0; p < report.pageCount(); ++p)
-        pages << p;
-    QVERIFY(printReportPages(report, writer, pages));
-}
-
-// The grey pixels of every page at 100 dots per inch.
-QList<QByteArray> renderedPages(const QString& pdf, const QString& prefix)
-{
-    const peers::Result r = peers::run("pdftoppm", {"-r", "100", "-gray", pdf, prefix});
-    if (!r.available || r.exitCode != 0)
-        return {};
-    QList<QByteArray> pages;
-    const QDir dir = QFileInfo(prefix).dir();
-    const QString stem = QFileInfo(prefix).fileName();
-    for (const QString& name : dir.entryList({stem + "-*.pgm"}, QDir::Files, QDir::Name)) {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::ReadOnly);
-        pages << f.readAll();
-    }
-    return pages;
 }
 
 } // namespace
@@ -232,6 +179,54 @@ private Q_SLOTS:
         FLN_NEED_PEER(text, "pdftotext (poppler-utils)");
         QVERIFY(text.out.contains("Запись"));
         QVERIFY(text.out.contains("Ёмкость ёлки, йогурт"));
+    }
+
+    // Letters beyond the Basic Multilingual Plane (mathematical bold, from
+    // a font of their own) copy as the letters drawn, in a report that our
+    // writer writes.
+    void lettersBeyondTheBasicPlaneCopyAsWritten()
+    {
+        QTemporaryDir dir;
+        const QString comment =
+            QStringLiteral("Знаки \U0001D400\U0001D401\U0001D402 \U0001D7CF\U0001D7D0 конец");
+        const auto report = fixture(comment);
+        const QString pdf = dir.filePath("letters.pdf");
+        QVERIFY(writeReportPdf(*report, pdf));
+        const peers::Result info = peers::run("pdfinfo", {pdf});
+        FLN_NEED_PEER(info, "pdfinfo (poppler-utils)");
+        QVERIFY2(!info.out.contains("Producer:       Qt"), info.out.constData());
+        const peers::Result text = peers::run("pdftotext", {"-layout", pdf, "-"});
+        QCOMPARE(text.exitCode, 0);
+        QVERIFY2(QString::fromUtf8(text.out).contains(comment), text.out.constData());
+    }
+
+    // A one-page report is no larger than Qt's writer makes it: each face
+    // embedded once, whatever its sizes, without what a PDF reader never
+    // reads.
+    void onePageAtMostAsLargeAsQtsWriter()
+    {
+        QTemporaryDir dir;
+        const auto report = report_pdf::simpleReport(
+            QStringLiteral("Arial"), true,
+            {{"1", "-12,5", "Ёмкость ёлки, йогурт"},
+             {"2", "14,0", "Quick fox & (brackets) <angle> 100%"},
+             {"3", "0,5", "Очень длинное примечание, которое переносится"}});
+        QCOMPARE(report->pageCount(), 1);
+        const QString ours = dir.filePath("ours.pdf"), qt = dir.filePath("qt.pdf");
+        QVERIFY(writeReportPdf(*report, ours));
+        writeWithQt(*report, qt);
+        const qint64 ourSize = QFileInfo(ours).size(), qtSize = QFileInfo(qt).size();
+        QVERIFY2(ourSize <= qtSize,
+                 qPrintable(QStringLiteral("ours %1 bytes, Qt's %2").arg(ourSize).arg(qtSize)));
+        const peers::Result fonts = peers::run("pdffonts", {ours});
+        FLN_NEED_PEER(fonts, "pdffonts (poppler-utils)");
+        // The bold face at 14 and 10 points, the regular at 10 and 9: four
+        // fonts, two font programs.
+        QCOMPARE(QString::fromUtf8(fonts.out).split(u'\n', Qt::SkipEmptyParts).size() - 2, 4);
+        bool read = false;
+        const QSet<QString> programs = report_pdf::fontPrograms(ours, read);
+        QVERIFY(read);
+        QCOMPARE(programs.size(), 2);
     }
 };
 
