@@ -91,7 +91,8 @@ int runCommand(int& argc, char** argv, const CommandLineOptions& options)
         QString text = errorReportText(e);
         if (text.isEmpty())
             text = QStringLiteral("Cannot open %1").arg(options.arguments.value(0));
-        writeErr(text + u'\n');
+        // A text of the table quoted in the message reaches the terminal harmless.
+        writeErr(visibleText(text, true) + u'\n');
     } catch (...) {
         writeErr(
             QStringLiteral("fln %1: an unexpected error ended the command\n").arg(command.name));

@@ -64,6 +64,8 @@ const QList<CliCommand>& cliCommands()
                                  "                                  write the rows as an Excel "
                                  "workbook\n"),
          .options = C::kSort | C::kDescending | C::kOutput,
+         .outputSuffixes = {QStringLiteral("xlsx")},
+         .outputKind = QStringLiteral("workbook"),
          .run = runExportCommand},
         {.name = QStringLiteral("report"),
          .usage = QStringLiteral("  report TABLE -o OUT.pdf [--sort FIELD [--descending]]\n"

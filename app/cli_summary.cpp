@@ -45,14 +45,12 @@ int runSummaryCommand(const CommandLineOptions& o)
     take(o.upper1, rs, options.upper[0]);
     take(o.lower2, rs, options.lower[1]);
     take(o.upper2, rs, options.upper[1]);
-    if (o.dh) {
-        std::optional<double> dh;
-        take(o.dh, rs, dh);
-        if (!dh || *dh <= 0)
-            throw AppError::format(QStringLiteral("'%s' is not a valid activation energy"),
-                                   {*o.dh});
-        options.activationEnergy = *dh;
-    }
+    if (o.dh)
+        if (const QString problem = readActivationEnergy(*o.dh, rs, options.activationEnergy);
+            !problem.isEmpty())
+            throw AppError(problem);
+    if (const QString problem = limitsProblem(options, rs); !problem.isEmpty())
+        throw AppError(problem);
 
     DbfTable table;
     table.setTableFile(o.arguments.first());
@@ -73,6 +71,7 @@ int runSummaryCommand(const CommandLineOptions& o)
                                 momentText(s.gaps[i].to, rs), durationText(s.gaps[i].seconds())};
         text += u'\n' + alignedText(gaps);
     }
-    writeOut(text);
+    // Texts of the table (its MODE texts) reach the terminal harmless.
+    writeOut(visibleText(text, true));
     return kExitDone;
 }

@@ -245,6 +245,17 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
         o.usageError = p.errorText();
         return o;
     }
+    // An option that takes a value took the next option instead
+    // (`--lower1 --json`): the user left the value out.
+    for (const QString& name : p.optionNames())
+        for (const QString& value : p.values(name))
+            if (value.startsWith(QLatin1String("--")) && value.size() > 2) {
+                o.usageError =
+                    QStringLiteral("%1%2 needs a value, not the option '%3'")
+                        .arg(name.size() > 1 ? QStringLiteral("--") : QStringLiteral("-"), name,
+                             value);
+                return o;
+            }
     o.port1 = p.value(kPort1);
     o.port2 = p.value(kPort2);
     o.demo = p.isSet(kDemo);

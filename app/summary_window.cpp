@@ -139,13 +139,14 @@ void SummaryWindow::limitsEdited()
             }
         }
     }
-    std::optional<double> dh;
-    if (!parseOptionalNumber(ActivationEnergy->text(), m_rs, dh) || !dh || *dh <= 0) {
-        Problem->setText(QStringLiteral("ΔH: «%1» — нужно число больше нуля")
-                             .arg(ActivationEnergy->text()));
+    // Nothing that the command would refuse is taken or stored.
+    QString problem = readActivationEnergy(ActivationEnergy->text(), m_rs, o.activationEnergy);
+    if (problem.isEmpty())
+        problem = limitsProblem(o, m_rs);
+    if (!problem.isEmpty()) {
+        Problem->setText(problem);
         return;
     }
-    o.activationEnergy = *dh;
     Problem->clear();
     if (o.lower == m_options.lower && o.upper == m_options.upper &&
         o.activationEnergy == m_options.activationEnergy)

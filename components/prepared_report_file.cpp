@@ -1,5 +1,6 @@
 #include "components/prepared_report_file.h"
 
+#include "components/report_layout.h"
 #include "platform/app_error.h"
 #include "platform/unseen_file.h"
 
@@ -61,6 +62,28 @@ bool saneTemplate(const ReportTemplate& t)
     return true;
 }
 
+// The cells one page of a valid file may hold: hundreds of times a page of
+// ours (a few dozen rows of eight cells), and a bound on the work that a
+// page of tiny rows or of bands with a thousand cells asks for.
+constexpr qint64 kPageCellLimit = 1 << 16;
+
+qint64 cellsPerPage(const ReportTemplate& t, qint64 rows)
+{
+    const ReportPageLayout layout(t);
+    qint64 cells = 0;
+    for (ReportBand::Kind kind : {ReportBand::Kind::ReportTitle, ReportBand::Kind::PageHeader,
+                                  ReportBand::Kind::PageFooter}) {
+        if (const ReportBand* b = t.band(kind))
+            cells += b->cells.size();
+    }
+    if (const ReportBand* data = t.band(ReportBand::Kind::MasterData)) {
+        const qint64 perPage =
+            std::min<qint64>(rows, std::max(layout.rowsOnFirstPage(), layout.rowsOnOtherPages()));
+        cells += perPage * data->cells.size();
+    }
+    return cells;
+}
+
 // A list of texts as QDataStream writes a QStringList, read with its count
 // checked against the bytes left first: every text takes at least the four
 // bytes of its length.
@@ -101,7 +124,8 @@ public:
         const qint64 rowsStart = m_device->pos();
         // The index's offset closes the file, after one offset per row.
         if (m_stream.status() != QDataStream::Ok || m_rows < 0 || size - rowsStart < 8 ||
-            m_rows > (size - rowsStart - 8) / 8)
+            m_rows > (size - rowsStart - 8) / 8 ||
+            cellsPerPage(m_template, m_rows) > kPageCellLimit)
             throw notAReport(m_name);
         qint64 indexOffset = 0;
         if (!m_device->seek(size - 8))
@@ -117,8 +141,11 @@ public:
         m_offsets.resize(m_rows);
         for (qint64 i = 0; i < m_rows; ++i) {
             m_stream >> m_offsets[i];
-            // Every row takes at least the four bytes of its count.
-            if (m_offsets[i] < rowsStart || m_offsets[i] > indexOffset - 4)
+            // Every row takes at least the four bytes of its count, and rows
+            // follow one another: no two rows share their bytes, so reading
+            // every row costs no more than reading the file.
+            const qint64 after = i > 0 ? m_offsets[i - 1] + 4 : rowsStart;
+            if (m_offsets[i] < after || m_offsets[i] > indexOffset - 4)
                 throw notAReport(m_name);
         }
         if (m_stream.status() != QDataStream::Ok)
@@ -136,8 +163,10 @@ public:
             return {};
         QStringList texts;
         m_stream.resetStatus();
-        if (!m_device->seek(m_offsets[row]) ||
-            !readTexts(m_stream, m_end - m_offsets[row], texts) || m_device->pos() > m_end)
+        // A row ends where the next one begins.
+        const qint64 stop = row + 1 < m_rows ? m_offsets[row + 1] : m_end;
+        if (!m_device->seek(m_offsets[row]) || !readTexts(m_stream, stop - m_offsets[row], texts) ||
+            m_device->pos() > stop)
             throw notAReport(m_name);
         return texts;
     }

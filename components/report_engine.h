@@ -55,7 +55,13 @@ public:
     int pageCount() const { return m_pages; }
 
     // Every cell of page `page` (0-based) with its text, in drawing order.
+    // A page's texts together hold at most kPageTextLimit characters; the
+    // cells past that are cut (to nothing).
     QList<PageCell> pageCells(int page) const;
+    // Many times what a page of the smallest print shows, and a bound on
+    // the work that a prepared file can ask for, whatever its rows hold and
+    // however many cells repeat them.
+    static constexpr qsizetype kPageTextLimit = qsizetype(1) << 18;
 
     // Draws page `page` in units: the caller's painter maps units onto its
     // device (see unitsToDevice). `highlight` (an index into pageCells) is
@@ -91,8 +97,10 @@ private:
         bool usesRow = false;
     };
     QList<Segment> compile(const QString& text) const;
+    // `budget`: the characters the page may still take; less what this
+    // cell takes.
     QString evaluate(const ReportCell& cell, const CompiledCell& compiled, int page,
-                     const QStringList& row) const;
+                     const QStringList& row, qsizetype& budget) const;
 
     const ReportTemplate m_template; // const: never detached, the layout points into it
     ReportPageLayout m_layout;

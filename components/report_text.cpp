@@ -138,10 +138,12 @@ QList<PreparedReport::Segment> PreparedReport::compile(const QString& text) cons
 }
 
 QString PreparedReport::evaluate(const ReportCell& cell, const CompiledCell& compiled, int page,
-                                 const QStringList& row) const
+                                 const QStringList& row, qsizetype& budget) const
 {
     QString out;
     for (const Segment& s : compiled.segments) {
+        if (out.size() >= budget)
+            break;
         switch (s.kind) {
         case Segment::Literal:
             out += s.text;
@@ -153,7 +155,9 @@ QString PreparedReport::evaluate(const ReportCell& cell, const CompiledCell& com
             out += QString::number(m_pages);
             break;
         case Segment::Field: {
-            const QString v = s.field < row.size() ? row[s.field] : QString();
+            // Only as much of a value as the page may still take is read on.
+            const QString v =
+                s.field < row.size() ? row[s.field].left(budget - out.size() + 1) : QString();
             out += cell.format == ReportCell::Format::Number
                        ? formatReportNumber(v, cell.decimals, cell.decimalSeparator)
                        : v;
@@ -161,12 +165,15 @@ QString PreparedReport::evaluate(const ReportCell& cell, const CompiledCell& com
         }
         }
     }
+    out.truncate(budget);
+    budget -= out.size();
     return out;
 }
 
 QList<PreparedReport::PageCell> PreparedReport::pageCells(int page) const
 {
     QList<PageCell> out;
+    qsizetype budget = kPageTextLimit;
     const QList<ReportPageLayout::PlacedBand> bands = m_layout.bandsOfPage(m_rows, page);
     for (const ReportPageLayout::PlacedBand& placed : bands) {
         const qsizetype bandIndex = placed.band - m_template.bands.constData();
@@ -177,7 +184,7 @@ QList<PreparedReport::PageCell> PreparedReport::pageCells(int page) const
         for (qsizetype c = 0; c < placed.band->cells.size(); ++c) {
             const ReportCell& cell = placed.band->cells[c];
             out.append({QRectF(cell.x, placed.y, cell.width, placed.band->height),
-                        evaluate(cell, compiled[c], page, row), &cell});
+                        evaluate(cell, compiled[c], page, row, budget), &cell});
         }
     }
     return out;
@@ -208,8 +215,12 @@ const TextBlock& PreparedReport::TextCache::get(const QString& text, const Repor
     Key key{&cell, text, device.logicalDpiY(), width};
     auto it = blocks.find(key);
     if (it == blocks.end()) {
-        if (blocks.size() >= kLimit)
-            blocks.clear(); // texts that change with every row: keep memory flat
+        // Texts that change with every row: keep memory flat.
+        if (blocks.size() >= kLimit || characters + text.size() > kTextLimit) {
+            blocks.clear();
+            characters = 0;
+        }
+        characters += text.size();
         it = blocks
                  .emplace(std::move(key),
                           std::make_unique<TextBlock>(text, font, device, cell, width))

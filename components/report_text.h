@@ -192,6 +192,9 @@ struct PreparedReport::TextCache
         }
     };
     static constexpr size_t kLimit = 4096;
+    // The characters of the texts kept: two pages' worth at most.
+    static constexpr qsizetype kTextLimit = 2 * PreparedReport::kPageTextLimit;
+    qsizetype characters = 0;
     std::unordered_map<Key, std::unique_ptr<report_detail::TextBlock>, KeyHash> blocks;
     // Per font and resolution, in the order first used.
     QList<QPair<QString, std::shared_ptr<report_detail::FontGlyphs>>> fonts;

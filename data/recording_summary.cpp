@@ -32,17 +32,23 @@ int digits(const char* p, int count)
     return v;
 }
 
-// exp(−ΔH/(R·T)) of readings in tenths of a degree, computed once per value:
-// a recording holds a few hundred distinct readings among a million rows.
+// The terms of the mean kinetic temperature, exp(ΔH/(R·Tmax) − ΔH/(R·T)) of
+// readings in tenths of a degree, each computed once per value: a recording
+// holds a few hundred distinct readings among a million rows. Taken relative
+// to the hottest reading Tmax (the log-sum-exp form), every term lies in
+// (0, 1] and the hottest is 1, so their sum neither overflows nor vanishes
+// whatever the readings are, and
+//     MKT = ΔH/R / (ΔH/(R·Tmax) − ln(Σ terms / n))
+// lies between the coolest and the hottest reading.
 class BoltzmannFactors
 {
 public:
-    explicit BoltzmannFactors(double activationEnergy)
-        : m_ratio(activationEnergy * 1000.0 / kGasConstant)
+    BoltzmannFactors(double activationEnergy, double hottestCelsius)
+        : m_ratio(activationEnergy * 1000.0 / kGasConstant),
+          m_hottest(m_ratio / (hottestCelsius + kZeroCelsius))
     {
     }
 
-    // NaN at or below absolute zero.
     double operator()(double celsius)
     {
         const double scaled = celsius * 10.0;
@@ -55,24 +61,47 @@ public:
         }
         return compute(celsius);
     }
-    double ratio() const { return m_ratio; }
+
+    // The temperature in °C of `sum` terms of `count` readings.
+    double celsius(long double sum, qint64 count) const
+    {
+        const long double denominator = m_hottest - std::log(sum / (long double)(count));
+        return double(m_ratio / denominator - kZeroCelsius);
+    }
 
 private:
     static constexpr qint64 kHalfRange = 20000;
 
     double compute(double celsius) const
     {
-        const double kelvin = celsius + kZeroCelsius;
-        return kelvin > 0 ? std::exp(-m_ratio / kelvin) : std::nan("");
+        return std::exp(m_hottest - m_ratio / (celsius + kZeroCelsius));
     }
 
     double m_ratio;
+    double m_hottest; // ΔH/(R·Tmax)
     std::vector<double> m_cache = std::vector<double>(2 * kHalfRange, std::nan(""));
 };
 
+// The mean kinetic temperature of `values` (°C) with these extremes; none
+// when a reading is at or below absolute zero.
+template <typename Values>
+std::optional<double> kineticMean(const Values& values, double coolest, double hottest,
+                                  double activationEnergy)
+{
+    if (values.empty() || !(coolest + kZeroCelsius > 0))
+        return std::nullopt;
+    BoltzmannFactors boltzmann(activationEnergy, hottest);
+    long double sum = 0;
+    for (double x : values)
+        sum += boltzmann(x);
+    const double t = boltzmann.celsius(sum, qint64(values.size()));
+    return std::isfinite(t) ? std::optional<double>(t) : std::nullopt;
+}
+
 struct Extremes
 {
-    double min = 0, max = 0, sum = 0;
+    double min = 0, max = 0;
+    long double sum = 0; // a million readings of 1e308 do not overflow it
     qint64 minAt = 0, maxAt = 0;
 
     void start(double v, qint64 at)
@@ -446,16 +475,15 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
         ch.count = qint64(n);
         ch.min = e.min, ch.minAt = e.minAt;
         ch.max = e.max, ch.maxAt = e.maxAt;
-        ch.mean = e.sum / double(n);
-        double squares = 0, factors = 0;
-        BoltzmannFactors boltzmann(options.activationEnergy);
+        ch.mean = double(e.sum / (long double)(n));
+        // Extended precision: the squares of readings near 1e308 fit.
+        long double squares = 0;
         for (double x : v) {
-            squares += (x - ch.mean) * (x - ch.mean);
-            factors += boltzmann(x);
+            const long double d = (long double)(x)-ch.mean;
+            squares += d * d;
         }
-        ch.stdev = std::sqrt(squares / double(n));
-        if (!std::isnan(factors) && factors > 0)
-            ch.mkt = boltzmann.ratio() / -std::log(factors / double(n)) - kZeroCelsius;
+        ch.stdev = double(std::sqrt(squares / (long double)(n)));
+        ch.mkt = kineticMean(v, ch.min, ch.max, options.activationEnergy);
 
         // Limits and the days, in time order.
         RunCounter below, above;
@@ -470,11 +498,11 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
 
     // Days, in time order (each day is one stretch of it).
     DaySummary day;
-    std::array<double, 2> sums{};
+    std::array<long double, 2> sums{};
     std::array<qint64, 2> out{};
     const auto closeDay = [&] {
         for (size_t c = 0; c < 2; ++c) {
-            day.channels[c].mean = sums[c] / double(day.records);
+            day.channels[c].mean = double(sums[c] / (long double)(day.records));
             day.channels[c].outSeconds = out[c] * s.interval;
         }
         s.days.append(day);
@@ -533,13 +561,8 @@ std::optional<double> meanKineticTemperature(const QList<double>& celsius,
 {
     if (celsius.isEmpty())
         return std::nullopt;
-    BoltzmannFactors boltzmann(activationEnergy);
-    double factors = 0;
-    for (double x : celsius)
-        factors += boltzmann(x);
-    if (std::isnan(factors) || factors <= 0)
-        return std::nullopt;
-    return boltzmann.ratio() / -std::log(factors / double(celsius.size())) - kZeroCelsius;
+    const auto [coolest, hottest] = std::minmax_element(celsius.begin(), celsius.end());
+    return kineticMean(celsius, *coolest, *hottest, activationEnergy);
 }
 
 QDateTime momentDateTime(qint64 moment)

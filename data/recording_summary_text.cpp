@@ -45,29 +45,47 @@ QString optionalMoment(const std::optional<qint64>& m, const RegionalSettings& r
     return m ? momentText(*m, rs) : kNone;
 }
 
-// Two decimals, the regional separator.
+// Rounded to two decimals; a value beyond the reach of hundredths as it is.
+double round2(double v)
+{
+    const double r = std::round(v * 100) / 100;
+    return std::isfinite(r) ? r : v;
+}
+
+// Two decimals, the regional separator; "—" for no figure. A number that
+// whole digits cannot show (readings near 1e308) in the general format.
 QString fixed2(double v, const RegionalSettings& rs)
 {
-    QString t = QString::number(std::round(v * 100) / 100, 'f', 2);
+    if (!std::isfinite(v))
+        return kNone;
+    if (std::fabs(v) >= 1e15)
+        return numberText(v, rs);
+    QString t = QString::number(round2(v), 'f', 2);
     if (t == u"-0.00")
         t = QStringLiteral("0.00");
     return t.replace(u'.', rs.decimalSeparator);
 }
 
-QString limitText(const std::optional<double>& v, const RegionalSettings& rs)
+// A reading, a limit: "—" for no figure.
+QString valueText(double v, const RegionalSettings& rs)
 {
-    return v ? numberText(*v, rs) : kNone;
+    return std::isfinite(v) ? numberText(v, rs) : kNone;
 }
 
-// JSON pieces.
+QString limitText(const std::optional<double>& v, const RegionalSettings& rs)
+{
+    return v ? valueText(*v, rs) : kNone;
+}
+
+// JSON pieces; null for no figure.
 QString jNumber(double v)
 {
-    return QString::number(v, 'g', 15);
+    return std::isfinite(v) ? QString::number(v, 'g', 15) : QStringLiteral("null");
 }
 QString jRounded(double v)
 {
-    const double r = std::round(v * 100) / 100;
-    return QString::number(r == 0 ? 0.0 : r, 'g', 15);
+    const double r = round2(v);
+    return jNumber(r == 0 ? 0.0 : r);
 }
 QString jMoment(qint64 m)
 {
@@ -157,10 +175,10 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
         rows << row;
     };
     both(QStringLiteral("Показаний"), [](const ChannelSummary& c) { return QString::number(c.count); });
-    both(QStringLiteral("Минимум"), [&](const ChannelSummary& c) { return numberText(c.min, rs); });
+    both(QStringLiteral("Минимум"), [&](const ChannelSummary& c) { return valueText(c.min, rs); });
     both(QStringLiteral("Время минимума"),
          [&](const ChannelSummary& c) { return momentText(c.minAt, rs); });
-    both(QStringLiteral("Максимум"), [&](const ChannelSummary& c) { return numberText(c.max, rs); });
+    both(QStringLiteral("Максимум"), [&](const ChannelSummary& c) { return valueText(c.max, rs); });
     both(QStringLiteral("Время максимума"),
          [&](const ChannelSummary& c) { return momentText(c.maxAt, rs); });
     both(QStringLiteral("Среднее"), [&](const ChannelSummary& c) { return fixed2(c.mean, rs); });
@@ -207,7 +225,7 @@ QList<QStringList> dayRows(const RecordingSummary& s, const RegionalSettings& rs
     for (const DaySummary& d : s.days) {
         QStringList row{dateText(d.date, rs), QString::number(d.records)};
         for (const DayChannel& c : d.channels)
-            row << numberText(c.min, rs) << fixed2(c.mean, rs) << numberText(c.max, rs)
+            row << valueText(c.min, rs) << fixed2(c.mean, rs) << valueText(c.max, rs)
                 << durationText(c.outSeconds);
         rows << row;
     }

@@ -1,5 +1,6 @@
 #include "data/summary_options.h"
 
+#include "data/statistics.h"
 #include "platform/settings_store.h"
 
 #include <cmath>
@@ -30,7 +31,8 @@ SummaryOptions loadSummaryOptions(const SettingsStore& store)
         o.lower[size_t(c)] = stored(store, kLower[c]);
         o.upper[size_t(c)] = stored(store, kUpper[c]);
     }
-    if (const std::optional<double> dh = stored(store, kActivationEnergy); dh && *dh > 0)
+    if (const std::optional<double> dh = stored(store, kActivationEnergy);
+        dh && plausibleActivationEnergy(*dh))
         o.activationEnergy = *dh;
     return o;
 }
@@ -59,4 +61,32 @@ bool parseOptionalNumber(const QString& text, const RegionalSettings& rs, std::o
         return false;
     v = d;
     return true;
+}
+
+bool plausibleActivationEnergy(double kjPerMol)
+{
+    return kjPerMol >= kMinActivationEnergy && kjPerMol <= kMaxActivationEnergy;
+}
+
+QString readActivationEnergy(const QString& text, const RegionalSettings& rs, double& v)
+{
+    std::optional<double> dh;
+    if (parseOptionalNumber(text, rs, dh) && dh && plausibleActivationEnergy(*dh)) {
+        v = *dh;
+        return {};
+    }
+    return QStringLiteral("ΔH: «%1» — нужно число от %2 до %3 кДж/моль")
+        .arg(text, numberText(kMinActivationEnergy, rs), numberText(kMaxActivationEnergy, rs));
+}
+
+QString limitsProblem(const SummaryOptions& options, const RegionalSettings& rs)
+{
+    for (size_t c = 0; c < 2; ++c) {
+        const std::optional<double>&lower = options.lower[c], &upper = options.upper[c];
+        if (lower && upper && *lower > *upper)
+            return QStringLiteral("T%1: нижняя граница %2 выше верхней %3")
+                .arg(c + 1)
+                .arg(numberText(*lower, rs), numberText(*upper, rs));
+    }
+    return {};
 }

@@ -27,3 +27,17 @@ void saveSummaryOptions(SettingsStore& store, const SummaryOptions& options);
 // A limit or ΔH typed by the user: a decimal point or the regional
 // separator; empty gives nothing. False for any other text.
 bool parseOptionalNumber(const QString& text, const RegionalSettings& rs, std::optional<double>& v);
+
+// The ΔH the summary takes, kJ/mol: the activation energies of real
+// degradation lie well inside; far outside, the mean kinetic temperature
+// means nothing (and near zero it is lost to rounding).
+inline constexpr double kMinActivationEnergy = 1;
+inline constexpr double kMaxActivationEnergy = 1000;
+bool plausibleActivationEnergy(double kjPerMol);
+
+// ΔH typed by the user: empty when `text` gives a plausible ΔH (then in
+// `v`), else why not: "ΔH: «0,001» — нужно число от 1 до 1000 кДж/моль".
+QString readActivationEnergy(const QString& text, const RegionalSettings& rs, double& v);
+// Empty when every channel's lower limit is at most its upper one, else
+// which is not: "T1: нижняя граница 9 выше верхней 2".
+QString limitsProblem(const SummaryOptions& options, const RegionalSettings& rs);

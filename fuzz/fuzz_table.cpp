@@ -1,26 +1,14 @@
 // Opening a table file of any content: every input ends in a failure text or
 // in a table that can be walked, read, appended to and packed.
 #include "data/dbf_table.h"
+#include "fuzz/fuzz_work_dir.h"
 #include "platform/app_error.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 
 #include <cstdint>
 
 namespace {
-
-QString workDir()
-{
-    static const QString dir = [] {
-        const QString d = QDir::temp().filePath(
-            QStringLiteral("fuzz_table_%1").arg(QCoreApplication::applicationPid()));
-        QDir().mkpath(d);
-        return d;
-    }();
-    return dir;
-}
 
 void walk(DbfTable& t)
 {
@@ -43,7 +31,8 @@ void walk(DbfTable& t)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QString path = workDir() + QStringLiteral("/t.db");
+    static FuzzWorkDir dir(QStringLiteral("fuzz_table"));
+    const QString path = dir.filePath(QStringLiteral("t.db"));
     {
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -45,3 +45,14 @@ void writeErr(const QString& text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
 }
+
+QString visibleText(const QString& text, bool lineBreaks)
+{
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 || (u >= 0x7F && u < 0xA0)) && !(lineBreaks && u == u'\n'))
+            c = QChar::ReplacementCharacter;
+    }
+    return out;
+}

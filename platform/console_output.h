@@ -20,3 +20,8 @@ void finishOut();
 // Writes `text` on standard error, flushed at once, so that a message is
 // seen before a long job goes on. A failure there has nowhere to be told.
 void writeErr(const QString& text);
+
+// A text from a file as a terminal may show it: control characters (C0,
+// DEL, C1) become "�", so that no text of a table moves the cursor or
+// changes the terminal's state. Line breaks stay where `lineBreaks` is set.
+QString visibleText(const QString& text, bool lineBreaks = false);

@@ -68,3 +68,10 @@ QString InterruptSignals::describe(int signalNumber)
         return QStringLiteral("получен сигнал завершения (SIGTERM)");
     }
 }
+
+void ignoreFileSizeSignal()
+{
+#ifdef SIGXFSZ
+    ::signal(SIGXFSZ, SIG_IGN);
+#endif
+}

@@ -27,3 +27,8 @@ Q_SIGNALS:
 private:
     QSocketNotifier* m_notifier = nullptr;
 };
+
+// Makes a write past the file-size limit (`ulimit -f`) fail with EFBIG,
+// which every writer reports with its usual message, instead of ending the
+// process by SIGXFSZ without a word. Called once at program start.
+void ignoreFileSizeSignal();

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <locale.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -64,12 +65,43 @@ QString nativePath(const QString& path)
 // Writes the file: the rows kept aside are compressed into it, which takes
 // seconds for a million rows. Where an event loop runs, it runs on meanwhile
 // (the work goes to a thread of its own), so that the window stays alive.
-lxw_error closeWorkbook(lxw_workbook* wb)
+// The writer's own account of a failure is a few English lines on standard
+// error that name its internal paths (/proc/self/fd/N); the user gets our
+// message instead. Its lines go nowhere while it closes the workbook.
+class WriterQuiet
+{
+public:
+    WriterQuiet() : m_null(std::fopen("/dev/null", "w"))
+    {
+        if (m_null)
+            m_stderr = std::exchange(stderr, m_null);
+    }
+    ~WriterQuiet()
+    {
+        if (m_null) {
+            stderr = m_stderr;
+            std::fclose(m_null);
+        }
+    }
+    WriterQuiet(const WriterQuiet&) = delete;
+    WriterQuiet& operator=(const WriterQuiet&) = delete;
+
+private:
+    FILE* m_null = nullptr;
+    FILE* m_stderr = nullptr;
+};
+
+// `error`: the system's errno of a failure (0: none known).
+lxw_error closeWorkbook(lxw_workbook* wb, int& error)
 {
     lxw_error closed = LXW_NO_ERROR;
-    const auto work = [wb, &closed] {
+    error = 0;
+    const auto work = [wb, &closed, &error] {
         const CNumbers c;
+        const WriterQuiet quiet;
+        errno = 0;
         closed = workbook_close(wb);
+        error = errno; // this thread's: the writer's last failed call
     };
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread()) {
@@ -314,11 +346,17 @@ void XlsxSpreadsheet::saveCopyAs(const QString& fileName)
     m_worksheet = nullptr;
     m_formats.clear();
     m_columnFormats.clear();
-    const lxw_error closed = closeWorkbook(wb);
+    int error = 0;
+    const lxw_error closed = closeWorkbook(wb, error);
     if (closed != LXW_NO_ERROR) {
         m_file.reset();
-        throw AppError(QStringLiteral("Не удается сохранить книгу: %1")
-                           .arg(QString::fromUtf8(lxw_strerror(closed))));
+        // The file the user asked for, with the system's reason.
+        const QString target = !m_target.file.isEmpty()
+                                   ? QFileInfo(m_target.file).absoluteFilePath()
+                                   : QDir(m_target.folder).absoluteFilePath(fileName + u".xlsx");
+        if (error != 0)
+            throw writeFailure(nativePath(target), error);
+        throw writeFailure(nativePath(target), QStringLiteral("книга записана не полностью"));
     }
 
     QString target;

@@ -175,6 +175,55 @@ private slots:
         w.form.SummaryPopupItem->trigger();
     }
 
+    // A ΔH the command would refuse, or a lower limit above the upper one,
+    // is said under the figures and neither taken nor stored: the window
+    // keeps its figures and every later `fln summary` its options.
+    void implausibleValuesRefused()
+    {
+        Window w;
+        w.open({"1,0", "2,0", "10,0"});
+        w.settings.writeString("Summary_DH", "83.144");
+        bool shown = false;
+        w.dialogs.queueModal([&](QDialog& d) {
+            auto& s = static_cast<SummaryWindow&>(d);
+            shown = true;
+            [&] {
+                for (const char* dh : {"1e-16", "0,5", "1001", "abc"}) {
+                    setField(s.ActivationEnergy, QString::fromLatin1(dh));
+                    QCOMPARE(
+                        s.Problem->text(),
+                        QStringLiteral("ΔH: «%1» — нужно число от 1 до 1000 кДж/моль").arg(dh));
+                    QCOMPARE(s.summary().activationEnergy, 83.144);
+                    QCOMPARE(w.settings.readString("Summary_DH"), QStringLiteral("83.144"));
+                }
+                setField(s.ActivationEnergy, "60");
+                QVERIFY(s.Problem->text().isEmpty());
+                QCOMPARE(w.settings.readString("Summary_DH"), QStringLiteral("60"));
+
+                setField(s.Lower1, "9");
+                setField(s.Upper1, "2");
+                QCOMPARE(s.Problem->text(), QStringLiteral("T1: нижняя граница 9 выше верхней 2"));
+                QVERIFY(!s.summary().channels[0].upper);
+                QCOMPARE(w.settings.readString("Summary_T1_Upper"), QString());
+                setField(s.Upper2, "-1,5");
+                setField(s.Lower2, "0");
+                QCOMPARE(s.Problem->text(), QStringLiteral("T1: нижняя граница 9 выше верхней 2"));
+                setField(s.Upper1, "");
+                QCOMPARE(s.Problem->text(),
+                         QStringLiteral("T2: нижняя граница 0 выше верхней -1,5"));
+                QCOMPARE(w.settings.readString("Summary_T2_Lower"), QString());
+                setField(s.Lower2, "-2");
+                QVERIFY(s.Problem->text().isEmpty());
+                QCOMPARE(w.settings.readString("Summary_T2_Lower"), QStringLiteral("-2"));
+                QCOMPARE(*s.summary().channels[1].upper, -1.5);
+            }();
+            QTest::mouseClick(s.CloseButton, Qt::LeftButton);
+            return s.result();
+        });
+        w.form.SummaryItem->trigger();
+        QVERIFY(shown);
+    }
+
     void selectedRows()
     {
         Window w;

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,8 +102,9 @@ private slots:
                                   << "" << itself.arg("t.mdx");
             row("named pipe") << "p.pdf"
                               << "fifo" << special.arg("p.pdf");
-            row("new path") << "new.pdf"
-                            << "" << QString();
+            // A name each command writes: the export writes a workbook.
+            row("new path") << (QString(command) == u"export" ? "new.xlsx" : "new.pdf") << ""
+                            << QString();
         }
     }
     void outputIsNeverTheTable()
@@ -188,6 +190,113 @@ private slots:
         QVERIFY2(message.startsWith(QStringLiteral("Не удалось записать стандартный вывод: ")) &&
                      message.endsWith(QStringLiteral(".\n")),
                  qPrintable(r.err));
+    }
+
+    // The reason is the system's, in the user's language, on every path:
+    // also --help, which never makes an application object. Under the
+    // users' locale a command's reason is Russian; the help's is the same.
+    void lostHelpSaysWhyInTheUsersLanguage()
+    {
+        QTemporaryDir dir;
+        makeTable(dir.filePath("t.db"), 3);
+        const auto reason = [&](const QStringList& args) {
+            FlnProcess p;
+            p.process().setWorkingDirectory(dir.path());
+            p.process().setStandardOutputFile(QStringLiteral("/dev/full"));
+            p.start(args);
+            const FlnRun r = p.finish(20000);
+            return r.err.section(QStringLiteral("Не удалось записать стандартный вывод: "), 1);
+        };
+        const QString info = reason({"info", "t.db"});
+        QVERIFY(!info.isEmpty());
+        QCOMPARE(reason({"--help"}), info);
+    }
+
+    // Under a file-size limit (`ulimit -f`) a write past it fails and the
+    // command says so as on a full disk, instead of dying by SIGXFSZ
+    // without a word; the older output stays.
+    void fileSizeLimitSaysWhy_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("output"); // empty: standard output into "out.txt"
+        QTest::addColumn<int>("limit");
+        QTest::newRow("report") << QStringList{"report", "t.db", "-o", "r.pdf"} << "r.pdf" << 16384;
+        QTest::newRow("export") << QStringList{"export", "t.db", "-o", "w.xlsx"} << "w.xlsx"
+                                << 4096;
+        QTest::newRow("chart") << QStringList{"chart", "t.db", "-o", "c.svg"} << "c.svg" << 4096;
+        QTest::newRow("dump") << QStringList{"dump", "t.db"} << "" << 16384;
+        QTest::newRow("summary") << QStringList{"summary", "t.db"} << "" << 512;
+    }
+    void fileSizeLimitSaysWhy()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        QFETCH(int, limit);
+        QTemporaryDir dir;
+        makeTable(dir.filePath("t.db"), 3000);
+        const QString older = dir.filePath(output.isEmpty() ? QStringLiteral("none") : output);
+        if (!output.isEmpty()) {
+            QFile f(older);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("older");
+        }
+        FlnProcess p;
+        p.process().setWorkingDirectory(dir.path());
+        if (output.isEmpty())
+            p.process().setStandardOutputFile(dir.filePath("out.txt"));
+        p.start(QStringList{"--locale", "ru_RU"} + args, [limit] {
+            // As a shell sets it: the signal at its default, the limit low.
+            ::signal(SIGXFSZ, SIG_DFL);
+            rlimit l{rlim_t(limit), rlim_t(limit)};
+            ::setrlimit(RLIMIT_FSIZE, &l);
+        });
+        const FlnRun r = p.finish(120000);
+        QCOMPARE(r.code, 1);
+        const QString message = r.err.section(u'\n', -2);
+        const QString expected = output.isEmpty()
+                                     ? QStringLiteral("Не удалось записать стандартный вывод: ")
+                                     : QStringLiteral("Не удалось записать файл %1: ").arg(older);
+        QVERIFY2(message.startsWith(expected), qPrintable(r.err));
+        QVERIFY2(!r.err.contains("/proc/") && !r.err.contains("ERROR"), qPrintable(r.err));
+        if (!output.isEmpty())
+            QCOMPARE(readFile(older), QByteArray("older"));
+    }
+
+    // The export writes a workbook: a name with another suffix is refused
+    // before any work, as the chart refuses one.
+    void exportNamesAWorkbook()
+    {
+        QTemporaryDir dir;
+        makeTable(dir.filePath("t.db"), 3);
+        FlnProcess p;
+        p.process().setWorkingDirectory(dir.path());
+        p.start({"--locale", "ru_RU", "export", "t.db", "-o", "x.pdf"});
+        const FlnRun r = p.finish(20000);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err,
+                 QStringLiteral("'x.pdf' is not a workbook this command writes: name it .xlsx.\n"));
+        QVERIFY(!QFile::exists(dir.filePath("x.pdf")));
+    }
+
+    // A file name that is not UTF-8 cannot be opened through the program's
+    // file names: it is said so, not that the file does not exist.
+    void nameNotUtf8()
+    {
+        QTemporaryDir dir;
+        makeTable(dir.filePath("t.db"), 3);
+        const QByteArray raw = QFile::encodeName(dir.path()) + "/t\xe9.db";
+        QCOMPARE(::rename(QFile::encodeName(dir.filePath("t.db")).constData(), raw.constData()), 0);
+        QProcess p;
+        // Bytes as a shell passes them: QProcess takes only texts.
+        p.start("/bin/sh", {"-c", "exec \"$0\" info \"$(printf '%s/t\\351.db' \"$1\")\"",
+                            flnExecutable(), dir.path()});
+        QVERIFY(p.waitForFinished(20000));
+        ::unlink(raw.constData()); // a name Qt cannot remove
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(
+            QString::fromUtf8(p.readAllStandardError()),
+            QStringLiteral("fln: имя «%1/t\uFFFD.db» не в кодировке UTF-8; переименуйте файл\n")
+                .arg(dir.path()));
     }
 
     // Ctrl-C or SIGTERM while a long report or chart is made: the command

@@ -298,7 +298,24 @@ private slots:
         QTest::newRow("not a number") << QStringList{"summary", "TABLE", "--lower1", "abc"} << 1
                                       << "'abc' is not a valid floating point value.\n";
         QTest::newRow("no energy") << QStringList{"summary", "TABLE", "--dh", "0"} << 1
-                                   << "'0' is not a valid activation energy.\n";
+                                   << "ΔH: «0» — нужно число от 1 до 1000 кДж/моль.\n";
+        // An energy near zero makes the mean kinetic temperature rounding
+        // noise (810 °C for readings of 1 to 10 °C), one far above nothing.
+        QTest::newRow("energy near zero") << QStringList{"summary", "TABLE", "--dh", "1e-16"} << 1
+                                          << "ΔH: «1e-16» — нужно число от 1 до 1000 кДж/моль.\n";
+        QTest::newRow("energy below 1") << QStringList{"summary", "TABLE", "--dh", "0,5"} << 1
+                                        << "ΔH: «0,5» — нужно число от 1 до 1000 кДж/моль.\n";
+        QTest::newRow("energy above 1000") << QStringList{"summary", "TABLE", "--dh", "1000,5"} << 1
+                                           << "ΔH: «1000,5» — нужно число от 1 до 1000 кДж/моль.\n";
+        QTest::newRow("limits of T1 reversed")
+            << QStringList{"summary", "TABLE", "--lower1", "9", "--upper1", "2"} << 1
+            << "T1: нижняя граница 9 выше верхней 2.\n";
+        QTest::newRow("limits of T2 reversed")
+            << QStringList{"summary", "TABLE", "--lower2", "5,5", "--upper2", "-5"} << 1
+            << "T2: нижняя граница 5,5 выше верхней -5.\n";
+        QTest::newRow("a value left out")
+            << QStringList{"summary", "TABLE", "--lower1", "--json"} << 2
+            << "fln: --lower1 needs a value, not the option '--json'";
         QTest::newRow("limit elsewhere") << QStringList{"info", "TABLE", "--upper2", "5"} << 2
                                          << "--lower1, --upper1, --lower2, --upper2 and --dh belong "
                                             "to summary";
@@ -314,6 +331,81 @@ private slots:
         const FlnRun run = runFln(QStringList{"--locale", "ru_RU"} + args);
         QCOMPARE(run.code, code);
         QVERIFY2(run.err.startsWith(error) || run.err.contains(error), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+    }
+
+    // Readings of 1e308 and −1e308 fit a temperature's six characters: the
+    // JSON parses, the mean of three equal readings is that reading, a mean
+    // kinetic temperature below absolute zero is null in JSON and "—" in
+    // the text, and nothing reads "inf" or "nan".
+    void hugeReadings()
+    {
+        const QString path = table("huge", {{kOp, "15.03.2024", "23:58:00", "1e308", "1e308"},
+                                            {kOp, "15.03.2024", "23:59:00", "1e308", "-1e308"},
+                                            {kOp, "16.03.2024", "00:00:00", "1e308", "1,0"}});
+        FlnRun run = runFln({"--locale", "ru_RU", "summary", path, "--json"});
+        QCOMPARE(run.code, 0);
+        QJsonParseError e;
+        const QJsonObject o = QJsonDocument::fromJson(run.out.toUtf8(), &e).object();
+        QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(e.errorString() + run.out));
+        const QJsonObject t1 = o["channels"].toObject()["T1"].toObject();
+        const QJsonObject t2 = o["channels"].toObject()["T2"].toObject();
+        QCOMPARE(t1["mean"].toDouble(), 1e308);
+        QCOMPARE(t1["stdev"].toDouble(), 0.0);
+        QVERIFY(std::fabs(t1["mkt"].toDouble() / 1e308 - 1) < 1e-12);
+        QCOMPARE(t2["mean"].toDouble(), 0.33);
+        QVERIFY(t2["mkt"].isNull());
+        QVERIFY2(!run.out.contains("inf", Qt::CaseInsensitive) &&
+                     !run.out.contains("nan", Qt::CaseInsensitive),
+                 qPrintable(run.out));
+
+        run = runFln({"--locale", "ru_RU", "summary", path});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(!run.out.contains("inf", Qt::CaseInsensitive) &&
+                     !run.out.contains("nan", Qt::CaseInsensitive),
+                 qPrintable(run.out));
+        QVERIFY2(run.out.contains(QRegularExpression("\nMKT[^\n]*  [0-9,]+E30[78] +—\n")),
+                 qPrintable(run.out));
+
+        run = runFln({"--locale", "ru_RU", "info", path, "--json"});
+        QCOMPARE(run.code, 0);
+        const QJsonObject info = QJsonDocument::fromJson(run.out.toUtf8(), &e).object();
+        QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(e.errorString() + run.out));
+        QCOMPARE(info["records"].toInt(), 3);
+    }
+
+    // A table's path with a backslash, a quote, a tab and "%1" comes back
+    // from `info --json` through a JSON parser as it was.
+    void pathReadBack()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("a\\b \"c\"\t%1.db"));
+        writeTable(path, mixedRows());
+        const FlnRun run = runFln({"--locale", "ru_RU", "info", path, "--json"});
+        QCOMPARE(run.code, 0);
+        QJsonParseError e;
+        const QJsonObject o = QJsonDocument::fromJson(run.out.toUtf8(), &e).object();
+        QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(e.errorString() + run.out));
+        QCOMPARE(o["file"].toString(), path);
+        QCOMPARE(o["records"].toInt(), 8);
+    }
+
+    // Control characters in a table's texts never reach the terminal: the
+    // text form shows "�" where JSON escapes them.
+    void controlCharactersShown()
+    {
+        const QString path = table(
+            "control", {{QStringLiteral("\x1b[31mA\tB"), "15.03.2024", "23:58:00", "1,0", "2,0"},
+                        {kOp, "15.03.2024", "23:59:00", "1,0", "2,0"}});
+        FlnRun run = runFln({"--locale", "ru_RU", "summary", path});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("Режим «\uFFFD[31mA\uFFFDB»")),
+                 qPrintable(run.out));
+        for (QChar c : run.out)
+            QVERIFY2(c.unicode() >= 0x20 || c == u'\n', qPrintable(run.out));
+        run = runFln({"--locale", "ru_RU", "summary", path, "--json"});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("\"\\u001b[31mA\\u0009B\": 1")),
+                 qPrintable(run.out));
     }
 
     void infoJson()

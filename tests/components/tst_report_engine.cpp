@@ -6,10 +6,12 @@
 #include "components/report_preview.h"
 #include "platform/app_error.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/memory_limit.h"
 
 #include <QApplication>
 #include <QDataStream>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -21,6 +23,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -105,6 +108,7 @@ struct FlnrFile
     QByteArray fields;       // else the list {"A"}
     int rawRow = -1;         // the row written as `rawRowBytes`
     QByteArray rawRowBytes;
+    std::function<void(QList<qint64>&)> changeOffsets; // the index as written
 
     QByteArray bytes(int rowsWritten = 30) const
     {
@@ -126,12 +130,24 @@ struct FlnrFile
                 s << QStringList{QString::number(i + 1)};
         }
         const qint64 index = s.device()->pos();
+        if (changeOffsets)
+            changeOffsets(offsets);
         for (qint64 o : offsets)
             s << o;
         s << (indexOffset >= 0 ? indexOffset : index);
         return out;
     }
 };
+
+// A row's texts as the file holds them.
+QByteArray texts(const QStringList& list)
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s.setVersion(QDataStream::Qt_6_4);
+    s << list;
+    return out;
+}
 
 QByteArray bigEndian32(quint32 v)
 {
@@ -679,6 +695,25 @@ private Q_SLOTS:
         f.rawRow = 3;
         f.rawRowBytes = bigEndian32(0xFFFFFFF0);
         QTest::newRow("a row's text count huge") << f.bytes();
+        // Rows of a file of ours follow one another: rows that share their
+        // bytes would make one long text cost once per row.
+        f = {};
+        f.changeOffsets = [](QList<qint64>& o) {
+            for (qint64& offset : o)
+                offset = o[0];
+        };
+        QTest::newRow("every row at the same offset") << f.bytes();
+        f = {};
+        f.rawRow = 0;
+        f.rawRowBytes = texts({QString(1000, u'x')});
+        f.changeOffsets = [](QList<qint64>& o) { o[1] = o[0] + 8; };
+        QTest::newRow("a row inside the one before") << f.bytes();
+        // A page of hundreds of thousands of cells: rows a thousandth of a
+        // unit high, each of 1024 cells.
+        f = {};
+        f.t.bands[2].height = 0.001;
+        f.t.bands[2].cells = QList<ReportCell>(1024, f.t.bands[2].cells[0]);
+        QTest::newRow("cells a page cannot hold") << f.bytes(200);
     }
     void damagedPreparedReportIsRefused()
     {
@@ -702,6 +737,55 @@ private Q_SLOTS:
             QCOMPARE(e.text(), QStringLiteral("Файл \"%1\" не является подготовленным отчетом.")
                                    .arg(QDir::toNativeSeparators(name)));
         }
+    }
+
+    // A small file whose one long value every cell of a row repeats: the
+    // work is bounded by what a page may show, not by the cells times the
+    // value, and stays within a memory limit the unbounded work breaks at
+    // once. The first cell shows the value's start.
+    void repeatedLongValueStaysSmall()
+    {
+        if (!MemoryLimit::available())
+            QSKIP("AddressSanitizer reserves the address space for itself");
+        QTemporaryDir dir;
+        const QString name = dir.filePath("report.flnr");
+        FlnrFile f;
+        ReportCell cell = f.t.bands[2].cells[0];
+        cell.text = QStringLiteral("[Data.\"A\"]");
+        f.t.bands[2].cells = QList<ReportCell>(1024, cell);
+        f.rawRow = 0;
+        f.rawRowBytes = texts({QStringLiteral("слово ").repeated(100000)}); // 1,2 MB
+        {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(f.bytes(1));
+        }
+        QElapsedTimer timer;
+        timer.start();
+        std::unique_ptr<PreparedReport> opened = PreparedReportFile::open(name);
+        QImage image(400, 300, QImage::Format_RGB32);
+        {
+            const MemoryLimit limit(qint64(400) << 20);
+            const QList<PreparedReport::PageCell> cells = opened->pageCells(0);
+            qsizetype characters = 0;
+            for (const PreparedReport::PageCell& c : cells)
+                characters += c.text.size();
+            QVERIFY(characters <= PreparedReport::kPageTextLimit);
+            QPainter painter(&image);
+            painter.scale(PreparedReport::devicePixelsPerUnit(image),
+                          PreparedReport::devicePixelsPerUnit(image));
+            opened->paintPage(painter, 0);
+            painter.end();
+            QVERIFY(writeReportPdf(*opened, dir.filePath("report.pdf")));
+        }
+        bool first = true;
+        for (const PreparedReport::PageCell& c : opened->pageCells(0))
+            if (c.cell == &opened->reportTemplate().bands[2].cells[0] && first) {
+                QVERIFY(c.text.startsWith(QStringLiteral("слово слово ")));
+                first = false;
+            }
+        QVERIFY(!first);
+        qInfo("opened, drawn and written in %lld ms", timer.elapsed());
     }
 
     // The fixture above writes what our own files hold.

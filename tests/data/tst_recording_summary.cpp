@@ -227,6 +227,109 @@ private slots:
         QCOMPARE(one.days.size(), 1);
     }
 
+    // The summary's edges, each pinned by one case: a step of exactly 1,5
+    // intervals is no gap, one second more is; of two steps met equally
+    // often the shorter is the interval; of equally long excursions the
+    // first is the longest. Rows from 15.03.2024 23:58:00 on, T1 as given.
+    void pinnedEdges_data()
+    {
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<QStringList>("t1");
+        QTest::addColumn<qint64>("interval");
+        QTest::addColumn<int>("gaps");
+        QTest::addColumn<qint64>("missing");
+        QTest::addColumn<int>("longestExcursionRow"); // above 5,0; -1: none
+        const QStringList cool(5, QStringLiteral("1,0"));
+        QTest::newRow("90 s in a 60-s recording: no gap")
+            << QList<int>{60, 60, 90, 60} << cool << qint64(60) << 0 << qint64(0) << -1;
+        QTest::newRow("91 s in a 60-s recording: a gap of 31 s missing")
+            << QList<int>{60, 60, 91, 60} << cool << qint64(60) << 1 << qint64(31) << -1;
+        QTest::newRow("steps 60, 60, 120, 120: interval 60, two gaps")
+            << QList<int>{60, 60, 120, 120} << cool << qint64(60) << 2 << qint64(120) << -1;
+        QTest::newRow("steps 120, 120, 60, 60: the same")
+            << QList<int>{120, 120, 60, 60} << cool << qint64(60) << 2 << qint64(120) << -1;
+        QTest::newRow("two excursions of two readings: the first is the longest")
+            << QList<int>{60, 60, 60, 60, 60, 60}
+            << QStringList{"9,0", "9,0", "1,0", "9,0", "9,0", "1,0", "1,0"} << qint64(60) << 0
+            << qint64(0) << 0;
+        QTest::newRow("the longer second excursion")
+            << QList<int>{60, 60, 60, 60, 60, 60}
+            << QStringList{"9,0", "1,0", "9,0", "9,0", "1,0", "1,0", "1,0"} << qint64(60) << 0
+            << qint64(0) << 2;
+    }
+    void pinnedEdges()
+    {
+        QFETCH(QList<int>, steps);
+        QFETCH(QStringList, t1);
+        QFETCH(qint64, interval);
+        QFETCH(int, gaps);
+        QFETCH(qint64, missing);
+        QFETCH(int, longestExcursionRow);
+        QDateTime moment(QDate(2024, 3, 15), QTime(23, 58), Qt::UTC);
+        QList<QByteArray> texts; // kept for the rows' pointers
+        QList<qint64> moments;
+        for (qsizetype i = 0; i < t1.size(); ++i) {
+            if (i > 0)
+                moment = moment.addSecs(steps[i - 1]);
+            texts << moment.toString("dd.MM.yyyy").toLatin1()
+                  << moment.toString("HH:mm:ss").toLatin1() << t1[i].toLatin1();
+            moments << momentOf(moment.date(), moment.time());
+        }
+        QList<Row> rows;
+        for (qsizetype i = 0; i < t1.size(); ++i)
+            rows.append({"Оперативный", texts[3 * i].constData(), texts[3 * i + 1].constData(),
+                         texts[3 * i + 2].constData(), "0,0"});
+        DbfTable t;
+        t.setTableFile(makeTable(rows));
+        t.open(DbfTable::Access::ReadOnly);
+        SummaryOptions o;
+        o.upper[0] = 5.0;
+        const RecordingSummary s = summarizeTable(t, o, kRu);
+        QCOMPARE(s.interval, interval);
+        QCOMPARE(s.gaps.size(), gaps);
+        QCOMPARE(s.missingSeconds, missing);
+        const LimitSide& above = s.channels[0].above;
+        if (longestExcursionRow < 0) {
+            QVERIFY(!above.longestAt);
+        } else {
+            QCOMPARE(above.excursions, 2);
+            QCOMPARE(*above.longestAt, moments[longestExcursionRow]);
+        }
+    }
+
+    // Readings of 1e308 fit the six characters of a temperature: their sums
+    // and squares must not overflow, and the mean kinetic temperature of
+    // any readings lies between the coolest and the hottest.
+    void hugeReadings()
+    {
+        DbfTable t;
+        t.setTableFile(makeTable({{"Оперативный", "15.03.2024", "23:58:00", "1e308", "1e308"},
+                                  {"Оперативный", "15.03.2024", "23:59:00", "1e308", "-1e308"},
+                                  {"Оперативный", "16.03.2024", "00:00:00", "1e308", "1,0"}}));
+        t.open(DbfTable::Access::ReadOnly);
+        const RecordingSummary s = summarizeTable(t, {}, kRu);
+        const ChannelSummary& c1 = s.channels[0];
+        QCOMPARE(c1.mean, 1e308); // three equal readings
+        QCOMPARE(c1.stdev, 0.0);
+        QVERIFY(c1.mkt);
+        QVERIFY(std::fabs(*c1.mkt / 1e308 - 1) < 1e-12);
+        const ChannelSummary& c2 = s.channels[1];
+        QCOMPARE(c2.mean, 1.0 / 3); // 1e308 − 1e308 + 1 over three
+        // √(((1e308 − m)² + (−1e308 − m)² + (1 − m)²) / 3) = 1e308·√(2/3)
+        QVERIFY(std::fabs(c2.stdev / (1e308 * std::sqrt(2.0 / 3)) - 1) < 1e-12);
+        QVERIFY(!c2.mkt); // −1e308 °C is below absolute zero
+        QCOMPARE(s.days.size(), 2);
+        QCOMPARE(s.days[0].channels[0].mean, 1e308);
+        QCOMPARE(s.days[0].channels[1].mean, 0.0);
+        // Near absolute zero a reading's term vanishes beside a hot one's
+        // (python3: 10000 / (10000 / 1273.15 + ln 2) − 273.15), and among
+        // cold readings alone it must not vanish to nothing.
+        QVERIFY(std::fabs(*meanKineticTemperature({-273.1, 1000}) - 896.7579263644574) < 1e-9);
+        const std::optional<double> cold = meanKineticTemperature({-273.1, -273.1});
+        QVERIFY(cold);
+        QVERIFY(std::fabs(*cold + 273.1) < 1e-9);
+    }
+
     void conversionErrors_data()
     {
         QTest::addColumn<QString>("date");
