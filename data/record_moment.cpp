@@ -28,13 +28,27 @@ int digits(const Text& s, qsizetype pos, int count)
     return v;
 }
 
+// "hh:mm" or "hh:mm:ss" as hours, minutes and seconds; false for any other text.
+template <typename Text>
+bool readTime(const Text& time, const RegionalSettings& rs, RecordMoment& m)
+{
+    const char16_t separator = rs.timeSeparator.unicode();
+    if ((time.size() != 5 && time.size() != 8) || at(time, 2) != separator ||
+        (time.size() == 8 && at(time, 5) != separator))
+        return false;
+    m.hour = digits(time, 0, 2);
+    m.minute = digits(time, 3, 2);
+    m.second = time.size() == 8 ? digits(time, 6, 2) : 0;
+    return m.hour >= 0 && m.hour <= 23 && m.minute >= 0 && m.minute <= 59 && m.second >= 0 &&
+           m.second <= 59;
+}
+
 template <typename Text>
 std::optional<RecordMoment> read(const Text& date, const Text& time, const RegionalSettings& rs)
 {
     const char16_t dateSeparator = rs.dateSeparator.unicode();
-    const char16_t timeSeparator = rs.timeSeparator.unicode();
-    if (date.size() != 10 || (time.size() != 5 && time.size() != 8) ||
-        at(time, 2) != timeSeparator || (time.size() == 8 && at(time, 5) != timeSeparator))
+    RecordMoment m;
+    if (date.size() != 10 || !readTime(time, rs, m))
         return std::nullopt;
     int a = -1, b = -1, c = -1;
     if (rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
@@ -43,12 +57,7 @@ std::optional<RecordMoment> read(const Text& date, const Text& time, const Regio
     } else if (at(date, 2) == dateSeparator && at(date, 5) == dateSeparator) {
         a = digits(date, 0, 2), b = digits(date, 3, 2), c = digits(date, 6, 4);
     }
-    RecordMoment m;
-    m.hour = digits(time, 0, 2);
-    m.minute = digits(time, 3, 2);
-    m.second = time.size() == 8 ? digits(time, 6, 2) : 0;
-    if (a < 0 || b < 0 || c < 0 || m.hour < 0 || m.hour > 23 || m.minute < 0 || m.minute > 59 ||
-        m.second < 0 || m.second > 59)
+    if (a < 0 || b < 0 || c < 0)
         return std::nullopt;
     switch (rs.dateOrder) {
     case RegionalSettings::DateOrder::DayMonthYear:
@@ -78,4 +87,12 @@ std::optional<RecordMoment> readRecordMoment(QByteArrayView date, QByteArrayView
                                              const RegionalSettings& rs)
 {
     return read(date, time, rs);
+}
+
+std::optional<int> readSecondOfDay(QByteArrayView time, const RegionalSettings& rs)
+{
+    RecordMoment m;
+    if (!readTime(time, rs, m))
+        return std::nullopt;
+    return (m.hour * 60 + m.minute) * 60 + m.second;
 }

@@ -30,3 +30,6 @@ std::optional<RecordMoment> readRecordMoment(const QString& date, const QString&
 // gives nothing.
 std::optional<RecordMoment> readRecordMoment(QByteArrayView date, QByteArrayView time,
                                              const RegionalSettings& rs);
+// The TIME bytes alone as seconds since midnight, for walks in which the
+// DATE repeats from row to row.
+std::optional<int> readSecondOfDay(QByteArrayView time, const RegionalSettings& rs);
