@@ -1,6 +1,7 @@
 #include "components/report_preview.h"
 
 #include "components/prepared_report_file.h"
+#include "components/wait_cursor.h"
 #include "components/work_progress.h"
 
 #include <QAction>
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -384,8 +384,7 @@ bool ReportPreview::findNext(const QString& text)
     {
         // The cursor comes back however the search ends: a row that cannot
         // be read throws out of it.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const WaitCursor wait;
         const auto keepGoing = [](int page) {
             if (page % 200 == 0)
                 QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
