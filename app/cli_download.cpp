@@ -83,6 +83,8 @@ public:
         });
         QObject::connect(&m_session, &DownloadSession::failure,
                          [this](const QString& text) { m_error = text; });
+        QObject::connect(&m_session, &DownloadSession::choiceMissing,
+                         [](const QString& text) { writeErr(text + u'\n'); });
         QObject::connect(&m_session, &DownloadSession::finished, [this](int result) {
             m_silence.stop();
             if (m_result == 0) {

@@ -7,6 +7,6 @@ std::unique_ptr<SimulatedInstrument> startDemoInstrument(SerialPortMap& ports, Q
 {
     std::unique_ptr<SimulatedInstrument> sim = SimulatedInstrument::startDemo(error);
     if (sim)
-        ports.setDevice(1, sim->devicePath());
+        ports.setSimulator(1, sim->devicePath());
     return sim;
 }

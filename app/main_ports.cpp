@@ -2,6 +2,7 @@
 #include "app/main.h"
 
 #include "device/port_choice.h"
+#include "device/receive.h"
 #include "platform/serial_ports.h"
 
 void TForm1::setSerialPortSystem(std::shared_ptr<const SerialPortSystem> system)
@@ -14,5 +15,8 @@ void TForm1::PortChoice1Click()
     if (!m_serialPorts)
         m_serialPorts = systemSerialPorts();
     PortChoiceDialog dialog(m_serialPorts, m_settings, this);
-    dialog.exec();
+    // `--port1`, FLN_PORT1 and `--demo` win over the choice: the dialog says so.
+    if (Form2)
+        dialog.setOverrides(Form2->portMap().sources());
+    m_dialogs.execModal(dialog);
 }

@@ -64,6 +64,8 @@ void DownloadSession::start()
     // the last download: which device is "the first port" is decided now.
     m_port.setPortMap(m_ports.resolved());
     m_running = true;
+    if (const QString gone = m_port.portMap().missingChoice(); !gone.isEmpty())
+        emit choiceMissing(missingChoiceText(gone));
     m_protocol.start();
 }
 

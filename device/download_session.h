@@ -56,6 +56,8 @@ public:
     bool isRunning() const { return m_running; }
     // The text of the failure that ended the last download; empty when none.
     const QString& errorText() const { return m_error; }
+    // The ports as given, before each start resolves them.
+    const SerialPortMap& portMap() const { return m_ports; }
 
 Q_SIGNALS:
     void progressChanged(int percent);       // 0..100
@@ -63,6 +65,8 @@ Q_SIGNALS:
     void identified(const QString& version); // the right instrument answered
     void recordCountKnown(int count);        // the archive's size
     void failure(const QString& text);       // a message for the user
+    // The port the user chose is gone: said before any other port is tried.
+    void choiceMissing(const QString& text);
     void finished(int result);               // 1: archive received; 2: not
     void commandSent(char command);          // "V" or "N" went to the instrument
     void chunkReceived();                    // bytes came from the line

@@ -16,6 +16,34 @@ namespace {
 const QString kCaption = QStringLiteral("Порт прибора");
 const QString kMarker = QStringLiteral(" (выбран)");
 
+bool overridden(SerialPortSource source)
+{
+    return source == SerialPortSource::Simulator || source == SerialPortSource::Option ||
+           source == SerialPortSource::Environment;
+}
+
+// "Первый порт задан параметром --port1: /dev/pts/3."
+QString overrideLine(int number, SerialPortSource source, const QString& device)
+{
+    const QString port = number == 1 ? QStringLiteral("Первый") : QStringLiteral("Второй");
+    switch (source) {
+    case SerialPortSource::Simulator:
+        return QStringLiteral("%1 порт \u2014 имитатор прибора (--demo): %2.").arg(port, device);
+    case SerialPortSource::Option:
+        return QStringLiteral("%1 порт задан параметром --port%2: %3.")
+            .arg(port)
+            .arg(number)
+            .arg(device);
+    case SerialPortSource::Environment:
+        return QStringLiteral("%1 порт задан переменной окружения FLN_PORT%2: %3.")
+            .arg(port)
+            .arg(number)
+            .arg(device);
+    default:
+        return QString();
+    }
+}
+
 } // namespace
 
 PortChoiceDialog::PortChoiceDialog(std::shared_ptr<const SerialPortSystem> system,
@@ -32,6 +60,12 @@ PortChoiceDialog::PortChoiceDialog(std::shared_ptr<const SerialPortSystem> syste
     m_list->setObjectName(QStringLiteral("PortList"));
     m_list->setMinimumSize(460, 160);
     layout->addWidget(m_list);
+    m_inEffect = new QLabel(this);
+    m_inEffect->setObjectName(QStringLiteral("PortInEffect"));
+    m_inEffect->setWordWrap(true);
+    m_inEffect->setStyleSheet(QStringLiteral("font-weight: bold"));
+    m_inEffect->hide();
+    layout->addWidget(m_inEffect);
     m_current = new QLabel(this);
     m_current->setObjectName(QStringLiteral("CurrentChoice"));
     m_current->setWordWrap(true);
@@ -82,9 +116,14 @@ void PortChoiceDialog::refresh()
         m_names.append(e.storedName());
     }
     // A chosen adapter that is unplugged now stays in the list, so that the
-    // user sees what the program waits for.
+    // user sees what the program waits for. A device that exists but is no
+    // port the search lists (a pseudo-terminal, a Bluetooth port) is used
+    // all the same.
     if (!chosen.isEmpty() && chosenRow < 0) {
-        auto* item = new QListWidgetItem(chosen + QStringLiteral(" \u2014 не подключен") + kMarker);
+        const QString state = m_system->exists(chosen)
+                                  ? QStringLiteral("подключено (нет среди найденных портов)")
+                                  : QStringLiteral("не подключен");
+        auto* item = new QListWidgetItem(chosen + QStringLiteral(" \u2014 ") + state + kMarker);
         QFont f = item->font();
         f.setBold(true);
         item->setFont(f);
@@ -104,6 +143,46 @@ void PortChoiceDialog::refresh()
                                  "затем встроенные порты."));
     else
         m_current->setText(QStringLiteral("Выбран порт %1.").arg(chosen));
+
+    const QString inEffect = overrideText(chosen);
+    m_inEffect->setText(inEffect);
+    m_inEffect->setVisible(!inEffect.isEmpty());
+}
+
+void PortChoiceDialog::setOverrides(const SerialPortSources& overrides)
+{
+    m_overrides = overrides;
+    m_overrides.stored.clear();
+    refresh();
+}
+
+QString PortChoiceDialog::overrideText(const QString& chosen) const
+{
+    SerialPortSources sources = m_overrides;
+    sources.stored = chosen;
+    const SerialPortAssignment a = assignSerialPorts(
+        sources, m_ports, [this](const QString& path) { return m_system->exists(path); });
+    const bool first = overridden(a.source1), second = overridden(a.source2);
+    if (!first && !second)
+        return QString();
+    QStringList lines;
+    if (first)
+        lines << overrideLine(1, a.source1, a.port1);
+    if (second)
+        lines << overrideLine(2, a.source2, a.port2);
+    if (first && second) {
+        lines << QStringLiteral("Выбор в этом окне сейчас не действует.");
+    } else {
+        const QString other = first ? a.port2 : a.port1;
+        const QString which = first ? QStringLiteral("второго") : QStringLiteral("первого");
+        lines
+            << (other.isEmpty()
+                    ? QStringLiteral("Выбор в этом окне действует только для %1 порта.").arg(which)
+                    : QStringLiteral("Выбор в этом окне действует только для %1 порта "
+                                     "(сейчас это %2).")
+                          .arg(which, other));
+    }
+    return lines.join(u'\n');
 }
 
 QString PortChoiceDialog::selectedName() const

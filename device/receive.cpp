@@ -129,6 +129,11 @@ TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& por
         m_dialogs.message(this, text, kErrorCaption, DialogService::Icon::Stop,
                           DialogService::Buttons::Ok);
     });
+    // Modal too: the other ports are tried once the user has read it.
+    connect(&m_session, &DownloadSession::choiceMissing, this, [this](const QString& text) {
+        m_dialogs.message(this, text, kAppTitle, DialogService::Icon::Warning,
+                          DialogService::Buttons::Ok);
+    });
     connect(&m_session, &DownloadSession::finished, this, &TForm2::done);
 }
 

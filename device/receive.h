@@ -43,6 +43,8 @@ public:
                                     std::uint32_t DataSize);
 
     const DownloadProtocol& protocol() const { return m_session.protocol(); }
+    // The ports as the program was started with them (options, environment, demo).
+    const SerialPortMap& portMap() const { return m_session.portMap(); }
 
     // Designer components.
     QLabel* StaticText2;

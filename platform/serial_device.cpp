@@ -284,6 +284,14 @@ void SerialPortMap::setDevice(int portNumber, const QString& device)
         m_port2 = m_option2 = device;
 }
 
+void SerialPortMap::setSimulator(int portNumber, const QString& device)
+{
+    if (portNumber == 1)
+        m_port1 = m_simulator1 = device;
+    else if (portNumber == 2)
+        m_port2 = m_simulator2 = device;
+}
+
 void SerialPortMap::setDiscovery(std::shared_ptr<const SerialPortSystem> system,
                                  std::function<QString()> storedChoice)
 {
@@ -291,15 +299,23 @@ void SerialPortMap::setDiscovery(std::shared_ptr<const SerialPortSystem> system,
     m_storedChoice = std::move(storedChoice);
 }
 
-SerialPortMap SerialPortMap::resolved() const
+SerialPortSources SerialPortMap::sources() const
 {
-    if (!m_system)
-        return *this;
     SerialPortSources sources;
     sources.option1 = m_option1;
     sources.option2 = m_option2;
     sources.environment1 = m_environment1;
     sources.environment2 = m_environment2;
+    sources.simulator1 = m_simulator1;
+    sources.simulator2 = m_simulator2;
+    return sources;
+}
+
+SerialPortMap SerialPortMap::resolved() const
+{
+    if (!m_system)
+        return *this;
+    SerialPortSources sources = this->sources();
     if (m_storedChoice)
         sources.stored = m_storedChoice();
     const SerialPortSystem& system = *m_system;
@@ -309,6 +325,7 @@ SerialPortMap SerialPortMap::resolved() const
     SerialPortMap out;
     out.m_port1 = a.port1;
     out.m_port2 = a.port2;
+    out.m_missingChoice = a.missingChoice;
     out.m_fixed = true;
     return out;
 }

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <tuple>
 
 namespace {
 
@@ -153,30 +154,50 @@ SerialPortAssignment assignSerialPorts(const SerialPortSources& sources,
                                        const std::function<bool(const QString&)>& exists)
 {
     SerialPortAssignment out;
-    out.port1 = !sources.option1.isEmpty() ? sources.option1 : sources.environment1;
-    out.port2 = !sources.option2.isEmpty() ? sources.option2 : sources.environment2;
-    // An adapter that is not plugged in leaves the stored choice for later.
-    const QString stored =
-        !sources.stored.isEmpty() && exists(sources.stored) ? sources.stored : QString();
+    const auto given = [](QString& port, SerialPortSource& source, const QString& simulator,
+                          const QString& option, const QString& environment) {
+        if (!simulator.isEmpty())
+            port = simulator, source = SerialPortSource::Simulator;
+        else if (!option.isEmpty())
+            port = option, source = SerialPortSource::Option;
+        else if (!environment.isEmpty())
+            port = environment, source = SerialPortSource::Environment;
+    };
+    given(out.port1, out.source1, sources.simulator1, sources.option1, sources.environment1);
+    given(out.port2, out.source2, sources.simulator2, sources.option2, sources.environment2);
+    // An adapter that is not plugged in leaves the stored choice for later;
+    // the user hears of it when it would have been used.
+    const bool storedThere = !sources.stored.isEmpty() && exists(sources.stored);
+    if (!sources.stored.isEmpty() && !storedThere && (out.port1.isEmpty() || out.port2.isEmpty()))
+        out.missingChoice = sources.stored;
+    const QString stored = storedThere ? sources.stored : QString();
 
     const auto taken = [&](const SerialPortEntry& e) {
         return e.isNamed(out.port1) || e.isNamed(out.port2) || e.isNamed(stored) ||
                (!out.port1.isEmpty() && QFileInfo(out.port1).canonicalFilePath() == e.path) ||
                (!out.port2.isEmpty() && QFileInfo(out.port2).canonicalFilePath() == e.path);
     };
-    QStringList rest;
+    QList<std::pair<QString, SerialPortSource>> rest;
     for (const SerialPortEntry& e : discovered)
         if (!taken(e))
-            rest.append(e.storedName());
+            rest.append({e.storedName(), SerialPortSource::Discovered});
     if (!stored.isEmpty())
-        rest.prepend(stored);
+        rest.prepend({stored, SerialPortSource::Stored});
     if (discovered.isEmpty() && stored.isEmpty())
-        rest = {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")};
+        rest = {{QStringLiteral("/dev/ttyS0"), SerialPortSource::BuiltIn},
+                {QStringLiteral("/dev/ttyS1"), SerialPortSource::BuiltIn}};
 
-    for (QString* slot : {&out.port1, &out.port2})
-        if (slot->isEmpty() && !rest.isEmpty())
-            *slot = rest.takeFirst();
+    const std::pair<QString*, SerialPortSource*> targets[] = {{&out.port1, &out.source1},
+                                                              {&out.port2, &out.source2}};
+    for (const auto& [port, source] : targets)
+        if (port->isEmpty() && !rest.isEmpty())
+            std::tie(*port, *source) = rest.takeFirst();
     return out;
+}
+
+QString missingChoiceText(const QString& name)
+{
+    return QStringLiteral("Выбранный порт %1 не найден \u2014 адаптер отключён?").arg(name);
 }
 
 SerialOpenFailure classifyOpenError(int systemError)

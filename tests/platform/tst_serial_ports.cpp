@@ -71,6 +71,8 @@ private slots:
     void assignment_data();
     void assignment();
     void storedChoiceFollowsTheAdapter();
+    void sourcesAndMissingChoice_data();
+    void sourcesAndMissingChoice();
     void openFailures_data();
     void openFailures();
 };
@@ -208,6 +210,67 @@ void TestSerialPorts::storedChoiceFollowsTheAdapter()
                           [&pc](const QString& p) { return pc.exists(p); });
     QCOMPARE(a.port1, kFtdiById);
     QCOMPARE(a.port2, QStringLiteral("/dev/ttyUSB0"));
+}
+
+Q_DECLARE_METATYPE(SerialPortSource)
+
+// Where each port came from, and whether an unplugged choice is worth a word:
+// only when it would have been used.
+void TestSerialPorts::sourcesAndMissingChoice_data()
+{
+    QTest::addColumn<QString>("simulator1");
+    QTest::addColumn<QString>("option1");
+    QTest::addColumn<QString>("option2");
+    QTest::addColumn<QString>("env1");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<SerialPortSource>("source1");
+    QTest::addColumn<SerialPortSource>("source2");
+    QTest::addColumn<QString>("missing");
+    using S = SerialPortSource;
+    const QString s, gone = QStringLiteral("/dev/serial/by-id/usb-gone");
+    QTest::newRow("stored gone: named, discovered ports used")
+        << s << s << s << s << gone << S::Discovered << S::Discovered << gone;
+    QTest::newRow("stored there") << s << s << s << s << kFtdiById << S::Stored << S::Discovered
+                                  << s;
+    QTest::newRow("stored gone, port 2 still open to it")
+        << s << "/dev/pts/3" << s << s << gone << S::Option << S::Discovered << gone;
+    QTest::newRow("stored gone, both ports given: no word")
+        << s << "/dev/pts/3"
+        << "/dev/pts/4" << s << gone << S::Option << S::Option << s;
+    QTest::newRow("simulator over option")
+        << "/dev/pts/9"
+        << "/dev/pts/3" << s << s << s << S::Simulator << S::Discovered << s;
+    QTest::newRow("environment") << s << s << s << "/dev/e1" << s << S::Environment << S::Discovered
+                                 << s;
+}
+
+void TestSerialPorts::sourcesAndMissingChoice()
+{
+    QFETCH(QString, simulator1);
+    QFETCH(QString, option1);
+    QFETCH(QString, option2);
+    QFETCH(QString, env1);
+    QFETCH(QString, stored);
+    QFETCH(SerialPortSource, source1);
+    QFETCH(SerialPortSource, source2);
+    QFETCH(QString, missing);
+    FakeSystem pc = workshopPc();
+    SerialPortSources sources;
+    sources.simulator1 = simulator1;
+    sources.option1 = option1;
+    sources.option2 = option2;
+    sources.environment1 = env1;
+    sources.stored = stored;
+    const SerialPortAssignment a = assignSerialPorts(
+        sources, discoverSerialPorts(pc), [&pc](const QString& p) { return pc.exists(p); });
+    QCOMPARE(a.source1, source1);
+    QCOMPARE(a.source2, source2);
+    QCOMPARE(a.missingChoice, missing);
+    if (!simulator1.isEmpty())
+        QCOMPARE(a.port1, simulator1);
+    if (!missing.isEmpty())
+        QCOMPARE(missingChoiceText(missing),
+                 "Выбранный порт " + missing + " не найден — адаптер отключён?");
 }
 
 void TestSerialPorts::openFailures_data()
