@@ -145,6 +145,8 @@ void TForm1::SummaryClick()
     }
     SummaryWindow* w = window.get();
     window->setPrintingService(&m_printing);
+    window->setDialogService(&m_dialogs);
+    window->setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
     window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
     m_dialogs.execModal(*window);
     applyLimitColours(); // the limits may have changed

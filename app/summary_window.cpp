@@ -1,16 +1,23 @@
 #include "app/summary_window.h"
 
+#include "app/error_report.h"
 #include "components/wait_cursor.h"
+#include "data/app_state.h"
+#include "data/count_text.h"
 #include "data/dbf_table.h"
 #include "data/recording_summary_text.h"
 #include "data/statistics.h"
 #include "data/summary_options.h"
 #include "platform/app_error.h"
+#include "platform/dialog_service.h"
+#include "platform/output_target.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,7 +27,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QSplitter>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -29,9 +36,51 @@
 
 namespace {
 
+const QString kTitle = QStringLiteral("Сводка");
+
 QString limitField(const std::optional<double>& v, const RegionalSettings& rs)
 {
     return v ? numberText(*v, rs) : QString();
+}
+
+// A table that asks for room for all of its cells, so that the window can
+// open showing them whole; the layout gives less only where the screen has
+// no more, and the table scrolls then.
+class WholeTable : public QTableWidget
+{
+public:
+    using QTableWidget::QTableWidget;
+
+    QSize sizeHint() const override
+    {
+        int w = 2 * frameWidth(), h = 2 * frameWidth();
+        // The contents' widths: the stretched last column may be narrower
+        // than its text before the window has a size.
+        for (int c = 0; c < columnCount(); ++c)
+            w += std::max(sizeHintForColumn(c), horizontalHeader()->isHidden()
+                                                    ? 0
+                                                    : horizontalHeader()->sectionSizeHint(c));
+        for (int r = 0; r < rowCount(); ++r)
+            h += rowHeight(r);
+        if (!horizontalHeader()->isHidden())
+            h += horizontalHeader()->sizeHint().height();
+        return {w, h};
+    }
+    QSize minimumSizeHint() const override
+    {
+        const int line = verticalHeader()->defaultSectionSize();
+        return {std::min(sizeHint().width(), 120), std::min(sizeHint().height(), 4 * line)};
+    }
+};
+
+// The rows of the figures split at the channels' heading row: what
+// describes the recording, and what describes each channel (heading first).
+std::pair<QList<QStringList>, QList<QStringList>> splitFigures(const QList<QStringList>& rows)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows[i].size() == 3 && rows[i].first().isEmpty())
+            return {rows.first(i), rows.sliced(i)};
+    return {rows, {}};
 }
 
 } // namespace
@@ -41,8 +90,7 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     : QDialog(parent), m_table(table), m_records(records), m_rs(rs), m_settings(settings)
 {
     setObjectName(QStringLiteral("SummaryWindow"));
-    setWindowTitle(QStringLiteral("Сводка"));
-    resize(980, 560);
+    setWindowTitle(kTitle);
     if (m_settings.isOpen())
         m_options = loadSummaryOptions(m_settings);
 
@@ -79,19 +127,31 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     labelled(QStringLiteral("ΔH, кДж/моль"), ActivationEnergy);
     limits->addStretch();
 
-    const auto grid = [this](const char* name) {
-        auto* t = new QTableWidget(this);
+    // Rows as tight as the text allows: the channel figures are two dozen lines.
+    const int line = fontMetrics().height() + 6;
+    const auto grid = [this, line](const char* name) {
+        auto* t = new WholeTable(this);
         t->setObjectName(QString::fromLatin1(name));
         t->setEditTriggers(QAbstractItemView::NoEditTriggers);
         t->verticalHeader()->hide();
+        t->verticalHeader()->setMinimumSectionSize(line);
+        t->verticalHeader()->setDefaultSectionSize(line);
+        t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         t->horizontalHeader()->setStretchLastSection(true);
         return t;
     };
     Figures = grid("Figures");
+    Channels = grid("Channels");
     Days = grid("Days");
-    auto* splitter = new QSplitter(this);
-    splitter->addWidget(Figures);
-    splitter->addWidget(Days);
+    // The channels on the left; the recording above the days on the right.
+    auto* right = new QVBoxLayout;
+    right->addWidget(Figures);
+    right->addWidget(Days, 1);
+    auto* tables = new QHBoxLayout;
+    tables->addWidget(Channels, 0, Qt::AlignTop);
+    tables->addLayout(right, 1);
+    Figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    Channels->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     CopyButton = new QPushButton(QStringLiteral("Копировать"), this);
     CopyButton->setObjectName(QStringLiteral("CopyButton"));
@@ -102,8 +162,12 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     connect(CopyButton, &QPushButton::clicked, this, &SummaryWindow::copyToClipboard);
     connect(PrintButton, &QPushButton::clicked, this, &SummaryWindow::print);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
+    Written = new QLabel(this);
+    Written->setObjectName(QStringLiteral("Written"));
+    Written->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Problem, 1);
+    buttons->addWidget(Written, 1);
     buttons->addWidget(CopyButton);
     buttons->addWidget(PrintButton);
     buttons->addWidget(CloseButton);
@@ -111,17 +175,31 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Period);
     layout->addLayout(limits);
-    layout->addWidget(splitter, 1);
+    layout->addLayout(tables, 1);
     layout->addLayout(buttons);
 
     recompute();
+    fitToContents();
 }
 
 QString SummaryWindow::periodText() const
 {
-    return m_records.isEmpty()
-               ? QStringLiteral("Вся таблица: %1 записей").arg(m_summary.records)
-               : QStringLiteral("Выделено строк: %1").arg(m_records.size());
+    return m_records.isEmpty() ? QStringLiteral("Вся таблица: ") +
+                                     countText(m_summary.records, m_rs, QStringLiteral("запись"),
+                                               QStringLiteral("записи"), QStringLiteral("записей"))
+                               : QStringLiteral("Выделено: ") +
+                                     countText(m_records.size(), m_rs, QStringLiteral("строка"),
+                                               QStringLiteral("строки"), QStringLiteral("строк"));
+}
+
+void SummaryWindow::fitToContents()
+{
+    QSize want = sizeHint();
+    // The frame and caption bar that the window system adds.
+    const QSize frame(16, 40);
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        want = want.boundedTo(s->availableGeometry().size() - frame);
+    resize(want.expandedTo(minimumSizeHint()));
 }
 
 void SummaryWindow::limitsEdited()
@@ -163,7 +241,9 @@ void SummaryWindow::recompute()
     m_summary = m_records.isEmpty() ? summarizeTable(m_table, m_options, m_rs)
                                     : summarizeRecords(m_table, m_records, m_options, m_rs);
     Period->setText(periodText());
-    fill(Figures, summaryRows(m_summary, m_rs), false);
+    const auto [recording, channels] = splitFigures(summaryRows(m_summary, m_rs));
+    fill(Figures, recording, false);
+    fill(Channels, channels, true);
     fill(Days, dayRows(m_summary, m_rs), true);
 }
 
@@ -175,15 +255,23 @@ void SummaryWindow::fill(QTableWidget* table, const QList<QStringList>& rows, bo
         columns = std::max(columns, row.size());
     table->setColumnCount(int(columns));
     const qsizetype first = headingRow ? 1 : 0;
-    table->setRowCount(int(rows.size() - first));
-    if (headingRow && !rows.isEmpty())
+    table->setRowCount(int(std::max<qsizetype>(0, rows.size() - first)));
+    if (headingRow && !rows.isEmpty()) {
         table->setHorizontalHeaderLabels(rows.first());
-    else
+        table->horizontalHeader()->show();
+    } else {
         table->horizontalHeader()->hide();
+    }
     for (qsizetype r = first; r < rows.size(); ++r)
-        for (qsizetype c = 0; c < rows[r].size(); ++c)
-            table->setItem(int(r - first), int(c), new QTableWidgetItem(rows[r][c]));
+        for (qsizetype c = 0; c < rows[r].size(); ++c) {
+            auto* item = new QTableWidgetItem(rows[r][c]);
+            // Figures line up on the right, as numbers do; labels stay left.
+            if (c > 0)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table->setItem(int(r - first), int(c), item);
+        }
     table->resizeColumnsToContents();
+    table->updateGeometry();
 }
 
 void SummaryWindow::copyToClipboard()
@@ -196,9 +284,40 @@ void SummaryWindow::copyToClipboard()
 void SummaryWindow::print()
 {
     try {
-        if (!m_printing)
+        if (m_printing && m_printing->hasPrinter()) {
+            printOn(m_printing->printer());
+            return;
+        }
+        if (!m_dialogs)
             throw AppError(PrintingService::kNoPrinterText);
-        printOn(m_printing->printer());
+    } catch (...) {
+        if (!m_errorReport)
+            throw;
+        m_errorReport();
+        return;
+    }
+    offerPdf();
+}
+
+void SummaryWindow::offerPdf()
+{
+    // The default error report's message, with a way to keep the page all the same.
+    if (m_dialogs->message(this, errorReportText(PrintingService::kNoPrinterText), kAppTitle,
+                           DialogService::Icon::Stop,
+                           DialogService::Buttons::SavePdfOk) != DialogService::Answer::Yes)
+        return;
+    DialogService::FileRequest request;
+    request.filter = QStringLiteral("Документ PDF|*.pdf");
+    request.defaultExtension = QStringLiteral(".pdf");
+    request.initialDir = m_saveFolder;
+    request.fileName =
+        (m_saveName.isEmpty() ? kTitle : kTitle + u' ' + m_saveName) + QStringLiteral(".pdf");
+    const DialogService::FileResult chosen = m_dialogs->saveFile(this, request);
+    if (!chosen.accepted || chosen.fileName.isEmpty())
+        return;
+    try {
+        const QString written = saveAsPdf(chosen.fileName);
+        Written->setText(QStringLiteral("Сохранено в %1").arg(QDir::toNativeSeparators(written)));
     } catch (...) {
         if (!m_errorReport)
             throw;
@@ -206,17 +325,34 @@ void SummaryWindow::print()
     }
 }
 
+QString SummaryWindow::saveAsPdf(const QString& fileName)
+{
+    if (const QString refusal = refusedOutput(fileName, {m_table.tableFile(), m_table.indexFile()});
+        !refusal.isEmpty())
+        throw AppError(refusal);
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(QFileInfo(fileName).absoluteFilePath());
+    PrintJob job(pdf, kTitle);
+    return paint(pdf, job);
+}
+
 void SummaryWindow::printOn(QPrinter& printer)
+{
+    std::optional<PrintJob> job;
+    if (m_printing)
+        job.emplace(*m_printing, printer, kTitle);
+    else
+        job.emplace(printer, kTitle);
+    paint(printer, *job);
+}
+
+QString SummaryWindow::paint(QPrinter& printer, PrintJob& job)
 {
     // The printer is the application's: the next job finds it as it was.
     const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
     const auto restore = qScopeGuard([&] { printer.setPageOrientation(orientation); });
     printer.setPageOrientation(QPageLayout::Portrait);
-    std::optional<PrintJob> job;
-    if (m_printing)
-        job.emplace(*m_printing, printer, QStringLiteral("Сводка"));
-    else
-        printer.setDocName(QStringLiteral("Сводка"));
     QPainter painter;
     if (!painter.begin(&printer))
         throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
@@ -260,7 +396,7 @@ void SummaryWindow::printOn(QPrinter& printer)
     }
 
     double y = lineHeight;
-    painter.drawText(QPointF(area.left(), y), QStringLiteral("Сводка. ") + periodText());
+    painter.drawText(QPointF(area.left(), y), kTitle + QStringLiteral(". ") + periodText());
     y += lineHeight * 1.5;
     const auto table = [&](const QList<QStringList>& rows, const QList<double>& widths, double x) {
         double ty = y;
@@ -280,6 +416,5 @@ void SummaryWindow::printOn(QPrinter& printer)
     table(days, dayWidths, area.left() + figuresWidth + fm.averageCharWidth() * 2 * scale);
     if (!painter.end())
         throw AppError(QStringLiteral("Printing failed"));
-    if (job)
-        job->finish();
+    return job.finish();
 }

@@ -12,6 +12,7 @@ class DialogService;
 class QLabel;
 class QLineEdit;
 class PrintingService;
+class PrintJob;
 class QPrinter;
 class QPushButton;
 class QTableWidget;
@@ -19,7 +20,8 @@ class SettingsStore;
 
 // "Сводка": the analysis of the open table or of the selected rows, with the
 // limit fields of T1 and T2 and ΔH (kept in the settings store), recomputed
-// when they change. It shows and asks; the figures come from data/.
+// when they change. It shows and asks; the figures come from data/. It opens
+// large enough to show its tables whole where the screen allows.
 class SummaryWindow : public QDialog
 {
     Q_OBJECT
@@ -36,13 +38,27 @@ public:
 
     // The buttons' work.
     void copyToClipboard();
+    // On the current printer; without one, the default error report's
+    // message offers "Сохранить в PDF…".
     void print();
     void printOn(QPrinter& printer);
+    // Writes the printed page as a PDF file (unseen until whole); returns
+    // its name. Throws AppError on a refusal or a failed write.
+    QString saveAsPdf(const QString& fileName);
 
     // The printers of "Печать"; without a service there is no printer.
     void setPrintingService(PrintingService* printing) { m_printing = printing; }
     // Errors while printing go here (the default error report).
     void setErrorReport(std::function<void()> report) { m_errorReport = std::move(report); }
+    // The messages and the save dialog of "Сохранить в PDF…"; without a
+    // service, no printer is only reported.
+    void setDialogService(DialogService* dialogs) { m_dialogs = dialogs; }
+    // Where the save dialog starts and the table whose name the file takes.
+    void setSaveSuggestion(const QString& folder, const QString& tableName)
+    {
+        m_saveFolder = folder;
+        m_saveName = tableName;
+    }
 
     QLineEdit* Lower1 = nullptr;
     QLineEdit* Upper1 = nullptr;
@@ -51,7 +67,9 @@ public:
     QLineEdit* ActivationEnergy = nullptr;
     QLabel* Period = nullptr;
     QLabel* Problem = nullptr; // a limit that is not a number
-    QTableWidget* Figures = nullptr;
+    QLabel* Written = nullptr; // where "Сохранить в PDF…" put the file
+    QTableWidget* Figures = nullptr;  // the recording: label, value
+    QTableWidget* Channels = nullptr; // per channel: label, T1, T2
     QTableWidget* Days = nullptr;
     QPushButton* CopyButton = nullptr;
     QPushButton* PrintButton = nullptr;
@@ -61,6 +79,10 @@ private:
     void limitsEdited();
     void recompute();
     void fill(QTableWidget* table, const QList<QStringList>& rows, bool headingRow);
+    // Room for every table whole, within the screen's free area.
+    void fitToContents();
+    void offerPdf();
+    QString paint(QPrinter& printer, PrintJob& job);
 
     const DbfTable& m_table;
     QList<quint32> m_records;
@@ -69,5 +91,7 @@ private:
     SummaryOptions m_options;
     RecordingSummary m_summary;
     PrintingService* m_printing = nullptr;
+    DialogService* m_dialogs = nullptr;
     std::function<void()> m_errorReport;
+    QString m_saveFolder, m_saveName;
 };

@@ -15,8 +15,11 @@ const QString& russianPlural(qint64 n, const QString& one, const QString& few, c
 
 QString groupedCount(qint64 n)
 {
-    QString digits = QString::number(n < 0 ? -n : n);
-    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
-        digits.insert(i, QChar(0x00A0));
-    return n < 0 ? u'-' + digits : digits;
+    return groupedInteger(n, RegionalSettings::russian());
+}
+
+QString countText(qint64 n, const RegionalSettings& rs, const QString& one, const QString& few,
+                  const QString& many)
+{
+    return groupedInteger(n, rs) + u' ' + russianPlural(n, one, few, many);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/regional_settings.h"
+
 #include <QString>
 
 // The form of a Russian noun (or of a word agreeing with it) after the count
@@ -11,3 +13,8 @@ const QString& russianPlural(qint64 n, const QString& one, const QString& few, c
 // "1 000 000" (the groups joined by no-break spaces, so a line never breaks
 // inside a number).
 QString groupedCount(qint64 n);
+
+// The count grouped as the regional settings say (groupedInteger), a space,
+// the noun in its form: "432 записи", "1 000 000 записей".
+QString countText(qint64 n, const RegionalSettings& rs, const QString& one, const QString& few,
+                  const QString& many);

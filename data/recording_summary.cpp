@@ -487,13 +487,21 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
 
         // Limits and the days, in time order.
         RunCounter below, above;
+        qint64 within = 0;
         const std::vector<double>& tv = *tValues[c];
         for (size_t i = 0; i < n; ++i) {
-            below.feed(ch.lower && tv[i] < *ch.lower, tAt[i]);
-            above.feed(ch.upper && tv[i] > *ch.upper, tAt[i]);
+            const bool isBelow = ch.lower && tv[i] < *ch.lower;
+            const bool isAbove = ch.upper && tv[i] > *ch.upper;
+            below.feed(isBelow, tAt[i]);
+            above.feed(isAbove, tAt[i]);
+            within += !isBelow && !isAbove;
         }
         ch.below = below.finish(s.interval);
         ch.above = above.finish(s.interval);
+        if (ch.lower || ch.upper) {
+            ch.withinReadings = within;
+            ch.withinShare = double(within) / double(ch.count);
+        }
     }
 
     // Days, in time order (each day is one stretch of it).

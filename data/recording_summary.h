@@ -57,6 +57,10 @@ struct ChannelSummary
     std::optional<double> mkt; // none when a reading is at or below absolute zero
     std::optional<double> lower, upper;
     LimitSide below, above;
+    // Readings within the limits (neither side out), and their share of the
+    // time, 0..1: every reading stands for one interval. None without a limit.
+    std::optional<qint64> withinReadings;
+    std::optional<double> withinShare;
 };
 
 struct Gap

@@ -52,29 +52,50 @@ double round2(double v)
     return std::isfinite(r) ? r : v;
 }
 
-// Two decimals, the regional separator; "—" for no figure. A number that
-// whole digits cannot show (readings near 1e308) in the general format.
-QString fixed2(double v, const RegionalSettings& rs)
+// A fixed number of decimals, the regional separator; every temperature of
+// one column of a table has the same number.
+QString fixedText(double v, int decimals, const RegionalSettings& rs)
 {
     if (!std::isfinite(v))
         return kNone;
+    // Beyond what fixed digits can say: the general format.
     if (std::fabs(v) >= 1e15)
         return numberText(v, rs);
-    QString t = QString::number(round2(v), 'f', 2);
-    if (t == u"-0.00")
-        t = QStringLiteral("0.00");
+    const double scale = std::pow(10.0, decimals);
+    const double r = std::round(v * scale) / scale;
+    QString t = QString::number(r == 0 ? 0.0 : r, 'f', decimals); // no "-0,00"
     return t.replace(u'.', rs.decimalSeparator);
 }
 
-// A reading, a limit: "—" for no figure.
-QString valueText(double v, const RegionalSettings& rs)
+QString fixed2(double v, const RegionalSettings& rs)
 {
-    return std::isfinite(v) ? numberText(v, rs) : kNone;
+    return fixedText(v, 2, rs);
 }
 
+// A limit in the style of its column; one with more decimals than that
+// (a user may type 2,125) keeps them all rather than show another value.
 QString limitText(const std::optional<double>& v, const RegionalSettings& rs)
 {
-    return v ? valueText(*v, rs) : kNone;
+    if (!v)
+        return kNone;
+    return std::round(*v * 100) / 100 == *v ? fixed2(*v, rs) : numberText(*v, rs);
+}
+
+QString count(qint64 n, const RegionalSettings& rs)
+{
+    return groupedInteger(n, rs);
+}
+
+// "97,5 %": tenths of a per cent, never rounded to 100 % while a reading is
+// out, nor to 0 % while one is within.
+QString shareText(double share, const RegionalSettings& rs)
+{
+    double percent = std::round(share * 1000) / 10;
+    if (share < 1 && percent >= 100)
+        percent = 99.9;
+    if (share > 0 && percent <= 0)
+        percent = 0.1;
+    return fixedText(percent, 1, rs) + QStringLiteral("\u00A0%");
 }
 
 // JSON pieces; null for no figure.
@@ -147,15 +168,15 @@ QString momentText(qint64 moment, const RegionalSettings& rs)
 QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings& rs)
 {
     QList<QStringList> rows;
-    rows << QStringList{QStringLiteral("Записей"), QString::number(s.records)};
+    rows << QStringList{QStringLiteral("Записей"), count(s.records, rs)};
     rows << QStringList{QStringLiteral("Начало"), optionalMoment(s.first, rs)};
     rows << QStringList{QStringLiteral("Конец"), optionalMoment(s.last, rs)};
     rows << QStringList{QStringLiteral("Продолжительность"),
                         s.first ? durationText(s.span()) : kNone};
     rows << QStringList{QStringLiteral("Интервал"), s.interval ? durationText(s.interval) : kNone};
-    for (const auto& [mode, count] : s.modes)
-        rows << QStringList{QStringLiteral("Режим «%1»").arg(mode), QString::number(count)};
-    rows << QStringList{QStringLiteral("Пропусков"), QString::number(s.gaps.size())};
+    for (const auto& [mode, n] : s.modes)
+        rows << QStringList{QStringLiteral("Режим «%1»").arg(mode), count(n, rs)};
+    rows << QStringList{QStringLiteral("Пропусков"), count(s.gaps.size(), rs)};
     rows << QStringList{QStringLiteral("Пропущено времени"), durationText(s.missingSeconds)};
     rows << QStringList{QStringLiteral("Самый длинный пропуск"),
                         s.longestGap ? QStringLiteral("%1 – %2 (%3)")
@@ -163,9 +184,9 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
                                                 momentText(s.longestGap->to, rs),
                                                 durationText(s.longestGap->seconds()))
                                      : kNone};
-    rows << QStringList{QStringLiteral("Шагов часов назад"), QString::number(s.clockBack)};
+    rows << QStringList{QStringLiteral("Шагов часов назад"), count(s.clockBack, rs)};
     rows << QStringList{QStringLiteral("Первый шаг назад"), optionalMoment(s.firstClockBackAt, rs)};
-    rows << QStringList{QStringLiteral("Повторов момента"), QString::number(s.equalMoments)};
+    rows << QStringList{QStringLiteral("Повторов момента"), count(s.equalMoments, rs)};
 
     rows << QStringList{QString(), MeasurementSchema::kT1Caption, MeasurementSchema::kT2Caption};
     const auto both = [&](const QString& label, const auto& cell) {
@@ -174,11 +195,11 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
             row << (s.records ? cell(c) : kNone);
         rows << row;
     };
-    both(QStringLiteral("Показаний"), [](const ChannelSummary& c) { return QString::number(c.count); });
-    both(QStringLiteral("Минимум"), [&](const ChannelSummary& c) { return valueText(c.min, rs); });
+    both(QStringLiteral("Показаний"), [&](const ChannelSummary& c) { return count(c.count, rs); });
+    both(QStringLiteral("Минимум"), [&](const ChannelSummary& c) { return fixed2(c.min, rs); });
     both(QStringLiteral("Время минимума"),
          [&](const ChannelSummary& c) { return momentText(c.minAt, rs); });
-    both(QStringLiteral("Максимум"), [&](const ChannelSummary& c) { return valueText(c.max, rs); });
+    both(QStringLiteral("Максимум"), [&](const ChannelSummary& c) { return fixed2(c.max, rs); });
     both(QStringLiteral("Время максимума"),
          [&](const ChannelSummary& c) { return momentText(c.maxAt, rs); });
     both(QStringLiteral("Среднее"), [&](const ChannelSummary& c) { return fixed2(c.mean, rs); });
@@ -190,6 +211,9 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
                         limitText(s.channels[1].lower, rs)};
     rows << QStringList{QStringLiteral("Верхняя граница"), limitText(s.channels[0].upper, rs),
                         limitText(s.channels[1].upper, rs)};
+    both(QStringLiteral("Доля времени в границах"), [&](const ChannelSummary& c) {
+        return c.withinShare ? shareText(*c.withinShare, rs) : kNone;
+    });
     for (int below = 1; below >= 0; --below) {
         const QString side = below ? QStringLiteral("Ниже границы") : QStringLiteral("Выше границы");
         const auto sideRow = [&](const QString& what, auto cell) {
@@ -200,9 +224,11 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
             }
             rows << row;
         };
-        sideRow(QStringLiteral("показаний"), [](const LimitSide& l) { return QString::number(l.readings); });
+        sideRow(QStringLiteral("показаний"),
+                [&](const LimitSide& l) { return count(l.readings, rs); });
         sideRow(QStringLiteral("время"), [](const LimitSide& l) { return durationText(l.seconds); });
-        sideRow(QStringLiteral("выходов"), [](const LimitSide& l) { return QString::number(l.excursions); });
+        sideRow(QStringLiteral("выходов"),
+                [&](const LimitSide& l) { return count(l.excursions, rs); });
         sideRow(QStringLiteral("первый выход"),
                 [&](const LimitSide& l) { return optionalMoment(l.firstAt, rs); });
         sideRow(QStringLiteral("самый долгий"), [&](const LimitSide& l) {
@@ -223,9 +249,10 @@ QList<QStringList> dayRows(const RecordingSummary& s, const RegionalSettings& rs
              << ch + QStringLiteral(" макс") << ch + QStringLiteral(" вне границ");
     rows << head;
     for (const DaySummary& d : s.days) {
-        QStringList row{dateText(d.date, rs), QString::number(d.records)};
+        QStringList row{dateText(d.date, rs), count(d.records, rs)};
+        // The extremes are readings, with their one decimal; the mean has two.
         for (const DayChannel& c : d.channels)
-            row << valueText(c.min, rs) << fixed2(c.mean, rs) << valueText(c.max, rs)
+            row << fixedText(c.min, 1, rs) << fixed2(c.mean, rs) << fixedText(c.max, 1, rs)
                 << durationText(c.outSeconds);
         rows << row;
     }
@@ -289,6 +316,11 @@ QString summaryJson(const RecordingSummary& s)
             {QStringLiteral("upper"), c.upper ? jNumber(*c.upper) : null},
             {QStringLiteral("below"), jSide(c.below)},
             {QStringLiteral("above"), jSide(c.above)},
+            {QStringLiteral("within"),
+             c.withinReadings
+                 ? jObject({{QStringLiteral("readings"), QString::number(*c.withinReadings)},
+                            {QStringLiteral("share"), jNumber(c.withinShare.value_or(0))}})
+                 : null},
         });
     };
     QStringList days;

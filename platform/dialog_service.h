@@ -16,7 +16,8 @@ class DialogService
 public:
     enum class Icon { None, Information, Question, Warning, Stop };
     // OpenFolderOk: "Открыть папку" (answered Yes) and OK.
-    enum class Buttons { Ok, YesNo, OpenFolderOk };
+    // SavePdfOk: "Сохранить в PDF…" (answered Yes) and OK.
+    enum class Buttons { Ok, YesNo, OpenFolderOk, SavePdfOk };
     enum class Answer { Ok, Yes, No, Cancel };
 
     struct FileRequest

@@ -128,13 +128,23 @@ QString incompleteReason(int fd)
 PrintJob::PrintJob(PrintingService& service, QPrinter& printer, const QString& title)
     : m_printer(printer), m_title(title)
 {
-    printer.setDocName(title);
-    const QString folder = service.pdfDirectory();
+    start(service.pdfDirectory());
+}
+
+PrintJob::PrintJob(QPrinter& printer, const QString& title) : m_printer(printer), m_title(title)
+{
+    start(QString());
+}
+
+void PrintJob::start(const QString& folder)
+{
+    QPrinter& printer = m_printer;
+    printer.setDocName(m_title);
     if (!folder.isEmpty()) {
         QDir().mkpath(folder);
         printer.setOutputFormat(QPrinter::PdfFormat);
         m_folder = folder;
-        m_restore = PrintingService::freePdfName(folder, title);
+        m_restore = PrintingService::freePdfName(folder, m_title);
         m_file = std::make_unique<UnseenFile>(folder, m_restore);
     } else if (printer.outputFormat() == QPrinter::PdfFormat &&
                !printer.outputFileName().isEmpty()) {

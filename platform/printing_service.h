@@ -75,6 +75,8 @@ public:
     // Names the job; call before painting starts. Throws AppError when the
     // folder takes no new file.
     PrintJob(PrintingService& service, QPrinter& printer, const QString& title);
+    // A job on a printer of its own (a PDF writer with its output file set).
+    PrintJob(QPrinter& printer, const QString& title);
     ~PrintJob();
     PrintJob(const PrintJob&) = delete;
     PrintJob& operator=(const PrintJob&) = delete;
@@ -87,6 +89,7 @@ public:
     QString finish();
 
 private:
+    void start(const QString& pdfFolder);
     void restorePrinter();
 
     QPrinter& m_printer;

@@ -86,11 +86,13 @@ DialogService::Answer QtDialogService::message(QWidget* parent, const QString& t
     QMessageBox box(
         qtIcon(icon), caption, text,
         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
-    QPushButton* openFolder = nullptr;
+    QPushButton* action = nullptr; // the extra button, answered Yes
     if (buttons == Buttons::OpenFolderOk)
-        openFolder = box.addButton(QStringLiteral("Открыть папку"), QMessageBox::ActionRole);
+        action = box.addButton(QStringLiteral("Открыть папку"), QMessageBox::ActionRole);
+    else if (buttons == Buttons::SavePdfOk)
+        action = box.addButton(QStringLiteral("Сохранить в PDF…"), QMessageBox::ActionRole);
     const int r = box.exec();
-    if (openFolder && box.clickedButton() == openFolder)
+    if (action && box.clickedButton() == action)
         return Answer::Yes;
     if (r == QMessageBox::Yes)
         return Answer::Yes;

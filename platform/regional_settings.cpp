@@ -26,7 +26,7 @@ QString floatPattern()
 
 RegionalSettings RegionalSettings::russian()
 {
-    return RegionalSettings{u',', DateOrder::DayMonthYear, u'.', u':'};
+    return RegionalSettings{u',', DateOrder::DayMonthYear, u'.', u':', u'\u00A0'};
 }
 
 RegionalSettings RegionalSettings::fromLocale(const QLocale& locale)
@@ -44,6 +44,9 @@ RegionalSettings RegionalSettings::fromLocale(const QLocale& locale)
         rs.dateOrder = DateOrder::DayMonthYear;
     rs.dateSeparator = firstNonLetter(df, u'.');
     rs.timeSeparator = firstNonLetter(locale.timeFormat(QLocale::ShortFormat), u':');
+    const QString gs = locale.groupSeparator();
+    if (!gs.isEmpty() && gs[0] != u' ')
+        rs.groupSeparator = gs[0];
     return rs;
 }
 
@@ -160,4 +163,21 @@ QString temperatureFormat(double value, const RegionalSettings& rs)
     QString s = QString::number(value, 'f', 1).rightJustified(4, u' ');
     s.replace(u'.', rs.decimalSeparator);
     return s;
+}
+
+QString groupedInteger(qint64 value, const RegionalSettings& rs)
+{
+    // Through the unsigned magnitude: the most negative value has no positive twin.
+    const quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
+    const QString digits = QString::number(magnitude);
+    QString out;
+    out.reserve(digits.size() + digits.size() / 3 + 1);
+    if (value < 0)
+        out += u'-';
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += rs.groupSeparator;
+        out += digits[i];
+    }
+    return out;
 }

@@ -14,6 +14,9 @@ struct RegionalSettings
     DateOrder dateOrder = DateOrder::DayMonthYear;
     QChar dateSeparator = u'.';
     QChar timeSeparator = u':';
+    // Between groups of three digits in long whole numbers ("1 000 000");
+    // never a plain space, which would let a number break across lines.
+    QChar groupSeparator = u'\u00A0';
 
     static RegionalSettings russian();
     static RegionalSettings fromLocale(const QLocale& locale);
@@ -40,3 +43,7 @@ QString floatToText(double value, const RegionalSettings& rs);
 
 // printf "%4.1f" with the regional decimal separator.
 QString temperatureFormat(double value, const RegionalSettings& rs);
+
+// A whole number with its thousands grouped: "1 000 000", "-12 345", "999".
+QString groupedInteger(qint64 value, const RegionalSettings& rs);
+

@@ -1,6 +1,8 @@
 // "Сервис → Сводка…": the window over the whole table or the selected rows,
-// its limit fields (kept in the settings store), "Копировать" and "Печать";
-// a text that does not convert goes to the default error report.
+// its limit fields (kept in the settings store), "Копировать" and "Печать"
+// (with "Сохранить в PDF…" where there is no printer); a text that does not
+// convert goes to the default error report. The program runs on a screen of
+// 1366 × 768, the smallest the window must fit whole.
 #include "app/summary_window.h"
 #include "tests/support/main_window_fixture.h"
 #include "tests/support/peers.h"
@@ -14,7 +16,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTemporaryFile>
 #include <QTest>
 
 namespace {
@@ -48,20 +53,31 @@ struct Window : MainWindowFixture
     }
 };
 
-// The value cells of the figure row labelled `label`.
+// The value cells of the figure row labelled `label`, in the recording's
+// table or the channels'.
 QStringList figure(const SummaryWindow& w, const QString& label)
 {
-    for (int r = 0; r < w.Figures->rowCount(); ++r)
-        if (w.Figures->item(r, 0) && w.Figures->item(r, 0)->text() == label) {
-            QStringList cells;
-            for (int c = 1; c < w.Figures->columnCount(); ++c)
-                cells << (w.Figures->item(r, c) ? w.Figures->item(r, c)->text() : QString());
-            while (!cells.isEmpty() && cells.last().isEmpty())
-                cells.removeLast(); // a recording row has one value
-            return cells;
-        }
+    for (const QTableWidget* t : {w.Figures, w.Channels})
+        for (int r = 0; r < t->rowCount(); ++r)
+            if (t->item(r, 0) && t->item(r, 0)->text() == label) {
+                QStringList cells;
+                for (int c = 1; c < t->columnCount(); ++c)
+                    cells << (t->item(r, c) ? t->item(r, c)->text() : QString());
+                return cells;
+            }
     return {QStringLiteral("no row ") + label};
 }
+
+// A column of a table as the user reads it, heading excluded.
+QStringList column(const QTableWidget* t, int c)
+{
+    QStringList out;
+    for (int r = 0; r < t->rowCount(); ++r)
+        out << (t->item(r, c) ? t->item(r, c)->text() : QString());
+    return out;
+}
+
+const QChar kNbsp(0x00A0);
 
 void setField(QLineEdit* e, const QString& text)
 {
@@ -85,6 +101,167 @@ private slots:
         QVERIFY(!w.form.SummaryItem->isEnabled()); // no table yet
         w.open({"1,0"});
         QVERIFY(w.form.SummaryItem->isEnabled());
+        QString period;
+        w.dialogs.queueModal([&](QDialog& d) {
+            period = static_cast<SummaryWindow&>(d).Period->text();
+            return 0;
+        });
+        w.form.SummaryItem->trigger();
+        QCOMPARE(period, QStringLiteral("Вся таблица: 1 запись"));
+    }
+
+    // Ten days of a one-minute recording with a half-hour gap, both channels
+    // limited: every table shows whole on a 1366 × 768 screen, counts are
+    // grouped, every column keeps one number of decimals, and each channel
+    // has its share of time within the limits.
+    void wholeOnASmallScreen()
+    {
+        QCOMPARE(QGuiApplication::primaryScreen()->size(), QSize(1366, 768));
+        MainWindowFixture w;
+        QList<TestRow> rows;
+        const QDateTime start(QDate(2026, 12, 1), QTime(0, 0));
+        for (int i = 0; i < 14400; ++i) {
+            if (i >= 2000 && i < 2030)
+                continue; // the instrument was off
+            const QDateTime at = start.addSecs(60 * i);
+            // T1 above 8,5 every tenth minute, T2 below -20 every fourth.
+            rows.append({rows.size() % 9999 + 1,
+                         "Наблюдения",
+                         3,
+                         at.toString("dd.MM.yyyy"),
+                         at.toString("HH:mm:ss"),
+                         i % 10 == 0 ? " 9,0" : " 5,0",
+                         i % 4 == 0 ? "-25,0" : "-18,0",
+                         {}});
+        }
+        w.settings.writeString("Summary_T1_Lower", "2");
+        w.settings.writeString("Summary_T1_Upper", "8.5");
+        w.settings.writeString("Summary_T2_Lower", "-20");
+        w.settings.writeString("Summary_T2_Upper", "0");
+        w.open(rows);
+
+        bool shown = false;
+        w.dialogs.queueModal([&](QDialog& d) {
+            auto& s = static_cast<SummaryWindow&>(d);
+            shown = true;
+            s.show();
+            [&] {
+                QVERIFY(QTest::qWaitForWindowExposed(&s));
+                // Room left for a panel and the caption bar.
+                QVERIFY2(s.width() <= 1366 - 16 && s.height() <= 768 - 40,
+                         qPrintable(QStringLiteral("%1 x %2").arg(s.width()).arg(s.height())));
+                for (const QTableWidget* t : {s.Figures, s.Channels, s.Days}) {
+                    QVERIFY2(t->horizontalScrollBar()->maximum() == 0 &&
+                                 t->verticalScrollBar()->maximum() == 0,
+                             qPrintable(t->objectName() + " scrolls"));
+                    QVERIFY(t->isVisible());
+                }
+                QCOMPARE(s.Days->rowCount(), 10);
+
+                // 14 400 minutes less the 30 of the gap.
+                QCOMPARE(s.Period->text(), "Вся таблица: 14" + QString(kNbsp) + "370 записей");
+                QCOMPARE(figure(s, "Записей"), QStringList{"14" + QString(kNbsp) + "370"});
+                QCOMPARE(figure(s, "Показаний"), (QStringList{"14" + QString(kNbsp) + "370",
+                                                              "14" + QString(kNbsp) + "370"}));
+                // 1440 tenth minutes less 3 in the gap; 3600 fourth minutes less 8.
+                QCOMPARE(figure(s, "Выше границы: показаний"),
+                         (QStringList{"1" + QString(kNbsp) + "437", "0"}));
+                QCOMPARE(figure(s, "Ниже границы: показаний"),
+                         (QStringList{"0", "3" + QString(kNbsp) + "592"}));
+                // 12 933 of 14 370 is 90 %; 10 778 of 14 370 is 75,003 %.
+                QCOMPARE(
+                    figure(s, "Доля времени в границах"),
+                    (QStringList{"90,0" + QString(kNbsp) + "%", "75,0" + QString(kNbsp) + "%"}));
+                QCOMPARE(figure(s, "Нижняя граница"), (QStringList{"2,00", "-20,00"}));
+                QCOMPARE(figure(s, "Верхняя граница"), (QStringList{"8,50", "0,00"}));
+                QCOMPARE(column(s.Days, 1).first(), "1" + QString(kNbsp) + "440");
+
+                // One number of decimals per column: two in the channels' temperatures …
+                const QRegularExpression two("^-?\\d+,\\d\\d$"), one("^-?\\d+,\\d$");
+                for (const char* label :
+                     {"Минимум", "Максимум", "Среднее", "Стандартное отклонение", "Нижняя граница",
+                      "Верхняя граница"})
+                    for (const QString& v : figure(s, label))
+                        QVERIFY2(two.match(v).hasMatch(), qPrintable(QString(label) + ": " + v));
+                // … one in the days' extremes (readings), two in their means.
+                for (int c : {2, 4, 6, 8})
+                    for (const QString& v : column(s.Days, c))
+                        QVERIFY2(one.match(v).hasMatch(), qPrintable(v));
+                for (int c : {3, 7})
+                    for (const QString& v : column(s.Days, c))
+                        QVERIFY2(two.match(v).hasMatch(), qPrintable(v));
+            }();
+            s.hide();
+            return 0;
+        });
+        w.form.SummaryItem->trigger();
+        QVERIFY(shown);
+    }
+
+    // No printer: the default error report's message offers "Сохранить в
+    // PDF…", which writes the page where the user says, never onto the table.
+    void noPrinterOffersPdf()
+    {
+        Window w;
+        w.open({"1,0", "2,0", "3,0", "10,0"});
+        const QString table = w.path("rows.db");
+        const QByteArray tableBytes = [&] {
+            QFile f(table);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        const QString pdf = w.path("out/summary.pdf");
+        QVERIFY(QDir().mkpath(w.path("out")));
+
+        w.dialogs.queueModal([&](QDialog& d) {
+            auto& s = static_cast<SummaryWindow&>(d);
+            [&] {
+                // OK only: nothing is written, nothing asked.
+                w.dialogs.queueAnswer(DialogService::Answer::Ok);
+                QTest::mouseClick(s.PrintButton, Qt::LeftButton);
+                QCOMPARE(w.dialogs.messages().size(), 1);
+                const auto said = w.dialogs.messages().first();
+                QCOMPARE(said.text,
+                         QStringLiteral("There is no default printer currently selected."));
+                QCOMPARE(said.caption, QStringLiteral("ФЛН-РК2"));
+                QVERIFY(said.icon == DialogService::Icon::Stop);
+                QVERIFY(said.buttons == DialogService::Buttons::SavePdfOk);
+                QVERIFY(w.dialogs.calls(ScriptedDialogService::Kind::SaveFile).isEmpty());
+
+                // "Сохранить в PDF…", a file name: the page is there, whole.
+                w.dialogs.queueAnswer(DialogService::Answer::Yes);
+                w.dialogs.queueSaveFile(pdf);
+                QTest::mouseClick(s.PrintButton, Qt::LeftButton);
+                const auto asked = w.dialogs.calls(ScriptedDialogService::Kind::SaveFile);
+                QCOMPARE(asked.size(), 1);
+                QCOMPARE(asked.first().request.defaultExtension, QStringLiteral(".pdf"));
+                QCOMPARE(asked.first().request.fileName, QStringLiteral("Сводка rows.pdf"));
+                QCOMPARE(asked.first().request.initialDir, w.state.defaultDir);
+                QVERIFY(QFile::exists(pdf));
+                QCOMPARE(s.Written->text(), "Сохранено в " + QDir::toNativeSeparators(pdf));
+                QCOMPARE(QDir(w.path("out")).entryList(QDir::Files), QStringList{"summary.pdf"});
+                const peers::Result text = peers::run("pdftotext", {"-layout", pdf, "-"});
+                if (text.available) {
+                    const QString page = QString::fromUtf8(text.out);
+                    QVERIFY2(page.contains("Сводка. Вся таблица: 4 записи"), text.out.constData());
+                    QVERIFY2(page.contains("MKT"), text.out.constData());
+                }
+
+                // The table itself is refused, and stays as it was.
+                w.dialogs.clear();
+                w.dialogs.queueAnswer(DialogService::Answer::Yes);
+                w.dialogs.queueSaveFile(table);
+                QTest::mouseClick(s.PrintButton, Qt::LeftButton);
+                QCOMPARE(w.dialogs.messages().size(), 2);
+                QVERIFY2(w.dialogs.messages().last().text.contains("rows.db"),
+                         qPrintable(w.dialogs.messages().last().text));
+                QFile f(table);
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                QCOMPARE(f.readAll(), tableBytes);
+            }();
+            return 0;
+        });
+        w.form.SummaryItem->trigger();
+        QCOMPARE(w.dialogs.pendingAnswers(), 0);
     }
 
     void wholeTableLimitsCopyPrint()
@@ -100,12 +277,12 @@ private slots:
             shown = true;
             [&] {
                 QCOMPARE(s.windowTitle(), QStringLiteral("Сводка"));
-                QCOMPARE(s.Period->text(), QStringLiteral("Вся таблица: 4 записей"));
+                QCOMPARE(s.Period->text(), QStringLiteral("Вся таблица: 4 записи"));
                 QCOMPARE(figure(s, "Записей"), QStringList{"4"});
                 QCOMPARE(figure(s, "Интервал"), QStringList{"00:01:00"});
                 QCOMPARE(figure(s, "Режим «Наблюдения»"), QStringList{"2"});
                 QCOMPARE(figure(s, "Среднее"), (QStringList{"4,00", "0,00"}));
-                QCOMPARE(figure(s, "Максимум"), (QStringList{"10", "0"}));
+                QCOMPARE(figure(s, "Максимум"), (QStringList{"10,00", "0,00"}));
                 QCOMPARE(figure(s, "Выше границы: показаний"), (QStringList{"—", "—"}));
                 QCOMPARE(s.Days->rowCount(), 1);
                 QCOMPARE(s.Days->item(0, 0)->text(), QStringLiteral("01.12.2026"));
@@ -128,7 +305,8 @@ private slots:
                 QTest::mouseClick(s.CopyButton, Qt::LeftButton);
                 const QString copied = QApplication::clipboard()->text();
                 QVERIFY2(copied.contains("Выше границы: показаний\t1\t—\n"), qPrintable(copied));
-                QVERIFY2(copied.contains("01.12.2026\t4\t1\t4,00\t10\t00:02:00\t0\t0,00\t0\t00:00:00"),
+                QVERIFY2(copied.contains(
+                             "01.12.2026\t4\t1,0\t4,00\t10,0\t00:02:00\t0,0\t0,00\t0,0\t00:00:00"),
                          qPrintable(copied));
 
                 QTest::mouseClick(s.PrintButton, Qt::LeftButton);
@@ -232,9 +410,9 @@ private slots:
         w.dialogs.queueModal([&](QDialog& d) {
             auto& s = static_cast<SummaryWindow&>(d);
             [&] {
-                QCOMPARE(s.Period->text(), QStringLiteral("Выделено строк: 3"));
+                QCOMPARE(s.Period->text(), QStringLiteral("Выделено: 3 строки"));
                 QCOMPARE(figure(s, "Записей"), QStringList{"3"});
-                QCOMPARE(figure(s, "Минимум"), (QStringList{"2", "0"}));
+                QCOMPARE(figure(s, "Минимум"), (QStringList{"2,00", "0,00"}));
                 QCOMPARE(figure(s, "Начало"), QStringList{"01.12.2026 10:01:00"});
             }();
             return 0;
@@ -255,5 +433,21 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSummaryWindow)
+// The smallest screen the window must fit: 1366 × 768, set up for the
+// offscreen platform before the application starts.
+int main(int argc, char** argv)
+{
+    QTemporaryFile screens(QDir::tempPath() + QStringLiteral("/fln-screen-XXXXXX.json"));
+    if (!screens.open())
+        qFatal("cannot write the screen set-up");
+    screens.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1366,
+                     "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    screens.flush();
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") == u"offscreen")
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestSummaryWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_summary_window.moc"

@@ -286,7 +286,11 @@ private slots:
         QVERIFY2(run.out.contains(QRegularExpression("Интервал +00:01:00\n")), qPrintable(run.out));
         QVERIFY2(run.out.contains(QRegularExpression("Первый шаг назад +16\\.03\\.2024 00:03:00\n")),
                  qPrintable(run.out));
-        QVERIFY2(run.out.contains(QRegularExpression("16\\.03\\.2024 +6 +3 +5,00 +9 +00:02:00")),
+        // The day's extremes are readings, with their one decimal.
+        QVERIFY2(run.out.contains(QRegularExpression("16\\.03\\.2024 +6 +3,0 +5,00 +9,0 +00:02:00")),
+                 qPrintable(run.out));
+        // Within 3,5 and up: 5,0 4,0 6,0 9,0 9,5 9,0 of eight readings.
+        QVERIFY2(run.out.contains(QRegularExpression("Доля времени в границах +75,0\u00A0% +—\n")),
                  qPrintable(run.out));
     }
 

@@ -155,6 +155,9 @@ private slots:
         QCOMPARE(c1.below.excursions, 2);
         QCOMPARE(*c1.below.firstAt, at("16.03.2024", "00:01:00"));
         QCOMPARE(c1.below.longestSeconds, 60);
+        // Within 3,5..8,5: 5,0 4,0 6,0 of eight readings.
+        QCOMPARE(*c1.withinReadings, 3);
+        QCOMPARE(*c1.withinShare, 0.375);
 
         const ChannelSummary& c2 = s.channels[1];
         QCOMPARE(c2.mean, 3.5);
@@ -165,6 +168,7 @@ private slots:
         QCOMPARE(c2.above.excursions, 1);
         QCOMPARE(*c2.above.firstAt, at("16.03.2024", "00:06:00"));
         QCOMPARE(c2.above.longestSeconds, 120);
+        QCOMPARE(*c2.withinShare, 0.75); // at most 5,5: six of eight
 
         QCOMPARE(s.days.size(), 2);
         QCOMPARE(s.days[0].date, QDate(2024, 3, 15));
@@ -225,6 +229,11 @@ private slots:
         QCOMPARE(one.channels[0].above.readings, 1);
         QCOMPARE(one.channels[0].above.seconds, 0); // no interval to count with
         QCOMPARE(one.days.size(), 1);
+        QCOMPARE(*one.channels[0].withinShare, 0.0);
+        // No limit on a channel: no share to give.
+        const RecordingSummary unlimited = summarizeTable(t, {}, kRu);
+        QVERIFY(!unlimited.channels[0].withinReadings);
+        QVERIFY(!unlimited.channels[0].withinShare);
     }
 
     // The summary's edges, each pinned by one case: a step of exactly 1,5

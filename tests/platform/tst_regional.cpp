@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 
 class TestRegional : public QObject
 {
@@ -119,6 +120,28 @@ private slots:
         QCOMPARE(::temperatureFormat(value, m_ru), text);
     }
 
+    // Russian settings group with a non-breaking space (U+00A0).
+    void groupedInteger_data()
+    {
+        QTest::addColumn<qint64>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << qint64(0) << "0";
+        QTest::newRow("three digits") << qint64(999) << "999";
+        QTest::newRow("four digits") << qint64(1000) << "1\u00A0000";
+        QTest::newRow("a million") << qint64(1000000) << "1\u00A0000\u00A0000";
+        QTest::newRow("negative") << qint64(-12345) << "-12\u00A0345";
+        QTest::newRow("most negative")
+            << std::numeric_limits<qint64>::min()
+            << "-9\u00A0223\u00A0372\u00A0036\u00A0854\u00A0775\u00A0808";
+    }
+
+    void groupedInteger()
+    {
+        QFETCH(qint64, value);
+        QFETCH(QString, text);
+        QCOMPARE(::groupedInteger(value, m_ru), text);
+    }
+
     void settingsFromLocaleNames()
     {
         QCOMPARE(RegionalSettings::fromName("ru_RU"), m_ru);
@@ -130,6 +153,7 @@ private slots:
         // The C library's locale (Russian under the tests) has no say.
         QCOMPARE(::temperatureFormat(23.5, us), QString("23.5"));
         QCOMPARE(::floatToText(18.02, us), QString("18.02"));
+        QCOMPARE(::groupedInteger(1234567, us), QString("1,234,567"));
         QCOMPARE(::textToDateTime("3/15/2024 12:30", us),
                  QDateTime(QDate(2024, 3, 15), QTime(12, 30)));
         try {

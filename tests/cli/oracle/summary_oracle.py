@@ -82,7 +82,7 @@ def main():
         chan = lambda lo, hi: {'count': 0, 'min': None, 'min_at': None, 'max': None,
                                'max_at': None, 'mean': None, 'stdev': None, 'mkt': None,
                                'lower': lo, 'upper': hi, 'below': empty_side,
-                               'above': empty_side}
+                               'above': empty_side, 'within': None}
         out.update({'first': None, 'last': None, 'interval_s': None, 'modes': modes,
                     'gaps': {'count': 0, 'missing_s': 0, 'longest': None, 'list': []},
                     'clock_back': {'count': 0, 'first_at': None, 'equal': 0},
@@ -141,7 +141,11 @@ def main():
             'count': n, 'min': float(mn), 'min_at': iso(at[values == mn].min()),
             'max': float(mx), 'max_at': iso(at[values == mx].min()),
             'mean': r2(values.mean()), 'stdev': r2(values.std()), 'mkt': mkt,
-            'lower': lo, 'upper': hi, 'below': side(below), 'above': side(above)}
+            'lower': lo, 'upper': hi, 'below': side(below), 'above': side(above),
+            # Readings neither below nor above, and their share of the readings.
+            'within': None if lo is None and hi is None else {
+                'readings': int((~(below | above)).sum()),
+                'share': float((~(below | above)).sum()) / n}}
 
     days = []
     day_of = ts // 86400
