@@ -149,6 +149,8 @@ void TForm1::SummaryClick()
     window->setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
     window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
     m_dialogs.execModal(*window);
+    if (!window->writtenFile().isEmpty())
+        showFileOutput(QStringLiteral("Сводка сохранена"), window->writtenFile());
     applyLimitColours(); // the limits may have changed
 }
 

@@ -416,5 +416,8 @@ QString SummaryWindow::paint(QPrinter& printer, PrintJob& job)
     table(days, dayWidths, area.left() + figuresWidth + fm.averageCharWidth() * 2 * scale);
     if (!painter.end())
         throw AppError(QStringLiteral("Printing failed"));
-    return job.finish();
+    const QString written = job.finish();
+    if (!written.isEmpty())
+        m_writtenFile = written;
+    return written;
 }

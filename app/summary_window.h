@@ -45,6 +45,8 @@ public:
     // Writes the printed page as a PDF file (unseen until whole); returns
     // its name. Throws AppError on a refusal or a failed write.
     QString saveAsPdf(const QString& fileName);
+    // The last file a print job or "Сохранить в PDF…" wrote; empty: none.
+    QString writtenFile() const { return m_writtenFile; }
 
     // The printers of "Печать"; without a service there is no printer.
     void setPrintingService(PrintingService* printing) { m_printing = printing; }
@@ -94,4 +96,5 @@ private:
     DialogService* m_dialogs = nullptr;
     std::function<void()> m_errorReport;
     QString m_saveFolder, m_saveName;
+    QString m_writtenFile;
 };

@@ -262,6 +262,8 @@ private slots:
         });
         w.form.SummaryItem->trigger();
         QCOMPARE(w.dialogs.pendingAnswers(), 0);
+        // The main window's status bar says where the page went.
+        QCOMPARE(w.form.OutputStatus->text(), "Сводка сохранена: " + QDir::toNativeSeparators(pdf));
     }
 
     void wholeTableLimitsCopyPrint()
