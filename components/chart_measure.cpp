@@ -4,6 +4,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QDateTime>
 #include <QDateTimeAxis>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsLineItem>
