@@ -87,30 +87,6 @@ qint32 readS16(const QByteArray& t, qsizetype at)
     return qint16(quint16(readU16(t, at)));
 }
 
-void appendU16(QByteArray& t, quint32 v)
-{
-    t += char(v >> 8);
-    t += char(v);
-}
-
-void appendU32(QByteArray& t, quint32 v)
-{
-    appendU16(t, v >> 16);
-    appendU16(t, v & 0xFFFF);
-}
-
-quint32 checksum(const QByteArray& table)
-{
-    quint32 sum = 0;
-    for (qsizetype i = 0; i < table.size(); i += 4) {
-        quint32 word = 0;
-        for (int k = 0; k < 4; ++k)
-            word = word << 8 | (i + k < table.size() ? uchar(table[i + k]) : 0);
-        sum += word;
-    }
-    return sum;
-}
-
 quint32 tag(const char (&name)[5])
 {
     return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 |
@@ -124,51 +100,6 @@ const char* const kTrueTypeTables[] = {"head", "hhea", "maxp", "hmtx", "loca", "
                                        "fpgm", "prep", "OS/2", "name", "post", "cmap"};
 const char* const kCffTables[] = {"CFF ", "head", "hhea", "maxp", "hmtx",
                                   "OS/2", "name", "post", "cmap"};
-
-// A font file of the named tables that the face has.
-QByteArray fontFile(const QRawFont& raw, bool cff)
-{
-    std::vector<std::pair<QByteArray, QByteArray>> tables;
-    const auto take = [&](const char* name) {
-        QByteArray data = raw.fontTable(name);
-        if (!data.isEmpty())
-            tables.emplace_back(QByteArray(name, 4), std::move(data));
-    };
-    if (cff) {
-        for (const char* name : kCffTables)
-            take(name);
-    } else {
-        for (const char* name : kTrueTypeTables)
-            take(name);
-    }
-    std::sort(tables.begin(), tables.end());
-    const quint32 count = quint32(tables.size());
-    quint32 power = 1, log = 0;
-    while (power * 2 <= count) {
-        power *= 2;
-        ++log;
-    }
-    QByteArray file;
-    appendU32(file, cff ? tag("OTTO") : 0x00010000);
-    appendU16(file, count);
-    appendU16(file, power * 16);
-    appendU16(file, log);
-    appendU16(file, count * 16 - power * 16);
-    quint32 offset = 12 + 16 * count;
-    for (const auto& [name, data] : tables) {
-        file += name;
-        appendU32(file, checksum(data));
-        appendU32(file, offset);
-        appendU32(file, quint32(data.size()));
-        offset += (quint32(data.size()) + 3) & ~3u;
-    }
-    for (const auto& [name, data] : tables) {
-        file += data;
-        while (file.size() % 4)
-            file += '\0';
-    }
-    return file;
-}
 
 // A name as PDF may carry it: printable ASCII without delimiters.
 QByteArray pdfName(const QByteArray& text)
@@ -195,6 +126,32 @@ struct HbBlob
         return QByteArray(data, qsizetype(length));
     }
 };
+
+// A font file of the named tables that the face has; HarfBuzz's face
+// builder writes the table directory with its order, padding and checksums.
+QByteArray fontFile(const QRawFont& raw, bool cff)
+{
+    hb_face_t* builder = hb_face_builder_create();
+    const auto take = [&](const char* name) {
+        const QByteArray data = raw.fontTable(name);
+        if (data.isEmpty())
+            return;
+        hb_blob_t* blob = hb_blob_create(data.constData(), unsigned(data.size()),
+                                         HB_MEMORY_MODE_DUPLICATE, nullptr, nullptr);
+        hb_face_builder_add_table(builder, hb_tag_from_string(name, 4), blob);
+        hb_blob_destroy(blob);
+    };
+    if (cff) {
+        for (const char* name : kCffTables)
+            take(name);
+    } else {
+        for (const char* name : kTrueTypeTables)
+            take(name);
+    }
+    const HbBlob file(hb_face_reference_blob(builder));
+    hb_face_destroy(builder);
+    return file.bytes();
+}
 
 } // namespace
 

@@ -10,7 +10,6 @@
 #include "fuzz/fuzz_work_dir.h"
 #include "platform/app_error.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -276,13 +275,9 @@ void summarize(const DbfTable& t, const QList<quint32>* records, const SummaryOp
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static FuzzWorkDir dir(QStringLiteral("fuzz_summary"));
-    const QString path = dir.filePath(QStringLiteral("t.db"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    const QString path = dir.write(QStringLiteral("t.db"), data, size);
+    if (path.isEmpty())
+        return 0;
     DbfTable t;
     t.setTableFile(path);
     try {

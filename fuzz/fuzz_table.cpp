@@ -4,8 +4,6 @@
 #include "fuzz/fuzz_work_dir.h"
 #include "platform/app_error.h"
 
-#include <QFile>
-
 #include <cstdint>
 
 namespace {
@@ -32,13 +30,9 @@ void walk(DbfTable& t)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static FuzzWorkDir dir(QStringLiteral("fuzz_table"));
-    const QString path = dir.filePath(QStringLiteral("t.db"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    const QString path = dir.write(QStringLiteral("t.db"), data, size);
+    if (path.isEmpty())
+        return 0;
     DbfTable t;
     t.setTableFile(path);
     try {
