@@ -55,6 +55,9 @@ TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& por
     setWindowTitle(kCaption);
     setFont(pixelFont(font(), 11));
     setFixedSize(490, 245);
+    // In the middle of the screen at every showing, also at the first, when
+    // the window manager frames it only after it is shown.
+    keepCentredOnScreen(*this);
 
     StaticText2 = new QLabel(kWaiting, this);
     StaticText2->setObjectName(QStringLiteral("StaticText2"));
@@ -149,7 +152,6 @@ void TForm2::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    centreOnScreen(*this);
     FormShow();
 }
 

@@ -12,7 +12,9 @@
 
 #include <QAction>
 #include <QFile>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -86,6 +88,48 @@ struct Window : MainWindowFixture
     {
         return form.findChild<QAction*>(command)->isEnabled();
     }
+};
+
+// Where a window stands while it is shown: the distance of its frame's
+// centre from the centre of its screen's free area (in half pixels, so that
+// no half is rounded away), taken once the showing has gone through the
+// event loop. A window manager frames a window only after it is first
+// shown; the platform of the tests has none, so the frame's late growth is
+// played by the window growing while it is shown (and back after).
+class PlaceWatch : public QObject
+{
+public:
+    PlaceWatch(QWidget& window, QList<QPoint>& offsets) : m_window(window), m_offsets(offsets)
+    {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_window && event->type() == QEvent::Show)
+            QTimer::singleShot(0, this, [this] {
+                const QSize size = m_window.size();
+                m_offsets << offset();
+                m_window.setFixedSize(size + QSize(40, 30));
+                QCoreApplication::processEvents();
+                m_offsets << offset();
+                m_window.setFixedSize(size);
+                QCoreApplication::processEvents();
+            });
+        return false;
+    }
+
+private:
+    QPoint offset() const
+    {
+        const QRect screen = m_window.screen()->availableGeometry();
+        const QRect frame = m_window.frameGeometry();
+        return (frame.topLeft() + frame.bottomRight()) - (screen.topLeft() + screen.bottomRight());
+    }
+
+    QWidget& m_window;
+    QList<QPoint>& m_offsets;
 };
 
 SimArchive csvArchive(const QTemporaryDir& dir)
@@ -290,6 +334,51 @@ private slots:
         w.form.N4Click();
         QCOMPARE(w.messages(), QStringList{"Добавлено записей: 4"});
         QCOMPARE(t.rowCount(), 14);
+    }
+
+    // The download dialog stands in the middle of the screen, frame and all,
+    // at each showing, with the main window shown maximised as the program
+    // shows it: for "Создать", for "Дополнить" after it, and for a
+    // "Дополнить" that is the dialog's first showing; also when its frame
+    // comes only after it is shown.
+    void downloadDialogIsCentred()
+    {
+        QList<QPoint> offsets;
+        Window w(generated(4), 2);
+        w.form.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        PlaceWatch watch(*w.form2, offsets);
+        w.create("centre.db");
+        QCOMPARE(w.form.Dbf1.rowCount(), 4);
+        w.form.N4Click();
+        QCOMPARE(w.messages().last(), QStringLiteral("Добавлено записей: 2"));
+
+        // "Открыть", then "Дополнить": the dialog's first showing.
+        Window first(generated(4), 2);
+        first.form.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&first.form));
+        first.create("first.db");
+        first.form.N7Click();
+        first.form2 =
+            std::make_unique<TForm2>(first.state, first.dialogs, first.ports, &first.form);
+        first.form2->setTimerIntervals(400, 50);
+        first.form2->CommPortDriver1->setPollingDelay(5);
+        first.form.attachWindows(first.form2.get(), nullptr, nullptr, nullptr);
+        PlaceWatch firstWatch(*first.form2, offsets);
+        first.dialogs.clear();
+        first.dialogs.queueOpenFile(first.path("first.db"));
+        first.form.N4Click();
+        QCOMPARE(first.messages().last(), QStringLiteral("Добавлено записей: 2"));
+
+        QCOMPARE(offsets.size(), 6); // three showings, each before and after its frame grew
+        for (qsizetype i = 0; i < offsets.size(); ++i)
+            QVERIFY2(std::abs(offsets[i].x()) <= 1 && std::abs(offsets[i].y()) <= 1,
+                     qPrintable(QStringLiteral("showing %1%2: %3,%4 half pixels off the centre")
+                                    .arg(i / 2 + 1)
+                                    .arg(i % 2 ? ", framed" : "")
+                                    .arg(offsets[i].x())
+                                    .arg(offsets[i].y())));
+        QCOMPARE(w.form2->size(), QSize(490, 245));
     }
 
     void appendWithoutATableOpensFirst()
