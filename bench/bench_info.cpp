@@ -5,8 +5,10 @@
 // wall and processor (user and system) time of each and the ratios.
 //
 //   bench_info [--rows N] [--runs K] [--dir FOLDER] [--table FILE.dbf] [--other FLN]
+//              [--command "summary --json"]
 // (--table: keep the big table there and reuse it on the next run; --other:
-// another build of the program, timed in the same turns, e.g. before a change)
+// another build of the program, timed in the same turns, e.g. before a change;
+// --command: another command of the table instead of `info`, with its options)
 #include "bench/child_run.h"
 #include "bench/measurement_rows.h"
 #include "platform/app_error.h"
@@ -39,11 +41,14 @@ int main(int argc, char** argv)
     const BenchTableOptions options = parseBenchTableOptions(args);
     int runs = 11;
     QString other;
+    QStringList command{QStringLiteral("info")};
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == u"--runs")
             runs = std::max(1, args[i + 1].toInt());
         if (args[i] == u"--other")
             other = args[i + 1];
+        if (args[i] == u"--command")
+            command = args[i + 1].split(u' ', Qt::SkipEmptyParts);
     }
     QTemporaryDir temp((options.dir.isEmpty() ? QDir::tempPath() : options.dir) +
                        QStringLiteral("/bench_info_XXXXXX"));
@@ -64,10 +69,11 @@ int main(int argc, char** argv)
     setenv("LC_ALL", "ru_RU.UTF-8", 1);
     setenv("LANG", "ru_RU.UTF-8", 1);
 
-    const auto info = [&big] { return runChild(QStringLiteral(FLN_EXECUTABLE), {"info", big}); };
+    const QStringList commandLine = command + QStringList{big};
+    const auto info = [&] { return runChild(QStringLiteral(FLN_EXECUTABLE), commandLine); };
     const auto cat = [&big] { return runChild(QStringLiteral("cat"), {big}); };
     const auto otherInfo = [&] {
-        return other.isEmpty() ? ChildRun{0} : runChild(other, {"info", big});
+        return other.isEmpty() ? ChildRun{0} : runChild(other, commandLine);
     };
     // Warm-up, and the file into the cache.
     if (!info().ok() || !cat().ok() || !otherInfo().ok()) {
@@ -104,8 +110,9 @@ int main(int argc, char** argv)
                     "processor (target <= 5)\n",
                     name, w, c, w / cw, cc > 0 ? c / cc : 0.0);
     };
-    line("fln info", ours);
+    const QByteArray name = (QStringLiteral("fln ") + command.join(u' ')).toUtf8();
+    line(name.constData(), ours);
     if (!other.isEmpty())
-        line("other fln info", theirs);
+        line(QByteArray("other " + name).constData(), theirs);
     return 0;
 }

@@ -2,22 +2,9 @@
 
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
+#include "platform/json_writer.h"
 
 #include <cmath>
-
-QString jsonString(const QString& s)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : s) {
-        if (c == u'"' || c == u'\\')
-            out += u'\\' + QString(c);
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + u'"';
-}
 
 namespace {
 
@@ -99,47 +86,97 @@ QString shareText(double share, const RegionalSettings& rs)
 }
 
 // JSON pieces; null for no figure.
-QString jNumber(double v)
-{
-    return std::isfinite(v) ? QString::number(v, 'g', 15) : QStringLiteral("null");
-}
-QString jRounded(double v)
+void jRounded(JsonWriter& w, double v)
 {
     const double r = round2(v);
-    return jNumber(r == 0 ? 0.0 : r);
+    w.number(r == 0 ? 0.0 : r);
 }
-QString jMoment(qint64 m)
+void jMoment(JsonWriter& w, qint64 m)
 {
-    return u'"' + momentDateTime(m).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + u'"';
+    w.string(momentDateTime(m).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
 }
-QString jOptMoment(const std::optional<qint64>& m)
+void jOptMoment(JsonWriter& w, const std::optional<qint64>& m)
 {
-    return m ? jMoment(*m) : QStringLiteral("null");
-}
-QString jObject(const QList<std::pair<QString, QString>>& members)
-{
-    QStringList parts;
-    for (const auto& [key, value] : members)
-        parts << jsonString(key) + QStringLiteral(": ") + value;
-    return u'{' + parts.join(QStringLiteral(", ")) + u'}';
+    if (m)
+        jMoment(w, *m);
+    else
+        w.null();
 }
 
-QString jSide(const LimitSide& side)
+void jSide(JsonWriter& w, const LimitSide& side)
 {
-    return jObject({{QStringLiteral("readings"), QString::number(side.readings)},
-                    {QStringLiteral("seconds"), QString::number(side.seconds)},
-                    {QStringLiteral("excursions"), QString::number(side.excursions)},
-                    {QStringLiteral("first_at"), jOptMoment(side.firstAt)},
-                    {QStringLiteral("longest_s"), side.excursions
-                                                      ? QString::number(side.longestSeconds)
-                                                      : QStringLiteral("null")}});
+    w.beginObject();
+    w.key(QStringLiteral("readings")).integer(side.readings);
+    w.key(QStringLiteral("seconds")).integer(side.seconds);
+    w.key(QStringLiteral("excursions")).integer(side.excursions);
+    jOptMoment(w.key(QStringLiteral("first_at")), side.firstAt);
+    w.key(QStringLiteral("longest_s"));
+    if (side.excursions)
+        w.integer(side.longestSeconds);
+    else
+        w.null();
+    w.endObject();
 }
 
-QString jGap(const Gap& g)
+void jGap(JsonWriter& w, const Gap& g)
 {
-    return jObject({{QStringLiteral("from"), jMoment(g.from)},
-                    {QStringLiteral("to"), jMoment(g.to)},
-                    {QStringLiteral("seconds"), QString::number(g.seconds())}});
+    w.beginObject();
+    jMoment(w.key(QStringLiteral("from")), g.from);
+    jMoment(w.key(QStringLiteral("to")), g.to);
+    w.key(QStringLiteral("seconds")).integer(g.seconds());
+    w.endObject();
+}
+
+void jChannel(JsonWriter& w, const ChannelSummary& c, bool any)
+{
+    // Without a record the extremes and their moments are no figures.
+    const auto figure = [&w, any](const QString& key, auto write) {
+        w.key(key);
+        if (any)
+            write();
+        else
+            w.null();
+    };
+    const auto optional = [&w](const QString& key, const std::optional<double>& v, auto write) {
+        w.key(key);
+        if (v)
+            write(*v);
+        else
+            w.null();
+    };
+    w.beginObject();
+    w.key(QStringLiteral("count")).integer(c.count);
+    figure(QStringLiteral("min"), [&] { w.number(c.min); });
+    figure(QStringLiteral("min_at"), [&] { jMoment(w, c.minAt); });
+    figure(QStringLiteral("max"), [&] { w.number(c.max); });
+    figure(QStringLiteral("max_at"), [&] { jMoment(w, c.maxAt); });
+    figure(QStringLiteral("mean"), [&] { jRounded(w, c.mean); });
+    figure(QStringLiteral("stdev"), [&] { jRounded(w, c.stdev); });
+    optional(QStringLiteral("mkt"), c.mkt, [&w](double v) { jRounded(w, v); });
+    optional(QStringLiteral("lower"), c.lower, [&w](double v) { w.number(v); });
+    optional(QStringLiteral("upper"), c.upper, [&w](double v) { w.number(v); });
+    jSide(w.key(QStringLiteral("below")), c.below);
+    jSide(w.key(QStringLiteral("above")), c.above);
+    w.key(QStringLiteral("within"));
+    if (c.withinReadings) {
+        w.beginObject();
+        w.key(QStringLiteral("readings")).integer(*c.withinReadings);
+        w.key(QStringLiteral("share")).number(c.withinShare.value_or(0));
+        w.endObject();
+    } else {
+        w.null();
+    }
+    w.endObject();
+}
+
+void jDayChannel(JsonWriter& w, const DayChannel& c)
+{
+    w.beginObject();
+    w.key(QStringLiteral("min")).number(c.min);
+    jRounded(w.key(QStringLiteral("mean")), c.mean);
+    w.key(QStringLiteral("max")).number(c.max);
+    w.key(QStringLiteral("out_s")).integer(c.outSeconds);
+    w.endObject();
 }
 
 } // namespace
@@ -215,7 +252,8 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
         return c.withinShare ? shareText(*c.withinShare, rs) : kNone;
     });
     for (int below = 1; below >= 0; --below) {
-        const QString side = below ? QStringLiteral("Ниже границы") : QStringLiteral("Выше границы");
+        const QString side =
+            below ? QStringLiteral("Ниже границы") : QStringLiteral("Выше границы");
         const auto sideRow = [&](const QString& what, auto cell) {
             QStringList row{side + QStringLiteral(": ") + what};
             for (const ChannelSummary& c : s.channels) {
@@ -226,14 +264,15 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
         };
         sideRow(QStringLiteral("показаний"),
                 [&](const LimitSide& l) { return count(l.readings, rs); });
-        sideRow(QStringLiteral("время"), [](const LimitSide& l) { return durationText(l.seconds); });
+        sideRow(QStringLiteral("время"),
+                [](const LimitSide& l) { return durationText(l.seconds); });
         sideRow(QStringLiteral("выходов"),
                 [&](const LimitSide& l) { return count(l.excursions, rs); });
         sideRow(QStringLiteral("первый выход"),
                 [&](const LimitSide& l) { return optionalMoment(l.firstAt, rs); });
         sideRow(QStringLiteral("самый долгий"), [&](const LimitSide& l) {
             return l.longestAt ? QStringLiteral("%1 (%2)").arg(momentText(*l.longestAt, rs),
-                                                              durationText(l.longestSeconds))
+                                                               durationText(l.longestSeconds))
                                : kNone;
         });
     }
@@ -275,7 +314,8 @@ QString alignedText(const QList<QStringList>& rows)
         for (qsizetype r = from; r < to; ++r) {
             QString line;
             for (qsizetype i = 0; i < rows[r].size(); ++i)
-                line += i + 1 < rows[r].size() ? rows[r][i].leftJustified(widths[i] + 2) : rows[r][i];
+                line +=
+                    i + 1 < rows[r].size() ? rows[r][i].leftJustified(widths[i] + 2) : rows[r][i];
             out += line + u'\n';
         }
         from = to;
@@ -293,70 +333,56 @@ QString tabSeparatedText(const QList<QStringList>& rows)
 
 QString summaryJson(const RecordingSummary& s)
 {
-    QList<std::pair<QString, QString>> modes;
+    JsonWriter w;
+    w.beginObject();
+    w.key(QStringLiteral("records")).integer(s.records);
+    jOptMoment(w.key(QStringLiteral("first")), s.first);
+    jOptMoment(w.key(QStringLiteral("last")), s.last);
+    w.key(QStringLiteral("interval_s"));
+    if (s.interval)
+        w.integer(s.interval);
+    else
+        w.null();
+    w.key(QStringLiteral("modes")).beginObject();
     for (const auto& [mode, count] : s.modes)
-        modes.append({mode, QString::number(count)});
-    QStringList gaps;
-    for (const Gap& g : s.gaps)
-        gaps << jGap(g);
+        w.key(mode).integer(count);
+    w.endObject();
 
-    const auto channel = [&](const ChannelSummary& c) {
-        const bool any = s.records > 0;
-        const QString null = QStringLiteral("null");
-        return jObject({
-            {QStringLiteral("count"), QString::number(c.count)},
-            {QStringLiteral("min"), any ? jNumber(c.min) : null},
-            {QStringLiteral("min_at"), any ? jMoment(c.minAt) : null},
-            {QStringLiteral("max"), any ? jNumber(c.max) : null},
-            {QStringLiteral("max_at"), any ? jMoment(c.maxAt) : null},
-            {QStringLiteral("mean"), any ? jRounded(c.mean) : null},
-            {QStringLiteral("stdev"), any ? jRounded(c.stdev) : null},
-            {QStringLiteral("mkt"), c.mkt ? jRounded(*c.mkt) : null},
-            {QStringLiteral("lower"), c.lower ? jNumber(*c.lower) : null},
-            {QStringLiteral("upper"), c.upper ? jNumber(*c.upper) : null},
-            {QStringLiteral("below"), jSide(c.below)},
-            {QStringLiteral("above"), jSide(c.above)},
-            {QStringLiteral("within"),
-             c.withinReadings
-                 ? jObject({{QStringLiteral("readings"), QString::number(*c.withinReadings)},
-                            {QStringLiteral("share"), jNumber(c.withinShare.value_or(0))}})
-                 : null},
-        });
-    };
-    QStringList days;
+    w.key(QStringLiteral("gaps")).beginObject();
+    w.key(QStringLiteral("count")).integer(s.gaps.size());
+    w.key(QStringLiteral("missing_s")).integer(s.missingSeconds);
+    w.key(QStringLiteral("longest"));
+    if (s.longestGap)
+        jGap(w, *s.longestGap);
+    else
+        w.null();
+    w.key(QStringLiteral("list")).beginArray();
+    for (const Gap& g : s.gaps)
+        jGap(w, g);
+    w.endArray();
+    w.endObject();
+
+    w.key(QStringLiteral("clock_back")).beginObject();
+    w.key(QStringLiteral("count")).integer(s.clockBack);
+    jOptMoment(w.key(QStringLiteral("first_at")), s.firstClockBackAt);
+    w.key(QStringLiteral("equal")).integer(s.equalMoments);
+    w.endObject();
+
+    w.key(QStringLiteral("channels")).beginObject();
+    jChannel(w.key(QStringLiteral("T1")), s.channels[0], s.records > 0);
+    jChannel(w.key(QStringLiteral("T2")), s.channels[1], s.records > 0);
+    w.endObject();
+
+    w.key(QStringLiteral("days")).beginArray();
     for (const DaySummary& d : s.days) {
-        const auto dayChannel = [](const DayChannel& c) {
-            return jObject({{QStringLiteral("min"), jNumber(c.min)},
-                            {QStringLiteral("mean"), jRounded(c.mean)},
-                            {QStringLiteral("max"), jNumber(c.max)},
-                            {QStringLiteral("out_s"), QString::number(c.outSeconds)}});
-        };
-        days << jObject({{QStringLiteral("date"),
-                          u'"' + d.date.toString(QStringLiteral("yyyy-MM-dd")) + u'"'},
-                         {QStringLiteral("records"), QString::number(d.records)},
-                         {QStringLiteral("T1"), dayChannel(d.channels[0])},
-                         {QStringLiteral("T2"), dayChannel(d.channels[1])}});
+        w.beginObject();
+        w.key(QStringLiteral("date")).string(d.date.toString(QStringLiteral("yyyy-MM-dd")));
+        w.key(QStringLiteral("records")).integer(d.records);
+        jDayChannel(w.key(QStringLiteral("T1")), d.channels[0]);
+        jDayChannel(w.key(QStringLiteral("T2")), d.channels[1]);
+        w.endObject();
     }
-    return jObject({
-               {QStringLiteral("records"), QString::number(s.records)},
-               {QStringLiteral("first"), jOptMoment(s.first)},
-               {QStringLiteral("last"), jOptMoment(s.last)},
-               {QStringLiteral("interval_s"),
-                s.interval ? QString::number(s.interval) : QStringLiteral("null")},
-               {QStringLiteral("modes"), jObject(modes)},
-               {QStringLiteral("gaps"),
-                jObject({{QStringLiteral("count"), QString::number(s.gaps.size())},
-                         {QStringLiteral("missing_s"), QString::number(s.missingSeconds)},
-                         {QStringLiteral("longest"),
-                          s.longestGap ? jGap(*s.longestGap) : QStringLiteral("null")},
-                         {QStringLiteral("list"), u'[' + gaps.join(QStringLiteral(", ")) + u']'}})},
-               {QStringLiteral("clock_back"),
-                jObject({{QStringLiteral("count"), QString::number(s.clockBack)},
-                         {QStringLiteral("first_at"), jOptMoment(s.firstClockBackAt)},
-                         {QStringLiteral("equal"), QString::number(s.equalMoments)}})},
-               {QStringLiteral("channels"), jObject({{QStringLiteral("T1"), channel(s.channels[0])},
-                                                     {QStringLiteral("T2"), channel(s.channels[1])}})},
-               {QStringLiteral("days"), u'[' + days.join(QStringLiteral(", ")) + u']'},
-           }) +
-           u'\n';
+    w.endArray();
+    w.endObject();
+    return w.text() + u'\n';
 }

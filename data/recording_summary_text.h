@@ -23,9 +23,6 @@ QString alignedText(const QList<QStringList>& rows);
 QString tabSeparatedText(const QList<QStringList>& rows);
 
 QString summaryJson(const RecordingSummary& s);
-// `s` as a JSON string: quoted, with quotes, backslashes and control
-// characters escaped (the one way our JSON outputs write text).
-QString jsonString(const QString& s);
 
 // "2 сут 03:04:05", "00:08:00"; "—" for no length.
 QString durationText(qint64 seconds);
