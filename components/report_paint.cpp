@@ -31,43 +31,66 @@ namespace {
 class FrameLines
 {
 public:
+    using Frames = std::vector<std::pair<QRectF, ReportFrame>>;
+    // `lastFrames`, `lastLines`: the previous page's, kept between pages.
+    FrameLines(Frames& lastFrames, QList<QRectF>& lastLines)
+        : m_lastFrames(lastFrames), m_lastLines(lastLines)
+    {
+        m_frames.reserve(lastFrames.size());
+    }
     void add(const QRectF& r, const ReportFrame& frame)
     {
         if (frame.sides == ReportFrame::None || frame.width <= 0)
             return;
-        const double w = frame.width, h = w / 2;
-        if (frame.sides & ReportFrame::Left)
-            m_vertical.push_back({key(r.left()), key(w), r.top() - h, r.bottom() + h});
-        if (frame.sides & ReportFrame::Right)
-            m_vertical.push_back({key(r.right()), key(w), r.top() - h, r.bottom() + h});
-        if (frame.sides & ReportFrame::Top)
-            m_horizontal.push_back({key(r.top()), key(w), r.left() - h, r.right() + h});
-        if (frame.sides & ReportFrame::Bottom)
-            m_horizontal.push_back({key(r.bottom()), key(w), r.left() - h, r.right() + h});
+        m_frames.emplace_back(r, frame);
     }
     // Each line stays a fill of its own, which viewers snap to whole pixels.
     void draw(ReportCanvas& canvas)
     {
-        QList<QRectF> rects;
-        for (const Line& l : merged(m_horizontal)) {
-            const double y = l.at / kScale, w = l.width / kScale;
-            rects << QRectF(l.from, y - w / 2, l.to - l.from, w);
+        if (m_frames != m_lastFrames) {
+            m_lastFrames = std::move(m_frames);
+            m_lastLines = joined(m_lastFrames);
         }
-        for (const Line& l : merged(m_vertical)) {
-            const double x = l.at / kScale, w = l.width / kScale;
-            rects << QRectF(x - w / 2, l.from, w, l.to - l.from);
-        }
-        if (!rects.isEmpty())
-            canvas.frameLines(rects);
+        if (!m_lastLines.isEmpty())
+            canvas.frameLines(m_lastLines);
     }
 
 private:
+    static QList<QRectF> joined(const Frames& frames)
+    {
+        std::vector<Line> horizontal, vertical;
+        for (const auto& [r, frame] : frames)
+            add(horizontal, vertical, r, frame);
+        QList<QRectF> rects;
+        for (const Line& l : merged(horizontal)) {
+            const double y = l.at / kScale, w = l.width / kScale;
+            rects << QRectF(l.from, y - w / 2, l.to - l.from, w);
+        }
+        for (const Line& l : merged(vertical)) {
+            const double x = l.at / kScale, w = l.width / kScale;
+            rects << QRectF(x - w / 2, l.from, w, l.to - l.from);
+        }
+        return rects;
+    }
     // A line across (at) or along the page, `width` thick, from `from` to `to`.
     struct Line
     {
         qint64 at, width;
         double from, to;
     };
+    static void add(std::vector<Line>& horizontal, std::vector<Line>& vertical, const QRectF& r,
+                    const ReportFrame& frame)
+    {
+        const double w = frame.width, h = w / 2;
+        if (frame.sides & ReportFrame::Left)
+            vertical.push_back({key(r.left()), key(w), r.top() - h, r.bottom() + h});
+        if (frame.sides & ReportFrame::Right)
+            vertical.push_back({key(r.right()), key(w), r.top() - h, r.bottom() + h});
+        if (frame.sides & ReportFrame::Top)
+            horizontal.push_back({key(r.top()), key(w), r.left() - h, r.right() + h});
+        if (frame.sides & ReportFrame::Bottom)
+            horizontal.push_back({key(r.bottom()), key(w), r.left() - h, r.right() + h});
+    }
     static constexpr double kScale = 1000;
     // Clamped first: a length beyond any paper must not overflow the key.
     static qint64 key(double v)
@@ -93,7 +116,9 @@ private:
         }
         return out;
     }
-    std::vector<Line> m_horizontal, m_vertical;
+    Frames m_frames;
+    Frames& m_lastFrames;
+    QList<QRectF>& m_lastLines;
 };
 
 void drawText(ReportCanvas& canvas, const QRectF& inner, const ReportCell& cell,
@@ -201,7 +226,7 @@ void PreparedReport::drawPage(ReportCanvas& canvas, int page, int highlight) con
     QList<Run> runs;
     QList<quint32> glyphs;
     QList<double> advances;
-    FrameLines frames;
+    FrameLines frames(m_texts->lastFrames.frames, m_texts->lastFrames.lines);
     for (qsizetype i = 0; i < cells.size(); ++i) {
         const PageCell& pc = cells[i];
         const ReportCell& cell = *pc.cell;

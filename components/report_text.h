@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <memory>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace report_detail {
 
@@ -208,6 +210,14 @@ struct PreparedReport::TextCache
     QHash<QPair<const ReportCell*, int>, CellFont> cellFonts;
 
     const CellFont& cellFont(const ReportCell& cell, const QPaintDevice& device);
+
+    // The frames of the last page drawn and their lines joined: the pages
+    // of a long report share one layout, and joining costs a sort.
+    struct Frames
+    {
+        std::vector<std::pair<QRectF, ReportFrame>> frames;
+        QList<QRectF> lines;
+    } lastFrames;
 
     const report_detail::TextBlock& get(const QString& text, const ReportCell& cell,
                                         const QFont& font, const QPaintDevice& device,
