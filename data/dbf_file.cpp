@@ -482,12 +482,12 @@ RecordReader DbfFile::recordReader()
     };
 }
 
-bool DbfFile::writePackedCopy(QFile& temp)
+bool DbfFile::writePackedCopy(QIODevice& out)
 {
     QByteArray head(m_headerLength, '\0');
     if (!flushHeader() || !readAt(0, head.data(), head.size()))
         return false;
-    if (temp.write(head) != head.size())
+    if (out.write(head) != head.size())
         return false;
     quint32 copied = 0;
     const quint32 perChunk = quint32(std::max<qint64>(1, (1 << 20) / m_recordLength));
@@ -497,20 +497,20 @@ bool DbfFile::writePackedCopy(QFile& temp)
         chunk.resize(qint64(n) * m_recordLength);
         if (!readAt(recordOffset(r), chunk.data(), chunk.size()))
             return false;
-        QByteArray out;
-        out.reserve(chunk.size());
+        QByteArray packed;
+        packed.reserve(chunk.size());
         for (quint32 i = 0; i < n; ++i) {
             const char* rec = chunk.constData() + qint64(i) * m_recordLength;
             if (rec[0] != '*') {
-                out.append(rec, m_recordLength);
+                packed.append(rec, m_recordLength);
                 ++copied;
             }
         }
-        if (temp.write(out) != out.size())
+        if (out.write(packed) != packed.size())
             return false;
     }
     putToday(head.data());
     putLe32(head.data() + 4, copied);
-    return temp.write(&kEof, 1) == 1 && temp.seek(0) &&
-           temp.write(head.constData(), kHeaderSize) == kHeaderSize && temp.flush();
+    return out.write(&kEof, 1) == 1 && out.seek(0) &&
+           out.write(head.constData(), kHeaderSize) == kHeaderSize;
 }

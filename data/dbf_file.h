@@ -82,8 +82,8 @@ public:
     quint32 appendRecord(const QByteArray& bytes);
     RecordReader recordReader();
     // The same header and fields with the live records in file order, into
-    // `temp` (open for writing); false when a read or write failed.
-    bool writePackedCopy(QFile& temp);
+    // `out` (open for writing); false when a read or write failed.
+    bool writePackedCopy(QIODevice& out);
 
 private:
     const char* loadBlock(quint32 rec);

@@ -3,6 +3,7 @@
 #include "data/dbf_errors.h"
 #include "data/dbf_file.h"
 #include "data/dbf_order.h"
+#include "data/dbf_pack.h"
 #include "data/dbf_record_codec.h"
 #include "data/measurement_schema.h"
 #include "data/sort_index.h"
@@ -719,39 +720,13 @@ void DbfTable::pack()
 {
     d->requireWritable();
     cancel();
-    const QFileInfo fi(d->path);
-    const QString suffix = fi.suffix().isEmpty() ? QString() : u'.' + fi.suffix();
-    const QString base = fi.dir().filePath(fi.completeBaseName());
-    QString tempPath;
-    for (int n = 1;; ++n) {
-        tempPath = base + u'_' + QString::number(n) + suffix;
-        if (!QFileInfo::exists(tempPath))
-            break;
-    }
-    QFile temp(tempPath);
-    const auto fail = [&]() {
-        temp.close();
-        QFile::remove(tempPath);
-        return AppError(kWriteError);
-    };
-    if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw fail();
-
-    // Same header and field list; the live records in file order.
-    if (!d->file.writePackedCopy(temp))
-        throw fail();
-    temp.close();
+    DbfPack packed(d->file, d->path);
     // The index file keeps the tags, this component the selection; opening
     // the packed table builds the tags again from its records.
     if (!d->order.saveIndex())
-        throw fail();
+        throw AppError(kWriteError);
     d->selectionAtClose = d->order.selectedTagName();
-
-    // The packed file takes the table's place in one step, so an interruption
-    // leaves either the old table or the new one, never neither.
-    if (!replaceFile(QFile::encodeName(tempPath).constData(),
-                     QFile::encodeName(d->path).constData()))
-        throw fail();
+    packed.replaceTable();
     const Access access = d->access;
     d->reset();
     try {

@@ -1,7 +1,6 @@
 #include "platform/file_lock.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -19,11 +18,6 @@ bool tryLockForWriting(int fd)
 void unlockForWriting(int fd)
 {
     ::flock(fd, LOCK_UN);
-}
-
-bool replaceFile(const char* from, const char* to)
-{
-    return std::rename(from, to) == 0;
 }
 
 long long readFileAt(int fd, long long offset, char* data, long long n)

@@ -9,10 +9,6 @@
 bool tryLockForWriting(int fd);
 void unlockForWriting(int fd);
 
-// Puts the file `from` in the place of `to` in one step, replacing `to`:
-// either the old or the new file is there, never neither.
-bool replaceFile(const char* from, const char* to);
-
 // Reads or writes n bytes at an offset of an open descriptor without moving
 // its position: one call per record. Returns the bytes moved, -1 on error.
 long long readFileAt(int fd, long long offset, char* data, long long n);

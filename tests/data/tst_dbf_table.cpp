@@ -709,6 +709,9 @@ private slots:
     {
         const QString p = makeThreeRows("data.db");
         FLN_CHECK(writeFile(path("data_1.db"), "someone else's file"));
+        // Rights the owner gave the table stay with it.
+        QVERIFY(QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        const QFile::Permissions rights = QFile::permissions(p);
         DbfTable t;
         t.setTableFile(p);
         t.open();
@@ -729,6 +732,8 @@ private slots:
         QCOMPARE(readFile(path("data_1.db")), QByteArray("someone else's file"));
         QStringList left = QDir(m_dir.path()).entryList({"data*"}, QDir::Files);
         QCOMPARE(left, QStringList({"data.db", "data_1.db"}));
+        QCOMPARE(QDir(m_dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QFile::permissions(p), rights);
     }
 
     void secondOpenerIsRefused()
