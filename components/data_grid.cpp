@@ -1,235 +1,24 @@
 #include "components/data_grid.h"
 
+#include "components/data_grid_parts.h"
 #include "components/grid_row_source.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
-#include <QStyleOptionHeader>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-namespace grid_detail {
-
-constexpr int kMinColumnWidth = 8;
-
-// The titles: two text lines high, the sort mark taken from the model.
-class GridHeader : public QHeaderView
-{
-    Q_OBJECT
-public:
-    explicit GridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
-    {
-        setSectionsClickable(true);
-        setSectionsMovable(false);
-        setHighlightSections(false);
-        setDefaultAlignment(Qt::AlignCenter);
-        setMinimumHeight(fontMetrics().lineSpacing() * 2 + 8);
-        setSectionResizeMode(QHeaderView::Interactive);
-        setStretchLastSection(false);
-        connect(this, &QHeaderView::sectionClicked, this,
-                [this](int section) { Q_EMIT titleClicked(section, m_releaseModifiers); });
-    }
-
-Q_SIGNALS:
-    void titleClicked(int section, Qt::KeyboardModifiers modifiers);
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* e) override
-    {
-        m_releaseModifiers = e->modifiers();
-        QHeaderView::mouseReleaseEvent(e);
-    }
-
-    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
-    {
-        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
-        switch (
-            TitleState(model()
-                           ->headerData(logicalIndex, Qt::Horizontal, DataGridModel::TitleStateRole)
-                           .toInt())) {
-        case TitleState::tsSortedUp:
-            option->sortIndicator = QStyleOptionHeader::SortUp;
-            break;
-        case TitleState::tsSortedDown:
-            option->sortIndicator = QStyleOptionHeader::SortDown;
-            break;
-        case TitleState::tsSortedNone:
-            option->sortIndicator = QStyleOptionHeader::None;
-            break;
-        }
-    }
-
-private:
-    Qt::KeyboardModifiers m_releaseModifiers;
-};
-
-// The footer line: one cell under each column, following the columns'
-// widths and the horizontal scroll position. Texts and alignments come from
-// the model's header roles.
-class GridFooter : public QWidget
-{
-    Q_OBJECT
-public:
-    GridFooter(QTableView* view, QWidget* parent) : QWidget(parent), m_view(view)
-    {
-        setFixedHeight(fontMetrics().lineSpacing() + 8);
-        setAutoFillBackground(true);
-        setBackgroundRole(QPalette::Button);
-    }
-    QColor lineColor = QColor(0xC0, 0xC0, 0xC0);
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        QAbstractItemModel* model = m_view->model();
-        QHeaderView* header = m_view->horizontalHeader();
-        if (!model)
-            return;
-        const int offset = m_view->viewport()->mapTo(parentWidget(), QPoint(0, 0)).x() - x();
-        p.setClipRect(QRect(offset, 0, m_view->viewport()->width(), height()));
-        for (int visual = 0; visual < header->count(); ++visual) {
-            const int logical = header->logicalIndex(visual);
-            if (header->isSectionHidden(logical))
-                continue;
-            const QRect cell(offset + header->sectionViewportPosition(logical), 0,
-                             header->sectionSize(logical), height());
-            p.setPen(lineColor);
-            p.drawRect(cell.adjusted(0, 0, -1, -1));
-            const QString text =
-                model->headerData(logical, Qt::Horizontal, DataGridModel::FooterTextRole)
-                    .toString();
-            if (text.isEmpty())
-                continue;
-            const auto align = Qt::Alignment(
-                model->headerData(logical, Qt::Horizontal, DataGridModel::FooterAlignmentRole)
-                    .toInt());
-            p.setPen(palette().color(QPalette::ButtonText));
-            p.drawText(cell.adjusted(3, 0, -3, 0), int(align | Qt::AlignVCenter), text);
-        }
-    }
-
-private:
-    QTableView* m_view;
-};
-
-// The cell editor takes the column's colour; opening one is "edit started".
-class GridDelegate : public QStyledItemDelegate
-{
-    Q_OBJECT
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override
-    {
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        const QColor color = index.data(DataGridModel::ColumnColorRole).value<QColor>();
-        if (color.isValid()) {
-            QPalette pal = editor->palette();
-            pal.setColor(QPalette::Base, color);
-            editor->setPalette(pal);
-            editor->setAutoFillBackground(true);
-        }
-        const int maxLength = index.data(DataGridModel::MaxLengthRole).toInt();
-        if (auto* line = qobject_cast<QLineEdit*>(editor); line && maxLength > 0)
-            line->setMaxLength(maxLength);
-        editor->setProperty(kBookmarkProperty, index.data(DataGridModel::BookmarkRole));
-        openEditor = editor;
-        Q_EMIT const_cast<GridDelegate*>(this)->editorOpened();
-        return editor;
-    }
-
-    // Writing the editor's text posts the row, and the table then reports a
-    // change: the grid must not take that for a change under the editor.
-    void setModelData(QWidget* editor, QAbstractItemModel* model,
-                      const QModelIndex& index) const override
-    {
-        const QScopedValueRollback guard(*committing, true);
-        // The text belongs to the record the editor was opened on, wherever
-        // a new order has put it meanwhile; a record gone takes nothing.
-        QModelIndex target = index;
-        const QVariant bookmark = editor->property(kBookmarkProperty);
-        if (auto* grid = qobject_cast<DataGridModel*>(model);
-            grid && grid->source() && bookmark.isValid()) {
-            const qint64 row = grid->source()->positionOf(bookmark.toLongLong());
-            if (row < 0)
-                return;
-            target = index.sibling(int(row), index.column());
-        }
-        QStyledItemDelegate::setModelData(editor, model, target);
-    }
-    static constexpr const char* kBookmarkProperty = "gridBookmark";
-
-    mutable QPointer<QWidget> openEditor;
-    bool* committing = nullptr;
-
-Q_SIGNALS:
-    void editorOpened();
-};
-
-// The row area. Mouse and keys go to the grid first, for the selection.
-class GridTableView : public QTableView
-{
-    Q_OBJECT
-public:
-    GridTableView(DataGrid* grid) : QTableView(grid), m_grid(grid) {}
-
-    using QTableView::closeEditor;
-    using QTableView::commitData;
-
-protected:
-    void mousePressEvent(QMouseEvent* e) override
-    {
-        m_grid->flushViewSync(); // the user acts on the row the table is on
-        if (e->button() == Qt::LeftButton) {
-            const QModelIndex index = indexAt(e->position().toPoint());
-            if (index.isValid())
-                m_grid->rowPressed(index.row(), e->modifiers());
-        }
-        QTableView::mousePressEvent(e);
-    }
-
-    void mouseDoubleClickEvent(QMouseEvent* e) override
-    {
-        if (e->button() == Qt::LeftButton)
-            Q_EMIT m_grid->doubleClicked();
-    }
-
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        m_grid->flushViewSync();
-        // Ctrl+C copies the rows, not the one cell under the cursor.
-        if (state() != EditingState && e->matches(QKeySequence::Copy)) {
-            m_grid->copySelectedRows();
-            e->accept();
-            return;
-        }
-        if (state() != EditingState && m_grid->keyPressed(e->key(), e->modifiers())) {
-            e->accept();
-            return;
-        }
-        QTableView::keyPressEvent(e);
-    }
-
-private:
-    DataGrid* m_grid;
-};
-
-} // namespace grid_detail
-
 using namespace grid_detail;
+
+namespace {
+constexpr int kMinColumnWidth = 8;
+}
 
 DataGrid::DataGrid(QWidget* parent) : QWidget(parent), m_model(new DataGridModel(this))
 {
@@ -931,5 +720,3 @@ bool DataGrid::keyPressed(int key, Qt::KeyboardModifiers modifiers)
     }
     return false;
 }
-
-#include "data_grid.moc"
