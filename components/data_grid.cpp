@@ -20,7 +20,8 @@ namespace {
 constexpr int kMinColumnWidth = 8;
 }
 
-DataGrid::DataGrid(QWidget* parent) : QWidget(parent), m_model(new DataGridModel(this))
+DataGrid::DataGrid(QWidget* parent)
+    : QWidget(parent), m_model(new DataGridModel(this)), m_selection(*m_model)
 {
     m_view = new GridTableView(this);
     m_header = new GridHeader(m_view);
@@ -91,7 +92,7 @@ void DataGrid::setSource(GridRowSource* source)
         disconnect(m_source, nullptr, this, nullptr);
     m_source = source;
     m_model->setSource(source);
-    m_anchor = -1;
+    m_selection.forgetAnchor();
     if (m_source) {
         connect(m_source, &GridRowSource::currentChanged, this, &DataGrid::onSourceCurrentChanged);
         connect(m_source, &GridRowSource::contentsChanged, this,
@@ -319,10 +320,7 @@ void DataGrid::onTitleClicked(int section, Qt::KeyboardModifiers modifiers)
 
 int DataGrid::currentRow() const
 {
-    if (!m_source || !m_source->isActive())
-        return -1;
-    const qint64 row = m_source->currentRow();
-    return row >= 0 && row < m_model->rowCount() ? int(row) : -1;
+    return m_selection.currentRow();
 }
 
 void DataGrid::syncViewToSource()
@@ -342,8 +340,8 @@ void DataGrid::syncViewToSource()
 
 void DataGrid::onSourceCurrentChanged()
 {
-    if (!m_syncingFromView && !m_extending)
-        m_anchor = -1;
+    if (!m_syncingFromView)
+        m_selection.currentMoved();
     if (!m_syncingFromView)
         requestViewSync();
     notifySelectionChanged();
@@ -363,7 +361,7 @@ void DataGrid::onSourceContentsChanged()
         const QScopedValueRollback guard(m_syncingToView, true);
         m_model->refresh();
     }
-    m_anchor = -1;
+    m_selection.forgetAnchor();
     requestViewSync();
     notifySelectionChanged();
 }
@@ -476,58 +474,19 @@ QList<SelectionEntry> DataGrid::selectionEntries() const
 
 void DataGrid::clearSelection()
 {
-    m_anchor = -1;
-    m_model->clearSelection();
+    m_selection.clear();
 }
 
 void DataGrid::toggleRowSelected(int row)
 {
-    if (m_model->isRowSelected(row))
-        m_model->deselectRow(row);
-    else
-        m_model->selectRow(row);
+    m_selection.toggle(row);
 }
 
 void DataGrid::selectRange(int from, int to)
 {
     beginUpdate();
-    const int step = from <= to ? 1 : -1;
-    for (int r = from;; r += step) {
-        m_model->selectRow(r);
-        if (r == to)
-            break;
-    }
+    m_selection.selectRange(from, to);
     endUpdate();
-}
-
-void DataGrid::stepSelection(int delta)
-{
-    const int cur = currentRow();
-    if (cur < 0 || !m_source)
-        return;
-    m_extending = true;
-    if (m_anchor < 0) {
-        m_anchor = cur;
-        m_model->selectRow(cur);
-    }
-    int now = cur;
-    if (delta > 0) {
-        if (m_source->moveNext())
-            now = currentRow();
-    } else if (cur > 0) {
-        m_source->setCurrentRow(cur - 1);
-        now = currentRow();
-    }
-    if (now != cur) {
-        // Moving away from the anchor adds the new row; moving back towards
-        // it takes the row that was left out of the selection again.
-        const bool away = delta > 0 ? cur >= m_anchor : cur <= m_anchor;
-        if (away)
-            m_model->selectRow(now);
-        else
-            m_model->deselectRow(cur);
-    }
-    m_extending = false;
 }
 
 void DataGrid::flushViewSync()
@@ -538,30 +497,16 @@ void DataGrid::flushViewSync()
 
 void DataGrid::extendSelectionDown()
 {
-    stepSelection(+1);
+    m_selection.step(+1);
 }
 
 void DataGrid::extendSelectionToLastRow()
 {
-    const int cur = currentRow();
-    if (cur < 0 || !m_source)
-        return;
-    // Stepping back towards an anchor below would take rows out again: that
-    // walk is left to the steps.
-    if (m_anchor >= 0 && m_anchor != cur)
-        return;
-    const int last = m_model->rowCount() - 1;
-    m_extending = true;
-    if (m_anchor < 0)
-        m_anchor = cur;
-    m_model->selectRows(cur, last);
-    if (last != cur)
-        m_source->setCurrentRow(last);
-    m_extending = false;
+    m_selection.extendToLastRow();
 }
 void DataGrid::extendSelectionUp()
 {
-    stepSelection(-1);
+    m_selection.step(-1);
 }
 
 void DataGrid::deleteSelected()
@@ -584,8 +529,7 @@ void DataGrid::deleteSelected()
     {
         m_source->freeze();
         Thaw thaw{m_source};
-        m_model->clearSelection();
-        m_anchor = -1;
+        m_selection.clear();
         for (qsizetype i = bookmarks.size() - 1; i >= 0; --i)
             m_source->deleteAt(bookmarks[i]);
     }
@@ -675,15 +619,13 @@ void DataGrid::endEditInProgress()
 
 void DataGrid::rowPressed(int row, Qt::KeyboardModifiers modifiers)
 {
-    if (modifiers & Qt::ControlModifier) {
-        toggleRowSelected(row);
-        m_anchor = -1;
-    } else if (modifiers & Qt::ShiftModifier) {
-        const int from = m_anchor >= 0 ? m_anchor : std::max(currentRow(), 0);
-        selectRange(from, row);
-        m_anchor = from;
+    if (modifiers & (Qt::ControlModifier | Qt::ShiftModifier)) {
+        // A Shift click selects many rows: one notification.
+        beginUpdate();
+        m_selection.press(row, modifiers);
+        endUpdate();
     } else {
-        clearSelection();
+        m_selection.press(row, modifiers);
     }
 }
 

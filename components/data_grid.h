@@ -3,6 +3,7 @@
 #include "components/data_grid_model.h"
 #include "components/grid_column.h"
 #include "components/grid_row_source.h"
+#include "components/grid_selection.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -136,13 +137,13 @@ private:
     void notifySelectionChanged();
     void fitColumns(int keep = -1);
     void applyWidths();
-    void stepSelection(int delta);
 
     // Handlers for the view's mouse and keys; true when consumed.
     void rowPressed(int row, Qt::KeyboardModifiers modifiers);
     bool keyPressed(int key, Qt::KeyboardModifiers modifiers);
 
     DataGridModel* m_model;
+    GridSelection m_selection; // the rules; the entries live in the model
     QPointer<GridRowSource> m_source;
     grid_detail::GridTableView* m_view;
     grid_detail::GridHeader* m_header;
@@ -154,9 +155,7 @@ private:
     bool m_deleteKeyEnabled = false;
     bool m_syncingToView = false;
     bool m_syncingFromView = false;
-    bool m_extending = false;
     bool m_committing = false;
-    int m_anchor = -1;
     int m_currentColumn = 0;
     int m_updateDepth = 0;
     bool m_pendingNotify = false;
