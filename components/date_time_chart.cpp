@@ -1,16 +1,14 @@
 #include "components/date_time_chart.h"
 
+#include "components/chart_canvas.h"
 #include "components/chart_envelope.h"
+#include "components/picture_file.h"
 #include "data/chart_data.h"
-#include "platform/app_error.h"
-#include "platform/unseen_file.h"
 
 #include <QAction>
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
-#include <QDir>
-#include <QFileInfo>
 #include <QGraphicsLayout>
 #include <QGraphicsLineItem>
 #include <QGraphicsPathItem>
@@ -20,14 +18,9 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPdfWriter>
-#include <QRubberBand>
 #include <QScopeGuard>
-#include <QSvgGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -58,122 +51,6 @@ QString numberText(double v, QChar separator)
 }
 
 } // namespace
-
-namespace chart_detail {
-
-// The view of the chart with the mouse gestures: a rectangle with the left
-// button zooms in, a drag with the right button pans, a right click steps
-// back out (or opens the context menu at the full view).
-class ChartCanvas : public QChartView
-{
-public:
-    ChartCanvas(QChart* chart, DateTimeChart* owner) : QChartView(chart, owner), m_owner(owner)
-    {
-        setRubberBand(QChartView::NoRubberBand);
-        setRenderHint(QPainter::Antialiasing);
-        setFrameShape(QFrame::NoFrame);
-        setMouseTracking(true);
-        setContextMenuPolicy(Qt::DefaultContextMenu);
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent* e) override
-    {
-        if (e->button() == Qt::LeftButton) {
-            m_bandOrigin = e->position().toPoint();
-            if (!m_band)
-                m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
-            m_band->setGeometry(QRect(m_bandOrigin, QSize()));
-            m_band->show();
-        } else if (e->button() == Qt::RightButton) {
-            m_rightLast = e->position();
-            m_rightOrigin = m_rightLast;
-            m_panned = false;
-        }
-        e->accept();
-    }
-    void mouseMoveEvent(QMouseEvent* e) override
-    {
-        const QPointF pos = e->position();
-        if ((e->buttons() & Qt::LeftButton) && m_band && m_band->isVisible())
-            m_band->setGeometry(QRect(m_bandOrigin, pos.toPoint()).normalized());
-        if (e->buttons() & Qt::RightButton) {
-            if (m_panned || (pos - m_rightOrigin).manhattanLength() > 3) {
-                m_panned = true;
-                m_owner->pan(pos.x() - m_rightLast.x(), pos.y() - m_rightLast.y());
-                m_rightLast = pos;
-            }
-        }
-        m_owner->showReadOut(pos);
-        e->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override
-    {
-        if (e->button() == Qt::LeftButton && m_band && m_band->isVisible()) {
-            m_band->hide();
-            const QRect r = m_band->geometry();
-            if (r.width() > 4 && r.height() > 4)
-                m_owner->zoomTo(QRectF(r).intersected(m_owner->plotArea()));
-        } else if (e->button() == Qt::RightButton && !m_panned) {
-            if (m_owner->isZoomed())
-                m_owner->zoomBack();
-            else
-                m_owner->contextMenu(e->globalPosition().toPoint());
-        }
-        e->accept();
-    }
-    void contextMenuEvent(QContextMenuEvent* e) override
-    {
-        // The mouse's menu comes with the right button's release, above.
-        if (e->reason() != QContextMenuEvent::Mouse)
-            m_owner->contextMenu(e->globalPos());
-        e->accept();
-    }
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        const QRectF plot = m_owner->plotArea();
-        switch (e->key()) {
-        case Qt::Key_Left:
-            m_owner->pan(plot.width() / 10, 0);
-            break;
-        case Qt::Key_Right:
-            m_owner->pan(-plot.width() / 10, 0);
-            break;
-        case Qt::Key_Up:
-            m_owner->pan(0, plot.height() / 10);
-            break;
-        case Qt::Key_Down:
-            m_owner->pan(0, -plot.height() / 10);
-            break;
-        default:
-            QChartView::keyPressEvent(e);
-            return;
-        }
-        e->accept();
-    }
-    void wheelEvent(QWheelEvent* e) override { e->accept(); }
-    void leaveEvent(QEvent* e) override
-    {
-        m_owner->hideReadOut();
-        QChartView::leaveEvent(e);
-    }
-    void resizeEvent(QResizeEvent* e) override
-    {
-        QChartView::resizeEvent(e);
-        m_owner->applyMargins();
-        m_owner->scheduleRefresh();
-    }
-
-private:
-    DateTimeChart* m_owner;
-    QRubberBand* m_band = nullptr;
-    QPoint m_bandOrigin;
-    QPointF m_rightOrigin;
-    QPointF m_rightLast;
-    bool m_panned = false;
-};
-
-} // namespace chart_detail
 
 using chart_detail::ChartCanvas;
 
@@ -754,7 +631,6 @@ void DateTimeChart::saveImage(const QString& fileName, QSize size)
 {
     if (size.isEmpty())
         size = this->size();
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
     // The chart is laid out at the picture's size in its scene alone: the
     // window keeps its own size, so no screen buffer grows with the picture.
     const QSizeF screenSize = m_chart->size();
@@ -770,48 +646,6 @@ void DateTimeChart::saveImage(const QString& fileName, QSize size)
             layout->activate();
         refresh();
     });
-    const QRectF target(QPointF(0, 0), QSizeF(size));
-    // The picture is written unseen and named only when whole.
-    OutputFile buffer(fileName);
-    bool ok = false;
-    if (suffix == u"svg") {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(target);
-        svg.setTitle(window()->windowTitle());
-        QPainter painter;
-        ok = painter.begin(&svg);
-        if (ok) {
-            render(painter, target);
-            ok = painter.end();
-        }
-    } else if (suffix == u"pdf") {
-        QPdfWriter pdf(&buffer);
-        pdf.setResolution(72); // one point per pixel: the page has the chart's size
-        pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setTitle(window()->windowTitle());
-        QPainter painter;
-        ok = painter.begin(&pdf);
-        if (ok) {
-            render(painter, target);
-            ok = painter.end();
-        }
-    } else {
-        QImage image(size, QImage::Format_RGB32);
-        ok = !image.isNull();
-        if (ok) {
-            image.fill(Qt::white);
-            {
-                QPainter painter(&image);
-                render(painter, target);
-            }
-            ok = image.save(&buffer, suffix == u"png" || suffix.isEmpty() ? "PNG" : nullptr);
-        }
-    }
-    // A failed write has its own reason, given by commit().
-    if (!ok && !buffer.failed())
-        throw writeFailure(fileName, QStringLiteral("рисунок не построен"));
-    buffer.commit();
+    writePictureFile(fileName, size, window()->windowTitle(),
+                     [this](QPainter& painter, const QRectF& target) { render(painter, target); });
 }
