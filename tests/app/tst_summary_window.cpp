@@ -29,27 +29,12 @@ struct Window : MainWindowFixture
     // Rows a minute apart from 10:00 on 01.12.2026, T_2 "0,0".
     void open(const QStringList& t1, const QString& firstDate = "01.12.2026")
     {
-        const QString file = dir.filePath("rows.db");
-        {
-            DbfTable t;
-            t.setTableFile(file);
-            t.create();
-            t.open();
-            for (int i = 0; i < t1.size(); ++i) {
-                t.append();
-                t.setInteger("N", i + 1);
-                t.setText("MODE", i < 2 ? "Оперативный" : "Наблюдения");
-                t.setInteger("EN_CH", 3);
-                t.setText("DATE", i == 0 ? firstDate : QStringLiteral("01.12.2026"));
-                t.setText("TIME", QStringLiteral("10:%1:00").arg(i, 2, 10, QChar('0')));
-                t.setText("T_1", t1[i]);
-                t.setText("T_2", "0,0");
-                t.post();
-            }
-            t.close();
-        }
-        form.Open_DB(file);
-        QVERIFY(state.tableOpen);
+        QList<TestRow> rows = minuteRows(t1);
+        for (qsizetype i = 2; i < rows.size(); ++i)
+            rows[i].mode = QStringLiteral("Наблюдения");
+        if (!rows.isEmpty())
+            rows[0].date = firstDate;
+        MainWindowFixture::open(rows);
     }
 };
 
@@ -316,8 +301,9 @@ private slots:
                 QVERIFY(QFile::exists(pdf));
                 const peers::Result info = peers::run("pdfinfo", {pdf});
                 if (info.available)
-                    QVERIFY2(QString::fromUtf8(info.out).contains(QRegularExpression("Pages: +1\n")),
-                             info.out.constData());
+                    QVERIFY2(
+                        QString::fromUtf8(info.out).contains(QRegularExpression("Pages: +1\n")),
+                        info.out.constData());
                 const peers::Result text = peers::run("pdftotext", {"-layout", pdf, "-"});
                 if (text.available)
                     QVERIFY2(QString::fromUtf8(text.out).contains("MKT"), text.out.constData());

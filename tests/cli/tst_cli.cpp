@@ -1,5 +1,5 @@
 // `fln info` and `fln dump` as a user runs them: output, exit codes, texts.
-#include "data/dbf_table.h"
+#include "tests/support/measurement_table.h"
 #include "tests/support/peers.h"
 
 #include "tests/support/fln_process.h"
@@ -67,20 +67,10 @@ private slots:
     void infoPrintsTheFooters()
     {
         const QString path = m_dir.filePath("footers.db");
-        DbfTable t;
-        t.setTableFile(path);
-        t.create();
-        t.open();
-        for (const auto& [t1, t2] : {std::pair{"10,0", "-5,3"}, std::pair{"10,1", "-5,4"}}) {
-            t.append();
-            t.setInteger("N", 1);
-            t.setText("DATE", "01.12.2026");
-            t.setText("TIME", "10:00:00");
-            t.setText("T_1", t1);
-            t.setText("T_2", t2);
-            t.post();
-        }
-        t.close();
+        QList<TestRow> rows;
+        for (const auto& [t1, t2] : {std::pair{"10,0", "-5,3"}, std::pair{"10,1", "-5,4"}})
+            rows.append({.n = 1, .date = "01.12.2026", .time = "10:00:00", .t1 = t1, .t2 = t2});
+        writeMeasurementTable(path, rows);
         const FlnRun r = fln({"--locale", "ru_RU", "info", path});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.endsWith(QStringLiteral("T1, °C: 10/10,1/10,1\nT2, °C: -5,4/-5,3/-5,3\n")),
@@ -167,7 +157,8 @@ private slots:
             << QStringList{"dump", pipe} << 1 << notRegular.arg(pipe);
         QTest::newRow("dump --sort of a named pipe")
             << QStringList{"dump", pipe, "--sort", "N"} << 1 << notRegular.arg(pipe);
-        QTest::newRow("info of a folder") << QStringList{"info", folder} << 1 << aFolder.arg(folder);
+        QTest::newRow("info of a folder")
+            << QStringList{"info", folder} << 1 << aFolder.arg(folder);
         QTest::newRow("dump --sort of a folder")
             << QStringList{"dump", folder, "--sort", "N"} << 1 << aFolder.arg(folder);
     }

@@ -1,8 +1,8 @@
 // `fln export` as a user runs it: the workbook read back by LibreOffice and
 // by GDAL agrees row for row with `fln dump` of the same table, in file order
 // and under a sort; the table is only read; errors and the default folder.
-#include "data/dbf_table.h"
 #include "tests/support/fln_process.h"
+#include "tests/support/measurement_table.h"
 #include "tests/support/peers.h"
 
 #include <QDir>
@@ -122,8 +122,8 @@ private slots:
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, out + u'\n');
         // Not a terminal: the progress bar's last state, once.
-        QCOMPARE(r.err, QStringLiteral("Экспорт в Excel ... [%1] 100 %  7 из 7\n")
-                            .arg(QString(40, u'#')));
+        QCOMPARE(r.err,
+                 QStringLiteral("Экспорт в Excel ... [%1] 100 %  7 из 7\n").arg(QString(40, u'#')));
         QCOMPARE(readFile(table), before); // only read: no byte, no index file
         QVERIFY(!QFile::exists(dir.filePath("t.mdx")));
 
@@ -193,19 +193,8 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, error);
         QTemporaryDir dir;
-        {
-            DbfTable t;
-            t.setTableFile(dir.filePath("bad.db"));
-            t.create();
-            t.open();
-            t.append();
-            t.setInteger("N", 1);
-            t.setText("DATE", "01.12.2026");
-            t.setText("TIME", "10:00:00");
-            t.setText("T_2", "1,0");
-            t.post();
-            t.close();
-        }
+        writeMeasurementTable(dir.filePath("bad.db"),
+                              {{.n = 1, .date = "01.12.2026", .time = "10:00:00", .t2 = "1,0"}});
         for (QString& a : args)
             if (a.endsWith(".db") || a.endsWith(".xlsx"))
                 a = dir.filePath(a);

@@ -1,8 +1,8 @@
 // What the commands that write or print never do: write over the table they
 // read, write into a device or a pipe, report success when their printed
 // result was lost, or die half-way by a stop signal.
-#include "data/dbf_table.h"
 #include "tests/support/fln_process.h"
+#include "tests/support/measurement_table.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,24 +27,18 @@ QByteArray readFile(const QString& path)
 // A table of `rows` rows with Russian temperature texts.
 void makeTable(const QString& path, int rows)
 {
-    DbfTable t;
-    t.setTableFile(path);
-    t.create();
-    t.open();
-    for (int i = 0; i < rows; ++i) {
-        t.append();
-        t.setInteger("N", i % 9999 + 1); // the field has four digits
-        t.setText("MODE", "Оперативный");
-        t.setInteger("EN_CH", 3);
-        t.setText("DATE", QStringLiteral("%1.12.2026").arg(i / 1440 % 28 + 1, 2, 10, QChar(u'0')));
-        t.setText("TIME", QStringLiteral("%1:%2:00")
-                              .arg(i / 60 % 24, 2, 10, QChar(u'0'))
-                              .arg(i % 60, 2, 10, QChar(u'0')));
-        t.setText("T_1", QStringLiteral("%1,5").arg(20 + i % 7));
-        t.setText("T_2", QStringLiteral("-%1,0").arg(i % 9 + 1));
-        t.post();
-    }
-    t.close();
+    writeMeasurementTable(path, rows, [](qint64 i) {
+        return TestRow{.n = i % 9999 + 1, // the field has four digits
+                       .mode = "Оперативный",
+                       .enCh = 3,
+                       .date =
+                           QStringLiteral("%1.12.2026").arg(i / 1440 % 28 + 1, 2, 10, QChar(u'0')),
+                       .time = QStringLiteral("%1:%2:00")
+                                   .arg(i / 60 % 24, 2, 10, QChar(u'0'))
+                                   .arg(i % 60, 2, 10, QChar(u'0')),
+                       .t1 = QStringLiteral("%1,5").arg(20 + i % 7),
+                       .t2 = QStringLiteral("-%1,0").arg(i % 9 + 1)};
+    });
 }
 
 // The arguments of `command` on `table`, writing `output`.

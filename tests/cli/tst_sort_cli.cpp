@@ -99,23 +99,12 @@ private slots:
     {
         m_path = m_dir.filePath("data.db");
         m_index = m_dir.filePath("data.mdx");
-        DbfTable t;
-        t.setNewTableLanguageDriver(0xC9);
-        t.setTableFile(m_path);
-        t.create();
-        t.open();
-        const struct
-        {
-            int n;
-            const char* mode;
-        } rows[] = {{1, "Оперативный"}, {10, "Наблюдения"}, {2, "Оперативный"}, {7, "Наблюдения"}};
-        for (const auto& r : rows) {
-            t.append();
-            t.setInteger("N", r.n);
-            t.setText("MODE", QString::fromUtf8(r.mode));
-            t.post();
-        }
-        t.close();
+        writeMeasurementTable(m_path,
+                              {{.n = 1, .mode = "Оперативный"},
+                               {.n = 10, .mode = "Наблюдения"},
+                               {.n = 2, .mode = "Оперативный"},
+                               {.n = 7, .mode = "Наблюдения"}},
+                              0xC9);
         QVERIFY(setOldDate(m_path));
     }
 

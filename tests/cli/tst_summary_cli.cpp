@@ -3,8 +3,8 @@
 // every figure of the JSON object from the table file, and the two objects
 // must agree key by key. Also the stored limits, the text form, reads-only
 // and the errors.
-#include "data/dbf_table.h"
 #include "tests/support/fln_process.h"
+#include "tests/support/measurement_table.h"
 #include "tests/support/peers.h"
 
 #include <QCryptographicHash>
@@ -65,53 +65,40 @@ QList<Row> gappedRows()
 
 void writeTable(const QString& path, const QList<Row>& rows)
 {
-    DbfTable t;
-    t.setNewTableLanguageDriver(0xC9);
-    t.setTableFile(path);
-    t.create();
-    t.open();
-    t.disableControls();
-    qint64 n = 1;
-    for (const Row& r : rows) {
-        t.append();
-        t.setInteger("N", n++);
-        t.setText("MODE", r.mode);
-        t.setInteger("EN_CH", 3);
-        t.setText("DATE", r.date);
-        t.setText("TIME", r.time);
-        t.setText("T_1", r.t1);
-        t.setText("T_2", r.t2);
-        t.post();
-    }
-    t.enableControls();
-    t.close();
+    writeMeasurementTable(
+        path, rows.size(),
+        [&rows](qint64 i) {
+            const Row& r = rows[i];
+            return TestRow{.n = i + 1,
+                           .mode = r.mode,
+                           .enCh = 3,
+                           .date = r.date,
+                           .time = r.time,
+                           .t1 = r.t1,
+                           .t2 = r.t2};
+        },
+        0xC9);
 }
 
 void writeMillion(const QString& path)
 {
-    DbfTable t;
-    t.setNewTableLanguageDriver(0xC9);
-    t.setTableFile(path);
-    t.create();
-    t.open();
-    t.disableControls();
     QDateTime at(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
-    for (int i = 0; i < 1000000; ++i) {
-        at = at.addSecs(i % 200000 == 199999 ? 7200 : i == 500000 ? -600 : 60);
-        t.append();
-        t.setInteger("N", i % 5957 + 1);
-        t.setText("MODE", (i / 1000) & 1 ? kObs : kOp);
-        t.setInteger("EN_CH", 3);
-        t.setText("DATE", at.toString("dd.MM.yyyy"));
-        t.setText("TIME", at.toString("HH:mm:ss"));
-        t.setText("T_1", QString::number(std::round(40 * std::sin(i / 700.0)) / 10 + 4, 'f', 1)
-                             .replace(u'.', u','));
-        t.setText("T_2", QString::number(std::round(100 * std::cos(i / 300.0)) / 10 - 18, 'f', 1)
-                             .replace(u'.', u','));
-        t.post();
-    }
-    t.enableControls();
-    t.close();
+    writeMeasurementTable(
+        path, 1000000,
+        [&at](qint64 i) {
+            at = at.addSecs(i % 200000 == 199999 ? 7200 : i == 500000 ? -600 : 60);
+            return TestRow{
+                .n = i % 5957 + 1,
+                .mode = (i / 1000) & 1 ? kObs : kOp,
+                .enCh = 3,
+                .date = at.toString("dd.MM.yyyy"),
+                .time = at.toString("HH:mm:ss"),
+                .t1 = QString::number(std::round(40 * std::sin(i / 700.0)) / 10 + 4, 'f', 1)
+                          .replace(u'.', u','),
+                .t2 = QString::number(std::round(100 * std::cos(i / 300.0)) / 10 - 18, 'f', 1)
+                          .replace(u'.', u',')};
+        },
+        0xC9);
 }
 
 QByteArray fileHash(const QString& path)
@@ -147,12 +134,14 @@ void compareJson(const QJsonValue& ours, const QJsonValue& peer, const QString& 
     if (ours.isDouble() && peer.isDouble()) {
         const double tolerance = kRounded.contains(path.section('.', -1)) ? 0.0101 : 1e-9;
         if (std::fabs(ours.toDouble() - peer.toDouble()) > tolerance)
-            differences << path + QStringLiteral(": %1 / %2").arg(ours.toDouble()).arg(peer.toDouble());
+            differences
+                << path + QStringLiteral(": %1 / %2").arg(ours.toDouble()).arg(peer.toDouble());
         return;
     }
     if (ours != peer)
-        differences << path + ": " + QJsonDocument(QJsonArray{ours}).toJson(QJsonDocument::Compact) +
-                           " / " + QJsonDocument(QJsonArray{peer}).toJson(QJsonDocument::Compact);
+        differences << path + ": " +
+                           QJsonDocument(QJsonArray{ours}).toJson(QJsonDocument::Compact) + " / " +
+                           QJsonDocument(QJsonArray{peer}).toJson(QJsonDocument::Compact);
 }
 
 } // namespace
@@ -187,17 +176,17 @@ private slots:
         QTest::addColumn<QString>("fixture");
         QTest::addColumn<QStringList>("limits");
         const QStringList limits{"--lower1", "3,5", "--upper1", "8.5", "--upper2", "5,5"};
-        QTest::newRow("gaps, step back, equal moments, excursions at both ends") << "mixed" << limits;
+        QTest::newRow("gaps, step back, equal moments, excursions at both ends")
+            << "mixed" << limits;
         QTest::newRow("longer, negative, no limits") << "gapped" << QStringList{};
-        QTest::newRow("longer, limits, dh") << "gapped"
-                                            << QStringList{"--lower1", "-5", "--upper1", "2",
-                                                           "--lower2", "17", "--upper2", "23",
-                                                           "--dh", "60"};
+        QTest::newRow("longer, limits, dh")
+            << "gapped" << QStringList{"--lower1", "-5",       "--upper1", "2",    "--lower2",
+                                       "17",       "--upper2", "23",       "--dh", "60"};
         QTest::newRow("one reading") << "one" << limits;
         QTest::newRow("no rows") << "none" << limits;
-        QTest::newRow("a million rows") << "million"
-                                        << QStringList{"--lower1", "0", "--upper1", "6",
-                                                       "--lower2", "-25", "--upper2", "-12"};
+        QTest::newRow("a million rows")
+            << "million"
+            << QStringList{"--lower1", "0", "--upper1", "6", "--lower2", "-25", "--upper2", "-12"};
     }
     void agreesWithOracle()
     {
@@ -233,7 +222,8 @@ private slots:
         QStringList oracleLimits;
         for (qsizetype i = 0; i < limits.size(); ++i)
             oracleLimits << (i % 2 ? QString(limits[i]).replace(u',', u'.') : limits[i]);
-        const peers::Result peer = peers::python(m_oracle, QStringList{path} + oracleLimits, 600000);
+        const peers::Result peer =
+            peers::python(m_oracle, QStringList{path} + oracleLimits, 600000);
         FLN_NEED_PEER(peer, "python3-dbfread, python3-numpy");
         QVERIFY2(peer.exitCode == 0, peer.err.constData());
 
@@ -268,13 +258,17 @@ private slots:
         FlnRun run = runFln({"--locale", "ru_RU", "summary", path, "--json"});
         QCOMPARE(run.code, 0);
         QJsonObject t1 = QJsonDocument::fromJson(run.out.toUtf8())
-                             .object()["channels"].toObject()["T1"].toObject();
+                             .object()["channels"]
+                             .toObject()["T1"]
+                             .toObject();
         QCOMPARE(t1["upper"].toDouble(), 8.5);
         QCOMPARE(t1["above"].toObject()["readings"].toInt(), 3);
 
         run = runFln({"--locale", "ru_RU", "summary", path, "--json", "--upper1", ""});
         t1 = QJsonDocument::fromJson(run.out.toUtf8())
-                 .object()["channels"].toObject()["T1"].toObject();
+                 .object()["channels"]
+                 .toObject()["T1"]
+                 .toObject();
         QVERIFY(t1["upper"].isNull());
         QCOMPARE(t1["above"].toObject()["readings"].toInt(), 0);
         QFile::remove(m_dir.filePath("config/Ostrakon/FLN.conf"));
@@ -282,13 +276,16 @@ private slots:
         run = runFln({"--locale", "ru_RU", "summary", path, "--lower1", "3,5"});
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.contains(QRegularExpression("Записей +8\n")), qPrintable(run.out));
-        QVERIFY2(run.out.contains(QRegularExpression("Среднее +6,06 +3,50\n")), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QRegularExpression("Среднее +6,06 +3,50\n")),
+                 qPrintable(run.out));
         QVERIFY2(run.out.contains(QRegularExpression("Интервал +00:01:00\n")), qPrintable(run.out));
-        QVERIFY2(run.out.contains(QRegularExpression("Первый шаг назад +16\\.03\\.2024 00:03:00\n")),
-                 qPrintable(run.out));
+        QVERIFY2(
+            run.out.contains(QRegularExpression("Первый шаг назад +16\\.03\\.2024 00:03:00\n")),
+            qPrintable(run.out));
         // The day's extremes are readings, with their one decimal.
-        QVERIFY2(run.out.contains(QRegularExpression("16\\.03\\.2024 +6 +3,0 +5,00 +9,0 +00:02:00")),
-                 qPrintable(run.out));
+        QVERIFY2(
+            run.out.contains(QRegularExpression("16\\.03\\.2024 +6 +3,0 +5,00 +9,0 +00:02:00")),
+            qPrintable(run.out));
         // Within 3,5 and up: 5,0 4,0 6,0 9,0 9,5 9,0 of eight readings.
         QVERIFY2(run.out.contains(QRegularExpression("Доля времени в границах +75,0\u00A0% +—\n")),
                  qPrintable(run.out));
@@ -320,11 +317,12 @@ private slots:
         QTest::newRow("a value left out")
             << QStringList{"summary", "TABLE", "--lower1", "--json"} << 2
             << "fln: --lower1 needs a value, not the option '--json'";
-        QTest::newRow("limit elsewhere") << QStringList{"info", "TABLE", "--upper2", "5"} << 2
-                                         << "--lower1, --upper1, --lower2, --upper2 and --dh belong "
-                                            "to summary";
-        QTest::newRow("json elsewhere") << QStringList{"dump", "TABLE", "--json"} << 2
-                                        << "--json belongs to info and summary";
+        QTest::newRow("limit elsewhere")
+            << QStringList{"info", "TABLE", "--upper2", "5"} << 2
+            << "--lower1, --upper1, --lower2, --upper2 and --dh belong "
+               "to summary";
+        QTest::newRow("json elsewhere")
+            << QStringList{"dump", "TABLE", "--json"} << 2 << "--json belongs to info and summary";
     }
     void errors()
     {
@@ -414,7 +412,8 @@ private slots:
 
     void infoJson()
     {
-        const FlnRun run = runFln({"--locale", "ru_RU", "info", table("mixed", mixedRows()), "--json"});
+        const FlnRun run =
+            runFln({"--locale", "ru_RU", "info", table("mixed", mixedRows()), "--json"});
         QCOMPARE(run.code, 0);
         const QJsonObject o = QJsonDocument::fromJson(run.out.toUtf8()).object();
         QCOMPARE(o["records"].toInt(), 8);

@@ -4,6 +4,7 @@
 #include "data/dbf_table.h"
 #include "data/recording_summary.h"
 #include "platform/app_error.h"
+#include "tests/support/measurement_table.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -68,23 +69,17 @@ class TestRecordingSummary : public QObject
     QString makeTable(const QList<Row>& rows)
     {
         const QString path = m_dir.filePath(QStringLiteral("r%1.db").arg(++m_tableNo));
-        DbfTable t;
-        t.setTableFile(path);
-        t.create();
-        t.open();
+        QList<TestRow> table;
         qint64 n = 1;
-        for (const Row& r : rows) {
-            t.append();
-            t.setInteger("N", n++);
-            t.setText("MODE", QString::fromUtf8(r.mode));
-            t.setInteger("EN_CH", 3);
-            t.setText("DATE", QLatin1String(r.date));
-            t.setText("TIME", QLatin1String(r.time));
-            t.setText("T_1", QLatin1String(r.t1));
-            t.setText("T_2", QLatin1String(r.t2));
-            t.post();
-        }
-        t.close();
+        for (const Row& r : rows)
+            table.append({.n = n++,
+                          .mode = QString::fromUtf8(r.mode),
+                          .enCh = 3,
+                          .date = QLatin1String(r.date),
+                          .time = QLatin1String(r.time),
+                          .t1 = QLatin1String(r.t1),
+                          .t2 = QLatin1String(r.t2)});
+        writeMeasurementTable(path, table);
         return path;
     }
 
@@ -366,8 +361,8 @@ private slots:
         QFETCH(QString, error);
         const QByteArray d = date.toLatin1(), a = t1.toLatin1(), b = t2.toLatin1();
         DbfTable t;
-        t.setTableFile(makeTable({kRows[0], {"Оперативный", d.constData(), "00:00:00",
-                                             a.constData(), b.constData()}}));
+        t.setTableFile(makeTable(
+            {kRows[0], {"Оперативный", d.constData(), "00:00:00", a.constData(), b.constData()}}));
         t.open(DbfTable::Access::ReadOnly);
         try {
             summarizeTable(t, {}, kRu);

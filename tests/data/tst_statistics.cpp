@@ -2,6 +2,7 @@
 #include "data/dbf_table.h"
 #include "data/statistics.h"
 #include "platform/app_error.h"
+#include "tests/support/measurement_table.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,17 +25,14 @@ class TestStatistics : public QObject
     // An open table with one row per (T_1, T_2) pair.
     void makeTable(DbfTable& t, const Rows& rows)
     {
-        t.setTableFile(m_dir.filePath(QStringLiteral("s%1.db").arg(++m_tableNo)));
-        t.create();
-        t.open();
+        QList<TestRow> table;
         qint64 n = 1;
-        for (const auto& [t1, t2] : rows) {
-            t.append();
-            t.setInteger("N", n++);
-            t.setText("T_1", t1);
-            t.setText("T_2", t2);
-            t.post();
-        }
+        for (const auto& [t1, t2] : rows)
+            table.append({.n = n++, .t1 = t1, .t2 = t2});
+        const QString path = m_dir.filePath(QStringLiteral("s%1.db").arg(++m_tableNo));
+        writeMeasurementTable(path, table);
+        t.setTableFile(path);
+        t.open();
     }
 
 private slots:

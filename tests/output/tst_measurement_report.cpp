@@ -4,6 +4,7 @@
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "output/measurement_report.h"
+#include "tests/support/measurement_table.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,24 +41,20 @@ class ReportTable
 public:
     ReportTable()
     {
-        table.setNewTableLanguageDriver(0xC9);
+        QList<TestRow> rows;
+        for (const Row& r : kRows)
+            rows.append({.n = r.n,
+                         .mode = QString::fromUtf8(r.mode),
+                         .enCh = 3,
+                         .date = QString::fromUtf8(r.date),
+                         .time = QString::fromUtf8(r.time),
+                         .t1 = QString::fromUtf8(r.t1),
+                         .t2 = QString::fromUtf8(r.t2),
+                         .comment = QString::fromUtf8(r.comment),
+                         .deleted = r.n == 4});
+        writeMeasurementTable(dir.filePath("report.db"), rows, 0xC9);
         table.setTableFile(dir.filePath("report.db"));
-        table.create();
         table.open();
-        for (const Row& r : kRows) {
-            table.append();
-            table.setInteger(MeasurementSchema::kN, r.n);
-            table.setText(MeasurementSchema::kDate, QString::fromUtf8(r.date));
-            table.setText(MeasurementSchema::kTime, QString::fromUtf8(r.time));
-            table.setText(MeasurementSchema::kMode, QString::fromUtf8(r.mode));
-            table.setInteger(MeasurementSchema::kEnCh, 3);
-            table.setText(MeasurementSchema::kT1, QString::fromUtf8(r.t1));
-            table.setText(MeasurementSchema::kT2, QString::fromUtf8(r.t2));
-            table.setText(MeasurementSchema::kComment, QString::fromUtf8(r.comment));
-            table.post();
-        }
-        table.goToRecord(4);
-        table.deleteRecord();
         table.first();
     }
     QTemporaryDir dir;

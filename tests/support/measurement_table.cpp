@@ -6,6 +6,14 @@
 void writeMeasurementTable(const QString& path, const QList<TestRow>& rows,
                            std::optional<quint8> languageDriver)
 {
+    writeMeasurementTable(
+        path, rows.size(), [&rows](qint64 i) { return rows[i]; }, languageDriver);
+}
+
+void writeMeasurementTable(const QString& path, qint64 count,
+                           const std::function<TestRow(qint64)>& row,
+                           std::optional<quint8> languageDriver)
+{
     namespace S = MeasurementSchema;
     DbfTable t;
     if (languageDriver)
@@ -13,11 +21,13 @@ void writeMeasurementTable(const QString& path, const QList<TestRow>& rows,
     t.setTableFile(path);
     t.create();
     t.open();
+    t.disableControls();
     const auto text = [&t](const QString& field, const QString& value) {
         if (!value.isEmpty())
             t.setText(field, value);
     };
-    for (const TestRow& r : rows) {
+    for (qint64 i = 0; i < count; ++i) {
+        const TestRow r = row(i);
         t.append();
         if (r.n)
             t.setInteger(S::kN, *r.n);
@@ -33,6 +43,7 @@ void writeMeasurementTable(const QString& path, const QList<TestRow>& rows,
         if (r.deleted)
             t.deleteRecord();
     }
+    t.enableControls();
     t.close();
 }
 

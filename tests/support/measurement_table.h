@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // One row of a measurement table as a test writes it. Texts are stored as
@@ -26,6 +27,11 @@ struct TestRow
 // Writes a closed measurement table of these rows at `path`, with the given
 // language driver byte (the system's choice when none is given).
 void writeMeasurementTable(const QString& path, const QList<TestRow>& rows,
+                           std::optional<quint8> languageDriver = std::nullopt);
+// The same for `count` rows that `row(i)` makes one at a time, i = 0, 1, ...:
+// a big table is never held in memory.
+void writeMeasurementTable(const QString& path, qint64 count,
+                           const std::function<TestRow(qint64)>& row,
                            std::optional<quint8> languageDriver = std::nullopt);
 
 // Rows N = 1, 2, ... with these T_1 texts and T_2 texts ("0,0" where none is

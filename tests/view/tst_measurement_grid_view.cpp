@@ -9,6 +9,7 @@
 #include "platform/app_error.h"
 #include "platform/settings_store.h"
 #include "tests/support/helper_check.h"
+#include "tests/support/measurement_table.h"
 #include "tests/support/scripted_dialog_service.h"
 #include "view/measurement_grid_view.h"
 
@@ -53,21 +54,18 @@ struct Fixture
     explicit Fixture(const QList<Row>& rows = kRows, bool show = true)
     {
         state.regional = RegionalSettings::russian();
+        QList<TestRow> tableRows;
+        for (const Row& r : rows)
+            tableRows.append({.n = r.n,
+                              .mode = QStringLiteral("Оперативный"),
+                              .enCh = 3,
+                              .date = r.date,
+                              .time = r.time,
+                              .t1 = r.t1,
+                              .t2 = r.t2});
+        writeMeasurementTable(path(), tableRows);
         table.setTableFile(path());
-        table.create();
         table.open();
-        for (const Row& r : rows) {
-            table.append();
-            table.setInteger("N", r.n);
-            table.setText("MODE", QStringLiteral("Оперативный"));
-            table.setInteger("EN_CH", 3);
-            table.setText("DATE", r.date);
-            table.setText("TIME", r.time);
-            table.setText("T_1", r.t1);
-            table.setText("T_2", r.t2);
-            table.post();
-        }
-        table.first();
         start(show);
     }
 
