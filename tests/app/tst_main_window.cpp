@@ -2,15 +2,15 @@
 // and its enabling, title and colour rules, both ways out, and help.
 #include "app/error_report.h"
 #include "app/main.h"
-#include "data/measurement_document.h"
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
 #include "data/app_state.h"
+#include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
-#include "tests/support/scripted_dialog_service.h"
+#include "tests/support/main_window_fixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -31,18 +31,12 @@ namespace {
 
 // One start of the window over a settings file and a program folder of the
 // test's own.
-struct Start
+struct Start : MainWindowFixture
 {
     explicit Start(const QString& settingsFile, const QString& programDir = QString())
-        : settings(settingsFile), help(programDir), form(state, dialogs, printing, settings, help)
+        : MainWindowFixture(settingsFile, programDir, BeforeStart{})
     {
     }
-    AppState state;
-    ScriptedDialogService dialogs;
-    SettingsStore settings;
-    HelpViewer help;
-    PrintingService printing{PrintingService::Printers::None};
-    TForm1 form;
 };
 
 QString storedValue(const QString& settingsFile, const QString& name)
@@ -57,9 +51,9 @@ const QStringList kTableCommands = {
     "N33", "N34", "N36", "N37", "Excel1", "ToolButton3", "ToolButton4", "ToolButton5"};
 // The port can be chosen before any table is open.
 const QStringList kAlwaysEnabled = {
-    "N1",  "N2",  "N3",          "N11",         "N12",         "N13", "N35", "N14",
-    "N24", "N26", "ToolButton1", "ToolButton2", "ToolButton6", "N15", "N22", "N17",
-    "N18", "N19", "N23",         "N21",         "PortChoice1"};
+    "N1",  "N2",  "N3",  "N11",         "N12",         "N13",         "N35",
+    "N14", "N24", "N26", "ToolButton1", "ToolButton2", "ToolButton6", "N15",
+    "N22", "N17", "N18", "N19",         "N23",         "N21",         "PortChoice1"};
 
 bool isEnabled(TForm1& form, const QString& name)
 {
@@ -220,9 +214,12 @@ void TestMainWindow::commandMap_data()
                                            "Построить график", "Порт прибора…", "Сводка…"};
     QTest::newRow("Справка") << "N14" << QStringList{"N24", "-N25", "N26"}
                              << QStringList{"Помощь", "", "О программе"};
-    QTest::newRow("pop-up") << "PopupMenu1"
-                            << QStringList{"N15", "SummaryPopupItem", "N22", "-N16", "N17", "N18",
-                                           "N19", "-N38", "N23", "-N20", "N21"}
+    QTest::newRow("pop-up") << "PopupMenu1" << QStringList{"N15", "SummaryPopupItem",
+                                                           "N22", "-N16",
+                                                           "N17", "N18",
+                                                           "N19", "-N38",
+                                                           "N23", "-N20",
+                                                           "N21"}
                             << QStringList{"График",
                                            "Сводка…",
                                            "Печать",

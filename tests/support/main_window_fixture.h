@@ -28,6 +28,18 @@ struct MainWindowFixture
         form.FormCreate();
     }
 
+    // The window over a settings file and a program folder of the test's
+    // choice, FormCreate not yet called: for the tests of the start itself.
+    struct BeforeStart
+    {
+    };
+    MainWindowFixture(const QString& settingsFile, const QString& programDir, BeforeStart)
+        : home(programDir), settings(settingsFile), help(programDir),
+          form(state, dialogs, printing, settings, help)
+    {
+        state.regional = RegionalSettings::russian();
+    }
+
     QString path(const QString& name) const { return dir.filePath(name); }
 
     // Writes these rows as the table `name` in the test's folder and opens
