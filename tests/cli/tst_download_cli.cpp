@@ -318,7 +318,7 @@ private slots:
             std::any_of(commands.begin(), commands.end(),
                         [](const QList<QVariant>& c) { return c.first().value<char>() == 'N'; }),
             10000);
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(sim->pending() == 0, 10000); // half the archive is on the line
         QCOMPARE(files(dir), QStringList()); // the new table is unseen until complete
         if (how == "SIGINT")
             ::kill(pid_t(p.process().processId()), SIGINT);

@@ -92,6 +92,18 @@ inline void writeWithQt(const PreparedReport& report, const QString& file)
     QVERIFY(printReportPages(report, writer, pages));
 }
 
+// pdftotext's text as lines, each with its runs of white space made one
+// space and trimmed: two writers that round a position differently may set
+// a column a space apart, and the text is still the same. Compared as lists,
+// a difference names its line.
+inline QStringList normalisedLines(const QByteArray& text)
+{
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(text).split(u'\n'))
+        lines << line.simplified();
+    return lines;
+}
+
 // The grey pixels of every page at 100 dots per inch (the PGM files whole).
 inline QList<QByteArray> renderedPages(const QString& pdf, const QString& prefix)
 {

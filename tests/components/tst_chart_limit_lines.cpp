@@ -54,7 +54,7 @@ private slots:
         ChartLimitLines limits(chart);
         limits.setLimits(t1, 20.0, 24.0);
         limits.setLimits(t2, 19.0, 25.0);
-        QTest::qWait(20);
+        QTRY_VERIFY(!chart.refreshPending()); // the axes and curves follow the change
 
         QTemporaryDir dir;
         chart.saveImage(dir.filePath("c.png"));
@@ -99,13 +99,13 @@ private slots:
         // A curve out of the legend has no limits drawn; without limits
         // there are no dashes at all.
         chart.setCurveInLegend(t2, false);
-        QTest::qWait(20);
+        QTRY_VERIFY(!chart.refreshPending());
         chart.saveImage(dir.filePath("d.png"));
         const QImage noT2 = QImage(dir.filePath("d.png")).convertToFormat(QImage::Format_RGB32);
         for (double limit : {19.0, 25.0})
             QCOMPARE(inRow(noT2, rowOf(limit), x0, x1, qRgb(0, 0, 255)), 0);
         limits.clearLimits();
-        QTest::qWait(20);
+        QTRY_VERIFY(!chart.refreshPending());
         chart.saveImage(dir.filePath("e.png"));
         const QImage plain = QImage(dir.filePath("e.png")).convertToFormat(QImage::Format_RGB32);
         // (the curve itself crosses the row in a pixel or two)
@@ -191,7 +191,6 @@ private slots:
         chart.setLeftAxisAutomatic(false);
         chart.setLeftAxisRange(17, 27);
         ChartMeasure measure(chart);
-        QTest::qWait(20);
         QTRY_VERIFY(!chart.refreshPending());
         QChart* c = chart.chart();
         QWidget* viewport = chart.chartView()->viewport();
