@@ -3,7 +3,7 @@
 
 #include "components/report_canvas.h"
 #include "components/report_engine.h"
-#include "components/report_text.h"
+#include "components/report_text_cache.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

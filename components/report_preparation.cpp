@@ -1,7 +1,7 @@
 // Preparing a report: number format, expressions, the page count, each
 // page's cells with their texts; and the cache of texts laid out for drawing.
 
-#include "components/report_text.h"
+#include "components/report_text_cache.h"
 #include "components/report_engine.h"
 
 #include "platform/app_error.h"
