@@ -1,12 +1,16 @@
-// Drawing a prepared page (frame lines merged, texts on two paths) and
-// searching the pages' texts.
+// Drawing a prepared page (frame lines merged, texts on two paths) onto a
+// painter or any canvas, and the pages onto a printer.
 
 #include "components/report_canvas.h"
 #include "components/report_engine.h"
 #include "components/report_text_cache.h"
 
+#include "platform/app_error.h"
+
 #include <QFontMetricsF>
+#include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPrinter>
 
 #include <algorithm>
 #include <cmath>
@@ -284,23 +288,78 @@ void PreparedReport::drawPage(ReportCanvas& canvas, int page, int highlight) con
     frames.draw(canvas);
 }
 
-// --- search ---
+// --- printing ---
 
-PreparedReport::Hit PreparedReport::find(const QString& needle, Hit from,
-                                         const std::function<bool(int)>& keepGoing) const
+QList<int> printSequence(const QList<int>& pages, int copies, bool collate)
 {
-    if (needle.isEmpty())
-        return {};
-    int page = from.valid() ? from.page : 0;
-    int after = from.valid() ? from.cell : -1;
-    for (; page < m_pages; ++page, after = -1) {
-        if (keepGoing && !keepGoing(page))
-            return {};
-        const QList<PageCell> cells = pageCells(page);
-        for (qsizetype i = after + 1; i < cells.size(); ++i) {
-            if (cells[i].text.contains(needle, Qt::CaseInsensitive))
-                return {page, int(i)};
+    QList<int> out;
+    copies = std::max(1, copies);
+    if (collate) {
+        for (int c = 0; c < copies; ++c)
+            out += pages;
+    } else {
+        for (int p : pages) {
+            for (int c = 0; c < copies; ++c)
+                out << p;
         }
     }
-    return {};
+    return out;
+}
+
+bool parsePageList(const QString& text, int pageCount, QList<int>& pages)
+{
+    pages.clear();
+    const QString t = text.simplified().remove(u' ');
+    if (t.isEmpty()) {
+        for (int p = 0; p < pageCount; ++p)
+            pages << p;
+        return true;
+    }
+    for (const QString& part : t.split(u',')) {
+        const QStringList ends = part.split(u'-');
+        if (ends.size() > 2)
+            return false;
+        bool ok1 = false, ok2 = false;
+        const int from = ends[0].toInt(&ok1);
+        const int to = ends.size() == 2 ? ends[1].toInt(&ok2) : from;
+        if (!ok1 || (ends.size() == 2 && !ok2) || from < 1 || to < from)
+            return false;
+        for (int p = from; p <= std::min(to, pageCount); ++p)
+            pages << p - 1;
+    }
+    return true;
+}
+
+bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
+                      const QList<int>& pages,
+                      const std::function<bool(int done, int total)>& progress)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        throw AppError(QStringLiteral("Не удается начать печать"));
+    const double scale = PreparedReport::devicePixelsPerUnit(device);
+    bool first = true;
+    int done = 0;
+    for (int page : pages) {
+        if (page < 0 || page >= report.pageCount())
+            continue;
+        if (!first && !device.newPage()) {
+            painter.end();
+            throw AppError(QStringLiteral("Не удается начать новую страницу"));
+        }
+        first = false;
+        painter.resetTransform();
+        painter.scale(scale, scale);
+        report.paintPage(painter, page);
+        ++done;
+        if (progress && !progress(done, int(pages.size()))) {
+            if (auto* printer = dynamic_cast<QPrinter*>(&device))
+                printer->abort(); // the pages so far do not go out
+            painter.end();
+            return false;
+        }
+    }
+    if (!painter.end())
+        throw AppError(QStringLiteral("Не удается завершить печать"));
+    return true;
 }

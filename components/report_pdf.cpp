@@ -1,5 +1,6 @@
-// Output of a prepared report: page lists, the order of copies, pages onto a
-// printer or a PDF file.
+// A prepared report as a PDF file: the canvas that writes its pages straight
+// into PDF content streams, and the file written unseen (through Qt's PDF
+// writer for a face that ours cannot embed).
 
 #include "components/pdf_document.h"
 #include "components/report_canvas.h"
@@ -11,91 +12,14 @@
 #include <QBuffer>
 #include <QGlyphRun>
 #include <QPageLayout>
-#include <QPagedPaintDevice>
-#include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QPrinter>
 #include <QTextLine>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <unordered_map>
-
-QList<int> printSequence(const QList<int>& pages, int copies, bool collate)
-{
-    QList<int> out;
-    copies = std::max(1, copies);
-    if (collate) {
-        for (int c = 0; c < copies; ++c)
-            out += pages;
-    } else {
-        for (int p : pages) {
-            for (int c = 0; c < copies; ++c)
-                out << p;
-        }
-    }
-    return out;
-}
-
-bool parsePageList(const QString& text, int pageCount, QList<int>& pages)
-{
-    pages.clear();
-    const QString t = text.simplified().remove(u' ');
-    if (t.isEmpty()) {
-        for (int p = 0; p < pageCount; ++p)
-            pages << p;
-        return true;
-    }
-    for (const QString& part : t.split(u',')) {
-        const QStringList ends = part.split(u'-');
-        if (ends.size() > 2)
-            return false;
-        bool ok1 = false, ok2 = false;
-        const int from = ends[0].toInt(&ok1);
-        const int to = ends.size() == 2 ? ends[1].toInt(&ok2) : from;
-        if (!ok1 || (ends.size() == 2 && !ok2) || from < 1 || to < from)
-            return false;
-        for (int p = from; p <= std::min(to, pageCount); ++p)
-            pages << p - 1;
-    }
-    return true;
-}
-
-bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
-                      const QList<int>& pages,
-                      const std::function<bool(int done, int total)>& progress)
-{
-    QPainter painter;
-    if (!painter.begin(&device))
-        throw AppError(QStringLiteral("Не удается начать печать"));
-    const double scale = PreparedReport::devicePixelsPerUnit(device);
-    bool first = true;
-    int done = 0;
-    for (int page : pages) {
-        if (page < 0 || page >= report.pageCount())
-            continue;
-        if (!first && !device.newPage()) {
-            painter.end();
-            throw AppError(QStringLiteral("Не удается начать новую страницу"));
-        }
-        first = false;
-        painter.resetTransform();
-        painter.scale(scale, scale);
-        report.paintPage(painter, page);
-        ++done;
-        if (progress && !progress(done, int(pages.size()))) {
-            if (auto* printer = dynamic_cast<QPrinter*>(&device))
-                printer->abort(); // the pages so far do not go out
-            painter.end();
-            return false;
-        }
-    }
-    if (!painter.end())
-        throw AppError(QStringLiteral("Не удается завершить печать"));
-    return true;
-}
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// The report engine's own text machinery, shared by its preparation and its
+// The report engine's text measuring cache, shared by its preparation and its
 // painting: a cell's text laid out, a font's glyphs, and the cache of both.
 // Nothing outside the engine includes this.
 
