@@ -123,11 +123,6 @@ bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
 // times, each copy whole when collated, else each page repeated in turn.
 QList<int> printSequence(const QList<int>& pages, int copies, bool collate);
 
-// The pages (0-based) that a page list such as "1,3,5-12" names, in the
-// order written, clipped to 1..pageCount; an empty list names every page.
-// Returns false for a list that is no page list.
-bool parsePageList(const QString& text, int pageCount, QList<int>& pages);
-
 // Writes the whole report as a PDF file of A4 (or the template's paper)
 // pages, built unseen and named only when whole: a cancel (false) or a
 // failure leaves an older file of that name as it was. Throws AppError

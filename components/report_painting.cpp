@@ -306,30 +306,6 @@ QList<int> printSequence(const QList<int>& pages, int copies, bool collate)
     return out;
 }
 
-bool parsePageList(const QString& text, int pageCount, QList<int>& pages)
-{
-    pages.clear();
-    const QString t = text.simplified().remove(u' ');
-    if (t.isEmpty()) {
-        for (int p = 0; p < pageCount; ++p)
-            pages << p;
-        return true;
-    }
-    for (const QString& part : t.split(u',')) {
-        const QStringList ends = part.split(u'-');
-        if (ends.size() > 2)
-            return false;
-        bool ok1 = false, ok2 = false;
-        const int from = ends[0].toInt(&ok1);
-        const int to = ends.size() == 2 ? ends[1].toInt(&ok2) : from;
-        if (!ok1 || (ends.size() == 2 && !ok2) || from < 1 || to < from)
-            return false;
-        for (int p = from; p <= std::min(to, pageCount); ++p)
-            pages << p - 1;
-    }
-    return true;
-}
-
 bool printReportPages(const PreparedReport& report, QPagedPaintDevice& device,
                       const QList<int>& pages,
                       const std::function<bool(int done, int total)>& progress)

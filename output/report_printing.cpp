@@ -8,6 +8,7 @@
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
 #include "platform/output_target.h"
+#include "platform/page_list.h"
 #include "platform/printing_service.h"
 
 #include <QPageLayout>
@@ -84,10 +85,11 @@ bool ReportPrinting::printWithDialog(QWidget* parent, const PreparedReport& repo
         return false;
     setReportPage(*printer, report); // another printer may have been chosen
 
-    QList<int> pages;
-    const QString list =
-        printer->printRange() == QPrinter::PageRange ? printer->pageRanges().toString() : QString();
-    if (!parsePageList(list, report.pageCount(), pages) || pages.isEmpty())
+    // The pages as the dialog read them; all pages unless a list was chosen.
+    const QList<int> pages = pageIndexes(
+        printer->printRange() == QPrinter::PageRange ? printer->pageRanges() : QPageRanges(),
+        report.pageCount());
+    if (pages.isEmpty())
         return false;
     // A printer that makes copies itself gets the pages once.
     const QList<int> sequence =

@@ -1,5 +1,7 @@
 #include "platform/print_dialog.h"
 
+#include "platform/page_list.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
@@ -31,26 +33,6 @@ PrintDialog::PrintDialog(QPrinter* printer, int pageCount, const QString& printe
     m_tell = [this](const QString& text) {
         QMessageBox::warning(this, QStringLiteral("Ошибка"), text);
     };
-}
-
-QPageRanges PrintDialog::readPageList(const QString& text, int pageCount)
-{
-    QPageRanges ranges;
-    const QString list = QString(text).remove(u' ');
-    if (list.isEmpty())
-        return {};
-    for (const QString& item : list.split(u',')) {
-        const QStringList ends = item.split(u'-');
-        if (ends.size() > 2)
-            return {};
-        bool ok1 = false, ok2 = true;
-        const int from = ends[0].toInt(&ok1);
-        const int to = ends.size() == 2 ? ends[1].toInt(&ok2) : from;
-        if (!ok1 || !ok2 || from < 1 || to < from || to > pageCount)
-            return {};
-        ranges.addRange(from, to);
-    }
-    return ranges;
 }
 
 QString PrintDialog::refusalText(const QString& text, int pageCount)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPageRanges>
 #include <QPrintDialog>
 
 #include <functional>
@@ -27,9 +26,6 @@ public:
 
     void accept() override;
 
-    // "1,3,5-12" (blanks allowed) as page ranges within 1..pageCount;
-    // empty ranges when the text is not such a list.
-    static QPageRanges readPageList(const QString& text, int pageCount);
     // The text that refuses `text`.
     static QString refusalText(const QString& text, int pageCount);
 

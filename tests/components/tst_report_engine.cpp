@@ -589,32 +589,6 @@ private Q_SLOTS:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void pageList_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QList<int>>("pages");
-        QTest::newRow("all") << "" << true
-                             << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-        QTest::newRow("list and range")
-            << "1,3,5-12" << true << QList<int>{0, 2, 4, 5, 6, 7, 8, 9, 10, 11};
-        QTest::newRow("spaces") << " 2 , 4 - 5 " << true << QList<int>{1, 3, 4};
-        QTest::newRow("clipped to the report") << "13-20,30" << true << QList<int>{12, 13};
-        QTest::newRow("backwards range") << "5-3" << false << QList<int>{};
-        QTest::newRow("page zero") << "0" << false << QList<int>{};
-        QTest::newRow("words") << "first" << false << QList<int>{};
-    }
-    void pageList()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, ok);
-        QFETCH(QList<int>, pages);
-        QList<int> got;
-        QCOMPARE(parsePageList(text, 14, got), ok);
-        if (ok)
-            QCOMPARE(got, pages);
-    }
-
     void copiesAndCollate()
     {
         QCOMPARE(printSequence({0, 1, 2}, 2, true), (QList<int>{0, 1, 2, 0, 1, 2}));
