@@ -108,7 +108,6 @@ void TForm1::N15Click()
     Form3->setRegionalSettings(m_state.regional);
     Form3->setDialogService(&m_dialogs);
     Form3->setTableFiles({Dbf1.tableFile(), Dbf1.indexFile()});
-    Form3->setPrintingService(&m_printing);
     Form3->setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
     Form3->setSource({[grid] { return qsizetype(grid->selectionCount()); },
                       [grid](qsizetype k) { return capturedRow(*grid, k); },
@@ -138,13 +137,13 @@ void TForm1::SummaryClick()
             for (int i = 0; i < c; ++i)
                 records.append(quint32(model->selectionBookmark(i)));
         }
-        window = std::make_unique<SummaryWindow>(Dbf1, records, m_state.regional, m_settings, this);
+        window = std::make_unique<SummaryWindow>(Dbf1, records, m_state.regional, m_settings,
+                                                 m_printing, this);
     } catch (...) {
         showErrorReport(m_dialogs, this, currentExceptionReportText());
         return;
     }
     SummaryWindow* w = window.get();
-    window->setPrintingService(&m_printing);
     window->setDialogService(&m_dialogs);
     window->setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
     window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });

@@ -85,7 +85,7 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
             app.report(QStringLiteral("Не удается запустить имитатор прибора: %1").arg(why));
     }
     TForm2 form2(state, dialogs, ports, &form1);
-    TForm3 form3(&form1);
+    TForm3 form3(printing, &form1);
     TForm4 form4(&form1);
     auto splash = std::make_unique<TForm5>();
     Tform6 form6(&form1);

@@ -26,7 +26,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -86,8 +85,10 @@ std::pair<QList<QStringList>, QList<QStringList>> splitFigures(const QList<QStri
 } // namespace
 
 SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& records,
-                             const RegionalSettings& rs, SettingsStore& settings, QWidget* parent)
-    : QDialog(parent), m_table(table), m_records(records), m_rs(rs), m_settings(settings)
+                             const RegionalSettings& rs, SettingsStore& settings,
+                             PrintingService& printing, QWidget* parent)
+    : QDialog(parent), m_table(table), m_records(records), m_rs(rs), m_settings(settings),
+      m_printing(printing)
 {
     setObjectName(QStringLiteral("SummaryWindow"));
     setWindowTitle(kTitle);
@@ -284,8 +285,10 @@ void SummaryWindow::copyToClipboard()
 void SummaryWindow::print()
 {
     try {
-        if (m_printing && m_printing->hasPrinter()) {
-            printOn(m_printing->printer());
+        if (m_printing.hasPrinter()) {
+            keepWritten(m_printing.printPage(
+                kTitle, QPageLayout::Portrait,
+                [this](QPainter& painter, QPrinter& printer) { paintPage(painter, printer); }));
             return;
         }
         if (!m_dialogs)
@@ -333,31 +336,24 @@ QString SummaryWindow::saveAsPdf(const QString& fileName)
     QPrinter pdf(QPrinter::HighResolution);
     pdf.setOutputFormat(QPrinter::PdfFormat);
     pdf.setOutputFileName(QFileInfo(fileName).absoluteFilePath());
-    PrintJob job(pdf, kTitle);
-    return paint(pdf, job);
+    return keepWritten(PrintingService::printPage(
+        pdf, kTitle, QPageLayout::Portrait,
+        [this](QPainter& painter, QPrinter& printer) { paintPage(painter, printer); }));
 }
 
-void SummaryWindow::printOn(QPrinter& printer)
+QString SummaryWindow::keepWritten(const QString& file)
 {
-    std::optional<PrintJob> job;
-    if (m_printing)
-        job.emplace(*m_printing, printer, kTitle);
-    else
-        job.emplace(printer, kTitle);
-    paint(printer, *job);
+    if (!file.isEmpty())
+        m_writtenFile = file;
+    return file;
 }
 
-QString SummaryWindow::paint(QPrinter& printer, PrintJob& job)
+void SummaryWindow::paintPage(QPainter& painter, QPrinter& printer) const
 {
-    // The printer is the application's: the next job finds it as it was.
-    const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
-    const auto restore = qScopeGuard([&] { printer.setPageOrientation(orientation); });
-    printer.setPageOrientation(QPageLayout::Portrait);
-    QPainter painter;
-    if (!painter.begin(&printer))
-        throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
-    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    const QRect area(0, 0, page.width(), page.height());
+    // Within the page's margins; the painter's origin is the paper's corner.
+    const QPageLayout layout = printer.pageLayout();
+    const QRect area =
+        layout.fullRectPixels(printer.resolution()) - layout.marginsPixels(printer.resolution());
 
     // Everything on one page: the figures on the left, the days on the
     // right, one font size small enough for the longer of the two.
@@ -395,7 +391,7 @@ QString SummaryWindow::paint(QPrinter& printer, PrintJob& job)
             w *= scale;
     }
 
-    double y = lineHeight;
+    double y = area.top() + lineHeight;
     painter.drawText(QPointF(area.left(), y), kTitle + QStringLiteral(". ") + periodText());
     y += lineHeight * 1.5;
     const auto table = [&](const QList<QStringList>& rows, const QList<double>& widths, double x) {
@@ -414,10 +410,4 @@ QString SummaryWindow::paint(QPrinter& printer, PrintJob& job)
     for (double w : figureWidths)
         figuresWidth += w;
     table(days, dayWidths, area.left() + figuresWidth + fm.averageCharWidth() * 2 * scale);
-    if (!painter.end())
-        throw AppError(QStringLiteral("Printing failed"));
-    const QString written = job.finish();
-    if (!written.isEmpty())
-        m_writtenFile = written;
-    return written;
 }

@@ -12,7 +12,7 @@ class DialogService;
 class QLabel;
 class QLineEdit;
 class PrintingService;
-class PrintJob;
+class QPainter;
 class QPrinter;
 class QPushButton;
 class QTableWidget;
@@ -29,9 +29,10 @@ class SummaryWindow : public QDialog
 public:
     // `records`: the selected rows' record numbers; empty for the whole table
     // in its browsing order. Computes at once: a text that does not convert
-    // throws from here, before the window is shown.
+    // throws from here, before the window is shown. `printing`: the printers
+    // of "Печать".
     SummaryWindow(const DbfTable& table, const QList<quint32>& records, const RegionalSettings& rs,
-                  SettingsStore& settings, QWidget* parent = nullptr);
+                  SettingsStore& settings, PrintingService& printing, QWidget* parent = nullptr);
 
     const RecordingSummary& summary() const { return m_summary; }
     QString periodText() const;
@@ -41,15 +42,12 @@ public:
     // On the current printer; without one, the default error report's
     // message offers "Сохранить в PDF…".
     void print();
-    void printOn(QPrinter& printer);
     // Writes the printed page as a PDF file (unseen until whole); returns
     // its name. Throws AppError on a refusal or a failed write.
     QString saveAsPdf(const QString& fileName);
     // The last file a print job or "Сохранить в PDF…" wrote; empty: none.
     QString writtenFile() const { return m_writtenFile; }
 
-    // The printers of "Печать"; without a service there is no printer.
-    void setPrintingService(PrintingService* printing) { m_printing = printing; }
     // Errors while printing go here (the default error report).
     void setErrorReport(std::function<void()> report) { m_errorReport = std::move(report); }
     // The messages and the save dialog of "Сохранить в PDF…"; without a
@@ -84,7 +82,10 @@ private:
     // Room for every table whole, within the screen's free area.
     void fitToContents();
     void offerPdf();
-    QString paint(QPrinter& printer, PrintJob& job);
+    // The page as printed: the figures on the left, the days on the right.
+    void paintPage(QPainter& painter, QPrinter& printer) const;
+    // A job's file, when it became one, is the last file written.
+    QString keepWritten(const QString& file);
 
     const DbfTable& m_table;
     QList<quint32> m_records;
@@ -92,7 +93,7 @@ private:
     SettingsStore& m_settings;
     SummaryOptions m_options;
     RecordingSummary m_summary;
-    PrintingService* m_printing = nullptr;
+    PrintingService& m_printing;
     DialogService* m_dialogs = nullptr;
     std::function<void()> m_errorReport;
     QString m_saveFolder, m_saveName;

@@ -16,6 +16,7 @@
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
+#include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "tests/support/scripted_dialog_service.h"
 #include "view/captured_selection.h"
@@ -189,7 +190,8 @@ Figures runOurs(const QString& path, const QString& settingsFile, qint64 rows)
                 double(selectedKiB - openKiB) / 1024.0, selectMs < 1000 ? "" : "  ** over 1 s **");
     std::fflush(stdout);
 
-    TForm3 form3;
+    PrintingService printing(PrintingService::Printers::None);
+    TForm3 form3(printing);
     form3.setRegionalSettings(state.regional);
     form3.resize(kChartSize);
     const auto footer = [&grid](const QString& field) { return footerTextOf(grid, field); };

@@ -13,16 +13,16 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <cmath>
 
-TForm3::TForm3(QWidget* parent)
+TForm3::TForm3(PrintingService& printing, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      m_printing(printing)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Графики"));
@@ -100,52 +100,21 @@ void TForm3::FormShow()
 void TForm3::Button1Click()
 {
     try {
-        if (!m_printing)
-            throw AppError(PrintingService::kNoPrinterText);
-        printChart(m_printing->printer());
+        Chart1->setProportionalPrinting(false);
+        m_printing.printPage(QStringLiteral("Chart1"), QPageLayout::Landscape,
+                             [this](QPainter& painter, QPrinter& printer) {
+                                 // 4 % of the page on every side, to the nearest
+                                 // printer pixel.
+                                 const QRect page =
+                                     printer.paperRect(QPrinter::DevicePixel).toRect();
+                                 const int mx = int(std::lround(page.width() * 0.04));
+                                 const int my = int(std::lround(page.height() * 0.04));
+                                 Chart1->render(painter, QRect(mx, my, page.width() - 2 * mx,
+                                                               page.height() - 2 * my));
+                             });
     } catch (...) {
         report();
     }
-}
-
-void TForm3::printChart(QPrinter& printer)
-{
-    Chart1->setProportionalPrinting(false);
-    // The printer is the application's: the next job finds it as it was.
-    const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
-    const bool fullPage = printer.fullPage();
-    const auto restore = qScopeGuard([&] {
-        printer.setFullPage(fullPage);
-        printer.setPageOrientation(orientation);
-    });
-    printer.setPageOrientation(QPageLayout::Landscape);
-    // The margins are measured from the paper's edge.
-    printer.setFullPage(true);
-    // A chart without printers prints nowhere but on the printer it is given.
-    std::optional<PrintJob> job;
-    if (m_printing)
-        job.emplace(*m_printing, printer, QStringLiteral("Chart1"));
-    else
-        printer.setDocName(QStringLiteral("Chart1"));
-    QPainter painter;
-    if (!painter.begin(&printer))
-        throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
-    // 4 % of the page on every side, to the nearest printer pixel.
-    const QRect page = printer.paperRect(QPrinter::DevicePixel).toRect();
-    const int mx = int(std::lround(page.width() * 0.04));
-    const int my = int(std::lround(page.height() * 0.04));
-    const QRect target(mx, my, page.width() - 2 * mx, page.height() - 2 * my);
-    try {
-        Chart1->render(painter, target);
-    } catch (...) {
-        printer.abort();
-        painter.end();
-        throw;
-    }
-    if (!painter.end())
-        throw AppError(QStringLiteral("Printing failed"));
-    if (job)
-        job->finish();
 }
 
 void TForm3::saveImage()

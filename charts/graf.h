@@ -14,25 +14,23 @@ class ChartMeasure;
 class DateTimeChart;
 class DialogService;
 class PrintingService;
-class QPrinter;
 class QPushButton;
 
 // The chart window: T1 and T2 of the selected rows against time. The chart
 // is built anew at every showing from the source and the choice that the
-// main window hands over; "Печать" prints it on the current printer.
+// main window hands over; "Печать" prints it on the printing service's
+// current printer.
 class TForm3 : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TForm3(QWidget* parent = nullptr);
+    explicit TForm3(PrintingService& printing, QWidget* parent = nullptr);
 
     // The dialogs of "Сохранить как изображение…".
     void setDialogService(DialogService* dialogs) { m_dialogs = dialogs; }
     // The files of the table the chart is made from, which a picture never replaces.
     void setTableFiles(QStringList files) { m_tableFiles = std::move(files); }
-    // The printers of "Печать"; without a service there is no printer.
-    void setPrintingService(PrintingService* printing) { m_printing = printing; }
     // Where "Сохранить как изображение…" starts, and the name it suggests
     // (the table's, without extension).
     void setSaveSuggestion(const QString& folder, const QString& name)
@@ -54,10 +52,9 @@ public:
     void setErrorReport(std::function<void()> report) { m_errorReport = std::move(report); }
 
     void FormShow();
-    void Button1Click(); // "Печать"
-    // Prints the chart on `printer`: landscape, 4 % margins, stretched, one
-    // page of a job named "Chart1". Throws on a drawing failure.
-    void printChart(QPrinter& printer);
+    // "Печать": the chart on one landscape page of a job named "Chart1",
+    // stretched to 4 % margins.
+    void Button1Click();
 
     DateTimeChart* Chart1;
     QPushButton* Button1;
@@ -75,7 +72,7 @@ private:
     RegionalSettings m_regional;
     DialogService* m_dialogs = nullptr;
     QStringList m_tableFiles;
-    PrintingService* m_printing = nullptr;
+    PrintingService& m_printing;
     QString m_saveFolder, m_saveName;
     CurveChoice m_choice;
     ChartSource m_source;

@@ -5,8 +5,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
+
+#include <optional>
 
 #include <algorithm>
 #include <cerrno>
@@ -61,6 +65,55 @@ QString PrintingService::printerName() const
     if (!m_pdfDirectory.isEmpty())
         return QStringLiteral("PDF → %1").arg(QDir::toNativeSeparators(m_pdfDirectory));
     return {}; // the print dialog knows the system's printers itself
+}
+
+namespace {
+
+QString printOnePage(QPrinter& printer, PrintingService* service, const QString& title,
+                     QPageLayout::Orientation orientation,
+                     const PrintingService::PagePainter& paint)
+{
+    // The printer may be the application's: the next job finds it as it was.
+    const QPageLayout::Orientation oldOrientation = printer.pageLayout().orientation();
+    const bool fullPage = printer.fullPage();
+    const auto restore = qScopeGuard([&] {
+        printer.setFullPage(fullPage);
+        printer.setPageOrientation(oldOrientation);
+    });
+    printer.setPageOrientation(orientation);
+    printer.setFullPage(true);
+    std::optional<PrintJob> job;
+    if (service)
+        job.emplace(*service, printer, title);
+    else
+        job.emplace(printer, title);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw AppError(QStringLiteral("Printing failed: the printer did not start the job"));
+    try {
+        paint(painter, printer);
+    } catch (...) {
+        printer.abort();
+        painter.end();
+        throw;
+    }
+    if (!painter.end())
+        throw AppError(QStringLiteral("Printing failed"));
+    return job->finish();
+}
+
+} // namespace
+
+QString PrintingService::printPage(const QString& title, QPageLayout::Orientation orientation,
+                                   const PagePainter& paint)
+{
+    return printOnePage(printer(), this, title, orientation, paint);
+}
+
+QString PrintingService::printPage(QPrinter& printer, const QString& title,
+                                   QPageLayout::Orientation orientation, const PagePainter& paint)
+{
+    return printOnePage(printer, nullptr, title, orientation, paint);
 }
 
 QString PrintingService::freePdfName(const QString& dir, const QString& title)

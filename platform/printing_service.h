@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QPageLayout>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
+class QPainter;
 class QPrinter;
 class UnseenFile;
 
@@ -20,9 +23,11 @@ class UnseenFile;
 // the default error report shows; nothing is printed, no dialog is shown and
 // the window stays as it was. That holds for the report's "Печать" (main
 // menu, Ctrl+P, toolbar, grid pop-up: the report is prepared first), the
-// preview's "Печать" (the preview stays open) and the chart's "Печать". The
-// command line prints nothing, so it needs no printing service.
-// A job is printed through PrintJob (below).
+// preview's "Печать" (the preview stays open), the chart's "Печать" and the
+// summary's (which offers "Сохранить в PDF…" instead). The command line prints
+// nothing, so it needs no printing service.
+// A job is printed through PrintJob (below); a job of one page, through
+// printPage.
 class PrintingService
 {
 public:
@@ -52,6 +57,22 @@ public:
     // What a print dialog shows as the printer when jobs become files
     // ("PDF → DIR"); empty for the system's printers, which it knows itself.
     QString printerName() const;
+
+    // Draws one page: `painter` is on `printer`, whose origin is the
+    // paper's corner.
+    using PagePainter = std::function<void(QPainter& painter, QPrinter& printer)>;
+    // Prints one page on the current printer as the job `title`, the paper
+    // in `orientation` and its margins measured from the paper's edge; the
+    // printer's orientation and page mode stay as they were for the next job.
+    // Returns the file the job became ("" on a printer). Throws
+    // kNoPrinterText without a printer and AppError when the job does not
+    // start, end or get written; a `paint` that throws ends the job with
+    // nothing printed and goes on.
+    QString printPage(const QString& title, QPageLayout::Orientation orientation,
+                      const PagePainter& paint);
+    // The same on a printer of its own (a PDF writer with its output file set).
+    static QString printPage(QPrinter& printer, const QString& title,
+                             QPageLayout::Orientation orientation, const PagePainter& paint);
 
     // The file name for a job titled `title` in `dir`: the first of
     // "title.pdf", "title (2).pdf", … that does not exist yet.

@@ -21,7 +21,7 @@ namespace {
 
 struct Window : MainWindowFixture
 {
-    TForm3 form3{&form};
+    TForm3 form3{printing, &form};
     TForm4 form4{&form};
 
     Window() { form.attachWindows(nullptr, &form3, &form4, nullptr); }

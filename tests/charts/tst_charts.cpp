@@ -43,7 +43,7 @@ QList<CapturedRow> rows(const QStringList& t1, const QStringList& t2)
 struct ChartWindow
 {
     PrintingService printing{PrintingService::Printers::None};
-    TForm3 form;
+    TForm3 form{printing};
     QList<CapturedRow> data;
     QStringList errors;
     QString footer1 = "18,2/21,7/25,1";
@@ -52,7 +52,6 @@ struct ChartWindow
     ChartWindow()
     {
         form.setRegionalSettings(RegionalSettings::russian());
-        form.setPrintingService(&printing);
         form.setSource(
             {[this] { return data.size(); }, [this](qsizetype k) { return data[k]; },
              [this](const QString& field) { return field == "T_1" ? footer1 : footer2; }});

@@ -102,6 +102,61 @@ private slots:
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
+
+    // One page: on the paper as asked, its origin the paper's corner, the job
+    // a file of its title; the printer as it was for the next job. A page
+    // that fails to draw leaves no file.
+    void printPage_data()
+    {
+        QTest::addColumn<bool>("landscape");
+        QTest::addColumn<bool>("drawFails");
+        QTest::newRow("landscape") << true << false;
+        QTest::newRow("portrait") << false << false;
+        QTest::newRow("drawing fails") << true << true;
+    }
+    void printPage()
+    {
+        QFETCH(bool, landscape);
+        QFETCH(bool, drawFails);
+        const QPageLayout::Orientation orientation =
+            landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+        QTemporaryDir dir;
+        PrintingService s(dir.path());
+        QPrinter& printer = s.printer();
+        const QPageLayout::Orientation before =
+            orientation == QPageLayout::Landscape ? QPageLayout::Portrait : QPageLayout::Landscape;
+        printer.setPageOrientation(before);
+        printer.setFullPage(false);
+        QRect paper, painted;
+        const auto paint = [&](QPainter& painter, QPrinter& p) {
+            QCOMPARE(&p, &printer);
+            paper = p.paperRect(QPrinter::DevicePixel).toRect();
+            painted = painter.viewport();
+            painter.drawText(100, 100, QStringLiteral("Сводка"));
+            if (drawFails)
+                throw AppError(QStringLiteral("drawing failed"));
+        };
+        QString file;
+        if (drawFails) {
+            QVERIFY_THROWS_EXCEPTION(AppError,
+                                     s.printPage(QStringLiteral("page"), orientation, paint));
+        } else {
+            file = s.printPage(QStringLiteral("page"), orientation, paint);
+            QCOMPARE(file, dir.filePath("page.pdf"));
+        }
+        QCOMPARE(paper.width() > paper.height(), landscape);
+        QCOMPARE(painted, QRect(QPoint(0, 0), paper.size())); // the whole paper
+        QCOMPARE(printer.pageLayout().orientation(), before);
+        QVERIFY(!printer.fullPage());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 drawFails ? QStringList() : QStringList{"page.pdf"});
+        if (drawFails)
+            return;
+        const peers::Result info = peers::run(QStringLiteral("pdfinfo"), {file});
+        FLN_NEED_PEER(info, "pdfinfo");
+        QVERIFY2(info.out.contains("Title:           page"), info.out.constData());
+        QVERIFY2(info.out.contains("Pages:           1"), info.out.constData());
+    }
 };
 
 QTEST_MAIN(TestPrintingService)
