@@ -14,10 +14,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -33,130 +32,11 @@ QObject* component(QObject* parent, const char* name)
     return o;
 }
 
-// --- the seven 16 x 16 pictures ---------------------------------------------
-
-QPixmap picture(const std::function<void(QPainter&)>& draw)
+// A picture of the menus and the toolbar: the icon theme's, where the desktop
+// has one by that name, else the program's own (16 x 16, in the resources).
+QIcon picture(const QString& themeName)
 {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    draw(p);
-    return pm;
-}
-
-void drawPage(QPainter& p, int x, int y, int w, int h)
-{
-    QPainterPath page;
-    page.moveTo(x + 0.5, y + 0.5);
-    page.lineTo(x + w - 4.5, y + 0.5);
-    page.lineTo(x + w - 0.5, y + 4.5);
-    page.lineTo(x + w - 0.5, y + h - 0.5);
-    page.lineTo(x + 0.5, y + h - 0.5);
-    page.closeSubpath();
-    p.setPen(QColor(64, 64, 64));
-    p.setBrush(Qt::white);
-    p.drawPath(page);
-    p.drawLine(QPointF(x + w - 4.5, y + 0.5), QPointF(x + w - 4.5, y + 4.5));
-    p.drawLine(QPointF(x + w - 4.5, y + 4.5), QPointF(x + w - 0.5, y + 4.5));
-}
-
-QPixmap newPicture()
-{
-    return picture([](QPainter& p) {
-        drawPage(p, 2, 0, 12, 16);
-        p.setPen(QColor(40, 120, 200));
-        for (int y = 6; y <= 12; y += 2)
-            p.drawLine(5, y, 10, y);
-    });
-}
-
-QPixmap openPicture()
-{
-    return picture([](QPainter& p) {
-        p.setPen(QColor(128, 96, 0));
-        p.setBrush(QColor(230, 190, 60));
-        p.drawRect(0, 4, 13, 10);
-        p.drawRect(0, 2, 5, 2);
-        p.setBrush(QColor(250, 220, 110));
-        QPolygon lid;
-        lid << QPoint(3, 7) << QPoint(15, 7) << QPoint(12, 14) << QPoint(0, 14);
-        p.drawPolygon(lid);
-    });
-}
-
-QPixmap savePicture()
-{
-    return picture([](QPainter& p) {
-        p.setPen(QColor(20, 40, 90));
-        p.setBrush(QColor(50, 90, 170));
-        p.drawRect(1, 1, 14, 14);
-        p.setBrush(Qt::white);
-        p.drawRect(4, 1, 8, 5);
-        p.setBrush(QColor(200, 200, 200));
-        p.drawRect(4, 9, 8, 6);
-        p.fillRect(9, 2, 2, 3, QColor(50, 90, 170));
-    });
-}
-
-QPixmap previewPicture()
-{
-    return picture([](QPainter& p) {
-        drawPage(p, 0, 0, 11, 14);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(40, 40, 40), 1.5));
-        p.setBrush(QColor(180, 220, 255, 200));
-        p.drawEllipse(QPointF(9, 9), 3.5, 3.5);
-        p.setPen(QPen(QColor(120, 70, 20), 2.5));
-        p.drawLine(QPointF(11.5, 11.5), QPointF(15, 15));
-    });
-}
-
-QPixmap printPicture()
-{
-    return picture([](QPainter& p) {
-        p.setPen(QColor(64, 64, 64));
-        p.setBrush(Qt::white);
-        p.drawRect(4, 0, 8, 6);
-        p.setBrush(QColor(190, 190, 190));
-        p.drawRect(0, 6, 15, 6);
-        p.setBrush(Qt::white);
-        p.drawRect(3, 10, 10, 5);
-        p.fillRect(12, 8, 2, 1, QColor(0, 170, 0));
-        p.setPen(QColor(120, 120, 120));
-        p.drawLine(5, 12, 11, 12);
-    });
-}
-
-QPixmap helpPicture()
-{
-    return picture([](QPainter& p) {
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QColor(20, 60, 140));
-        p.setBrush(QColor(60, 120, 220));
-        p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
-        QFont f = p.font();
-        f.setPixelSize(12);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(Qt::white);
-        p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
-    });
-}
-
-QPixmap deleteRowsPicture()
-{
-    return picture([](QPainter& p) {
-        p.setPen(QColor(96, 96, 96));
-        p.setBrush(Qt::white);
-        p.drawRect(0, 1, 13, 12);
-        for (int y = 4; y <= 10; y += 3)
-            p.drawLine(0, y, 13, y);
-        p.drawLine(5, 1, 5, 13);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(210, 20, 20), 2.2));
-        p.drawLine(QPointF(7.5, 7.5), QPointF(15, 15));
-        p.drawLine(QPointF(15, 7.5), QPointF(7.5, 15));
-    });
+    return QIcon::fromTheme(themeName, QIcon(QStringLiteral(":/icons/%1.svg").arg(themeName)));
 }
 
 } // namespace
@@ -217,8 +97,14 @@ void TForm1::attachWindows(TForm2* form2, TForm3* form3, TForm4* form4, Tform6* 
 
 void TForm1::buildImageList()
 {
-    ImageList1 = {newPicture(),   openPicture(), savePicture(),      previewPicture(),
-                  printPicture(), helpPicture(), deleteRowsPicture()};
+    Q_INIT_RESOURCE(fln); // the pictures of a window made without the program's start
+    ImageList1 = {picture(QStringLiteral("document-new")),
+                  picture(QStringLiteral("document-open")),
+                  picture(QStringLiteral("document-save")),
+                  picture(QStringLiteral("document-print-preview")),
+                  picture(QStringLiteral("document-print")),
+                  picture(QStringLiteral("help-contents")),
+                  picture(QStringLiteral("edit-delete"))};
 }
 
 void TForm1::buildMenus()
@@ -241,7 +127,7 @@ void TForm1::buildMenus()
         // F1 and the other keys work anywhere in the window, grid included.
         a->setShortcutContext(Qt::WindowShortcut);
         if (picture >= 0)
-            a->setIcon(QIcon(ImageList1[picture]));
+            a->setIcon(ImageList1[picture]);
         connect(a, &QAction::triggered, this, handler);
         return a;
     };
@@ -328,7 +214,7 @@ void TForm1::buildToolBar()
     auto button = [this](const char* name, int picture, void (TForm1::*handler)(), QAction* like) {
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(QString::fromLatin1(name));
-        b->setIcon(QIcon(ImageList1[picture]));
+        b->setIcon(ImageList1[picture]);
         b->setAutoRaise(true);
         b->setToolTip(like ? like->toolTip() : QString()); // the caption without its mnemonic
         connect(b, &QToolButton::clicked, this, handler);

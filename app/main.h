@@ -5,9 +5,9 @@
 #include "platform/spreadsheet.h"
 
 #include <QColor>
+#include <QIcon>
 #include <QList>
 #include <QMainWindow>
-#include <QPixmap>
 
 #include <functional>
 #include <memory>
@@ -166,7 +166,7 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
-    QList<QPixmap> ImageList1; // New, Open, Save, Preview, Print, Help, Delete rows
+    QList<QIcon> ImageList1; // New, Open, Save, Preview, Print, Help, Delete rows
     DialogService::FileRequest OpenDialog1;
     DialogService::FileRequest SaveDialog1;
     QColor ColorDialog1 = Qt::black; // the colour dialog's start colour: the last one chosen

@@ -42,6 +42,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Arial resolves to Liberation Sans; Qt's own buttons and dialogs in Russian.
+# libqt6svg6 (Qt's SVG icon engine, for the toolbar's pictures) comes from the
+# program's own link to Qt SVG, through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, qt6-translations-l10n")
 # The exported workbook opens in the desktop's spreadsheet program through
 # xdg-open; without it the workbook is still saved.

@@ -15,8 +15,10 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +57,16 @@ const QStringList kAlwaysEnabled = {
     "N14", "N24", "N26", "ToolButton1", "ToolButton2", "ToolButton6", "N15",
     "N22", "N17", "N18", "N19",         "N23",         "N21",         "PortChoice1"};
 
+// Whether a picture has something drawn: a sixteenth of its pixels at least.
+bool inked(const QImage& picture)
+{
+    qsizetype drawn = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            drawn += qAlpha(picture.pixel(x, y)) > 0;
+    return picture.width() > 0 && drawn * 16 >= qsizetype(picture.width()) * picture.height();
+}
+
 bool isEnabled(TForm1& form, const QString& name)
 {
     if (auto* b = form.findChild<QToolButton*>(name))
@@ -84,6 +96,8 @@ private slots:
     void commandMap_data();
     void commandMap();
     void toolBar();
+    void ownPictures_data();
+    void ownPictures();
     void tableTitle_data();
     void tableTitle();
     void closeWritesDefaultDir();
@@ -274,14 +288,24 @@ void TestMainWindow::toolBar()
 {
     Start s(settingsFile());
     QCOMPARE(s.form.ImageList1.size(), 7);
-    for (const QPixmap& p : s.form.ImageList1) {
-        QCOMPARE(p.size(), QSize(16, 16));
-        QVERIFY(!p.toImage().isNull());
+    QList<QImage> pictures;
+    for (const QIcon& icon : s.form.ImageList1) {
+        QVERIFY(!icon.isNull());
+        pictures << icon.pixmap(QSize(16, 16)).toImage();
+        QCOMPARE(pictures.last().size(), QSize(16, 16));
+        QVERIFY(inked(pictures.last()));
     }
     // Seven different pictures.
     for (int i = 0; i < 7; ++i)
         for (int j = i + 1; j < 7; ++j)
-            QVERIFY(s.form.ImageList1[i].toImage() != s.form.ImageList1[j].toImage());
+            QVERIFY(pictures[i] != pictures[j]);
+    // Every button shows one.
+    for (QToolButton* b :
+         s.form.ToolBar1->findChildren<QToolButton*>(QRegularExpression("^ToolButton"))) {
+        QVERIFY2(!b->icon().isNull(), qPrintable(b->objectName()));
+        QVERIFY2(inked(b->icon().pixmap(s.form.ToolBar1->iconSize()).toImage()),
+                 qPrintable(b->objectName()));
+    }
     const QStringList order = {"ToolButton1", "ToolButton2", "ToolButton3",
                                "ToolButton4", "ToolButton5", "ToolButton6"};
     QStringList seen;
@@ -291,6 +315,27 @@ void TestMainWindow::toolBar()
     QCOMPARE(seen, order);
     QCOMPARE(s.form.ToolBar1->height(), 29);
     QCOMPARE(s.form.ToolBar1->toolButtonStyle(), Qt::ToolButtonIconOnly);
+}
+
+// The program's own pictures, shown where the desktop's icon theme has none:
+// each renders at the toolbar's size (Qt's SVG icon engine is there).
+void TestMainWindow::ownPictures_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char* name :
+         {"document-new", "document-open", "document-save", "document-print-preview",
+          "document-print", "help-contents", "edit-delete"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestMainWindow::ownPictures()
+{
+    QFETCH(QString, name);
+    const QIcon icon(":/icons/" + name + ".svg");
+    QVERIFY(!icon.isNull());
+    const QImage picture = icon.pixmap(QSize(16, 16)).toImage();
+    QCOMPARE(picture.size(), QSize(16, 16));
+    QVERIFY(inked(picture));
 }
 
 void TestMainWindow::tableTitle_data()
