@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/error_report.h"
 #include "data/dbf_table.h"
+#include "data/measurement_schema.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
 #include "platform/output_target.h"
@@ -32,23 +33,31 @@ QString suffixList(QStringList suffixes)
 // table or the table's index, a device or a pipe, a name it cannot write.
 void checkOutput(const CliCommand& command, const CommandLineOptions& options)
 {
-    if (options.output.isEmpty())
+    const QString output = options.value(QStringLiteral("o"));
+    if (output.isEmpty())
         return;
     DbfTable table;
     table.setTableFile(options.arguments.value(0));
-    if (const QString refusal =
-            refusedOutput(options.output, {table.tableFile(), table.indexFile()});
+    if (const QString refusal = refusedOutput(output, {table.tableFile(), table.indexFile()});
         !refusal.isEmpty())
         throw AppError(refusal);
-    if (command.outputSuffixes.isEmpty())
+    if (command.outputKind.isEmpty())
         return;
-    if (!command.outputSuffixes.contains(QFileInfo(options.output).suffix().toLower()))
-        throw AppError::format(
-            QStringLiteral("'%s' is not a %s this command writes: name it %s"),
-            {options.output, command.outputKind, suffixList(command.outputSuffixes)});
+    if (!command.outputSuffixes.contains(QFileInfo(output).suffix().toLower()))
+        throw AppError::format(QStringLiteral("'%s' is not a %s this command writes: name it %s"),
+                               {output, command.outputKind, suffixList(command.outputSuffixes)});
 }
 
 } // namespace
+
+void openTableForReading(DbfTable& table, const CommandLineOptions& options)
+{
+    table.setTableFile(options.arguments.value(0));
+    table.open(DbfTable::Access::ReadOnly);
+    if (const QString field = options.value(QStringLiteral("sort")); !field.isEmpty())
+        table.sortForReading(MeasurementSchema::sortExpression(field),
+                             options.isSet(QStringLiteral("descending")));
+}
 
 int runHelp(const CommandLineOptions&)
 {

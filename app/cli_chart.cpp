@@ -1,5 +1,5 @@
 // `fln chart`: the chart of a whole table as a picture. The table is only read.
-#include "app/cli_chart.h"
+#include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "charts/measurement_chart.h"
@@ -32,12 +32,16 @@ int runChartCommand(const CommandLineOptions& options)
             throw AppError(QStringLiteral("Рисунок не записан: ") + InterruptSignals::describe(s));
     };
     const RegionalSettings rs = commandRegionalSettings(options);
-    const QSize size(options.width > 0 ? options.width : kDefaultWidth,
-                     options.height > 0 ? options.height : kDefaultHeight);
+    // The parser took only sides within the limits.
+    const auto side = [&options](const QString& name, int otherwise) {
+        return options.isSet(name) ? options.value(name).toInt() : otherwise;
+    };
+    const QSize size(side(QStringLiteral("width"), kDefaultWidth),
+                     side(QStringLiteral("height"), kDefaultHeight));
+    const QString output = options.value(QStringLiteral("o"));
 
     DbfTable table;
-    table.setTableFile(options.arguments.value(0));
-    table.open(DbfTable::Access::ReadOnly);
+    openTableForReading(table, options);
 
     // The legends carry the footers of the whole table, as the window's do
     // with nothing selected; an empty table's footers show no figures, so
@@ -59,8 +63,10 @@ int runChartCommand(const CommandLineOptions& options)
         reader.read(k);
         return CapturedRow{reader.text(t1), reader.text(t2), reader.text(date), reader.text(time)};
     };
-    const bool both = !options.t1 && !options.t2;
-    const CurveChoice choice{both || options.t1, both || options.t2};
+    const bool curve1 = options.isSet(QStringLiteral("t1"));
+    const bool curve2 = options.isSet(QStringLiteral("t2"));
+    const bool both = !curve1 && !curve2;
+    const CurveChoice choice{both || curve1, both || curve2};
 
     DateTimeChart chart;
     chart.setWindowTitle(QStringLiteral("Графики"));
@@ -78,7 +84,7 @@ int runChartCommand(const CommandLineOptions& options)
         rs);
     QCoreApplication::processEvents();
     stopWhenInterrupted();
-    chart.saveImage(options.output, size);
-    writeOut(QFileInfo(options.output).absoluteFilePath() + u'\n');
+    chart.saveImage(output, size);
+    writeOut(QFileInfo(output).absoluteFilePath() + u'\n');
     return kExitDone;
 }

@@ -1,31 +1,111 @@
 #include "app/cli_commands.h"
 
-#include "app/cli_chart.h"
-#include "app/cli_download.h"
-#include "app/cli_ports.h"
-#include "app/cli_dump.h"
-#include "app/cli_export.h"
-#include "app/cli_info.h"
-#include "app/cli_report.h"
-#include "app/cli_sim.h"
-#include "app/cli_summary.h"
+#include "app/command_line.h"
+
+namespace {
+
+QCommandLineOption valued(const QString& name, const QString& valueName)
+{
+    return QCommandLineOption(name, QString(), valueName);
+}
+
+QCommandLineOption flag(const QString& name)
+{
+    return QCommandLineOption(name);
+}
+
+QString pictureSideRefusal(const CommandLineOptions& o)
+{
+    for (const QString& name : {QStringLiteral("width"), QStringLiteral("height")}) {
+        if (!o.isSet(name))
+            continue;
+        bool ok = false;
+        const int side = o.value(name).toInt(&ok);
+        if (!ok || side < kMinPictureSide || side > kMaxPictureSide)
+            return QStringLiteral("--width and --height take a number of pixels, %1 to %2")
+                .arg(kMinPictureSide)
+                .arg(kMaxPictureSide);
+    }
+    return {};
+}
+
+// The options more than one command takes.
+const CliOption kSort{{valued(QStringLiteral("sort"), QStringLiteral("FIELD"))},
+                      {},
+                      {},
+                      [](const CommandLineOptions& o) {
+                          return o.value(QStringLiteral("sort")).isEmpty()
+                                     ? QStringLiteral("--sort needs a field name")
+                                     : QString();
+                      }};
+const CliOption kDescending{{flag(QStringLiteral("descending"))},
+                            QStringLiteral("sort"),
+                            QStringLiteral("--descending needs --sort FIELD")};
+const CliOption kOutput{{QCommandLineOption({QStringLiteral("o"), QStringLiteral("output")},
+                                            QString(), QStringLiteral("FILE"))},
+                        {},
+                        {},
+                        [](const CommandLineOptions& o) {
+                            return o.value(QStringLiteral("o")).isEmpty()
+                                       ? QStringLiteral("-o needs a file name")
+                                       : QString();
+                        }};
+const CliOption kJson{{flag(QStringLiteral("json"))}};
+
+} // namespace
+
+QString CliOption::named() const
+{
+    QStringList names;
+    for (const QCommandLineOption& s : switches) {
+        const QString& name = s.names().constFirst();
+        names << (name.size() > 1 ? QStringLiteral("--") : QStringLiteral("-")) + name;
+    }
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last
+                           : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+bool CliOption::has(const QString& name) const
+{
+    for (const QCommandLineOption& s : switches)
+        if (s.names().contains(name))
+            return true;
+    return false;
+}
+
+const CliOption* CliCommand::option(const QString& name) const
+{
+    for (const CliOption& o : options)
+        if (o.has(name))
+            return &o;
+    return nullptr;
+}
 
 const QList<CliCommand>& cliCommands()
 {
     using C = CliCommand;
     static const QList<CliCommand> commands = {
         {.name = QStringLiteral("info"),
-         .usage = QStringLiteral(
-             "  info FILE [--json]              print the header facts, fields and footers of a table\n"),
-         .options = C::kJson,
+         .usage = QStringLiteral("  info FILE [--json]              print the header facts, fields "
+                                 "and footers of a table\n"),
+         .options = {kJson},
          .run = runInfoCommand},
         {.name = QStringLiteral("summary"),
          .usage = QStringLiteral(
-             "  summary TABLE [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] [--dh KJ_PER_MOL] [--json]\n"
+             "  summary TABLE [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] [--dh "
+             "KJ_PER_MOL] [--json]\n"
              "                                  analyse the recording: interval, gaps,\n"
              "                                  extremes, MKT, time out of the limits\n"
              "                                  (else the stored ones), per day\n"),
-         .options = C::kLimits | C::kJson,
+         // Given but empty: no limit. The numbers are read by the command,
+         // under the regional settings.
+         .options = {{{valued(QStringLiteral("lower1"), QStringLiteral("X")),
+                       valued(QStringLiteral("upper1"), QStringLiteral("Y")),
+                       valued(QStringLiteral("lower2"), QStringLiteral("X")),
+                       valued(QStringLiteral("upper2"), QStringLiteral("Y")),
+                       valued(QStringLiteral("dh"), QStringLiteral("KJ_PER_MOL"))}},
+                     kJson},
          .run = runSummaryCommand},
         {.name = QStringLiteral("dump"),
          .usage = QStringLiteral(
@@ -33,12 +113,16 @@ const QList<CliCommand>& cliCommands()
              "                                  print the live rows as CSV (UTF-8); reads\n"
              "                                  only, except --keep-index, which stores the\n"
              "                                  sort as tag \"tab1\" in the table's .mdx\n"),
-         .options = C::kSort | C::kDescending | C::kKeepIndex,
+         .options = {kSort,
+                     kDescending,
+                     {{flag(QStringLiteral("keep-index"))},
+                      QStringLiteral("sort"),
+                      QStringLiteral("--keep-index belongs to dump --sort FIELD")}},
          .run = runDumpCommand},
         {.name = QStringLiteral("download"),
          .usage = QStringLiteral(
              "  download [--append] FILE        download the instrument's archive into a table\n"),
-         .options = C::kAppend,
+         .options = {{{flag(QStringLiteral("append"))}}},
          .run = runDownloadCommand},
         {.name = QStringLiteral("ports"),
          .usage = QStringLiteral(
@@ -53,7 +137,13 @@ const QList<CliCommand>& cliCommands()
                  "                                  W and H: %1 to %2 pixels a side\n")
                  .arg(kMinPictureSide)
                  .arg(kMaxPictureSide),
-         .options = C::kOutput | C::kChartLook,
+         .options = {kOutput,
+                     {{flag(QStringLiteral("t1")), flag(QStringLiteral("t2")),
+                       valued(QStringLiteral("width"), QStringLiteral("W")),
+                       valued(QStringLiteral("height"), QStringLiteral("H"))},
+                      {},
+                      {},
+                      pictureSideRefusal}},
          .needsOutput = true,
          .outputSuffixes = {QStringLiteral("png"), QStringLiteral("svg"), QStringLiteral("pdf")},
          .outputKind = QStringLiteral("picture"),
@@ -63,7 +153,7 @@ const QList<CliCommand>& cliCommands()
          .usage = QStringLiteral("  export TABLE [-o OUT.xlsx] [--sort FIELD [--descending]]\n"
                                  "                                  write the rows as an Excel "
                                  "workbook\n"),
-         .options = C::kSort | C::kDescending | C::kOutput,
+         .options = {kOutput, kSort, kDescending},
          .outputSuffixes = {QStringLiteral("xlsx")},
          .outputKind = QStringLiteral("workbook"),
          .run = runExportCommand},
@@ -71,8 +161,9 @@ const QList<CliCommand>& cliCommands()
          .usage = QStringLiteral("  report TABLE -o OUT.pdf [--sort FIELD [--descending]]\n"
                                  "                                  write the printed report as "
                                  "PDF\n"),
-         .options = C::kSort | C::kDescending | C::kOutput,
+         .options = {kOutput, kSort, kDescending},
          .needsOutput = true,
+         .outputSuffixes = {QStringLiteral("pdf")},
          .app = C::App::Gui,
          .run = runReportCommand},
         {.name = QStringLiteral("sim"),

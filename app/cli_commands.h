@@ -1,14 +1,33 @@
 #pragma once
 
+#include <QCommandLineOption>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+class DbfTable;
 struct CommandLineOptions;
+struct SerialPortEntry;
+
+// An option of a command, or options the command reads together (--t1,
+// --t2, --width and --height of chart): the switches the parser reads, what
+// must be given with them, and what their values must be.
+struct CliOption
+{
+    QList<QCommandLineOption> switches;
+    QString needs = {};     // an option that must come with these ("sort")
+    QString needsText = {}; // the refusal when it does not
+    // The refusal of a value the command cannot take; nothing: any value.
+    QString (*check)(const CommandLineOptions& given) = nullptr;
+
+    // How a refusal names them: "--sort", "-o", "--t1, --t2, --width and --height".
+    QString named() const;
+    bool has(const QString& name) const;
+};
 
 // One command of the command-line mode: everything the parser, the usage
-// text and the dispatcher know of it. A new command is one row of
-// cliCommands() and its run function.
+// text, the bash completion and the dispatcher know of it. A new command is
+// one row of cliCommands() and its run function.
 struct CliCommand
 {
     // The application object the command runs in: Core needs no display;
@@ -19,19 +38,6 @@ struct CliCommand
         Core,
         Gui
     };
-    // The command's own options, in groups that the parser reads and names
-    // together (the parser's table of options says which switches each holds).
-    enum Option : unsigned
-    {
-        kSort = 1u << 0,       // --sort FIELD
-        kDescending = 1u << 1, // --descending (with --sort)
-        kKeepIndex = 1u << 2,  // --keep-index (with --sort)
-        kAppend = 1u << 3,     // --append
-        kOutput = 1u << 4,     // -o FILE
-        kChartLook = 1u << 5,  // --t1, --t2, --width W, --height H
-        kLimits = 1u << 6,     // --lower1 X, --upper1 Y, --lower2 X, --upper2 Y, --dh KJ_PER_MOL
-        kJson = 1u << 7,       // --json
-    };
     // What follows the command's name.
     enum class Arguments
     {
@@ -41,14 +47,17 @@ struct CliCommand
     };
 
     QString name = {};
-    QString usage = {};   // its lines of the usage text
-    unsigned options = 0; // the Option groups it accepts
+    QString usage = {};            // its lines of the usage text
+    QList<CliOption> options = {}; // the options it takes
     Arguments arguments = Arguments::OneFile;
     bool needsOutput = false;        // -o FILE is required
-    QStringList outputSuffixes = {}; // -o must end in one of these ("png"); empty: any name
-    QString outputKind = {};         // what -o holds, for the refusal of another suffix ("picture")
+    QStringList outputSuffixes = {}; // the names -o is offered ("png"), for the completion
+    QString outputKind = {}; // what -o holds ("picture"); given, -o takes only outputSuffixes
     App app = App::Core;
     int (*run)(const CommandLineOptions&) = nullptr; // returns the exit code
+
+    // The option that has the switch `name` ("sort", "o"); nullptr: none.
+    const CliOption* option(const QString& name) const;
 };
 
 // A picture's side in pixels, for --width and --height of chart. The largest
@@ -60,3 +69,46 @@ inline constexpr int kMaxPictureSide = 10000;
 const QList<CliCommand>& cliCommands();
 // nullptr: no such command.
 const CliCommand* findCliCommand(const QString& name);
+
+// The commands' run functions: each does its command with the options the
+// parser took by its row, and returns the exit code. An error throws; the
+// dispatcher prints it.
+
+// `fln info FILE [--json]`: the header facts, the fields and the footers of a table.
+int runInfoCommand(const CommandLineOptions& options);
+// `fln summary TABLE [limits] [--json]`: the analysis of the recording, as
+// aligned text or one JSON object. The table is only read.
+int runSummaryCommand(const CommandLineOptions& options);
+// `fln dump FILE [--sort FIELD [--descending] [--keep-index]]`: the live rows
+// as CSV (RFC 4180, UTF-8).
+int runDumpCommand(const CommandLineOptions& options);
+// `fln download [--append] FILE`: the instrument's archive into a new table,
+// or its newer records appended to an existing one.
+int runDownloadCommand(const CommandLineOptions& options);
+// `fln ports`: the serial ports the instrument can be connected to. Exit 0
+// also when there is none; a line on stderr then says so.
+int runPortsCommand(const CommandLineOptions& options);
+// `fln chart TABLE -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W] [--height H]`:
+// the chart window's chart of every row, drawn without a window into a
+// picture (both curves when neither flag is given; the chart window's size
+// when no size is given). Prints the picture's path.
+int runChartCommand(const CommandLineOptions& options);
+// `fln export TABLE [-o OUT.xlsx] [--sort FIELD [--descending]]`: the workbook
+// of "Экспорт в Excel" without a window. Without -o the copy goes where the
+// windows put it, the user's documents folder. Prints the workbook's path.
+int runExportCommand(const CommandLineOptions& options);
+// `fln report TABLE -o OUT.pdf [--sort FIELD [--descending]]`: the printed
+// report as a PDF file, page by page, with a progress bar on stderr.
+int runReportCommand(const CommandLineOptions& options);
+// `fln sim [options]`: the simulated instrument on a pseudo-terminal;
+// options.arguments holds everything after "sim".
+int runSimCommand(const CommandLineOptions& options);
+
+// Opens FILE, the table of a command that only reads it, as every such
+// command does: shared and read-only, in the order of --sort FIELD
+// [--descending] (built in memory) when the command takes them.
+void openTableForReading(DbfTable& table, const CommandLineOptions& options);
+
+// The lines of `fln ports`: device path, a tab, the description, and
+// " (выбран)" on the port stored as the user's choice.
+QString portListText(const QList<SerialPortEntry>& ports, const QString& chosen);

@@ -1,7 +1,7 @@
 // `fln download [--append] FILE`: the download dialog's work without a window.
 // The same wire protocol, detection on the two ports and texts; the table
 // work goes through the same document steps as "Создать" and "Дополнить".
-#include "app/cli_download.h"
+#include "app/cli_commands.h"
 
 #include "app/cli_progress.h"
 #include "app/command_line.h"
@@ -231,7 +231,7 @@ int runDownloadCommand(const CommandLineOptions& options)
     DbfTable table;
     table.setTableFile(path);
     std::unique_ptr<UnseenFile> newFile;
-    if (options.append) {
+    if (options.isSet(QStringLiteral("append"))) {
         table.checkCanOpenForWriting();
     } else {
         table.checkCanCreate();
@@ -243,8 +243,8 @@ int runDownloadCommand(const CommandLineOptions& options)
         throw AppError(download.error().isEmpty() ? QStringLiteral("Прием данных прерван")
                                                   : download.error());
 
-    const int added =
-        options.append ? appendToTable(state, path) : createTable(state, path, *newFile);
+    const int added = options.isSet(QStringLiteral("append")) ? appendToTable(state, path)
+                                                              : createTable(state, path, *newFile);
     writeOut(kAdded + QString::number(added) + u'\n');
     return kExitDone;
 }

@@ -1,6 +1,6 @@
 // `fln dump FILE [--sort FIELD [--descending] [--keep-index]]`: the live rows
 // as CSV. Only --keep-index writes (the sort index file and the table header).
-#include "app/cli_dump.h"
+#include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "data/dbf_table.h"
@@ -35,12 +35,15 @@ QString valueText(const QVariant& v)
 // added to its .mdx, selected and kept there.
 void keepSortIndex(DbfTable& table, const CommandLineOptions& o)
 {
+    const QString sortField = o.value(QStringLiteral("sort"));
+    table.setTableFile(o.arguments.first());
     table.open(DbfTable::Access::ReadWrite);
-    const int field = table.fieldIndex(o.sortField);
+    const int field = table.fieldIndex(sortField);
     if (field < 0)
-        throw AppError::format(QStringLiteral("Field '%s' not found"), {o.sortField});
+        throw AppError::format(QStringLiteral("Field '%s' not found"), {sortField});
     const QString& tag = MeasurementSchema::kSortTag;
-    table.addSortTag(tag, MeasurementSchema::sortExpression(o.sortField), o.descending);
+    table.addSortTag(tag, MeasurementSchema::sortExpression(sortField),
+                     o.isSet(QStringLiteral("descending")));
     table.selectSortTag(tag);
     // A tag that cannot be built is dropped without an error in the
     // windows; here the user asked for it and hears why not.
@@ -48,7 +51,7 @@ void keepSortIndex(DbfTable& table, const CommandLineOptions& o)
         const char type = table.fields().at(field).type;
         if (type != 'C' && type != 'N' && type != 'F')
             throw AppError::format(
-                QStringLiteral("Cannot sort by field '%s': not a text or number"), {o.sortField});
+                QStringLiteral("Cannot sort by field '%s': not a text or number"), {sortField});
         throw AppError::format(QStringLiteral("Cannot write the sort index %s"),
                                {table.indexFile()});
     }
@@ -59,16 +62,11 @@ void keepSortIndex(DbfTable& table, const CommandLineOptions& o)
 int runDumpCommand(const CommandLineOptions& o)
 {
     DbfTable table;
-    table.setTableFile(o.arguments.first());
-    if (o.keepIndex) {
+    // A command that prints does not write, but for the index it is asked to keep.
+    if (o.isSet(QStringLiteral("keep-index")))
         keepSortIndex(table, o);
-    } else {
-        // A command that prints does not write: shared, read-only, and any
-        // order is built in memory.
-        table.open(DbfTable::Access::ReadOnly);
-        if (!o.sortField.isEmpty())
-            table.sortForReading(MeasurementSchema::sortExpression(o.sortField), o.descending);
-    }
+    else
+        openTableForReading(table, o);
     QStringList names;
     for (const DbfField& f : table.fields())
         names << csvField(f.name);

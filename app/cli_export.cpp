@@ -1,11 +1,10 @@
 // `fln export`: the export of the main window on the command line, with a
 // progress bar on stderr. The table is only read: a sort is built in memory.
-#include "app/cli_export.h"
+#include "app/cli_commands.h"
 
 #include "app/cli_progress.h"
 #include "app/command_line.h"
 #include "data/dbf_table.h"
-#include "data/measurement_schema.h"
 #include "output/workbook_export.h"
 #include "platform/console_output.h"
 #include "platform/regional_settings.h"
@@ -17,20 +16,16 @@ int runExportCommand(const CommandLineOptions& options)
 {
     const RegionalSettings rs = commandRegionalSettings(options);
     DbfTable table;
-    table.setTableFile(options.arguments.value(0));
-    table.open(DbfTable::Access::ReadOnly);
-    if (!options.sortField.isEmpty())
-        table.sortForReading(MeasurementSchema::sortExpression(options.sortField),
-                             options.descending);
+    openTableForReading(table, options);
 
     QString saved;
     XlsxSpreadsheet::Target target;
-    if (options.output.isEmpty()) {
+    if (const QString output = options.value(QStringLiteral("o")); output.isEmpty()) {
         // Named after the table, as the window's export names it.
         target.folder = XlsxSpreadsheet::documentsFolder();
         target.name = QFileInfo(options.arguments.value(0)).completeBaseName();
     } else {
-        target.file = options.output;
+        target.file = output;
     }
     target.saved = [&saved](const QString& path) { saved = path; };
 

@@ -1,5 +1,5 @@
 // `fln info FILE`: the header facts, fields and footers of a table.
-#include "app/cli_info.h"
+#include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "data/dbf_table.h"
@@ -25,9 +25,8 @@ QString hex2(int v)
 int runInfoCommand(const CommandLineOptions& o)
 {
     DbfTable table;
-    table.setTableFile(o.arguments.first());
-    table.open(DbfTable::Access::ReadOnly);
-    if (o.json) {
+    openTableForReading(table, o);
+    if (o.isSet(QStringLiteral("json"))) {
         writeOut(tableInfoJson(table, o.arguments.first(), commandRegionalSettings(o)));
         return kExitDone;
     }

@@ -1,4 +1,4 @@
-#include "app/cli_ports.h"
+#include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "platform/app_error.h"

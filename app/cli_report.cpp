@@ -1,11 +1,10 @@
 // `fln report TABLE -o OUT.pdf [--sort FIELD [--descending]]`.
-#include "app/cli_report.h"
+#include "app/cli_commands.h"
 
 #include "app/cli_progress.h"
 #include "app/command_line.h"
 #include "components/report_engine.h"
 #include "data/dbf_table.h"
-#include "data/measurement_schema.h"
 #include "output/measurement_report.h"
 #include "platform/app_error.h"
 #include "platform/heap_tuning.h"
@@ -23,10 +22,7 @@ int runReportCommand(const CommandLineOptions& o)
     };
     keepFreedMemoryForReuse();
     DbfTable table;
-    table.setTableFile(o.arguments.first());
-    table.open(DbfTable::Access::ReadOnly);
-    if (!o.sortField.isEmpty())
-        table.sortForReading(MeasurementSchema::sortExpression(o.sortField), o.descending);
+    openTableForReading(table, o);
     const auto report = MeasurementReport::prepare(table);
     stopWhenInterrupted();
     const int pages = report->pageCount();
@@ -36,10 +32,11 @@ int runReportCommand(const CommandLineOptions& o)
                  QStringLiteral("Страница %1 из %2").arg(done).arg(pages));
     };
     show(0);
-    const bool written = writeReportPdf(*report, o.output, [&show](int done, int) {
-        show(done);
-        return InterruptSignals::received() == 0;
-    });
+    const bool written =
+        writeReportPdf(*report, o.value(QStringLiteral("o")), [&show](int done, int) {
+            show(done);
+            return InterruptSignals::received() == 0;
+        });
     bar.finish();
     if (!written)
         stopWhenInterrupted();

@@ -1,6 +1,6 @@
 // `fln sim [options]`: the simulated instrument on a pseudo-terminal, for the
 // download dialog, `fln download` or any serial program to talk to.
-#include "app/cli_sim.h"
+#include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "platform/console_output.h"
@@ -64,7 +64,7 @@ int runSimCommand(const CommandLineOptions& options)
                                   QStringLiteral("N"), QStringLiteral("0"));
     p.addOptions({records, seed, start, interval, csv, fast, fault, grow});
     p.addHelpOption();
-    if (!p.parse(QStringList{QStringLiteral("fln sim")} + options.simArguments))
+    if (!p.parse(QStringList{QStringLiteral("fln sim")} + options.arguments))
         return usage(p.errorText(), helpOf(p));
     if (p.isSet(QStringLiteral("help"))) {
         writeOut(helpOf(p));

@@ -1,6 +1,6 @@
 // `fln summary`: the analysis of a whole recording. The table is only read;
 // the limits come from the options, else from the stored ones.
-#include "app/cli_summary.h"
+#include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "data/dbf_table.h"
@@ -41,22 +41,21 @@ int runSummaryCommand(const CommandLineOptions& o)
 {
     const RegionalSettings rs = commandRegionalSettings(o);
     SummaryOptions options = storedOptions();
-    take(o.lower1, rs, options.lower[0]);
-    take(o.upper1, rs, options.upper[0]);
-    take(o.lower2, rs, options.lower[1]);
-    take(o.upper2, rs, options.upper[1]);
-    if (o.dh)
-        if (const QString problem = readActivationEnergy(*o.dh, rs, options.activationEnergy);
+    take(o.valueIfSet(QStringLiteral("lower1")), rs, options.lower[0]);
+    take(o.valueIfSet(QStringLiteral("upper1")), rs, options.upper[0]);
+    take(o.valueIfSet(QStringLiteral("lower2")), rs, options.lower[1]);
+    take(o.valueIfSet(QStringLiteral("upper2")), rs, options.upper[1]);
+    if (const std::optional<QString> dh = o.valueIfSet(QStringLiteral("dh")))
+        if (const QString problem = readActivationEnergy(*dh, rs, options.activationEnergy);
             !problem.isEmpty())
             throw AppError(problem);
     if (const QString problem = limitsProblem(options, rs); !problem.isEmpty())
         throw AppError(problem);
 
     DbfTable table;
-    table.setTableFile(o.arguments.first());
-    table.open(DbfTable::Access::ReadOnly);
+    openTableForReading(table, o);
     const RecordingSummary s = summarizeTable(table, options, rs);
-    if (o.json) {
+    if (o.isSet(QStringLiteral("json"))) {
         writeOut(summaryJson(s));
         return kExitDone;
     }

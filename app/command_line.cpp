@@ -23,135 +23,23 @@ const QCommandLineOption kPrintToPdf =
     valued(QStringLiteral("print-to-pdf"), QStringLiteral("DIR"));
 const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")});
 
-// A group of a command's own options (CliCommand::Option): the switches it
-// holds, how a refusal names them, what it needs beside it, and how its
-// values go into the options.
-struct OptionGroup
+// Every option any command takes, once, in the order the commands' rows
+// first name them.
+QList<const CliOption*> commandOptions()
 {
-    unsigned flag;
-    QList<QCommandLineOption> switches;
-    QString named; // "--sort"; several: "--t1, --t2, --width and --height"
-    unsigned needs = 0;
-    QString needsText; // the refusal when `needs` is missing
-    // Takes the values; returns a usage error, or nothing.
-    QString (*take)(const QCommandLineParser& p, CommandLineOptions& o) = nullptr;
-};
-
-QString takeSize(const QCommandLineParser& p, const QString& name, int& value)
-{
-    if (!p.isSet(name))
-        return {};
-    bool ok = false;
-    value = p.value(name).toInt(&ok);
-    if (ok && value >= kMinPictureSide && value <= kMaxPictureSide)
-        return {};
-    return QStringLiteral("--width and --height take a number of pixels, %1 to %2")
-        .arg(kMinPictureSide)
-        .arg(kMaxPictureSide);
+    QList<const CliOption*> all;
+    for (const CliCommand& command : cliCommands())
+        for (const CliOption& option : command.options) {
+            bool known = false;
+            for (const CliOption* other : std::as_const(all))
+                known = known || other->has(option.switches.constFirst().names().constFirst());
+            if (!known)
+                all << &option;
+        }
+    return all;
 }
 
-const QList<OptionGroup>& optionGroups()
-{
-    using C = CliCommand;
-    static const QList<OptionGroup> groups = {
-        {C::kSort,
-         {valued(QStringLiteral("sort"), QStringLiteral("FIELD"))},
-         QStringLiteral("--sort"),
-         0,
-         {},
-         [](const QCommandLineParser& p, CommandLineOptions& o) {
-             o.sortField = p.value(QStringLiteral("sort"));
-             return o.sortField.isEmpty() ? QStringLiteral("--sort needs a field name") : QString();
-         }},
-        {C::kDescending,
-         {QCommandLineOption(QStringLiteral("descending"))},
-         QStringLiteral("--descending"),
-         C::kSort,
-         QStringLiteral("--descending needs --sort FIELD"),
-         [](const QCommandLineParser&, CommandLineOptions& o) {
-             o.descending = true;
-             return QString();
-         }},
-        {C::kKeepIndex,
-         {QCommandLineOption(QStringLiteral("keep-index"))},
-         QStringLiteral("--keep-index"),
-         C::kSort,
-         QStringLiteral("--keep-index belongs to dump --sort FIELD"),
-         [](const QCommandLineParser&, CommandLineOptions& o) {
-             o.keepIndex = true;
-             return QString();
-         }},
-        {C::kAppend,
-         {QCommandLineOption(QStringLiteral("append"))},
-         QStringLiteral("--append"),
-         0,
-         {},
-         [](const QCommandLineParser&, CommandLineOptions& o) {
-             o.append = true;
-             return QString();
-         }},
-        {C::kOutput,
-         {QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(),
-                             QStringLiteral("FILE"))},
-         QStringLiteral("-o"),
-         0,
-         {},
-         [](const QCommandLineParser& p, CommandLineOptions& o) {
-             o.output = p.value(QStringLiteral("o"));
-             return o.output.isEmpty() ? QStringLiteral("-o needs a file name") : QString();
-         }},
-        {C::kChartLook,
-         {QCommandLineOption(QStringLiteral("t1")), QCommandLineOption(QStringLiteral("t2")),
-          valued(QStringLiteral("width"), QStringLiteral("W")),
-          valued(QStringLiteral("height"), QStringLiteral("H"))},
-         QStringLiteral("--t1, --t2, --width and --height"),
-         0,
-         {},
-         [](const QCommandLineParser& p, CommandLineOptions& o) {
-             o.t1 = p.isSet(QStringLiteral("t1"));
-             o.t2 = p.isSet(QStringLiteral("t2"));
-             QString error = takeSize(p, QStringLiteral("width"), o.width);
-             if (error.isEmpty())
-                 error = takeSize(p, QStringLiteral("height"), o.height);
-             return error;
-         }},
-        {C::kLimits,
-         {valued(QStringLiteral("lower1"), QStringLiteral("X")),
-          valued(QStringLiteral("upper1"), QStringLiteral("Y")),
-          valued(QStringLiteral("lower2"), QStringLiteral("X")),
-          valued(QStringLiteral("upper2"), QStringLiteral("Y")),
-          valued(QStringLiteral("dh"), QStringLiteral("KJ_PER_MOL"))},
-         QStringLiteral("--lower1, --upper1, --lower2, --upper2 and --dh"),
-         0,
-         {},
-         [](const QCommandLineParser& p, CommandLineOptions& o) {
-             // Given but empty: no limit. The numbers are read by the command,
-             // under the regional settings.
-             const auto given = [&p](const char* name) {
-                 const QString n = QString::fromLatin1(name);
-                 return p.isSet(n) ? std::optional<QString>(p.value(n)) : std::nullopt;
-             };
-             o.lower1 = given("lower1");
-             o.upper1 = given("upper1");
-             o.lower2 = given("lower2");
-             o.upper2 = given("upper2");
-             o.dh = given("dh");
-             return QString();
-         }},
-        {C::kJson,
-         {QCommandLineOption(QStringLiteral("json"))},
-         QStringLiteral("--json"),
-         0,
-         {},
-         [](const QCommandLineParser&, CommandLineOptions& o) {
-             o.json = true;
-             return QString();
-         }},
-    };
-    return groups;
-}
-
-bool isSet(const QCommandLineParser& p, const OptionGroup& group)
+bool isSet(const QCommandLineParser& p, const CliOption& group)
 {
     for (const QCommandLineOption& option : group.switches)
         if (p.isSet(option))
@@ -159,12 +47,12 @@ bool isSet(const QCommandLineParser& p, const OptionGroup& group)
     return false;
 }
 
-// "dump, export and report": the commands that take the group.
-QString commandsTaking(unsigned flag)
+// "dump, export and report": the commands that take the option `name`.
+QString commandsTaking(const QString& name)
 {
     QStringList names;
     for (const CliCommand& command : cliCommands())
-        if (command.options & flag)
+        if (command.option(name))
             names << command.name;
     if (names.size() < 2)
         return names.join(QString());
@@ -197,6 +85,11 @@ qsizetype firstPositional(const QStringList& args)
 
 } // namespace
 
+QList<QCommandLineOption> globalCommandLineOptions()
+{
+    return {kPort1, kPort2, kDemo, kLocale, kPrintToPdf, kHelp};
+}
+
 QString usageText()
 {
     QString commands;
@@ -224,6 +117,7 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
 {
     CommandLineOptions o;
     QStringList args = arguments.isEmpty() ? QStringList{QStringLiteral("fln")} : arguments;
+    QStringList ownArguments;
 
     // Everything after the name of a command with arguments of its own
     // belongs to that command and its own parser.
@@ -231,16 +125,17 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     if (cmdAt > 0) {
         const CliCommand* command = findCliCommand(args[cmdAt]);
         if (command && command->arguments == CliCommand::Arguments::Own) {
-            o.simArguments = args.mid(cmdAt + 1);
+            ownArguments = args.mid(cmdAt + 1);
             args = args.mid(0, cmdAt + 1);
         }
     }
 
     QCommandLineParser p;
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    p.addOptions({kPort1, kPort2, kDemo, kLocale, kPrintToPdf, kHelp});
-    for (const OptionGroup& group : optionGroups())
-        p.addOptions(group.switches);
+    p.addOptions(globalCommandLineOptions());
+    const QList<const CliOption*> options = commandOptions();
+    for (const CliOption* option : options)
+        p.addOptions(option->switches);
     if (!p.parse(args)) {
         o.usageError = p.errorText();
         return o;
@@ -268,7 +163,7 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
     const QStringList pos = p.positionalArguments();
     if (!pos.isEmpty()) {
         o.command = pos.first();
-        o.arguments = pos.mid(1);
+        o.arguments = pos.mid(1) + ownArguments;
         o.cliCommand = findCliCommand(o.command);
     }
 
@@ -283,24 +178,27 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
         o.openFile = QFileInfo(o.command).absoluteFilePath();
         o.command.clear();
     }
-    const unsigned taken = o.cliCommand ? o.cliCommand->options : 0;
-    unsigned given = 0;
-    for (const OptionGroup& group : optionGroups())
-        if (isSet(p, group))
-            given |= group.flag;
-    for (const OptionGroup& group : optionGroups()) {
-        if (!(given & group.flag))
+    for (const CliOption* option : options) {
+        if (!isSet(p, *option))
             continue;
-        if (!(taken & group.flag))
+        const QString key = option->switches.constFirst().names().constFirst();
+        if (!o.cliCommand || !o.cliCommand->option(key)) {
+            const QString named = option->named();
             return refuse(QStringLiteral("%1 %2 to %3")
-                              .arg(group.named,
-                                   group.named.contains(u',') ? QStringLiteral("belong")
-                                                              : QStringLiteral("belongs"),
-                                   commandsTaking(group.flag)));
-        if ((group.needs & given) != group.needs)
-            return refuse(group.needsText);
-        if (const QString error = group.take(p, o); !error.isEmpty())
-            return refuse(error);
+                              .arg(named,
+                                   named.contains(u',') ? QStringLiteral("belong")
+                                                        : QStringLiteral("belongs"),
+                                   commandsTaking(key)));
+        }
+        if (!option->needs.isEmpty() && !p.isSet(option->needs))
+            return refuse(option->needsText);
+        for (const QCommandLineOption& s : option->switches)
+            if (p.isSet(s))
+                for (const QString& name : s.names())
+                    o.values.insert(name, s.valueName().isEmpty() ? QString() : p.value(s));
+        if (option->check)
+            if (const QString error = option->check(o); !error.isEmpty())
+                return refuse(error);
     }
     if (o.command.isEmpty())
         return o;
@@ -310,7 +208,7 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
         return refuse(QStringLiteral("%1 needs exactly one FILE").arg(o.command));
     if (o.cliCommand->arguments == CliCommand::Arguments::None && !o.arguments.isEmpty())
         return refuse(QStringLiteral("%1 takes no arguments").arg(o.command));
-    if (o.cliCommand->needsOutput && o.output.isEmpty())
+    if (o.cliCommand->needsOutput && !o.isSet(QStringLiteral("o")))
         return refuse(QStringLiteral("%1 needs -o FILE").arg(o.command));
     return o;
 }

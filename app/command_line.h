@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QCommandLineOption>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -23,28 +26,24 @@ struct CommandLineOptions
     // subcommand and its arguments; empty: start the windows
     QString command;                        // info, dump, download, sim, ...
     const CliCommand* cliCommand = nullptr; // its row of the command table
-    QStringList arguments;                  // positional arguments after the command
-    // dump, export, report: the browsing order
-    QString sortField;
-    bool descending = false;
-    bool keepIndex = false; // dump only
-    // chart, export, report: the file written (-o FILE)
-    QString output;
-    // chart: the curves (neither given: both) and the picture's size (0: default)
-    bool t1 = false;
-    bool t2 = false;
-    int width = 0;
-    int height = 0;
-    // download
-    bool append = false;
-    // summary: the limits and ΔH as typed (none: not given, take the stored
-    // ones; empty: no limit); info, summary: --json
-    std::optional<QString> lower1, upper1, lower2, upper2, dh;
-    bool json = false;
-    // sim: everything after "sim" is passed on
-    QStringList simArguments;
+    // The arguments after the command: its FILE; of a command with arguments
+    // of its own (sim), everything after its name.
+    QStringList arguments;
+    // The command's own options as given, under each of their names: the
+    // value, empty for a switch. Read them with isSet() and value().
+    QHash<QString, QString> values;
     // no command: the table the windows open at start (`fln FILE`)
     QString openFile;
+
+    bool isSet(const QString& name) const { return values.contains(name); }
+    // Empty when not given.
+    QString value(const QString& name) const { return values.value(name); }
+    // Nothing when not given.
+    std::optional<QString> valueIfSet(const QString& name) const
+    {
+        const auto it = values.constFind(name);
+        return it == values.constEnd() ? std::nullopt : std::optional<QString>(*it);
+    }
 
     QString usageError; // non-empty: print it with the usage and exit 2
 };
@@ -63,6 +62,8 @@ enum ExitCode
 CommandLineOptions parseCommandLine(const QStringList& arguments);
 // The usage text of `fln --help`: the commands' lines and the global options.
 QString usageText();
+// The global options: they belong to no command and may come before it.
+QList<QCommandLineOption> globalCommandLineOptions();
 
 // The regional settings of a run: those of --locale NAME, else the
 // system's. An unknown name throws AppError.
