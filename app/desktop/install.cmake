@@ -33,5 +33,5 @@ endif()
 # when `fln` is first completed.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/ru.ostrakon.fln.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/fln.bash-completion
+install(FILES ${FLN_BASH_COMPLETION}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME fln)
