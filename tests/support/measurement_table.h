@@ -10,17 +10,18 @@
 // One row of a measurement table as a test writes it. Texts are stored as
 // given (a one-digit temperature with the leading blank the program stores
 // it with, where the test wants one); an empty text or a missing integer
-// leaves the field blank.
+// leaves the field blank. (Every member has its default here, so a row that
+// names only some fields is no warning.)
 struct TestRow
 {
-    std::optional<qint64> n;
-    QString mode;
-    std::optional<qint64> enCh;
-    QString date;
-    QString time;
-    QString t1;
-    QString t2;
-    QString comment;
+    std::optional<qint64> n{};
+    QString mode{};
+    std::optional<qint64> enCh{};
+    QString date{};
+    QString time{};
+    QString t1{};
+    QString t2{};
+    QString comment{};
     bool deleted = false; // marked deleted once written
 };
 
