@@ -5,10 +5,9 @@
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/table_row_reader.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
-
-#include <QLocale>
 
 namespace {
 
@@ -19,15 +18,6 @@ QString csvField(const QString& v)
     QString q = v;
     q.replace(u'"', QStringLiteral("\"\""));
     return u'"' + q + u'"';
-}
-
-QString valueText(const QVariant& v)
-{
-    if (v.isNull())
-        return {};
-    if (v.typeId() == QMetaType::Double)
-        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
-    return v.toString();
 }
 
 // `dump --sort FIELD --keep-index`: the one case that writes. The table is
@@ -72,11 +62,12 @@ int runDumpCommand(const CommandLineOptions& o)
         names << csvField(f.name);
     QString chunk = names.join(u',') + QStringLiteral("\r\n");
     const int n = int(table.fields().size());
-    for (table.first(); !table.eof(); table.next()) {
+    TableRowReader rows(table);
+    for (bool row = rows.viewFirst(); row; row = rows.viewNext()) {
         for (int i = 0; i < n; ++i) {
             if (i)
                 chunk += u',';
-            chunk += csvField(valueText(table.value(i)));
+            chunk += csvField(rows.text(i));
         }
         chunk += QStringLiteral("\r\n");
         if (chunk.size() > 65536) {

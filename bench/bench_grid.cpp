@@ -8,10 +8,11 @@
 // scrolling to the end and back, and a double-click select-all with the
 // number of footer computations it caused.
 #include "app/main.h"
+#include "bench/measurement_rows.h"
 #include "components/data_grid.h"
 #include "data/app_state.h"
-#include "bench/measurement_rows.h"
 #include "data/dbf_table.h"
+#include "data/table_row_reader.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
@@ -137,11 +138,12 @@ Figures runMemory(const QString& path)
     MemoryModel model;
     model.rows.reserve(size_t(table.rowCount()));
     const int fields = int(table.fields().size());
+    TableRowReader rows(table);
     for (qint64 p = 0; p < table.rowCount(); ++p) {
-        const QByteArray rec = table.recordBytes(table.recordAt(p));
+        rows.read(p);
         QStringList cells;
         for (int c = 0; c < fields; ++c)
-            cells << table.decode(rec, c).toString();
+            cells << rows.value(c).toString();
         model.rows.push_back(cells);
     }
     QTableView view;

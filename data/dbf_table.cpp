@@ -585,6 +585,16 @@ QByteArray DbfTable::recordBytes(quint32 recNo) const
     return QByteArray(d->file.record(recNo), d->file.recordLength());
 }
 
+quint32 DbfTable::firstInOrder() const
+{
+    return d->open ? d->order.first() : 0;
+}
+
+quint32 DbfTable::nextInOrder(quint32 recNo) const
+{
+    return d->open && recNo ? d->order.next(recNo) : 0;
+}
+
 const char* DbfTable::peekRecord(quint32 recNo) const
 {
     if (!d->open || recNo == 0 || recNo > d->file.count())
@@ -612,13 +622,6 @@ bool DbfTable::numberAt(const char* record, int field, const RegionalSettings& r
     if (!record || field < 0 || field >= d->file.fields().size())
         return false;
     return d->codec.readNumber(record, d->file.fields()[field], rs, v);
-}
-
-QVariant DbfTable::decode(const QByteArray& record, int field) const
-{
-    if (field < 0 || field >= d->file.fields().size() || record.size() < d->file.recordLength())
-        return {};
-    return d->codec.decode(record.constData(), d->file.fields()[field]);
 }
 
 // --- changes ---

@@ -119,19 +119,6 @@ public:
         double v;
         return readNumber(field, rs, v) ? v : textToFloat(QString(), rs);
     }
-    // Reading any record without moving the current one (TableRowReader
-    // reads rows by position with these).
-    QByteArray recordBytes(quint32 recNo) const;
-    // The same without a copy, for walks over whole tables that must leave
-    // the current row and the grid alone: the bytes of record `recNo` as the
-    // file holds them, valid until the next read; null when there is none.
-    const char* peekRecord(quint32 recNo) const;
-    // A field of such bytes: its raw bytes (the table's code page, padded),
-    // its value, or a regional number as number() reads it (false for null).
-    QByteArrayView fieldBytes(const char* record, int field) const;
-    QVariant decodeAt(const char* record, int field) const;
-    bool numberAt(const char* record, int field, const RegionalSettings& rs, double& v) const;
-    QVariant decode(const QByteArray& record, int field) const;
 
     // --- changes ---
     void append(); // starts a new record (100 spaces); post writes it at the end
@@ -173,6 +160,22 @@ protected:
 
 private:
     bool readNumber(int field, const RegionalSettings& rs, double& v) const; // false: null
+
+    // Records read without moving the current one: the means of
+    // TableRowReader, through which every other reader goes. The live
+    // records of the current order one after another (0: none); a copy of a
+    // record; its bytes as the file holds them, valid until the next read
+    // (null when there is none); and a field of such bytes: its raw bytes
+    // (the table's code page, padded), its value, or a regional number as
+    // number() reads it (false for null).
+    friend class TableRowReader;
+    quint32 firstInOrder() const; // 0: none
+    quint32 nextInOrder(quint32 recNo) const;
+    QByteArray recordBytes(quint32 recNo) const;
+    const char* peekRecord(quint32 recNo) const;
+    QByteArrayView fieldBytes(const char* record, int field) const;
+    QVariant decodeAt(const char* record, int field) const;
+    bool numberAt(const char* record, int field, const RegionalSettings& rs, double& v) const;
 
     struct Impl;
     std::unique_ptr<Impl> d;

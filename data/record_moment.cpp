@@ -2,6 +2,8 @@
 
 namespace {
 
+constexpr qint64 kDaySeconds = 86400;
+
 char16_t at(const QString& s, qsizetype i)
 {
     return s[i].unicode();
@@ -30,9 +32,8 @@ int digits(const Text& s, qsizetype pos, int count)
 
 // "hh:mm" or "hh:mm:ss" as hours, minutes and seconds; false for any other text.
 template <typename Text>
-bool readTime(const Text& time, const RegionalSettings& rs, RecordMoment& m)
+bool readTime(const Text& time, char16_t separator, RecordMoment& m)
 {
-    const char16_t separator = rs.timeSeparator.unicode();
     if ((time.size() != 5 && time.size() != 8) || at(time, 2) != separator ||
         (time.size() == 8 && at(time, 5) != separator))
         return false;
@@ -43,36 +44,42 @@ bool readTime(const Text& time, const RegionalSettings& rs, RecordMoment& m)
            m.second <= 59;
 }
 
+// A date of 10 characters in the settings' order; invalid for any other text.
 template <typename Text>
-std::optional<RecordMoment> read(const Text& date, const Text& time, const RegionalSettings& rs)
+QDate readDate(const Text& date, RegionalSettings::DateOrder order, char16_t separator)
 {
-    const char16_t dateSeparator = rs.dateSeparator.unicode();
-    RecordMoment m;
-    if (date.size() != 10 || !readTime(time, rs, m))
-        return std::nullopt;
+    if (date.size() != 10)
+        return {};
     int a = -1, b = -1, c = -1;
-    if (rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
-        if (at(date, 4) == dateSeparator && at(date, 7) == dateSeparator)
+    if (order == RegionalSettings::DateOrder::YearMonthDay) {
+        if (at(date, 4) == separator && at(date, 7) == separator)
             a = digits(date, 0, 4), b = digits(date, 5, 2), c = digits(date, 8, 2);
-    } else if (at(date, 2) == dateSeparator && at(date, 5) == dateSeparator) {
+    } else if (at(date, 2) == separator && at(date, 5) == separator) {
         a = digits(date, 0, 2), b = digits(date, 3, 2), c = digits(date, 6, 4);
     }
     if (a < 0 || b < 0 || c < 0)
-        return std::nullopt;
-    switch (rs.dateOrder) {
+        return {};
+    switch (order) {
     case RegionalSettings::DateOrder::DayMonthYear:
-        m.date = QDate(c, b, a);
-        break;
+        return QDate(c, b, a);
     case RegionalSettings::DateOrder::MonthDayYear:
-        m.date = QDate(c, a, b);
-        break;
+        return QDate(c, a, b);
     case RegionalSettings::DateOrder::YearMonthDay:
-        m.date = QDate(a, b, c);
-        break;
+        return QDate(a, b, c);
     }
-    if (!m.date.isValid())
-        return std::nullopt;
-    return m;
+    return {};
+}
+
+char asciiOrNothing(QChar c)
+{
+    return c.unicode() > 0 && c.unicode() < 0x80 ? char(c.unicode()) : 0;
+}
+
+QByteArrayView withoutPadding(QByteArrayView text)
+{
+    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\0'))
+        text.chop(1);
+    return text;
 }
 
 } // namespace
@@ -80,19 +87,69 @@ std::optional<RecordMoment> read(const Text& date, const Text& time, const Regio
 std::optional<RecordMoment> readRecordMoment(const QString& date, const QString& time,
                                              const RegionalSettings& rs)
 {
-    return read(date, time, rs);
+    RecordMoment m;
+    if (!readTime(time, rs.timeSeparator.unicode(), m))
+        return std::nullopt;
+    m.date = readDate(date, rs.dateOrder, rs.dateSeparator.unicode());
+    if (!m.date.isValid())
+        return std::nullopt;
+    return m;
 }
 
-std::optional<RecordMoment> readRecordMoment(QByteArrayView date, QByteArrayView time,
-                                             const RegionalSettings& rs)
+QDateTime momentDateTime(qint64 moment)
 {
-    return read(date, time, rs);
+    const qint64 day = momentDay(moment);
+    const qint64 second = moment - day * kDaySeconds;
+    // No zone: the instrument's clock, with no hour of it skipped or doubled.
+    return QDateTime(QDate::fromJulianDay(day), QTime(0, 0).addSecs(int(second)), Qt::UTC);
 }
 
-std::optional<int> readSecondOfDay(QByteArrayView time, const RegionalSettings& rs)
+qint64 momentOf(const QDate& date, const QTime& time)
+{
+    return date.toJulianDay() * kDaySeconds + time.msecsSinceStartOfDay() / 1000;
+}
+
+qint64 momentDay(qint64 moment)
+{
+    return moment >= 0 ? moment / kDaySeconds : (moment - kDaySeconds + 1) / kDaySeconds;
+}
+
+RecordMomentReader::RecordMomentReader(const RegionalSettings& rs)
+    : m_order(rs.dateOrder), m_dateSeparator(asciiOrNothing(rs.dateSeparator)),
+      m_timeSeparator(asciiOrNothing(rs.timeSeparator))
+{
+}
+
+std::optional<qint64> RecordMomentReader::read(QByteArrayView date, QByteArrayView time)
+{
+    if (!m_dateSeparator || !m_timeSeparator)
+        return std::nullopt;
+    date = withoutPadding(date);
+    const std::optional<int> second = readSecondOfDay(withoutPadding(time));
+    if (!second)
+        return std::nullopt;
+    if (m_dayText.isEmpty() || date != QByteArrayView(m_dayText)) {
+        const std::optional<qint64> start = readDay(date);
+        if (!start)
+            return std::nullopt;
+        m_dayText = date.toByteArray();
+        m_dayStart = *start;
+    }
+    return m_dayStart + *second;
+}
+
+std::optional<qint64> RecordMomentReader::readDay(QByteArrayView date) const
+{
+    const QDate d = readDate(date, m_order, char16_t(uchar(m_dateSeparator)));
+    if (!d.isValid())
+        return std::nullopt;
+    return d.toJulianDay() * kDaySeconds;
+}
+
+std::optional<int> RecordMomentReader::readSecondOfDay(QByteArrayView time) const
 {
     RecordMoment m;
-    if (!readTime(time, rs, m))
+    if (!readTime(time, char16_t(uchar(m_timeSeparator)), m))
         return std::nullopt;
     return (m.hour * 60 + m.minute) * 60 + m.second;
 }

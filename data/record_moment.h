@@ -2,9 +2,12 @@
 
 #include "platform/regional_settings.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
+#include <QTime>
 
 #include <optional>
 
@@ -21,15 +24,38 @@ struct RecordMoment
 // of 10 characters in the settings' date order and separator ("dd.mm.yyyy"
 // under the Russian ones), TIME "hh:mm" or "hh:mm:ss" with the settings'
 // time separator. Any other text gives nothing: the caller then takes the
-// general conversion (textToDateTime), which decides and reports. This is
-// the fast path for walks over a million rows.
+// general conversion (textToDateTime), which decides and reports.
 std::optional<RecordMoment> readRecordMoment(const QString& date, const QString& time,
                                              const RegionalSettings& rs);
-// The same over the texts' bytes as the table file holds them (their
-// digits and separators are ASCII there); a separator that is not ASCII
-// gives nothing.
-std::optional<RecordMoment> readRecordMoment(QByteArrayView date, QByteArrayView time,
-                                             const RegionalSettings& rs);
-// The TIME bytes alone as seconds since midnight, for walks in which the
-// DATE repeats from row to row.
-std::optional<int> readSecondOfDay(QByteArrayView time, const RegionalSettings& rs);
+
+// Moments counted in whole seconds on one continuous scale, the Julian day
+// × 86,400 plus the second of the day: the instrument's clock as DATE and
+// TIME give it, with no time zone in between, so a length is always the
+// difference of the texts. A moment as a date and time (no zone), and back.
+QDateTime momentDateTime(qint64 moment);
+qint64 momentOf(const QDate& date, const QTime& time);
+// The day (Julian day number) a moment falls on.
+qint64 momentDay(qint64 moment);
+
+// The moments of rows read one after another, straight from the DATE and TIME
+// bytes as the table file holds them (their digits and separators are ASCII
+// there; trailing blanks and NULs are padding). A day's rows share its DATE
+// text: it is read once. The fast path for walks over a million rows: the
+// texts readRecordMoment reads give their moment, any other text (a
+// separator that is not ASCII among them) nothing, and the caller then takes
+// the general conversion.
+class RecordMomentReader
+{
+public:
+    explicit RecordMomentReader(const RegionalSettings& rs);
+    std::optional<qint64> read(QByteArrayView date, QByteArrayView time);
+
+private:
+    std::optional<qint64> readDay(QByteArrayView date) const;
+    std::optional<int> readSecondOfDay(QByteArrayView time) const;
+
+    RegionalSettings::DateOrder m_order;
+    char m_dateSeparator = 0, m_timeSeparator = 0; // 0: not ASCII
+    QByteArray m_dayText;                          // the DATE text of the day read last
+    qint64 m_dayStart = 0;
+};

@@ -2,35 +2,24 @@
 
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/table_row_reader.h"
+#include "data/time_order.h"
 #include "platform/app_error.h"
+#include "platform/heap_tuning.h"
 
 #include <QHash>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numeric>
 #include <vector>
 
 namespace {
 
-constexpr qint64 kDaySeconds = 86400;
 constexpr double kZeroCelsius = 273.15;
 
 const QString kOperational = QStringLiteral("Оперативный");
 const QString kObservation = QStringLiteral("Наблюдения");
-
-// Exactly `count` decimal digits; -1 when one is not a digit.
-int digits(const char* p, int count)
-{
-    int v = 0;
-    for (int i = 0; i < count; ++i) {
-        if (p[i] < '0' || p[i] > '9')
-            return -1;
-        v = v * 10 + (p[i] - '0');
-    }
-    return v;
-}
 
 // The terms of the mean kinetic temperature, exp(ΔH/(R·Tmax) − ΔH/(R·T)) of
 // readings in tenths of a degree, each computed once per value: a recording
@@ -82,22 +71,6 @@ private:
     std::vector<double> m_cache = std::vector<double>(2 * kHalfRange, std::nan(""));
 };
 
-// The mean kinetic temperature of `values` (°C) with these extremes; none
-// when a reading is at or below absolute zero.
-template <typename Values>
-std::optional<double> kineticMean(const Values& values, double coolest, double hottest,
-                                  double activationEnergy)
-{
-    if (values.empty() || !(coolest + kZeroCelsius > 0))
-        return std::nullopt;
-    BoltzmannFactors boltzmann(activationEnergy, hottest);
-    long double sum = 0;
-    for (double x : values)
-        sum += boltzmann(x);
-    const double t = boltzmann.celsius(sum, qint64(values.size()));
-    return std::isfinite(t) ? std::optional<double>(t) : std::nullopt;
-}
-
 struct Extremes
 {
     double min = 0, max = 0;
@@ -126,15 +99,13 @@ class Walk
 {
 public:
     Walk(const DbfTable& table, const RegionalSettings& rs, qint64 expected)
-        : m_table(table), m_rs(rs)
+        : m_rows(table), m_rs(rs), m_moments(rs)
     {
         m_date = field(table, MeasurementSchema::kDate);
         m_time = field(table, MeasurementSchema::kTime);
         m_mode = field(table, MeasurementSchema::kMode);
         m_t[0] = field(table, MeasurementSchema::kT1);
         m_t[1] = field(table, MeasurementSchema::kT2);
-        m_dateSep = rs.dateSeparator.unicode() < 0x80 ? char(rs.dateSeparator.unicode()) : 0;
-        m_timeSep = rs.timeSeparator.unicode() < 0x80 ? char(rs.timeSeparator.unicode()) : 0;
         m_modes = {{kOperational, 0}, {kObservation, 0}};
         moments.reserve(size_t(expected));
         records.reserve(size_t(expected));
@@ -142,37 +113,24 @@ public:
         values[1].reserve(size_t(expected));
     }
 
-    void add(quint32 rec)
+    // The live rows of the table's browsing order.
+    void addAll()
     {
-        const char* p = m_table.peekRecord(rec);
-        if (!p)
-            return;
-        // The moment first, then T_1 and T_2: the first text that does not
-        // convert is the one reported, as the chart's conversion does.
-        const qint64 at = moment(p);
-        double v[2];
-        for (int c = 0; c < 2; ++c)
-            if (!m_table.numberAt(p, m_t[c], m_rs, v[c]))
-                v[c] = textToFloat(QString(), m_rs); // an empty text throws
-        countMode(p);
-        if (moments.empty()) {
-            extremes[0].start(v[0], at);
-            extremes[1].start(v[1], at);
-        } else {
-            extremes[0].add(v[0], at);
-            extremes[1].add(v[1], at);
-        }
-        moments.push_back(at);
-        records.push_back(rec);
-        values[0].push_back(v[0]);
-        values[1].push_back(v[1]);
+        for (bool row = m_rows.viewFirst(); row; row = m_rows.viewNext())
+            add();
+    }
+    void addRecord(quint32 rec)
+    {
+        if (m_rows.viewRecord(rec))
+            add();
     }
 
     QList<std::pair<QString, qint64>> modes() const { return m_modes; }
 
-    std::vector<qint64> moments;
-    std::vector<quint32> records;
-    std::array<std::vector<double>, 2> values;
+    // In large pages: a million rows fill some 28 MB.
+    LargeVector<qint64> moments;
+    LargeVector<quint32> records;
+    std::array<LargeVector<double>, 2> values;
     std::array<Extremes, 2> extremes;
 
 private:
@@ -184,88 +142,53 @@ private:
         return f;
     }
 
-    qint64 moment(const char* p)
+    void add()
     {
-        const QByteArrayView date = m_table.fieldBytes(p, m_date);
-        QByteArrayView time = m_table.fieldBytes(p, m_time);
-        while (!time.isEmpty() && (time.back() == ' ' || time.back() == '\0'))
-            time.chop(1);
-        if (date.size() >= 10 && m_dateSep && m_timeSep && (time.size() == 5 || time.size() == 8)) {
-            // Rows of one day share the day's text: it is read once.
-            if (m_dayValid && std::memcmp(date.data(), m_dayText, 10) == 0) {
-                if (const std::optional<int> s = seconds(time))
-                    return m_day * kDaySeconds + *s;
-            } else if (const std::optional<qint64> day = julianDay(date)) {
-                if (const std::optional<int> s = seconds(time)) {
-                    std::memcpy(m_dayText, date.data(), 10);
-                    m_day = *day;
-                    m_dayValid = true;
-                    return m_day * kDaySeconds + *s;
-                }
-            }
+        // The moment first, then T_1 and T_2: the first text that does not
+        // convert is the one reported, as the chart's conversion does.
+        const qint64 at = moment();
+        double v[2];
+        for (int c = 0; c < 2; ++c)
+            if (!m_rows.number(m_t[c], m_rs, v[c]))
+                v[c] = textToFloat(QString(), m_rs); // an empty text throws
+        countMode();
+        if (moments.empty()) {
+            extremes[0].start(v[0], at);
+            extremes[1].start(v[1], at);
+        } else {
+            extremes[0].add(v[0], at);
+            extremes[1].add(v[1], at);
         }
+        moments.push_back(at);
+        records.push_back(m_rows.recNo());
+        values[0].push_back(v[0]);
+        values[1].push_back(v[1]);
+    }
+
+    qint64 moment()
+    {
+        if (const std::optional<qint64> at =
+                m_moments.read(m_rows.fieldBytes(m_date), m_rows.fieldBytes(m_time)))
+            return *at;
         // Anything else goes through the general conversion, which decides
         // and reports.
-        const QString text = m_table.decodeAt(p, m_date).toString() + u' ' +
-                             m_table.decodeAt(p, m_time).toString();
+        const QString text =
+            m_rows.value(m_date).toString() + u' ' + m_rows.value(m_time).toString();
         const QDateTime dt = textToDateTime(text, m_rs);
         return momentOf(dt.date(), dt.time());
     }
 
-    std::optional<qint64> julianDay(QByteArrayView date) const
-    {
-        if (date.size() > 10 && date.sliced(10).trimmed().size() > 0)
-            return std::nullopt;
-        const char* d = date.data();
-        int a = -1, b = -1, c = -1;
-        if (m_rs.dateOrder == RegionalSettings::DateOrder::YearMonthDay) {
-            if (d[4] == m_dateSep && d[7] == m_dateSep)
-                a = digits(d, 4), b = digits(d + 5, 2), c = digits(d + 8, 2);
-        } else if (d[2] == m_dateSep && d[5] == m_dateSep) {
-            a = digits(d, 2), b = digits(d + 3, 2), c = digits(d + 6, 4);
-        }
-        if (a < 0 || b < 0 || c < 0)
-            return std::nullopt;
-        QDate qd;
-        switch (m_rs.dateOrder) {
-        case RegionalSettings::DateOrder::DayMonthYear:
-            qd = QDate(c, b, a);
-            break;
-        case RegionalSettings::DateOrder::MonthDayYear:
-            qd = QDate(c, a, b);
-            break;
-        case RegionalSettings::DateOrder::YearMonthDay:
-            qd = QDate(a, b, c);
-            break;
-        }
-        if (!qd.isValid())
-            return std::nullopt;
-        return qd.toJulianDay();
-    }
-
-    std::optional<int> seconds(QByteArrayView time) const
-    {
-        const char* t = time.data();
-        if (t[2] != m_timeSep || (time.size() == 8 && t[5] != m_timeSep))
-            return std::nullopt;
-        const int h = digits(t, 2), m = digits(t + 3, 2);
-        const int s = time.size() == 8 ? digits(t + 6, 2) : 0;
-        if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59)
-            return std::nullopt;
-        return (h * 60 + m) * 60 + s;
-    }
-
-    void countMode(const char* p)
+    void countMode()
     {
         // Each distinct MODE text is decoded once; rows are matched by bytes.
-        const QByteArrayView bytes = m_table.fieldBytes(p, m_mode);
+        const QByteArrayView bytes = m_rows.fieldBytes(m_mode);
         if (m_modeKey < 0 || bytes != QByteArrayView(m_modeBytes[m_modeKey])) {
             m_modeKey = -1;
             for (qsizetype i = 0; i < m_modeBytes.size() && m_modeKey < 0; ++i)
                 if (bytes == QByteArrayView(m_modeBytes[i]))
                     m_modeKey = i;
             if (m_modeKey < 0) {
-                const QString text = m_table.decodeAt(p, m_mode).toString().trimmed();
+                const QString text = m_rows.value(m_mode).toString().trimmed();
                 qsizetype at = -1;
                 for (qsizetype i = 0; i < m_modes.size() && at < 0; ++i)
                     if (m_modes[i].first == text)
@@ -282,18 +205,53 @@ private:
         ++m_modes[m_modeIndex[m_modeKey]].second;
     }
 
-    const DbfTable& m_table;
+    TableRowReader m_rows;
     const RegionalSettings& m_rs;
+    RecordMomentReader m_moments;
     int m_date = -1, m_time = -1, m_mode = -1;
     int m_t[2] = {-1, -1};
-    char m_dateSep = 0, m_timeSep = 0;
-    char m_dayText[10] = {};
-    bool m_dayValid = false;
-    qint64 m_day = 0;
     QList<QByteArray> m_modeBytes; // the byte texts met, each with its entry in m_modes
     QList<qsizetype> m_modeIndex;
     qsizetype m_modeKey = -1; // the byte text of the row before
     QList<std::pair<QString, qint64>> m_modes;
+};
+
+// The walk's moments and readings in time order, equal moments in the order
+// of the walk. The passes in time order read copies laid out in that order:
+// indexing through the order at every pass would miss the cache at every
+// row, and so would permuting the rows in place along the order's cycles. A
+// walk already in time order (a recording as the instrument writes it) is
+// read as it is.
+class TimeOrdered
+{
+public:
+    explicit TimeOrdered(const Walk& w)
+    {
+        const LargeVector<qint64>& at = w.moments;
+        if (std::is_sorted(at.begin(), at.end())) {
+            moments = &at;
+            values = {&w.values[0], &w.values[1]};
+            return;
+        }
+        const LargeVector<quint32> order = timeOrder(at);
+        m_moments.reserve(order.size());
+        m_values[0].reserve(order.size());
+        m_values[1].reserve(order.size());
+        for (const quint32 k : order) {
+            m_moments.push_back(at[k]);
+            m_values[0].push_back(w.values[0][k]);
+            m_values[1].push_back(w.values[1][k]);
+        }
+        moments = &m_moments;
+        values = {&m_values[0], &m_values[1]};
+    }
+
+    const LargeVector<qint64>* moments;
+    std::array<const LargeVector<double>*, 2> values;
+
+private:
+    LargeVector<qint64> m_moments;
+    std::array<LargeVector<double>, 2> m_values;
 };
 
 // Runs of consecutive out-of-limit readings on one side, fed in time order.
@@ -335,176 +293,135 @@ struct RunCounter
     }
 };
 
-// The rows in ascending order of their moments, equal moments in the order
-// of the walk: a least-significant-digit radix sort of the moments' offsets
-// from the earliest, 11 bits a pass (three passes cover 270 years in
-// seconds), which costs the same for shuffled and for nearly sorted rows.
-std::vector<quint32> stableOrder(const std::vector<qint64>& at)
+bool isBelow(const ChannelSummary& ch, double x)
 {
-    const size_t n = at.size();
-    const qint64 low = *std::min_element(at.begin(), at.end());
-    const quint64 span = quint64(*std::max_element(at.begin(), at.end()) - low);
-    constexpr int kBits = 11;
-    constexpr size_t kBuckets = size_t(1) << kBits;
-    std::vector<quint32> order(n), next(n);
-    std::iota(order.begin(), order.end(), 0u);
-    for (int shift = 0; shift == 0 || (shift < 64 && (span >> shift) != 0); shift += kBits) {
-        std::vector<size_t> count(kBuckets + 1, 0);
-        for (size_t i = 0; i < n; ++i)
-            ++count[((quint64(at[i] - low) >> shift) & (kBuckets - 1)) + 1];
-        for (size_t b = 1; b <= kBuckets; ++b)
-            count[b] += count[b - 1];
-        for (size_t i = 0; i < n; ++i) {
-            const quint32 row = order[i];
-            next[count[(quint64(at[row] - low) >> shift) & (kBuckets - 1)]++] = row;
-        }
-        order.swap(next);
-    }
-    return order;
+    return ch.lower && x < *ch.lower;
 }
 
-RecordingSummary finish(Walk& w, const SummaryOptions& options)
+bool isAbove(const ChannelSummary& ch, double x)
 {
-    RecordingSummary s;
-    s.modes = w.modes();
-    s.activationEnergy = options.activationEnergy;
-    for (int c = 0; c < 2; ++c) {
-        s.channels[size_t(c)].lower = options.lower[size_t(c)];
-        s.channels[size_t(c)].upper = options.upper[size_t(c)];
-    }
-    const size_t n = w.moments.size();
-    s.records = qint64(n);
-    if (n == 0)
-        return s;
-    const std::vector<qint64>& at = w.moments;
+    return ch.upper && x > *ch.upper;
+}
 
-    // Time order: equal moments keep the order of the walk.
-    std::vector<quint32> byTime;
-    const bool timeSorted = std::is_sorted(at.begin(), at.end());
-    if (!timeSorted)
-        byTime = stableOrder(at);
-    // The passes in time order read copies laid out in that order: indexing
-    // through the order at every pass would miss the cache at every row.
-    std::vector<qint64> atByTime;
-    std::array<std::vector<double>, 2> valuesByTime;
-    if (!timeSorted) {
-        atByTime.resize(n);
-        valuesByTime[0].resize(n);
-        valuesByTime[1].resize(n);
-        for (size_t i = 0; i < n; ++i) {
-            const quint32 k = byTime[i];
-            atByTime[i] = at[k];
-            valuesByTime[0][i] = w.values[0][k];
-            valuesByTime[1][i] = w.values[1][k];
+// The interval: the most frequent positive step in time order, the shorter
+// one of equals; 0 without one.
+qint64 loggingInterval(const LargeVector<qint64>& at)
+{
+    QHash<qint64, qint64> counts;
+    qint64 step = 0, run = 0;
+    const auto flush = [&] {
+        if (run > 0)
+            counts[step] += run;
+    };
+    for (size_t i = 1; i < at.size(); ++i) {
+        const qint64 d = at[i] - at[i - 1];
+        if (d <= 0)
+            continue;
+        if (d != step) {
+            flush();
+            step = d;
+            run = 0;
         }
+        ++run;
     }
-    const std::vector<qint64>& tAt = timeSorted ? at : atByTime;
-    const std::array<const std::vector<double>*, 2> tValues = {
-        timeSorted ? &w.values[0] : &valuesByTime[0], timeSorted ? &w.values[1] : &valuesByTime[1]};
-    s.first = tAt[0];
-    s.last = tAt[n - 1];
+    flush();
+    qint64 interval = 0, best = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > best || (it.value() == best && it.key() < interval))
+            interval = it.key(), best = it.value();
+    return interval;
+}
 
-    // The interval: the most frequent positive step, the shorter one of equals.
-    {
-        QHash<qint64, qint64> counts;
-        qint64 step = 0, run = 0;
-        const auto flush = [&] {
-            if (run > 0)
-                counts[step] += run;
-        };
-        for (size_t i = 1; i < n; ++i) {
-            const qint64 d = tAt[i] - tAt[i - 1];
-            if (d <= 0)
-                continue;
-            if (d != step) {
-                flush();
-                step = d;
-                run = 0;
-            }
-            ++run;
-        }
-        flush();
-        qint64 best = 0;
-        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-            if (it.value() > best || (it.value() == best && it.key() < s.interval))
-                s.interval = it.key(), best = it.value();
-    }
-
-    // Gaps, in time order.
-    if (s.interval > 0) {
-        for (size_t i = 1; i < n; ++i) {
-            const qint64 from = tAt[i - 1], to = tAt[i];
-            if (2 * (to - from) > 3 * s.interval) {
-                s.gaps.append({from, to});
-                s.missingSeconds += to - from - s.interval;
-                if (!s.longestGap || to - from > s.longestGap->seconds())
-                    s.longestGap = Gap{from, to};
-            }
+// Gaps: steps longer than 1.5 × the interval, in time order.
+void findGaps(const LargeVector<qint64>& at, RecordingSummary& s)
+{
+    if (s.interval <= 0)
+        return;
+    for (size_t i = 1; i < at.size(); ++i) {
+        const qint64 from = at[i - 1], to = at[i];
+        if (2 * (to - from) > 3 * s.interval) {
+            s.gaps.append({from, to});
+            s.missingSeconds += to - from - s.interval;
+            if (!s.longestGap || to - from > s.longestGap->seconds())
+                s.longestGap = Gap{from, to};
         }
     }
+}
 
-    // Clock faults, in record order.
-    {
-        const std::vector<quint32>& rec = w.records;
-        std::vector<quint32> byRecord;
-        const bool recordSorted = std::is_sorted(rec.begin(), rec.end());
-        if (!recordSorted) {
-            byRecord.resize(n);
-            std::iota(byRecord.begin(), byRecord.end(), 0u);
-            std::sort(byRecord.begin(), byRecord.end(),
-                      [&rec](quint32 a, quint32 b) { return rec[a] < rec[b]; });
-        }
-        const auto recordIndex = [&](size_t i) { return recordSorted ? i : size_t(byRecord[i]); };
-        for (size_t i = 1; i < n; ++i) {
-            const qint64 before = at[recordIndex(i - 1)], now = at[recordIndex(i)];
-            if (now < before) {
-                ++s.clockBack;
-                if (!s.firstClockBackAt)
-                    s.firstClockBackAt = now;
-            } else if (now == before) {
-                ++s.equalMoments;
-            }
+// Clock steps in record order: a moment earlier than, or equal to, the
+// record's before it.
+void findClockSteps(const Walk& w, RecordingSummary& s)
+{
+    const LargeVector<qint64>& at = w.moments;
+    const LargeVector<quint32>& rec = w.records;
+    const size_t n = at.size();
+    std::vector<quint32> byRecord;
+    const bool recordSorted = std::is_sorted(rec.begin(), rec.end());
+    if (!recordSorted) {
+        byRecord.resize(n);
+        std::iota(byRecord.begin(), byRecord.end(), 0u);
+        std::sort(byRecord.begin(), byRecord.end(),
+                  [&rec](quint32 a, quint32 b) { return rec[a] < rec[b]; });
+    }
+    const auto recordIndex = [&](size_t i) { return recordSorted ? i : size_t(byRecord[i]); };
+    for (size_t i = 1; i < n; ++i) {
+        const qint64 before = at[recordIndex(i - 1)], now = at[recordIndex(i)];
+        if (now < before) {
+            ++s.clockBack;
+            if (!s.firstClockBackAt)
+                s.firstClockBackAt = now;
+        } else if (now == before) {
+            ++s.equalMoments;
         }
     }
+}
 
-    // Channels: extremes from the walk, the rest over the kept readings.
-    for (size_t c = 0; c < 2; ++c) {
-        ChannelSummary& ch = s.channels[c];
-        const std::vector<double>& v = w.values[c];
-        const Extremes& e = w.extremes[c];
-        ch.count = qint64(n);
-        ch.min = e.min, ch.minAt = e.minAt;
-        ch.max = e.max, ch.maxAt = e.maxAt;
-        ch.mean = double(e.sum / (long double)(n));
-        // Extended precision: the squares of readings near 1e308 fit.
-        long double squares = 0;
-        for (double x : v) {
-            const long double d = (long double)(x)-ch.mean;
-            squares += d * d;
-        }
-        ch.stdev = double(std::sqrt(squares / (long double)(n)));
-        ch.mkt = kineticMean(v, ch.min, ch.max, options.activationEnergy);
-
-        // Limits and the days, in time order.
-        RunCounter below, above;
-        qint64 within = 0;
-        const std::vector<double>& tv = *tValues[c];
-        for (size_t i = 0; i < n; ++i) {
-            const bool isBelow = ch.lower && tv[i] < *ch.lower;
-            const bool isAbove = ch.upper && tv[i] > *ch.upper;
-            below.feed(isBelow, tAt[i]);
-            above.feed(isAbove, tAt[i]);
-            within += !isBelow && !isAbove;
-        }
-        ch.below = below.finish(s.interval);
-        ch.above = above.finish(s.interval);
-        if (ch.lower || ch.upper) {
-            ch.withinReadings = within;
-            ch.withinShare = double(within) / double(ch.count);
-        }
+// A channel's figures over all its readings: the extremes from the walk,
+// the mean, the deviation and the mean kinetic temperature.
+void summarizeChannel(const LargeVector<double>& v, const Extremes& e, double activationEnergy,
+                      ChannelSummary& ch)
+{
+    const size_t n = v.size();
+    ch.count = qint64(n);
+    ch.min = e.min, ch.minAt = e.minAt;
+    ch.max = e.max, ch.maxAt = e.maxAt;
+    ch.mean = double(e.sum / (long double)(n));
+    // Extended precision: the squares of readings near 1e308 fit.
+    long double squares = 0;
+    for (double x : v) {
+        const long double d = (long double)(x)-ch.mean;
+        squares += d * d;
     }
+    ch.stdev = double(std::sqrt(squares / (long double)(n)));
+    ch.mkt = meanKineticTemperature(v, activationEnergy);
+}
 
-    // Days, in time order (each day is one stretch of it).
+// The runs out of a channel's limits and the share of readings within them,
+// in time order.
+void countLimitRuns(const LargeVector<qint64>& at, const LargeVector<double>& v, qint64 interval,
+                    ChannelSummary& ch)
+{
+    RunCounter below, above;
+    qint64 within = 0;
+    for (size_t i = 0; i < v.size(); ++i) {
+        const bool out[2] = {isBelow(ch, v[i]), isAbove(ch, v[i])};
+        below.feed(out[0], at[i]);
+        above.feed(out[1], at[i]);
+        within += !out[0] && !out[1];
+    }
+    ch.below = below.finish(interval);
+    ch.above = above.finish(interval);
+    if (ch.lower || ch.upper) {
+        ch.withinReadings = within;
+        ch.withinShare = double(within) / double(ch.count);
+    }
+}
+
+// A table per calendar day, in time order (each day is one stretch of it).
+QList<DaySummary> summarizeDays(const TimeOrdered& t, const RecordingSummary& s)
+{
+    QList<DaySummary> days;
+    const LargeVector<qint64>& at = *t.moments;
     DaySummary day;
     std::array<long double, 2> sums{};
     std::array<qint64, 2> out{};
@@ -513,11 +430,11 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
             day.channels[c].mean = double(sums[c] / (long double)(day.records));
             day.channels[c].outSeconds = out[c] * s.interval;
         }
-        s.days.append(day);
+        days.append(day);
     };
     qint64 dayNo = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const qint64 d = tAt[i] >= 0 ? tAt[i] / kDaySeconds : (tAt[i] - kDaySeconds + 1) / kDaySeconds;
+    for (size_t i = 0; i < at.size(); ++i) {
+        const qint64 d = momentDay(at[i]);
         if (i == 0 || d != dayNo) {
             if (i > 0)
                 closeDay();
@@ -527,7 +444,7 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
             out = {};
         }
         for (size_t c = 0; c < 2; ++c) {
-            const double x = (*tValues[c])[i];
+            const double x = (*t.values[c])[i];
             DayChannel& dc = day.channels[c];
             if (day.records == 0 || x < dc.min)
                 dc.min = x;
@@ -535,11 +452,41 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
                 dc.max = x;
             sums[c] += x;
             const ChannelSummary& ch = s.channels[c];
-            out[c] += (ch.lower && x < *ch.lower) || (ch.upper && x > *ch.upper);
+            out[c] += isBelow(ch, x) || isAbove(ch, x);
         }
         ++day.records;
     }
-    closeDay();
+    if (!at.empty())
+        closeDay();
+    return days;
+}
+
+RecordingSummary finish(const Walk& w, const SummaryOptions& options)
+{
+    RecordingSummary s;
+    s.modes = w.modes();
+    s.activationEnergy = options.activationEnergy;
+    for (size_t c = 0; c < 2; ++c) {
+        s.channels[c].lower = options.lower[c];
+        s.channels[c].upper = options.upper[c];
+    }
+    s.records = qint64(w.moments.size());
+    if (s.records == 0)
+        return s;
+
+    // What the order of the walk gives, then the rest in time order.
+    findClockSteps(w, s);
+    for (size_t c = 0; c < 2; ++c)
+        summarizeChannel(w.values[c], w.extremes[c], options.activationEnergy, s.channels[c]);
+    const TimeOrdered t(w);
+    const LargeVector<qint64>& at = *t.moments;
+    s.first = at.front();
+    s.last = at.back();
+    s.interval = loggingInterval(at);
+    findGaps(at, s);
+    for (size_t c = 0; c < 2; ++c)
+        countLimitRuns(at, *t.values[c], s.interval, s.channels[c]);
+    s.days = summarizeDays(t, s);
     return s;
 }
 
@@ -548,10 +495,11 @@ RecordingSummary finish(Walk& w, const SummaryOptions& options)
 RecordingSummary summarizeTable(const DbfTable& table, const SummaryOptions& options,
                                 const RegionalSettings& rs)
 {
-    const qint64 n = table.isOpen() ? table.rowCount() : 0;
-    Walk w(table, rs, n);
-    for (qint64 i = 0; i < n; ++i)
-        w.add(table.recordAt(i));
+    // Room for every record of the file: counting the live ones first would
+    // read the whole file once more.
+    Walk w(table, rs, table.isOpen() ? qint64(table.recordCount()) : 0);
+    if (table.isOpen())
+        w.addAll();
     return finish(w, options);
 }
 
@@ -560,28 +508,22 @@ RecordingSummary summarizeRecords(const DbfTable& table, const QList<quint32>& r
 {
     Walk w(table, rs, records.size());
     for (quint32 rec : records)
-        w.add(rec);
+        w.addRecord(rec);
     return finish(w, options);
 }
 
-std::optional<double> meanKineticTemperature(const QList<double>& celsius,
+std::optional<double> meanKineticTemperature(std::span<const double> celsius,
                                              double activationEnergy)
 {
-    if (celsius.isEmpty())
+    if (celsius.empty())
         return std::nullopt;
     const auto [coolest, hottest] = std::minmax_element(celsius.begin(), celsius.end());
-    return kineticMean(celsius, *coolest, *hottest, activationEnergy);
-}
-
-QDateTime momentDateTime(qint64 moment)
-{
-    const qint64 day = moment >= 0 ? moment / kDaySeconds : (moment - kDaySeconds + 1) / kDaySeconds;
-    const qint64 second = moment - day * kDaySeconds;
-    // No zone: the instrument's clock, with no hour of it skipped or doubled.
-    return QDateTime(QDate::fromJulianDay(day), QTime(0, 0).addSecs(int(second)), Qt::UTC);
-}
-
-qint64 momentOf(const QDate& date, const QTime& time)
-{
-    return date.toJulianDay() * kDaySeconds + time.msecsSinceStartOfDay() / 1000;
+    if (!(*coolest + kZeroCelsius > 0))
+        return std::nullopt;
+    BoltzmannFactors boltzmann(activationEnergy, *hottest);
+    long double sum = 0;
+    for (double x : celsius)
+        sum += boltzmann(x);
+    const double t = boltzmann.celsius(sum, qint64(celsius.size()));
+    return std::isfinite(t) ? std::optional<double>(t) : std::nullopt;
 }

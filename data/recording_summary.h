@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/record_moment.h"
 #include "platform/regional_settings.h"
 
 #include <QDate>
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 
 class DbfTable;
 
@@ -19,7 +21,7 @@ class DbfTable;
 //
 // Moments are the instrument's clock as DATE and TIME give it, counted in
 // whole seconds on one continuous scale with no time zone in between, so a
-// length is always the difference of the texts.
+// length is always the difference of the texts (momentOf, momentDateTime).
 
 // The default activation energy of the mean kinetic temperature, kJ/mol.
 inline constexpr double kDefaultActivationEnergy = 83.144;
@@ -118,9 +120,5 @@ RecordingSummary summarizeRecords(const DbfTable& table, const QList<quint32>& r
 
 // The mean kinetic temperature of temperatures in °C, ΔH in kJ/mol; none
 // for no values or a value at or below absolute zero.
-std::optional<double> meanKineticTemperature(const QList<double>& celsius,
+std::optional<double> meanKineticTemperature(std::span<const double> celsius,
                                              double activationEnergy = kDefaultActivationEnergy);
-
-// A moment of the summary as a date and time (no zone), and back.
-QDateTime momentDateTime(qint64 moment);
-qint64 momentOf(const QDate& date, const QTime& time);

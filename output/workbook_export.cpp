@@ -43,7 +43,7 @@ double recordDate(const QString& date, const QString& time, const RegionalSettin
 }
 
 WorkbookRowReader::WorkbookRowReader(const DbfTable& table, const RegionalSettings& rs)
-    : m_table(table), m_rs(rs), m_n(requireField(table, MeasurementSchema::kN)),
+    : m_rows(table), m_rs(rs), m_n(requireField(table, MeasurementSchema::kN)),
       m_date(requireField(table, MeasurementSchema::kDate)),
       m_time(requireField(table, MeasurementSchema::kTime)),
       m_mode(requireField(table, MeasurementSchema::kMode)),
@@ -53,18 +53,19 @@ WorkbookRowReader::WorkbookRowReader(const DbfTable& table, const RegionalSettin
 {
 }
 
-void WorkbookRowReader::read(WorkbookRow& row) const
+void WorkbookRowReader::read(qint64 position, WorkbookRow& row)
 {
-    const QVariant n = m_table.value(m_n);
+    m_rows.view(position);
+    const QVariant n = m_rows.value(m_n);
     const qint64 number = n.toLongLong(); // an empty N reads as 0
     if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max())
         throw RangeError();
     row.n = qint32(number);
-    row.date = recordDate(m_table.value(m_date).toString(), m_table.value(m_time).toString(), m_rs);
-    row.mode = m_table.value(m_mode).toString();
-    row.t1 = m_table.requiredNumber(m_t1, m_rs);
-    row.t2 = m_table.requiredNumber(m_t2, m_rs);
-    row.comment = m_table.value(m_comment).toString();
+    row.date = recordDate(m_rows.value(m_date).toString(), m_rows.value(m_time).toString(), m_rs);
+    row.mode = m_rows.value(m_mode).toString();
+    row.t1 = m_rows.requiredNumber(m_t1, m_rs);
+    row.t2 = m_rows.requiredNumber(m_t2, m_rs);
+    row.comment = m_rows.value(m_comment).toString();
 }
 
 QString tooManyRecordsText(qint64 records)
@@ -85,7 +86,7 @@ WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& c
     const qint64 n = table.rowCount();
     if (n > L::kMaxRecords)
         throw AppError(tooManyRecordsText(n));
-    const WorkbookRowReader reader(table, rs);
+    WorkbookRowReader reader(table, rs);
 
     const std::unique_ptr<SpreadsheetApplication> app = create();
     app->setVisible(true);
@@ -104,28 +105,41 @@ WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& c
     for (int c = 1; c <= L::kColumns; ++c)
         app->setCellText(sheet, L::kHeaderRow, c, L::kHeaders[size_t(c - 1)]);
 
-    int r = L::kFirstRecordRow;
-    // A record still being edited is posted by the first move, as a move
-    // always posts; the walk then reads the records themselves.
+    // A record still being edited is posted first, as the first move of the
+    // walk would post it. The rows are read by their positions; the table's
+    // current record moves once, to where the walk stops.
     if (table.state() == DbfTable::State::Edit || table.state() == DbfTable::State::Insert)
         table.post();
-    table.first();
+    const auto stopAt = [&table](qint64 i) {
+        if (!table.isEmpty())
+            table.goToPosition(i);
+    };
+    int r = L::kFirstRecordRow;
     WorkbookRow row;
-    for (qint64 i = 0; i < n; ++i) {
-        if (progress && i % kProgressStep == 0 && i > 0 && !progress(i, n)) {
-            app->quit();
-            return WorkbookExportResult::Cancelled;
+    qint64 i = 0;
+    try {
+        for (; i < n; ++i) {
+            if (progress && i % kProgressStep == 0 && i > 0 && !progress(i, n)) {
+                stopAt(i);
+                app->quit();
+                return WorkbookExportResult::Cancelled;
+            }
+            reader.read(i, row);
+            app->setCellInteger(sheet, r, 1, row.n);
+            app->setCellDate(sheet, r, 2, row.date);
+            app->setCellText(sheet, r, 3, row.mode);
+            app->setCellNumber(sheet, r, 4, row.t1);
+            app->setCellNumber(sheet, r, 5, row.t2);
+            app->setCellText(sheet, r, 6, row.comment);
+            ++r;
         }
-        reader.read(row);
-        app->setCellInteger(sheet, r, 1, row.n);
-        app->setCellDate(sheet, r, 2, row.date);
-        app->setCellText(sheet, r, 3, row.mode);
-        app->setCellNumber(sheet, r, 4, row.t1);
-        app->setCellNumber(sheet, r, 5, row.t2);
-        app->setCellText(sheet, r, 6, row.comment);
-        ++r;
-        table.next();
+    } catch (...) {
+        stopAt(i); // the record the export stopped at
+        throw;
     }
+    // The walk ends on the last record, which stays current.
+    if (n > 0)
+        table.last();
     if (progress && !progress(n, n)) {
         app->quit();
         return WorkbookExportResult::Cancelled;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/table_row_reader.h"
 #include "platform/regional_settings.h"
 #include "platform/spreadsheet.h"
 
@@ -58,18 +59,19 @@ double automationDate(const QDate& date, int hour, int minute);
 // regional settings; "'%s' is not a valid date and time" otherwise.
 double recordDate(const QString& date, const QString& time, const RegionalSettings& rs);
 
-// Reads the current record of a measurement table as its row.
+// Reads the rows of a measurement table, by their positions in its current
+// order, as the workbook's rows; the table's current record stays.
 class WorkbookRowReader
 {
 public:
     // Throws "Field '%s' not found" when the table lacks one of the fields.
     WorkbookRowReader(const DbfTable& table, const RegionalSettings& rs);
-    // The regional conversion errors of the record's texts; the empty
-    // temperature text is no number either.
-    void read(WorkbookRow& row) const;
+    // Row `position` of the table's order. The regional conversion errors of
+    // the record's texts; the empty temperature text is no number either.
+    void read(qint64 position, WorkbookRow& row);
 
 private:
-    const DbfTable& m_table;
+    TableRowReader m_rows;
     RegionalSettings m_rs;
     int m_n, m_date, m_time, m_mode, m_t1, m_t2, m_comment;
 };

@@ -98,11 +98,12 @@ private slots:
     {
         QFETCH(QList<double>, values);
         QFETCH(double, mkt);
-        const std::optional<double> m = meanKineticTemperature(values);
+        const std::optional<double> m =
+            meanKineticTemperature(std::vector<double>(values.cbegin(), values.cend()));
         QVERIFY(m);
         QCOMPARE(std::round(*m * 100) / 100, mkt);
         QVERIFY(!meanKineticTemperature({}));
-        QVERIFY(!meanKineticTemperature({-300}));
+        QVERIFY(!meanKineticTemperature(std::vector<double>{-300}));
     }
 
     void recording()
@@ -328,8 +329,10 @@ private slots:
         // Near absolute zero a reading's term vanishes beside a hot one's
         // (python3: 10000 / (10000 / 1273.15 + ln 2) − 273.15), and among
         // cold readings alone it must not vanish to nothing.
-        QVERIFY(std::fabs(*meanKineticTemperature({-273.1, 1000}) - 896.7579263644574) < 1e-9);
-        const std::optional<double> cold = meanKineticTemperature({-273.1, -273.1});
+        QVERIFY(std::fabs(*meanKineticTemperature(std::vector<double>{-273.1, 1000}) -
+                          896.7579263644574) < 1e-9);
+        const std::optional<double> cold =
+            meanKineticTemperature(std::vector<double>{-273.1, -273.1});
         QVERIFY(cold);
         QVERIFY(std::fabs(*cold + 273.1) < 1e-9);
     }

@@ -292,6 +292,8 @@ private slots:
             QCOMPARE(e.text(), error);
         }
         // The first record's row stands; nothing is saved and nothing quits.
+        // The export stopped at the bad record, which is current.
+        QCOMPARE(table.recNo(), 2u);
         QCOMPARE(log->calls.filter("Cells(3, ").size(), 6);
         QVERIFY(log->calls.filter("Cells(4, ").isEmpty());
         QVERIFY(!log->calls.last().startsWith("ActiveWorkbook"));
@@ -384,6 +386,7 @@ private slots:
         QCOMPARE(all, 9999);
         QCOMPARE(result, WorkbookExportResult::Cancelled);
         QVERIFY(seen > 0 && seen < 9999);
+        QCOMPARE(table.position(), seen); // the first record not written is current
         if (QFileInfo::exists("/proc/self/fd"))
             QCOMPARE(openFiles(), filesBefore);
         QVERIFY(QDir(out.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
