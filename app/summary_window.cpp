@@ -39,7 +39,7 @@ const QString kTitle = QStringLiteral("Сводка");
 
 QString limitField(const std::optional<double>& v, const RegionalSettings& rs)
 {
-    return v ? numberText(*v, rs) : QString();
+    return v ? floatToText(*v, rs) : QString();
 }
 
 // A table that asks for room for all of its cells, so that the window can
@@ -109,7 +109,7 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     Upper1 = field("Upper1", limitField(m_options.upper[0], m_rs));
     Lower2 = field("Lower2", limitField(m_options.lower[1], m_rs));
     Upper2 = field("Upper2", limitField(m_options.upper[1], m_rs));
-    ActivationEnergy = field("ActivationEnergy", numberText(m_options.activationEnergy, m_rs));
+    ActivationEnergy = field("ActivationEnergy", floatToText(m_options.activationEnergy, m_rs));
     Problem = new QLabel(this);
     Problem->setObjectName(QStringLiteral("Problem"));
     Problem->setStyleSheet(QStringLiteral("color: #b00000"));

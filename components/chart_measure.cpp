@@ -1,6 +1,7 @@
 #include "components/chart_measure.h"
 
 #include "components/date_time_chart.h"
+#include "platform/number_text.h"
 
 #include <QChart>
 #include <QChartView>
@@ -22,14 +23,14 @@ namespace {
 
 QString decimal(double v, QChar separator)
 {
-    QString t = QString::number(std::round(v * 100) / 100, 'f', 2);
+    QString t = decimalText(std::round(v * 100) / 100, 'f', 2, separator);
     while (t.endsWith(u'0'))
         t.chop(1);
-    if (t.endsWith(u'.'))
+    if (t.endsWith(separator))
         t.chop(1);
     if (t == u"-0")
         t = QStringLiteral("0");
-    return t.replace(u'.', separator);
+    return t;
 }
 
 const QColor kColour = Qt::darkGreen;
@@ -97,14 +98,7 @@ ChartMeasure::ChartMeasure(DateTimeChart& chart) : QObject(&chart), m_chart(char
 
 QString ChartMeasure::measureText(double milliseconds, double degrees, QChar decimalSeparator)
 {
-    const qint64 seconds = qint64(std::llround(std::fabs(milliseconds) / 1000));
-    const qint64 rest = seconds % 86400;
-    QString dt = QStringLiteral("%1:%2:%3")
-                     .arg(rest / 3600, 2, 10, QLatin1Char('0'))
-                     .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
-                     .arg(rest % 60, 2, 10, QLatin1Char('0'));
-    if (seconds >= 86400)
-        dt = QStringLiteral("%1 сут %2").arg(seconds / 86400).arg(dt);
+    QString dt = durationText(qint64(std::llround(std::fabs(milliseconds) / 1000)));
     if (milliseconds < 0)
         dt.prepend(u'-');
     const QString rate = milliseconds == 0

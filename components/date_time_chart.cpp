@@ -4,6 +4,7 @@
 #include "components/chart_envelope.h"
 #include "components/picture_file.h"
 #include "data/chart_data.h"
+#include "platform/number_text.h"
 
 #include <QAction>
 #include <QChart>
@@ -45,9 +46,8 @@ QString qtLabelFormat(QString format)
 // separator (never the C library's).
 QString numberText(double v, QChar separator)
 {
-    QString s = std::abs(v) < 1e15 ? QString::number(v, 'f', 1) : QString::number(v, 'g', 15);
-    s.replace(u'.', separator);
-    return s;
+    return std::abs(v) < 1e15 ? decimalText(v, 'f', 1, separator)
+                              : decimalText(v, 'g', 15, separator);
 }
 
 } // namespace

@@ -47,11 +47,10 @@ QString fixedText(double v, int decimals, const RegionalSettings& rs)
         return kNone;
     // Beyond what fixed digits can say: the general format.
     if (std::fabs(v) >= 1e15)
-        return numberText(v, rs);
+        return floatToText(v, rs);
     const double scale = std::pow(10.0, decimals);
     const double r = std::round(v * scale) / scale;
-    QString t = QString::number(r == 0 ? 0.0 : r, 'f', decimals); // no "-0,00"
-    return t.replace(u'.', rs.decimalSeparator);
+    return decimalText(r == 0 ? 0.0 : r, 'f', decimals, rs.decimalSeparator); // no "-0,00"
 }
 
 QString fixed2(double v, const RegionalSettings& rs)
@@ -65,7 +64,7 @@ QString limitText(const std::optional<double>& v, const RegionalSettings& rs)
 {
     if (!v)
         return kNone;
-    return std::round(*v * 100) / 100 == *v ? fixed2(*v, rs) : numberText(*v, rs);
+    return std::round(*v * 100) / 100 == *v ? fixed2(*v, rs) : floatToText(*v, rs);
 }
 
 QString count(qint64 n, const RegionalSettings& rs)
@@ -181,19 +180,6 @@ void jDayChannel(JsonWriter& w, const DayChannel& c)
 
 } // namespace
 
-QString durationText(qint64 seconds)
-{
-    if (seconds < 0)
-        return kNone;
-    const qint64 days = seconds / 86400;
-    const qint64 rest = seconds % 86400;
-    const QString hms = QStringLiteral("%1:%2:%3")
-                            .arg(rest / 3600, 2, 10, QLatin1Char('0'))
-                            .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
-                            .arg(rest % 60, 2, 10, QLatin1Char('0'));
-    return days > 0 ? QStringLiteral("%1 сут %2").arg(days).arg(hms) : hms;
-}
-
 QString momentText(qint64 moment, const RegionalSettings& rs)
 {
     const QDateTime dt = momentDateTime(moment);
@@ -242,7 +228,7 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
     both(QStringLiteral("Среднее"), [&](const ChannelSummary& c) { return fixed2(c.mean, rs); });
     both(QStringLiteral("Стандартное отклонение"),
          [&](const ChannelSummary& c) { return fixed2(c.stdev, rs); });
-    both(QStringLiteral("MKT (ΔH = %1 кДж/моль)").arg(numberText(s.activationEnergy, rs)),
+    both(QStringLiteral("MKT (ΔH = %1 кДж/моль)").arg(floatToText(s.activationEnergy, rs)),
          [&](const ChannelSummary& c) { return c.mkt ? fixed2(*c.mkt, rs) : kNone; });
     rows << QStringList{QStringLiteral("Нижняя граница"), limitText(s.channels[0].lower, rs),
                         limitText(s.channels[1].lower, rs)};

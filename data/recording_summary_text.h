@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/recording_summary.h"
+#include "platform/number_text.h" // durationText
 
 #include <QList>
 #include <QString>
@@ -24,7 +25,5 @@ QString tabSeparatedText(const QList<QStringList>& rows);
 
 QString summaryJson(const RecordingSummary& s);
 
-// "2 сут 03:04:05", "00:08:00"; "—" for no length.
-QString durationText(qint64 seconds);
 // A moment under the regional settings: "16.03.2024 00:01:00".
 QString momentText(qint64 moment, const RegionalSettings& rs);

@@ -17,14 +17,9 @@ double roundedMean(double sum, qint64 n)
     return static_cast<double>(k * tenth);
 }
 
-QString numberText(double value, const RegionalSettings& rs)
-{
-    return floatToText(value, rs);
-}
-
 QString footerText(double min, double mean, double max, const RegionalSettings& rs)
 {
-    return numberText(min, rs) + u'/' + numberText(mean, rs) + u'/' + numberText(max, rs);
+    return floatToText(min, rs) + u'/' + floatToText(mean, rs) + u'/' + floatToText(max, rs);
 }
 
 QString footerT1(const TableStatistics& s, const RegionalSettings& rs)

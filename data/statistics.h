@@ -16,9 +16,6 @@ class DbfTable;
 // 22.5) while 10.05 rounds up to 10.1.
 double roundedMean(double sum, qint64 n);
 
-// General format, at most 15 significant digits, regional separator: 23,5; 20; -5,3.
-QString numberText(double value, const RegionalSettings& rs);
-
 // "min/mean/max", for example 18,2/21,7/25,1.
 QString footerText(double min, double mean, double max, const RegionalSettings& rs);
 

@@ -76,7 +76,7 @@ QString readActivationEnergy(const QString& text, const RegionalSettings& rs, do
         return {};
     }
     return QStringLiteral("ΔH: «%1» — нужно число от %2 до %3 кДж/моль")
-        .arg(text, numberText(kMinActivationEnergy, rs), numberText(kMaxActivationEnergy, rs));
+        .arg(text, floatToText(kMinActivationEnergy, rs), floatToText(kMaxActivationEnergy, rs));
 }
 
 QString limitsProblem(const SummaryOptions& options, const RegionalSettings& rs)
@@ -86,7 +86,7 @@ QString limitsProblem(const SummaryOptions& options, const RegionalSettings& rs)
         if (lower && upper && *lower > *upper)
             return QStringLiteral("T%1: нижняя граница %2 выше верхней %3")
                 .arg(c + 1)
-                .arg(numberText(*lower, rs), numberText(*upper, rs));
+                .arg(floatToText(*lower, rs), floatToText(*upper, rs));
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "platform/regional_settings.h"
 
 #include "platform/app_error.h"
+#include "platform/number_text.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -160,9 +161,7 @@ QString floatToText(double value, const RegionalSettings& rs)
 
 QString temperatureFormat(double value, const RegionalSettings& rs)
 {
-    QString s = QString::number(value, 'f', 1).rightJustified(4, u' ');
-    s.replace(u'.', rs.decimalSeparator);
-    return s;
+    return decimalText(value, 'f', 1, rs.decimalSeparator).rightJustified(4, u' ');
 }
 
 QString groupedInteger(qint64 value, const RegionalSettings& rs)

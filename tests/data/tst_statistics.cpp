@@ -55,7 +55,7 @@ private slots:
         double sum = 0;
         for (double v : values)
             sum += v;
-        QCOMPARE(numberText(::roundedMean(sum, values.size()), kRu), mean);
+        QCOMPARE(floatToText(::roundedMean(sum, values.size()), kRu), mean);
     }
 
     void texts_data()
@@ -72,7 +72,7 @@ private slots:
     {
         QFETCH(double, value);
         QFETCH(QString, text);
-        QCOMPARE(numberText(value, kRu), text);
+        QCOMPARE(floatToText(value, kRu), text);
     }
 
     void footer() { QCOMPARE(footerText(18.2, 21.7, 25.1, kRu), "18,2/21,7/25,1"); }
