@@ -1,6 +1,6 @@
 #include "app/about.h"
 
-#include "data/app_state.h"
+#include "platform/app_title.h"
 #include "platform/version_info.h"
 #include "platform/window_placement.h"
 

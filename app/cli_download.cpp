@@ -150,7 +150,7 @@ void requireNotInterrupted()
 // Builds the new table in a file nobody sees and gives it its name only when
 // it is complete, so that a failure or a kill leaves no file behind and an
 // existing file untouched.
-int createTable(AppState& state, const QString& path, UnseenFile& file)
+int createTable(DocumentState& state, const QString& path, UnseenFile& file)
 {
     if (archiveRecordCount(state.archive) == 0)
         throw AppError(kEmptyArchive);
@@ -178,7 +178,7 @@ int createTable(AppState& state, const QString& path, UnseenFile& file)
     return added;
 }
 
-int appendToTable(AppState& state, const QString& path)
+int appendToTable(DocumentState& state, const QString& path)
 {
     requireNotInterrupted();
     DbfTable table;
@@ -201,7 +201,7 @@ int appendToTable(AppState& state, const QString& path)
 
 int runDownloadCommand(const CommandLineOptions& options)
 {
-    AppState state;
+    DocumentState state;
     state.regional = commandRegionalSettings(options);
     const QString path = options.arguments.value(0);
 

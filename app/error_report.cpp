@@ -1,7 +1,7 @@
 #include "app/error_report.h"
 
-#include "data/app_state.h"
 #include "platform/app_error.h"
+#include "platform/app_title.h"
 #include "platform/dialog_service.h"
 
 #include <cstdio>

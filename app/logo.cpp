@@ -1,6 +1,6 @@
 #include "app/logo.h"
 
-#include "data/app_state.h"
+#include "platform/app_title.h"
 #include "platform/window_placement.h"
 
 #include <QGuiApplication>

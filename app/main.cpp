@@ -2,9 +2,9 @@
 #include "data/measurement_schema.h"
 
 #include "app/about.h"
+#include "app/app_state.h"
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
-#include "data/app_state.h"
 #include "platform/help_viewer.h"
 #include "platform/settings_store.h"
 

@@ -4,9 +4,9 @@
 #include "app/main.h"
 #include "data/measurement_schema.h"
 
+#include "app/app_state.h"
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
-#include "data/app_state.h"
 #include "data/archive_decoding.h"
 #include "data/measurement_document.h"
 #include "device/receive.h"

@@ -2,6 +2,7 @@
 // logic lives in MeasurementGridView; these handlers hand over to it.
 #include "app/main.h"
 
+#include "app/app_state.h"
 #include "components/data_grid.h"
 #include "components/wait_cursor.h"
 #include "view/measurement_grid_view.h"

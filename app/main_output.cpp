@@ -1,26 +1,26 @@
 // Charts, printing and the workbook export of the main window.
 #include "app/main.h"
 
+#include "app/app_state.h"
 #include "app/error_report.h"
+#include "app/summary_window.h"
 #include "charts/graf.h"
 #include "charts/param_graf.h"
 #include "components/data_grid.h"
 #include "components/wait_cursor.h"
 #include "components/work_progress.h"
-#include "data/app_state.h"
+#include "data/captured_row.h"
+#include "data/measurement_schema.h"
+#include "data/summary_options.h"
 #include "output/measurement_report.h"
 #include "output/report_printing.h"
 #include "output/workbook_export.h"
+#include "platform/app_error.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
 #include "platform/xlsx_spreadsheet.h"
 #include "view/captured_selection.h"
-#include "app/summary_window.h"
-#include "data/summary_options.h"
-#include "data/captured_row.h"
-#include "data/measurement_schema.h"
-#include "platform/app_error.h"
 
 #include <QCoreApplication>
 #include <QDir>

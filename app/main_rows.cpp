@@ -2,10 +2,10 @@
 #include "app/main.h"
 #include "data/measurement_schema.h"
 
+#include "app/app_state.h"
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
 #include "components/wait_cursor.h"
-#include "data/app_state.h"
 #include "data/measurement_document.h"
 #include "data/statistics.h"
 #include "view/captured_selection.h"

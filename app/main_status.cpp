@@ -4,8 +4,8 @@
 // was written where, with "Открыть папку".
 #include "app/main.h"
 
+#include "app/app_state.h"
 #include "components/data_grid.h"
-#include "data/app_state.h"
 #include "data/count_text.h"
 #include "data/recording_summary_text.h"
 #include "data/table_period.h"

@@ -1,6 +1,7 @@
 #include "app/program_start.h"
 
 #include "app/about.h"
+#include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/demo_mode.h"
 #include "app/error_report.h"
@@ -8,7 +9,6 @@
 #include "app/main.h"
 #include "charts/graf.h"
 #include "charts/param_graf.h"
-#include "data/app_state.h"
 #include "device/receive.h"
 #include "platform/console_output.h"
 #include "platform/display.h"
@@ -84,7 +84,7 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
         if (!demo)
             app.report(QStringLiteral("Не удается запустить имитатор прибора: %1").arg(why));
     }
-    TForm2 form2(state, dialogs, ports, &form1);
+    TForm2 form2(state.archive, dialogs, ports, &form1);
     TForm3 form3(printing, &form1);
     TForm4 form4(&form1);
     auto splash = std::make_unique<TForm5>();

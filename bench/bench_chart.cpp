@@ -12,8 +12,8 @@
 #include "charts/graf.h"
 #include "components/data_grid.h"
 #include "components/date_time_chart.h"
-#include "data/app_state.h"
 #include "data/dbf_table.h"
+#include "data/measurement_document.h"
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
 #include "platform/printing_service.h"
@@ -144,7 +144,7 @@ QRectF zoomRect(const QRectF& plot)
 Figures runOurs(const QString& path, const QString& settingsFile, qint64 rows)
 {
     Figures f;
-    AppState state;
+    DocumentState state;
     state.regional = RegionalSettings::russian();
     ScriptedDialogService dialogs;
     SettingsStore settings(settingsFile);

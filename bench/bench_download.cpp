@@ -5,7 +5,7 @@
 // the download dialog's and the port component's alone.
 //
 //   bench_download [--records N]
-#include "data/app_state.h"
+#include "data/archive_image.h"
 #include "device/receive.h"
 #include "sim/simulated_instrument.h"
 
@@ -77,12 +77,12 @@ int main(int argc, char** argv)
     }
     const QString device = QString::fromLocal8Bit(child.readLine()).trimmed();
 
-    AppState state;
+    ArchiveImage archive;
     SilentDialogs dialogs;
     SerialPortMap ports;
     ports.setDevice(1, device);
     ports.setDevice(2, QStringLiteral("/nonexistent/tty"));
-    TForm2 form(state, dialogs, ports);
+    TForm2 form(archive, dialogs, ports);
 
     QElapsedTimer wall;
     std::clock_t cpuStart = 0;
@@ -102,7 +102,7 @@ int main(int argc, char** argv)
     child.waitForFinished();
 
     if (finished.isEmpty() || finished.first().first().toInt() != 1 ||
-        state.archive.decodedLength != 2 + 11 * records) {
+        archive.decodedLength != 2 + 11 * records) {
         std::fprintf(stderr, "bench_download: the download did not complete\n");
         return 1;
     }

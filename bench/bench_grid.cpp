@@ -7,10 +7,10 @@
 // Figures: open to first painted rows, peak memory beside the file's size,
 // scrolling to the end and back, and a double-click select-all with the
 // number of footer computations it caused.
+#include "app/app_state.h"
 #include "app/main.h"
 #include "bench/measurement_rows.h"
 #include "components/data_grid.h"
-#include "data/app_state.h"
 #include "data/dbf_table.h"
 #include "data/table_row_reader.h"
 #include "platform/help_viewer.h"

@@ -5,7 +5,6 @@
 //
 //   bench_statistics [--rows N] [--dir FOLDER] [--table FILE.dbf]
 // (--table: keep the big table there and reuse it on the next run)
-#include "data/app_state.h"
 #include "bench/measurement_rows.h"
 #include "data/dbf_table.h"
 #include "data/statistics.h"

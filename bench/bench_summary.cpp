@@ -9,7 +9,6 @@
 // (--table: keep both tables there, the recording as FILE.dbf.recording.dbf,
 // and reuse them on the next run)
 #include "bench/measurement_rows.h"
-#include "data/app_state.h"
 #include "data/dbf_table.h"
 #include "data/recording_summary.h"
 #include "data/statistics.h"

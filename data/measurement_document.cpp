@@ -5,6 +5,7 @@
 #include "data/dbf_table.h"
 #include "data/statistics.h"
 #include "platform/app_error.h"
+#include "platform/app_title.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,7 @@
 #include <exception>
 #include <vector>
 
-MeasurementDocument::MeasurementDocument(DbfTable& table, AppState& state)
+MeasurementDocument::MeasurementDocument(DbfTable& table, DocumentState& state)
     : m_table(table), m_state(state)
 {
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "data/app_state.h"
+#include "data/archive_image.h"
+#include "data/statistics.h"
+#include "platform/regional_settings.h"
 
 #include <QString>
 
@@ -26,18 +28,29 @@ inline QString replaceQuestion(const QString& fileName)
 }
 } // namespace DocumentTexts
 
+// What the document commands change besides the table, and the regional
+// settings they read its texts with.
+struct DocumentState
+{
+    bool tableOpen = false; // a measurement table is open in the main window
+    bool modified = false;  // the user may have unsaved changes
+    TableStatistics statistics;
+    ArchiveImage archive;
+    RegionalSettings regional;
+};
+
 // The work behind the document commands (New, Open, Append, Save, Close) and
-// the row operations, over the table component and the application-wide
-// state. It asks nothing and shows nothing: the main window asks the user
+// the row operations, over the table component and the document's state
+// above. It asks nothing and shows nothing: the main window asks the user
 // and calls these steps in its own order, the command line calls the same
 // steps without a window.
 class MeasurementDocument
 {
 public:
-    MeasurementDocument(DbfTable& table, AppState& state);
+    MeasurementDocument(DbfTable& table, DocumentState& state);
 
     DbfTable& table() { return m_table; }
-    AppState& state() { return m_state; }
+    DocumentState& state() { return m_state; }
 
     // --- Create_DB ---
     // Both flags false and the table component closed.
@@ -95,5 +108,5 @@ private:
     void reopenKeepingSort();
 
     DbfTable& m_table;
-    AppState& m_state;
+    DocumentState& m_state;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "data/app_state.h"
 #include "data/captured_row.h"
 #include "platform/regional_settings.h"
 
@@ -9,6 +8,15 @@
 #include <QStringList>
 
 class DbfTable;
+
+// Minimum, maximum and rounded mean of T_1 and T_2 over the open table.
+// Recomputed only by find_mma; they keep their values in between, also
+// across closing and opening tables.
+struct TableStatistics
+{
+    double t1Min = 0, t1Max = 0, t1Mean = 0;
+    double t2Min = 0, t2Max = 0, t2Mean = 0;
+};
 
 // s / n rounded to tenths, a half upward. The quotient and the addition of
 // one half are carried out in 80-bit extended precision against the double

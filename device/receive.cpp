@@ -1,7 +1,8 @@
 #include "device/receive.h"
 
-#include "data/app_state.h"
+#include "data/archive_image.h"
 #include "platform/app_error.h"
+#include "platform/app_title.h"
 #include "platform/window_placement.h"
 
 #include <QCloseEvent>
@@ -46,9 +47,10 @@ void keepClearOf(const QLabel* label, QLabel* value)
 
 } // namespace
 
-TForm2::TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& ports, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_state(state),
-      m_dialogs(dialogs), m_session(state.archive, ports)
+TForm2::TForm2(ArchiveImage& archive, DialogService& dialogs, const SerialPortMap& ports,
+               QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_dialogs(dialogs), m_session(archive, ports)
 {
     setObjectName(QStringLiteral("Form2"));
     setModal(true);

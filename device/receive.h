@@ -12,7 +12,7 @@ class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-struct AppState;
+struct ArchiveImage;
 
 // The download dialog: looks for the instrument on the first and then the
 // second port, checks its identification, requests the archive and decodes
@@ -26,7 +26,7 @@ public:
     static constexpr int kDetectionIntervalMs = DownloadSession::kDetectionIntervalMs;
     static constexpr int kRequestIntervalMs = DownloadSession::kRequestIntervalMs;
 
-    TForm2(AppState& state, DialogService& dialogs, const SerialPortMap& ports,
+    TForm2(ArchiveImage& archive, DialogService& dialogs, const SerialPortMap& ports,
            QWidget* parent = nullptr);
     ~TForm2() override;
 
@@ -72,7 +72,6 @@ protected:
 private:
     void setValue(QLabel* label, const QString& text);
 
-    AppState& m_state;
     DialogService& m_dialogs;
     DownloadSession m_session;
 };

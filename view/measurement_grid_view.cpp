@@ -3,8 +3,8 @@
 
 #include "components/column_layout_text.h"
 #include "components/data_grid.h"
-#include "data/app_state.h"
 #include "data/dbf_table.h"
+#include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "platform/dialog_service.h"
 #include "platform/settings_store.h"
@@ -13,7 +13,7 @@
 const QString MeasurementGridView::kSortTag = MeasurementSchema::kSortTag;
 const QString MeasurementGridView::kBookmarkFields = QStringLiteral("T_1;T_2;DATE;TIME");
 
-MeasurementGridView::MeasurementGridView(DataGrid& grid, DbfTable& table, AppState& state,
+MeasurementGridView::MeasurementGridView(DataGrid& grid, DbfTable& table, DocumentState& state,
                                          SettingsStore& settings, DialogService& dialogs,
                                          QWidget* dialogParent)
     : QObject(&grid), m_grid(grid), m_table(table), m_state(state), m_settings(settings),

@@ -12,7 +12,7 @@ class DbfRowSource;
 class DialogService;
 class SettingsStore;
 class QWidget;
-struct AppState;
+struct DocumentState;
 
 // What the main window does with its grid `DBGridPro1`: the seven columns of
 // the measurement table, sorting by a title click, column colours, equal
@@ -26,8 +26,9 @@ public:
     static const QString kSortTag;        // "tab1"
     static const QString kBookmarkFields; // "T_1;T_2;DATE;TIME"
 
-    MeasurementGridView(DataGrid& grid, DbfTable& table, AppState& state, SettingsStore& settings,
-                        DialogService& dialogs, QWidget* dialogParent = nullptr);
+    MeasurementGridView(DataGrid& grid, DbfTable& table, DocumentState& state,
+                        SettingsStore& settings, DialogService& dialogs,
+                        QWidget* dialogParent = nullptr);
     ~MeasurementGridView() override;
 
     // The columns as the window is built: captions, design widths,
@@ -55,7 +56,7 @@ public:
 private:
     DataGrid& m_grid;
     DbfTable& m_table;
-    AppState& m_state;
+    DocumentState& m_state;
     SettingsStore& m_settings;
     DialogService& m_dialogs;
     QWidget* m_dialogParent;

@@ -1,14 +1,14 @@
 // "Построить график" in the main window: the choice dialog, then the chart
 // of the grid's selection (or of the current row alone) with the footers in
 // the legend; errors through the default error report.
+#include "app/app_state.h"
 #include "charts/graf.h"
 #include "charts/param_graf.h"
 #include "components/date_time_chart.h"
-#include "tests/support/main_window_fixture.h"
-#include "data/app_state.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/scripted_dialog_service.h"
 
 #include <QAction>

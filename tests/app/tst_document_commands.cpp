@@ -65,7 +65,7 @@ struct Window : MainWindowFixture
             qFatal("no pseudo-terminal: %s", qPrintable(sim->errorString()));
         ports.setDevice(1, sim->devicePath());
         ports.setDevice(2, dir.filePath("no-second-port"));
-        form2 = std::make_unique<TForm2>(state, dialogs, ports, &form);
+        form2 = std::make_unique<TForm2>(state.archive, dialogs, ports, &form);
         form2->setTimerIntervals(400, 50);
         form2->CommPortDriver1->setPollingDelay(5);
         form.attachWindows(form2.get(), nullptr, nullptr, nullptr);
@@ -360,7 +360,7 @@ private slots:
         first.create("first.db");
         first.form.N7Click();
         first.form2 =
-            std::make_unique<TForm2>(first.state, first.dialogs, first.ports, &first.form);
+            std::make_unique<TForm2>(first.state.archive, first.dialogs, first.ports, &first.form);
         first.form2->setTimerIntervals(400, 50);
         first.form2->CommPortDriver1->setPollingDelay(5);
         first.form.attachWindows(first.form2.get(), nullptr, nullptr, nullptr);

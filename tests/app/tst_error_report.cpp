@@ -1,8 +1,8 @@
 // The default error report: its full-stop rule, and exceptions from any
 // handler ending at the event loop as a stop box while the program goes on.
 #include "app/error_report.h"
-#include "data/app_state.h"
 #include "platform/app_error.h"
+#include "platform/app_title.h"
 #include "tests/support/scripted_dialog_service.h"
 
 #include <QPushButton>

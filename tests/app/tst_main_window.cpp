@@ -1,10 +1,10 @@
 // The main window as a frame: first start and its settings, the command map
 // and its enabling, title and colour rules, both ways out, and help.
+#include "app/app_state.h"
 #include "app/error_report.h"
 #include "app/main.h"
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
-#include "data/app_state.h"
 #include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "platform/help_viewer.h"

@@ -59,7 +59,7 @@ private slots:
         // As the program starts with `--demo`.
         SerialPortMap demo;
         demo.setSimulator(1, "/dev/pts/40");
-        TForm2 demoWindow(w.state, w.dialogs, demo, &w.form);
+        TForm2 demoWindow(w.state.archive, w.dialogs, demo, &w.form);
         w.form.attachWindows(&demoWindow, nullptr, nullptr, nullptr);
         QCOMPARE(shownInEffect(w),
                  QStringLiteral("Первый порт — имитатор прибора (--demo): /dev/pts/40.\n"
@@ -68,7 +68,7 @@ private slots:
 
         // As with `--port1` and `--port2`.
         const SerialPortMap both = SerialPortMap::fromOptions("/dev/pts/31", "/dev/pts/32");
-        TForm2 optionWindow(w.state, w.dialogs, both, &w.form);
+        TForm2 optionWindow(w.state.archive, w.dialogs, both, &w.form);
         w.form.attachWindows(&optionWindow, nullptr, nullptr, nullptr);
         QCOMPARE(shownInEffect(w),
                  QStringLiteral("Первый порт задан параметром --port1: /dev/pts/31.\n"
@@ -76,7 +76,7 @@ private slots:
                                 "Выбор в этом окне сейчас не действует."));
 
         // Nothing given: only the choice.
-        TForm2 plainWindow(w.state, w.dialogs, SerialPortMap(), &w.form);
+        TForm2 plainWindow(w.state.archive, w.dialogs, SerialPortMap(), &w.form);
         w.form.attachWindows(&plainWindow, nullptr, nullptr, nullptr);
         QCOMPARE(shownInEffect(w), QString());
     }

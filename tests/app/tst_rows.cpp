@@ -1,11 +1,11 @@
 // The footers' statistics, deleting rows and renumbering, in the main window
 // over small tables made for each case.
+#include "app/app_state.h"
 #include "components/grid_row_source.h"
-#include "tests/support/main_window_fixture.h"
-#include "data/app_state.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/scripted_dialog_service.h"
 
 #include <QTest>

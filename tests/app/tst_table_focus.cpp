@@ -1,12 +1,12 @@
 // A table just opened takes the keyboard: the arrow keys move through its
 // rows without a click into the grid first.
-#include "tests/support/main_window_fixture.h"
+#include "app/app_state.h"
 #include "app/main.h"
 #include "components/data_grid.h"
-#include "data/app_state.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/scripted_dialog_service.h"
 
 #include <QApplication>

@@ -1,7 +1,6 @@
 // A disk that fills up while the table is written. The process's file size
 // limit stands in for the full disk (writes past it fail with EFBIG once
 // SIGXFSZ is ignored), and /dev/full for a disk that takes no byte at all.
-#include "data/app_state.h"
 #include "data/dbf_table.h"
 #include "data/measurement_document.h"
 #include "platform/app_error.h"
@@ -238,7 +237,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("data.db"));
         makeTable(path, 3, true);
         DbfTable t;
-        AppState state;
+        DocumentState state;
         MeasurementDocument doc(t, state);
         QVERIFY(doc.openTable(path));
         t.selectSortTag(QStringLiteral("TAB1"));

@@ -92,7 +92,7 @@ private slots:
     void createFillsAndSetsTheFlags()
     {
         DbfTable t;
-        AppState s;
+        DocumentState s;
         s.regional = RegionalSettings::russian();
         s.modified = true;
         MeasurementDocument doc(t, s);
@@ -114,7 +114,7 @@ private slots:
             f.write("not touched");
         }
         DbfTable t;
-        AppState s;
+        DocumentState s;
         MeasurementDocument doc(t, s);
         s.archive = makeArchive({rec(1, 100), rec(2, 200)});
         s.archive.decodedLength -= 11;
@@ -130,7 +130,7 @@ private slots:
     void createReplacesAnExistingTable()
     {
         DbfTable t;
-        AppState s;
+        DocumentState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
         FLN_CHECK(makeDocument(doc, "twice.db", {1, 2, 3, 4}));
@@ -148,7 +148,7 @@ private slots:
             f.write("this is a letter, not a dBase table\n");
         }
         DbfTable t;
-        AppState s;
+        DocumentState s;
         MeasurementDocument doc(t, s);
         QVERIFY(!doc.openTable(file));
         QVERIFY(!s.tableOpen);
@@ -159,7 +159,7 @@ private slots:
     void closeDeletesTheSortIndex()
     {
         DbfTable t;
-        AppState s;
+        DocumentState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
         FLN_CHECK(makeDocument(doc, "sorted.db", {1, 2}));
@@ -179,7 +179,7 @@ private slots:
     void packKeepsTheNumbersAndRenumberCloses()
     {
         DbfTable t;
-        AppState s;
+        DocumentState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
         FLN_CHECK(makeDocument(doc, "gaps.db", {1, 2, 3, 4, 5}));
@@ -214,7 +214,7 @@ private slots:
         QFETCH(bool, descending);
         QFETCH(QList<qint64>, fileOrder);
         DbfTable t;
-        AppState s;
+        DocumentState s;
         s.regional = RegionalSettings::russian();
         MeasurementDocument doc(t, s);
         FLN_CHECK(makeDocument(doc, QStringLiteral("order_%1_%2.db").arg(field).arg(descending),

@@ -1,7 +1,6 @@
 // "Порт прибора…": the ports offered, the choice stored, and the next
 // download on the port chosen, with the simulated instrument on a
 // pseudo-terminal among ports that stay silent.
-#include "data/app_state.h"
 #include "data/archive_image.h"
 #include "device/download_session.h"
 #include "device/port_choice.h"
@@ -205,9 +204,9 @@ void TestPortChoice::goneChoiceNamedBeforeTheFallback()
     QCOMPARE(error.split(u'\n').value(1), "Опрошены порты: " + f.silent1 + ", " + f.silent2);
 
     // The window: the warning box first, then the search's own message.
-    AppState state;
+    ArchiveImage archive;
     ScriptedDialogService dialogs;
-    TForm2 window(state, dialogs, f.ports());
+    TForm2 window(archive, dialogs, f.ports());
     window.setTimerIntervals(300, 50);
     window.CommPortDriver1->setPollingDelay(5);
     QSignalSpy finished(&window, &QDialog::finished);

@@ -1,6 +1,6 @@
 // The download dialog with the real port component against the simulated
 // instrument on a pseudo-terminal, all in this one process and thread.
-#include "data/app_state.h"
+#include "data/archive_image.h"
 #include "device/receive.h"
 #include "platform/app_error.h"
 #include "platform/serial_device.h"
@@ -72,7 +72,7 @@ std::unique_ptr<SimulatedInstrument> instrument(int records, SimOptions::Fault f
 
 struct Download
 {
-    AppState state;
+    ArchiveImage received;
     ScriptedDialogService dialogs;
     SerialPortMap ports;
     std::unique_ptr<TForm2> form;
@@ -81,11 +81,11 @@ struct Download
     {
         ports.setDevice(1, port1);
         ports.setDevice(2, port2);
-        form = std::make_unique<TForm2>(state, dialogs, ports);
+        form = std::make_unique<TForm2>(received, dialogs, ports);
         form->setTimerIntervals(kDetectMs, kRequestMs);
         form->CommPortDriver1->setPollingDelay(5);
-        state.archive.bytes.fill(0xEE);
-        state.archive.decodedLength = 9;
+        received.bytes.fill(0xEE);
+        received.decodedLength = 9;
     }
     // Shows the dialog and waits until it ends; returns its result, or -1.
     int run(int timeoutMs = 20000)
@@ -98,8 +98,8 @@ struct Download
     }
     QByteArray image() const
     {
-        return QByteArray(reinterpret_cast<const char*>(state.archive.bytes.data()),
-                          state.archive.decodedLength);
+        return QByteArray(reinterpret_cast<const char*>(received.bytes.data()),
+                          received.decodedLength);
     }
     bool endedCleanly() const
     {
@@ -136,9 +136,9 @@ private slots:
 
 void TestReceive::layoutAndTexts()
 {
-    AppState state;
+    ArchiveImage received;
     ScriptedDialogService dialogs;
-    TForm2 f(state, dialogs, SerialPortMap());
+    TForm2 f(received, dialogs, SerialPortMap());
     QCOMPARE(f.size(), QSize(490, 245));
     QCOMPARE(f.windowTitle(), QStringLiteral("Прием данных"));
     QVERIFY(!(f.windowFlags() & Qt::WindowSystemMenuHint));
@@ -261,8 +261,8 @@ void TestReceive::faults()
         QCOMPARE(dl.image(), sim->archive().image());
         QCOMPARE(dl.form->StaticText7->text(), QString::number(records));
     } else {
-        QCOMPARE(dl.state.archive.decodedLength, 9); // untouched
-        QCOMPARE(dl.state.archive.bytes[0], quint8(0xEE));
+        QCOMPARE(dl.received.decodedLength, 9); // untouched
+        QCOMPARE(dl.received.bytes[0], quint8(0xEE));
     }
 }
 
@@ -339,8 +339,8 @@ void TestReceive::cancelWhileReceiving()
     QCOMPARE(finished.first().first().toInt(), 2);
     QVERIFY(dl.endedCleanly());
     QCOMPARE(dl.form->ProgressBar1->value(), 0);
-    QCOMPARE(dl.state.archive.decodedLength, 9);
-    QCOMPARE(dl.state.archive.bytes[0], quint8(0xEE));
+    QCOMPARE(dl.received.decodedLength, 9);
+    QCOMPARE(dl.received.bytes[0], quint8(0xEE));
 }
 
 // The adapter unplugged (here: the other end of the pseudo-terminal closed)
@@ -360,7 +360,7 @@ void TestReceive::deviceGoneWhileReceiving()
     QVERIFY2(dl.messages().first().startsWith(QStringLiteral("Связь с прибором прервана: ")),
              qPrintable(dl.messages().first()));
     QCOMPARE(dl.dialogs.messages().first().caption, QStringLiteral("Ошибка"));
-    QCOMPARE(dl.state.archive.decodedLength, 9); // the image is left as it was
+    QCOMPARE(dl.received.decodedLength, 9); // the image is left as it was
 }
 
 void TestReceive::growingArchiveForAppend()

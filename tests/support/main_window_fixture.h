@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/app_state.h"
 #include "app/main.h"
 #include "components/data_grid.h"
-#include "data/app_state.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"

@@ -3,9 +3,9 @@
 // layout's text, selecting all rows and the modified flag on editing.
 #include "components/column_layout_text.h"
 #include "components/data_grid.h"
-#include "data/app_state.h"
 #include "data/dbf_table.h"
 #include "data/mdx_file.h"
+#include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "platform/settings_store.h"
 #include "tests/support/helper_check.h"
@@ -45,7 +45,7 @@ struct Fixture
 {
     QTemporaryDir dir;
     DbfTable table;
-    AppState state;
+    DocumentState state;
     ScriptedDialogService dialogs;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<DataGrid> grid;

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The application title.
+inline const QString kAppTitle = QStringLiteral("ФЛН-РК2");
