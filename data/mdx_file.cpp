@@ -1,9 +1,9 @@
 #include "data/mdx_file.h"
 
 #include "platform/app_error.h"
+#include "platform/unseen_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -344,16 +344,14 @@ MdxContents parseMdx(QByteArrayView bytes)
 void writeMdxFile(const QString& path, const MdxContents& contents)
 {
     const QByteArray bytes = buildMdx(contents);
-    // The old file stays whole until the new one is complete: a full disk
-    // must not leave a cut index behind. The explicit flush matters: commit()
-    // misses a write error of its own final flush and would put a cut file
-    // in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
-        throw AppError(
-            QStringLiteral("Cannot write index file %1: %2").arg(path, file.errorString()));
+    // The old file stays whole until the new one is complete: the new one is
+    // written unseen beside it and takes the name in one step, so a full disk
+    // or a kill never leaves a cut index behind. A folder that takes no new
+    // file refuses the write, the old index left as it was: the file is never
+    // written over in place.
+    OutputFile file(path);
+    file.write(bytes);
+    file.commit(); // throws the first failed write's reason
 }
 
 MdxContents readMdxFile(const QString& path)

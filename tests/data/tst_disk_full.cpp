@@ -2,6 +2,7 @@
 // limit stands in for the full disk (writes past it fail with EFBIG once
 // SIGXFSZ is ignored), and /dev/full for a disk that takes no byte at all.
 #include "data/dbf_table.h"
+#include "data/mdx_file.h"
 #include "data/measurement_document.h"
 #include "platform/app_error.h"
 #include "sim/simulated_instrument.h"
@@ -21,6 +22,8 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -227,6 +230,51 @@ private slots:
         t.first();
         QCOMPARE(t.integer(QStringLiteral("N")), std::optional<qint64>(3));
         t.close();
+    }
+
+    // A folder that takes no new file while the index file itself may be
+    // written, and the disk full: written over in place, the index would be
+    // cut; it is refused instead and stays as it was.
+    void indexKeptInFolderWithoutNewFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.db"));
+        makeTable(path, 3, true);
+        const QString mdx = dir.filePath(QStringLiteral("data.mdx"));
+        const QByteArray index = contents(mdx);
+        const MdxContents tags = readMdxFile(mdx);
+        QVERIFY(index.size() > 1024);
+        // The superuser creates files in any folder: the write runs as nobody,
+        // who owns the index and the folder but may not write the folder.
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const bool root = ::geteuid() == 0;
+        constexpr uid_t kNobody = 65534;
+        if (root) {
+            QCOMPARE(::chown(folder.constData(), kNobody, kNobody), 0);
+            QCOMPARE(::chown(QFile::encodeName(mdx).constData(), kNobody, kNobody), 0);
+        }
+        QCOMPARE(::chmod(folder.constData(), 0555), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                ::_exit(3);
+            FileSizeLimit full(index.size() / 2);
+            try {
+                writeMdxFile(mdx, tags);
+            } catch (const AppError&) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        const pid_t waited = ::waitpid(child, &status, 0);
+        ::chmod(folder.constData(), 0755);
+        QCOMPARE(waited, child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 1); // the write was refused
+        QCOMPARE(contents(mdx), index);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList({QStringLiteral("data.db"), QStringLiteral("data.mdx")}));
     }
 
     // Save closes and opens the table again; when the close cannot write the
