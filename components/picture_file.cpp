@@ -18,30 +18,27 @@ void writePictureFile(const QString& fileName, QSize size, const QString& title,
     // The picture is written unseen and named only when whole.
     OutputFile buffer(fileName);
     bool ok = false;
+    const auto paintOnto = [&](QPaintDevice& device) {
+        QPainter painter;
+        if (!painter.begin(&device))
+            return false;
+        paint(painter, target);
+        return painter.end();
+    };
     if (suffix == u"svg") {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(target);
         svg.setTitle(title);
-        QPainter painter;
-        ok = painter.begin(&svg);
-        if (ok) {
-            paint(painter, target);
-            ok = painter.end();
-        }
+        ok = paintOnto(svg);
     } else if (suffix == u"pdf") {
         QPdfWriter pdf(&buffer);
         pdf.setResolution(72); // one point per pixel: the page has the picture's size
         pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         pdf.setTitle(title);
-        QPainter painter;
-        ok = painter.begin(&pdf);
-        if (ok) {
-            paint(painter, target);
-            ok = painter.end();
-        }
+        ok = paintOnto(pdf);
     } else {
         QImage image(size, QImage::Format_RGB32);
         ok = !image.isNull();

@@ -102,6 +102,15 @@ void jOptMoment(JsonWriter& w, const std::optional<qint64>& m)
         w.null();
 }
 
+// `value` where it is known, else null.
+void jOptInteger(JsonWriter& w, bool known, qint64 value)
+{
+    if (known)
+        w.integer(value);
+    else
+        w.null();
+}
+
 void jSide(JsonWriter& w, const LimitSide& side)
 {
     w.beginObject();
@@ -109,11 +118,7 @@ void jSide(JsonWriter& w, const LimitSide& side)
     w.key(QStringLiteral("seconds")).integer(side.seconds);
     w.key(QStringLiteral("excursions")).integer(side.excursions);
     jOptMoment(w.key(QStringLiteral("first_at")), side.firstAt);
-    w.key(QStringLiteral("longest_s"));
-    if (side.excursions)
-        w.integer(side.longestSeconds);
-    else
-        w.null();
+    jOptInteger(w.key(QStringLiteral("longest_s")), side.excursions != 0, side.longestSeconds);
     w.endObject();
 }
 
@@ -324,11 +329,7 @@ QString summaryJson(const RecordingSummary& s)
     w.key(QStringLiteral("records")).integer(s.records);
     jOptMoment(w.key(QStringLiteral("first")), s.first);
     jOptMoment(w.key(QStringLiteral("last")), s.last);
-    w.key(QStringLiteral("interval_s"));
-    if (s.interval)
-        w.integer(s.interval);
-    else
-        w.null();
+    jOptInteger(w.key(QStringLiteral("interval_s")), s.interval != 0, s.interval);
     w.key(QStringLiteral("modes")).beginObject();
     for (const auto& [mode, count] : s.modes)
         w.key(mode).integer(count);
