@@ -5,6 +5,7 @@
 #include "app/error_report.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/table_period.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
 #include "platform/output_target.h"
@@ -57,6 +58,31 @@ void openTableForReading(DbfTable& table, const CommandLineOptions& options)
     if (const QString field = options.value(QStringLiteral("sort")); !field.isEmpty())
         table.sortForReading(MeasurementSchema::sortExpression(field),
                              options.isSet(QStringLiteral("descending")));
+}
+
+std::optional<Period> givenPeriod(const CommandLineOptions& options)
+{
+    Period period;
+    // The parser refused a moment that does not read.
+    if (const std::optional<RecordMoment> m = readMomentText(options.value(QStringLiteral("from"))))
+        period.from = momentOf(*m);
+    if (const std::optional<RecordMoment> m = readMomentText(options.value(QStringLiteral("to"))))
+        period.to = momentOf(*m);
+    if (!period.from && !period.to)
+        return std::nullopt;
+    return period;
+}
+
+std::optional<QList<quint32>> periodRows(const DbfTable& table, const CommandLineOptions& options,
+                                         const RegionalSettings& rs)
+{
+    const std::optional<Period> period = givenPeriod(options);
+    if (!period)
+        return std::nullopt;
+    QList<quint32> rows = periodRecords(table, *period, rs);
+    if (rows.isEmpty())
+        throw AppError(emptyPeriodText(*period, rs));
+    return rows;
 }
 
 int runHelp(const CommandLineOptions&)

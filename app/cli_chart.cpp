@@ -1,4 +1,5 @@
-// `fln chart`: the chart of a whole table as a picture. The table is only read.
+// `fln chart`: the chart of a whole table, or of the period of --from and
+// --to, as a picture. The table is only read.
 #include "app/cli_commands.h"
 
 #include "app/command_line.h"
@@ -43,26 +44,36 @@ int runChartCommand(const CommandLineOptions& options)
     DbfTable table;
     openTableForReading(table, options);
 
-    // The legends carry the footers of the whole table, as the window's do
-    // with nothing selected; an empty table's footers show no figures, so
-    // its legends end in the two blanks after the caption.
-    TableStatistics statistics;
-    const bool empty = find_mma(table, statistics, rs) == 0;
-    const QString footer1 = empty ? QString() : footerT1(statistics, rs);
-    const QString footer2 = empty ? QString() : footerT2(statistics, rs);
-    stopWhenInterrupted();
-
-    // Rows are read as the chart asks for them, in the browsing order.
+    // Rows are read as the chart asks for them, in the browsing order: every
+    // row, or the rows of the period as if they were the grid's selection.
+    const std::optional<QList<quint32>> period = periodRows(table, options, rs);
     TableRowReader reader(table);
     const int t1 = table.fieldIndex(MeasurementSchema::kT1);
     const int t2 = table.fieldIndex(MeasurementSchema::kT2);
     const int date = table.fieldIndex(MeasurementSchema::kDate);
     const int time = table.fieldIndex(MeasurementSchema::kTime);
-    const qint64 rows = reader.rowCount();
+    const qint64 rows = period ? period->size() : reader.rowCount();
     const CapturedRowAt rowAt = [&](qsizetype k) {
-        reader.read(k);
+        if (period)
+            reader.viewRecord(period->at(k));
+        else
+            reader.view(k);
         return CapturedRow{reader.text(t1), reader.text(t2), reader.text(date), reader.text(time)};
     };
+
+    // The legends carry the footers of the whole table, as the window's do
+    // with nothing selected, or those of the period's rows, as the window's
+    // do for a selection; an empty table's footers show no figures, so its
+    // legends end in the two blanks after the caption.
+    TableStatistics statistics;
+    bool empty = false;
+    if (period)
+        statistics = selectionStatistics(rows, rowAt, rs);
+    else
+        empty = find_mma(table, statistics, rs) == 0;
+    const QString footer1 = empty ? QString() : footerT1(statistics, rs);
+    const QString footer2 = empty ? QString() : footerT2(statistics, rs);
+    stopWhenInterrupted();
     const bool curve1 = options.isSet(QStringLiteral("t1"));
     const bool curve2 = options.isSet(QStringLiteral("t2"));
     const bool both = !curve1 && !curve2;

@@ -1,6 +1,7 @@
 #include "app/cli_commands.h"
 
 #include "app/command_line.h"
+#include "data/record_moment.h"
 
 namespace {
 
@@ -29,6 +30,28 @@ QString pictureSideRefusal(const CommandLineOptions& o)
     return {};
 }
 
+// A malformed moment, or a period that ends before it starts.
+QString periodRefusal(const CommandLineOptions& o)
+{
+    std::optional<qint64> ends[2];
+    const QString names[2] = {QStringLiteral("from"), QStringLiteral("to")};
+    for (int i = 0; i < 2; ++i) {
+        const QString given = o.value(names[i]);
+        if (given.trimmed().isEmpty())
+            continue; // given empty: that end is open
+        const std::optional<RecordMoment> m = readMomentText(given);
+        if (!m)
+            return QStringLiteral("--%1 takes a moment such as 2024-03-15T08:00 or "
+                                  "\"15.03.2024 08:00\" (seconds optional), not '%2'")
+                .arg(names[i], given);
+        ends[i] = momentOf(*m);
+    }
+    if (ends[0] && ends[1] && *ends[0] > *ends[1])
+        return QStringLiteral("--from %1 is later than --to %2")
+            .arg(o.value(names[0]).trimmed(), o.value(names[1]).trimmed());
+    return {};
+}
+
 // The options more than one command takes.
 const CliOption kSort{{valued(QStringLiteral("sort"), QStringLiteral("FIELD"))},
                       {},
@@ -51,6 +74,12 @@ const CliOption kOutput{{QCommandLineOption({QStringLiteral("o"), QStringLiteral
                                        : QString();
                         }};
 const CliOption kJson{{flag(QStringLiteral("json"))}};
+// --from and --to: the period whose rows the command takes (periodRows).
+const CliOption kPeriod{{valued(QStringLiteral("from"), QStringLiteral("MOMENT")),
+                         valued(QStringLiteral("to"), QStringLiteral("MOMENT"))},
+                        {},
+                        {},
+                        periodRefusal};
 
 } // namespace
 
@@ -93,8 +122,8 @@ const QList<CliCommand>& cliCommands()
          .run = runInfoCommand},
         {.name = QStringLiteral("summary"),
          .usage = QStringLiteral(
-             "  summary TABLE [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] [--dh "
-             "KJ_PER_MOL] [--json]\n"
+             "  summary TABLE [--from MOMENT] [--to MOMENT] [--lower1 X] [--upper1 Y] [--lower2 X] "
+             "[--upper2 Y] [--dh KJ_PER_MOL] [--json]\n"
              "                                  analyse the recording: interval, gaps,\n"
              "                                  extremes, MKT, time out of the limits\n"
              "                                  (else the stored ones), per day\n"),
@@ -105,15 +134,18 @@ const QList<CliCommand>& cliCommands()
                        valued(QStringLiteral("lower2"), QStringLiteral("X")),
                        valued(QStringLiteral("upper2"), QStringLiteral("Y")),
                        valued(QStringLiteral("dh"), QStringLiteral("KJ_PER_MOL"))}},
+                     kPeriod,
                      kJson},
          .run = runSummaryCommand},
         {.name = QStringLiteral("dump"),
          .usage = QStringLiteral(
-             "  dump FILE [--sort FIELD [--descending] [--keep-index]]\n"
+             "  dump FILE [--from MOMENT] [--to MOMENT] [--sort FIELD [--descending] "
+             "[--keep-index]]\n"
              "                                  print the live rows as CSV (UTF-8); reads\n"
              "                                  only, except --keep-index, which stores the\n"
              "                                  sort as tag \"tab1\" in the table's .mdx\n"),
-         .options = {kSort,
+         .options = {kPeriod,
+                     kSort,
                      kDescending,
                      {{flag(QStringLiteral("keep-index"))},
                       QStringLiteral("sort"),
@@ -132,12 +164,14 @@ const QList<CliCommand>& cliCommands()
         {.name = QStringLiteral("chart"),
          .usage =
              QStringLiteral(
-                 "  chart TABLE -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W] [--height H]\n"
+                 "  chart TABLE -o OUT.png|.svg|.pdf [--from MOMENT] [--to MOMENT] [--t1] [--t2] "
+                 "[--width W] [--height H]\n"
                  "                                  draw T1 and T2 of every row as a picture;\n"
                  "                                  W and H: %1 to %2 pixels a side\n")
                  .arg(kMinPictureSide)
                  .arg(kMaxPictureSide),
          .options = {kOutput,
+                     kPeriod,
                      {{flag(QStringLiteral("t1")), flag(QStringLiteral("t2")),
                        valued(QStringLiteral("width"), QStringLiteral("W")),
                        valued(QStringLiteral("height"), QStringLiteral("H"))},
@@ -150,18 +184,20 @@ const QList<CliCommand>& cliCommands()
          .app = C::App::Gui,
          .run = runChartCommand},
         {.name = QStringLiteral("export"),
-         .usage = QStringLiteral("  export TABLE [-o OUT.xlsx] [--sort FIELD [--descending]]\n"
+         .usage = QStringLiteral("  export TABLE [-o OUT.xlsx] [--from MOMENT] [--to MOMENT] "
+                                 "[--sort FIELD [--descending]]\n"
                                  "                                  write the rows as an Excel "
                                  "workbook\n"),
-         .options = {kOutput, kSort, kDescending},
+         .options = {kOutput, kPeriod, kSort, kDescending},
          .outputSuffixes = {QStringLiteral("xlsx")},
          .outputKind = QStringLiteral("workbook"),
          .run = runExportCommand},
         {.name = QStringLiteral("report"),
-         .usage = QStringLiteral("  report TABLE -o OUT.pdf [--sort FIELD [--descending]]\n"
+         .usage = QStringLiteral("  report TABLE -o OUT.pdf [--from MOMENT] [--to MOMENT] "
+                                 "[--sort FIELD [--descending]]\n"
                                  "                                  write the printed report as "
                                  "PDF\n"),
-         .options = {kOutput, kSort, kDescending},
+         .options = {kOutput, kPeriod, kSort, kDescending},
          .needsOutput = true,
          .outputSuffixes = {QStringLiteral("pdf")},
          .app = C::App::Gui,

@@ -5,8 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class DbfTable;
 struct CommandLineOptions;
+struct Period;
+struct RegionalSettings;
 struct SerialPortEntry;
 
 // An option of a command, or options the command reads together (--t1,
@@ -108,6 +112,16 @@ int runSimCommand(const CommandLineOptions& options);
 // command does: shared and read-only, in the order of --sort FIELD
 // [--descending] (built in memory) when the command takes them.
 void openTableForReading(DbfTable& table, const CommandLineOptions& options);
+
+// The period of --from and --to as the parser took them (a value given
+// empty leaves its end open); nothing when neither end is given.
+std::optional<Period> givenPeriod(const CommandLineOptions& options);
+// The rows (record numbers) of the table openTableForReading opened whose
+// moment lies in the period of --from and --to, in its browsing order;
+// nothing when no period is given: the command takes every row. A period
+// without rows throws the refusal, before the command writes anything.
+std::optional<QList<quint32>> periodRows(const DbfTable& table, const CommandLineOptions& options,
+                                         const RegionalSettings& rs);
 
 // The lines of `fln ports`: device path, a tab, the description, and
 // " (выбран)" on the port stored as the user's choice.

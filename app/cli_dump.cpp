@@ -1,10 +1,12 @@
-// `fln dump FILE [--sort FIELD [--descending] [--keep-index]]`: the live rows
-// as CSV. Only --keep-index writes (the sort index file and the table header).
+// `fln dump FILE [--from MOMENT] [--to MOMENT] [--sort FIELD [--descending]
+// [--keep-index]]`: the live rows (of the period) as CSV. Only --keep-index
+// writes (the sort index file and the table header).
 #include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/table_period.h"
 #include "data/table_row_reader.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
@@ -52,6 +54,12 @@ void keepSortIndex(DbfTable& table, const CommandLineOptions& o)
 int runDumpCommand(const CommandLineOptions& o)
 {
     DbfTable table;
+    // A period without rows writes nothing, not even the index.
+    if (o.isSet(QStringLiteral("keep-index")) && givenPeriod(o)) {
+        DbfTable check;
+        openTableForReading(check, o);
+        periodRows(check, o, commandRegionalSettings(o));
+    }
     // A command that prints does not write, but for the index it is asked to keep.
     if (o.isSet(QStringLiteral("keep-index")))
         keepSortIndex(table, o);
@@ -61,9 +69,10 @@ int runDumpCommand(const CommandLineOptions& o)
     for (const DbfField& f : table.fields())
         names << csvField(f.name);
     QString chunk = names.join(u',') + QStringLiteral("\r\n");
+    const std::optional<QList<quint32>> period = periodRows(table, o, commandRegionalSettings(o));
     const int n = int(table.fields().size());
     TableRowReader rows(table);
-    for (bool row = rows.viewFirst(); row; row = rows.viewNext()) {
+    const auto write = [&] {
         for (int i = 0; i < n; ++i) {
             if (i)
                 chunk += u',';
@@ -74,6 +83,14 @@ int runDumpCommand(const CommandLineOptions& o)
             writeOut(chunk);
             chunk.clear();
         }
+    };
+    if (period) {
+        for (quint32 rec : *period)
+            if (rows.viewRecord(rec))
+                write();
+    } else {
+        for (bool row = rows.viewFirst(); row; row = rows.viewNext())
+            write();
     }
     writeOut(chunk);
     return kExitDone;

@@ -17,6 +17,8 @@ int runExportCommand(const CommandLineOptions& options)
     const RegionalSettings rs = commandRegionalSettings(options);
     DbfTable table;
     openTableForReading(table, options);
+    // Checked before the workbook is begun: an empty period writes nothing.
+    const std::optional<QList<quint32>> rows = periodRows(table, options, rs);
 
     QString saved;
     XlsxSpreadsheet::Target target;
@@ -38,7 +40,8 @@ int runExportCommand(const CommandLineOptions& options)
             bar.show(total > 0 ? int(written * 100 / total) : 100,
                      QStringLiteral("%1 из %2").arg(written).arg(total));
             return true;
-        });
+        },
+        rows);
     bar.finish();
     writeOut(saved + u'\n');
     return kExitDone;

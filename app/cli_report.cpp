@@ -1,4 +1,4 @@
-// `fln report TABLE -o OUT.pdf [--sort FIELD [--descending]]`.
+// `fln report TABLE -o OUT.pdf [--from MOMENT] [--to MOMENT] [--sort FIELD [--descending]]`.
 #include "app/cli_commands.h"
 
 #include "app/cli_progress.h"
@@ -23,7 +23,9 @@ int runReportCommand(const CommandLineOptions& o)
     keepFreedMemoryForReuse();
     DbfTable table;
     openTableForReading(table, o);
-    const auto report = MeasurementReport::prepare(table);
+    const std::optional<QList<quint32>> rows = periodRows(table, o, commandRegionalSettings(o));
+    const auto report =
+        rows ? MeasurementReport::prepare(table, *rows) : MeasurementReport::prepare(table);
     stopWhenInterrupted();
     const int pages = report->pageCount();
     CliProgressBar bar(QStringLiteral("Печать отчета ..."));

@@ -1,4 +1,5 @@
-// `fln summary`: the analysis of a whole recording. The table is only read;
+// `fln summary`: the analysis of a whole recording, or of the period of
+// --from and --to. The table is only read;
 // the limits come from the options, else from the stored ones.
 #include "app/cli_commands.h"
 
@@ -54,7 +55,9 @@ int runSummaryCommand(const CommandLineOptions& o)
 
     DbfTable table;
     openTableForReading(table, o);
-    const RecordingSummary s = summarizeTable(table, options, rs);
+    const std::optional<QList<quint32>> rows = periodRows(table, o, rs);
+    const RecordingSummary s =
+        rows ? summarizeRecords(table, *rows, options, rs) : summarizeTable(table, options, rs);
     if (o.isSet(QStringLiteral("json"))) {
         writeOut(summaryJson(s));
         return kExitDone;

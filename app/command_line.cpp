@@ -103,6 +103,11 @@ QString usageText()
                "Commands:\n"
                "%1"
                "\n"
+               "--from and --to take the rows from one moment to another, both included, in\n"
+               "the order the table is shown in; either end may be left out. A MOMENT is\n"
+               "2024-03-15T08:00 or \"15.03.2024 08:00\", seconds optional. A period without\n"
+               "rows is an error: nothing is written.\n"
+               "\n"
                "Global options:\n"
                "  --port1 DEVICE                  device of the first serial port\n"
                "  --port2 DEVICE                  device of the second serial port\n"
@@ -186,8 +191,8 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
             const QString named = option->named();
             return refuse(QStringLiteral("%1 %2 to %3")
                               .arg(named,
-                                   named.contains(u',') ? QStringLiteral("belong")
-                                                        : QStringLiteral("belongs"),
+                                   option->switches.size() > 1 ? QStringLiteral("belong")
+                                                               : QStringLiteral("belongs"),
                                    commandsTaking(key)));
         }
         if (!option->needs.isEmpty() && !p.isSet(option->needs))

@@ -1,5 +1,7 @@
 #include "data/record_moment.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr qint64 kDaySeconds = 86400;
@@ -96,6 +98,25 @@ std::optional<RecordMoment> readRecordMoment(const QString& date, const QString&
     return m;
 }
 
+std::optional<RecordMoment> readMomentText(const QString& given)
+{
+    const QString text = given.trimmed();
+    if (text.size() < 16)
+        return std::nullopt;
+    const QString date = text.left(10);
+    const QChar between = text[10];
+    RecordMoment m;
+    if (!readTime(text.mid(11), u':', m))
+        return std::nullopt;
+    if (date[4] == u'-' && (between == u'T' || between == u' '))
+        m.date = readDate(date, RegionalSettings::DateOrder::YearMonthDay, u'-');
+    else if (date[2] == u'.' && between == u' ')
+        m.date = readDate(date, RegionalSettings::DateOrder::DayMonthYear, u'.');
+    if (!m.date.isValid())
+        return std::nullopt;
+    return m;
+}
+
 QDateTime momentDateTime(qint64 moment)
 {
     const qint64 day = momentDay(moment);
@@ -107,6 +128,11 @@ QDateTime momentDateTime(qint64 moment)
 qint64 momentOf(const QDate& date, const QTime& time)
 {
     return date.toJulianDay() * kDaySeconds + time.msecsSinceStartOfDay() / 1000;
+}
+
+qint64 momentOf(const RecordMoment& m)
+{
+    return m.date.toJulianDay() * kDaySeconds + (m.hour * 60 + m.minute) * 60 + m.second;
 }
 
 qint64 momentDay(qint64 moment)
@@ -128,7 +154,9 @@ std::optional<qint64> RecordMomentReader::read(QByteArrayView date, QByteArrayVi
     const std::optional<int> second = readSecondOfDay(withoutPadding(time));
     if (!second)
         return std::nullopt;
-    if (m_dayText.isEmpty() || date != QByteArrayView(m_dayText)) {
+    // Rows of one day follow one another: their DATE is compared, not read.
+    if (m_dayText.isEmpty() || date.size() != m_dayText.size() ||
+        std::memcmp(date.data(), m_dayText.constData(), size_t(date.size())) != 0) {
         const std::optional<qint64> start = readDay(date);
         if (!start)
             return std::nullopt;
@@ -148,8 +176,24 @@ std::optional<qint64> RecordMomentReader::readDay(QByteArrayView date) const
 
 std::optional<int> RecordMomentReader::readSecondOfDay(QByteArrayView time) const
 {
-    RecordMoment m;
-    if (!readTime(time, char16_t(uchar(m_timeSeparator)), m))
+    // readTime's rules, on bytes, in the walk over every row.
+    const qsizetype n = time.size();
+    if (n != 5 && n != 8)
         return std::nullopt;
-    return (m.hour * 60 + m.minute) * 60 + m.second;
+    const char* p = time.data();
+    const auto digit = [p](int i) { return unsigned(uchar(p[i])) - unsigned('0'); };
+    const unsigned h1 = digit(0), h2 = digit(1), m1 = digit(3), m2 = digit(4);
+    if (p[2] != m_timeSeparator || h1 > 9 || h2 > 9 || m1 > 9 || m2 > 9)
+        return std::nullopt;
+    unsigned second = 0;
+    if (n == 8) {
+        const unsigned s1 = digit(6), s2 = digit(7);
+        if (p[5] != m_timeSeparator || s1 > 9 || s2 > 9)
+            return std::nullopt;
+        second = s1 * 10 + s2;
+    }
+    const unsigned hour = h1 * 10 + h2, minute = m1 * 10 + m2;
+    if (hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return int((hour * 60 + minute) * 60 + second);
 }

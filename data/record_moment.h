@@ -28,12 +28,19 @@ struct RecordMoment
 std::optional<RecordMoment> readRecordMoment(const QString& date, const QString& time,
                                              const RegionalSettings& rs);
 
+// A moment as the user writes it in an option, whatever the regional
+// settings: ISO 8601 local time "2024-03-15T08:00" (a blank for the "T" too)
+// or "15.03.2024 08:00", the seconds optional in both ("08:00:30"). Blanks
+// around it do not count; any other text gives nothing.
+std::optional<RecordMoment> readMomentText(const QString& text);
+
 // Moments counted in whole seconds on one continuous scale, the Julian day
 // × 86,400 plus the second of the day: the instrument's clock as DATE and
 // TIME give it, with no time zone in between, so a length is always the
 // difference of the texts. A moment as a date and time (no zone), and back.
 QDateTime momentDateTime(qint64 moment);
 qint64 momentOf(const QDate& date, const QTime& time);
+qint64 momentOf(const RecordMoment& m);
 // The day (Julian day number) a moment falls on.
 qint64 momentDay(qint64 moment);
 

@@ -2,6 +2,7 @@
 
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
+#include "data/table_period.h"
 #include "data/table_row_reader.h"
 #include "data/time_order.h"
 #include "platform/app_error.h"
@@ -99,10 +100,8 @@ class Walk
 {
 public:
     Walk(const DbfTable& table, const RegionalSettings& rs, qint64 expected)
-        : m_rows(table), m_rs(rs), m_moments(rs)
+        : m_rows(table), m_rs(rs), m_moments(table, rs)
     {
-        m_date = field(table, MeasurementSchema::kDate);
-        m_time = field(table, MeasurementSchema::kTime);
         m_mode = field(table, MeasurementSchema::kMode);
         m_t[0] = field(table, MeasurementSchema::kT1);
         m_t[1] = field(table, MeasurementSchema::kT2);
@@ -165,18 +164,7 @@ private:
         values[1].push_back(v[1]);
     }
 
-    qint64 moment()
-    {
-        if (const std::optional<qint64> at =
-                m_moments.read(m_rows.fieldBytes(m_date), m_rows.fieldBytes(m_time)))
-            return *at;
-        // Anything else goes through the general conversion, which decides
-        // and reports.
-        const QString text =
-            m_rows.value(m_date).toString() + u' ' + m_rows.value(m_time).toString();
-        const QDateTime dt = textToDateTime(text, m_rs);
-        return momentOf(dt.date(), dt.time());
-    }
+    qint64 moment() { return m_moments.read(m_rows); }
 
     void countMode()
     {
@@ -207,8 +195,8 @@ private:
 
     TableRowReader m_rows;
     const RegionalSettings& m_rs;
-    RecordMomentReader m_moments;
-    int m_date = -1, m_time = -1, m_mode = -1;
+    RowMomentReader m_moments; // DATE and TIME, checked first
+    int m_mode = -1;
     int m_t[2] = {-1, -1};
     QList<QByteArray> m_modeBytes; // the byte texts met, each with its entry in m_modes
     QList<qsizetype> m_modeIndex;

@@ -62,6 +62,33 @@ private:
     QStringList m_fields;
 };
 
+// Records given by their numbers: the table's cursor is not moved.
+class RecordRows : public ReportRowSource
+{
+public:
+    RecordRows(const DbfTable& table, QList<quint32> records)
+        : m_rows(table), m_records(std::move(records))
+    {
+        for (const DbfField& f : table.fields())
+            m_fields << f.name;
+    }
+    QString dataSetName() const override { return MeasurementReport::kDataSet; }
+    QStringList fieldNames() const override { return m_fields; }
+    qint64 begin() override { return m_records.size(); }
+    void end() override {}
+    QStringList rowTexts(qint64 row) const override
+    {
+        if (row < 0 || row >= m_records.size() || !m_rows.viewRecord(m_records[row]))
+            return {};
+        return m_rows.texts();
+    }
+
+private:
+    mutable TableRowReader m_rows;
+    QList<quint32> m_records;
+    QStringList m_fields;
+};
+
 } // namespace
 
 ReportTemplate MeasurementReport::reportTemplate()
@@ -138,4 +165,10 @@ std::unique_ptr<ReportRowSource> MeasurementReport::tableRows(DbfTable& table)
 std::unique_ptr<PreparedReport> MeasurementReport::prepare(DbfTable& table)
 {
     return std::make_unique<PreparedReport>(reportTemplate(), tableRows(table));
+}
+
+std::unique_ptr<PreparedReport> MeasurementReport::prepare(DbfTable& table, QList<quint32> records)
+{
+    return std::make_unique<PreparedReport>(
+        reportTemplate(), std::make_unique<RecordRows>(table, std::move(records)));
 }

@@ -2,6 +2,8 @@
 
 #include "components/report_engine.h"
 
+#include <QList>
+
 #include <memory>
 
 class DbfTable;
@@ -25,5 +27,8 @@ std::unique_ptr<ReportRowSource> tableRows(DbfTable& table);
 // Prepares the report of the open table; the table's last record is current
 // afterwards.
 std::unique_ptr<PreparedReport> prepare(DbfTable& table);
+// The report of the records with these numbers, in that order (a period's
+// rows); the table's current record stays.
+std::unique_ptr<PreparedReport> prepare(DbfTable& table, QList<quint32> records);
 
 } // namespace MeasurementReport

@@ -5,6 +5,7 @@
 #include "data/record_moment.h"
 #include "platform/app_error.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 
@@ -56,6 +57,17 @@ WorkbookRowReader::WorkbookRowReader(const DbfTable& table, const RegionalSettin
 void WorkbookRowReader::read(qint64 position, WorkbookRow& row)
 {
     m_rows.view(position);
+    readViewed(row);
+}
+
+void WorkbookRowReader::readRecord(quint32 recNo, WorkbookRow& row)
+{
+    m_rows.viewRecord(recNo);
+    readViewed(row);
+}
+
+void WorkbookRowReader::readViewed(WorkbookRow& row)
+{
     const QVariant n = m_rows.value(m_n);
     const qint64 number = n.toLongLong(); // an empty N reads as 0
     if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max())
@@ -78,12 +90,13 @@ QString tooManyRecordsText(qint64 records)
 }
 
 WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& create,
-                                    const RegionalSettings& rs, const WorkbookProgress& progress)
+                                    const RegionalSettings& rs, const WorkbookProgress& progress,
+                                    const std::optional<QList<quint32>>& records)
 {
     namespace L = WorkbookLayout;
     // A sheet has room for so many rows only; the automation would fail at
     // the first row beyond it, with the rest of the table missing.
-    const qint64 n = table.rowCount();
+    const qint64 n = records ? records->size() : table.rowCount();
     if (n > L::kMaxRecords)
         throw AppError(tooManyRecordsText(n));
     WorkbookRowReader reader(table, rs);
@@ -110,8 +123,12 @@ WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& c
     // current record moves once, to where the walk stops.
     if (table.state() == DbfTable::State::Edit || table.state() == DbfTable::State::Insert)
         table.post();
-    const auto stopAt = [&table](qint64 i) {
-        if (!table.isEmpty())
+    const auto stopAt = [&table, &records](qint64 i) {
+        if (table.isEmpty())
+            return;
+        if (records)
+            table.goToRecord(records->at(std::min(i, qint64(records->size()) - 1)));
+        else
             table.goToPosition(i);
     };
     int r = L::kFirstRecordRow;
@@ -124,7 +141,10 @@ WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& c
                 app->quit();
                 return WorkbookExportResult::Cancelled;
             }
-            reader.read(i, row);
+            if (records)
+                reader.readRecord(records->at(i), row);
+            else
+                reader.read(i, row);
             app->setCellInteger(sheet, r, 1, row.n);
             app->setCellDate(sheet, r, 2, row.date);
             app->setCellText(sheet, r, 3, row.mode);
@@ -138,7 +158,9 @@ WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& c
         throw;
     }
     // The walk ends on the last record, which stays current.
-    if (n > 0)
+    if (n > 0 && records)
+        table.goToRecord(records->constLast());
+    else if (n > 0)
         table.last();
     if (progress && !progress(n, n)) {
         app->quit();

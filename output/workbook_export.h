@@ -5,10 +5,12 @@
 #include "platform/spreadsheet.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class DbfTable;
 
@@ -69,8 +71,12 @@ public:
     // Row `position` of the table's order. The regional conversion errors of
     // the record's texts; the empty temperature text is no number either.
     void read(qint64 position, WorkbookRow& row);
+    // The same of the record with this number.
+    void readRecord(quint32 recNo, WorkbookRow& row);
 
 private:
+    void readViewed(WorkbookRow& row);
+
     TableRowReader m_rows;
     RegionalSettings m_rs;
     int m_n, m_date, m_time, m_mode, m_t1, m_t2, m_comment;
@@ -98,6 +104,10 @@ QString tooManyRecordsText(qint64 records);
 // A conversion error ends the export at its record, without saving. A failed
 // save is reported after the instance has been told to quit. A cancelled
 // export quits without saving.
+//
+// Given `records`, only the records with these numbers are written, in that
+// order (a period's rows), and the last of them is current afterwards.
 WorkbookExportResult exportWorkbook(DbfTable& table, const SpreadsheetFactory& create,
                                     const RegionalSettings& rs,
-                                    const WorkbookProgress& progress = {});
+                                    const WorkbookProgress& progress = {},
+                                    const std::optional<QList<quint32>>& records = std::nullopt);

@@ -5,6 +5,7 @@ Reads the table with dbfread (live rows in file order), computes every figure
 with numpy from the definitions the manual gives, and prints the same JSON
 object. Usage:
     summary_oracle.py TABLE [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] [--dh KJ]
+                      [--from 2024-03-15T08:00] [--to 2024-03-16T18:00]
 """
 import argparse
 import datetime
@@ -20,6 +21,13 @@ EPOCH = datetime.datetime(1970, 1, 1)
 
 def moment(date, time):
     d = datetime.datetime.strptime(date.strip() + ' ' + time.strip(), '%d.%m.%Y %H:%M:%S')
+    return int((d - EPOCH).total_seconds())
+
+
+def seconds_of(text):
+    if text is None:
+        return None
+    d = datetime.datetime.fromisoformat(text)
     return int((d - EPOCH).total_seconds())
 
 
@@ -63,14 +71,21 @@ def main():
     for name in ('lower1', 'upper1', 'lower2', 'upper2'):
         p.add_argument('--' + name, type=float)
     p.add_argument('--dh', type=float, default=83.144)
+    p.add_argument('--from', dest='start')  # 2024-03-15T08:00[:SS]: the rows from then on
+    p.add_argument('--to', dest='end')  # the rows until then, that moment included
     a = p.parse_args()
+    start = seconds_of(a.start)
+    end = seconds_of(a.end)
 
     modes = {'Оперативный': 0, 'Наблюдения': 0}
     at, t1, t2 = [], [], []
     for rec in dbfread.DBF(a.table, encoding='cp1251', char_decode_errors='strict'):
+        m = moment(rec['DATE'], rec['TIME'])
+        if (start is not None and m < start) or (end is not None and m > end):
+            continue
         mode = (rec['MODE'] or '').strip()
         modes[mode] = modes.get(mode, 0) + 1
-        at.append(moment(rec['DATE'], rec['TIME']))
+        at.append(m)
         t1.append(number(rec['T_1']))
         t2.append(number(rec['T_2']))
     at = np.array(at, dtype=np.int64)
