@@ -169,6 +169,8 @@ void TForm1::buildMenus()
                      QKeySequence::Copy);
     SelectAll1 = item(N13, "SelectAll1", QStringLiteral("Выделить &все"), &TForm1::SelectAllClick,
                       QKeySequence::SelectAll);
+    SelectPeriod1 =
+        item(N13, "SelectPeriod1", QStringLiteral("Выделить пер&иод…"), &TForm1::SelectPeriodClick);
 
     N35 = menu("N35", QStringLiteral("С&ервис"));
     Excel1 = item(N35, "Excel1", QStringLiteral("&Экспорт в Excel"), &TForm1::Excel1Click);
@@ -190,6 +192,8 @@ void TForm1::buildMenus()
     SummaryPopupItem =
         item(PopupMenu1, "SummaryPopupItem", QStringLiteral("&Сводка…"), &TForm1::SummaryClick);
     N22 = item(PopupMenu1, "N22", QStringLiteral("&Печать"), &TForm1::N22Click);
+    SelectPeriodPopupItem = item(PopupMenu1, "SelectPeriodPopupItem",
+                                 QStringLiteral("Выделить пер&иод…"), &TForm1::SelectPeriodClick);
     N16 = separator(PopupMenu1, "N16");
     N17 = item(PopupMenu1, "N17", QStringLiteral("&Задать цвет"), &TForm1::N17Click);
     N18 = item(PopupMenu1, "N18", QStringLiteral("&Убрать цвет"), &TForm1::N18Click);
@@ -248,7 +252,7 @@ void TForm1::disable_button()
 
 void TForm1::setTableCommandsEnabled(bool enabled)
 {
-    for (QAction* own : {SummaryItem, CopyRows1, SelectAll1})
+    for (QAction* own : {SummaryItem, CopyRows1, SelectAll1, SelectPeriod1})
         if (own)
             own->setEnabled(enabled);
     for (QObject* o : tableCommands()) {

@@ -23,6 +23,7 @@ class QToolButton;
 struct AppState;
 class DataGrid;
 class HelpViewer;
+struct Period;
 class PrintingService;
 class SettingsStore;
 class SerialPortSystem;
@@ -114,6 +115,13 @@ public:
     // (Ctrl+C), and every row selected as the double click does (Ctrl+A).
     void CopyRowsClick();
     void SelectAllClick();
+    // "Выделить период…" (in "Правка" and the pop-up): asks for the first and
+    // the last moment and selects exactly the rows between them.
+    void SelectPeriodClick();
+    // Selects exactly the rows of `period` in the grid, the first of them
+    // current; a period that ends before it starts or holds no row is said
+    // in a message and the selection stays. Returns whether it selected.
+    bool selectPeriod(const Period& period);
 
     // --- charts, printing, export (main_output.cpp) ---
     void N8Click();  // "Предварительный просмотр"
@@ -181,6 +189,7 @@ public:
     QAction *N27 = nullptr, *N28 = nullptr, *N29 = nullptr, *N30 = nullptr, *N31 = nullptr;
     QAction *N32 = nullptr, *N33 = nullptr, *N34 = nullptr;
     QAction *EditSeparator1 = nullptr, *CopyRows1 = nullptr, *SelectAll1 = nullptr;
+    QAction *SelectPeriod1 = nullptr, *SelectPeriodPopupItem = nullptr;
     QAction *Excel1 = nullptr, *N37 = nullptr, *N36 = nullptr, *PortChoice1 = nullptr;
     QAction *N24 = nullptr, *N25 = nullptr, *N26 = nullptr;
     // Pop-up menu.

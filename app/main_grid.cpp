@@ -3,8 +3,12 @@
 #include "app/main.h"
 
 #include "app/app_state.h"
+#include "app/error_report.h"
+#include "app/period_dialog.h"
 #include "components/data_grid.h"
 #include "components/wait_cursor.h"
+#include "data/table_period.h"
+#include "platform/app_title.h"
 #include "view/measurement_grid_view.h"
 
 namespace {
@@ -106,6 +110,62 @@ void TForm1::CopyRowsClick()
     const WaitCursor wait;
     DBGridPro1->endEditInProgress(); // what is being typed is part of the copy
     DBGridPro1->copySelectedRows();
+}
+
+void TForm1::SelectPeriodClick()
+{
+    if (!m_state.tableOpen || !Dbf1.isOpen())
+        return;
+    DBGridPro1->endEditInProgress(); // a date being typed counts
+    std::optional<TablePeriod> span;
+    {
+        const WaitCursor wait;
+        span = tablePeriod(Dbf1, m_state.regional);
+    }
+    if (!span) {
+        m_dialogs.message(this, QStringLiteral("В таблице нет записей с датой и временем."),
+                          kAppTitle, DialogService::Icon::Information, DialogService::Buttons::Ok);
+        return;
+    }
+    PeriodDialog dialog(*span, this);
+    if (m_dialogs.execModal(dialog) == QDialog::Accepted)
+        selectPeriod(dialog.period());
+}
+
+bool TForm1::selectPeriod(const Period& period)
+{
+    if (!m_state.tableOpen || !Dbf1.isOpen())
+        return false;
+    const auto refuse = [this](const QString& text) {
+        m_dialogs.message(this, text + QStringLiteral("\nВыделение не изменено."), kAppTitle,
+                          DialogService::Icon::Information, DialogService::Buttons::Ok);
+        return false;
+    };
+    if (period.isReversed())
+        return refuse(QStringLiteral("Начало периода позже его конца."));
+    QList<qint64> rows;
+    try {
+        const WaitCursor wait;
+        const QList<quint32> records = periodRecords(Dbf1, period, m_state.regional);
+        rows.reserve(records.size());
+        for (quint32 rec : records)
+            rows.append(Dbf1.positionOf(rec));
+    } catch (...) {
+        showErrorReport(m_dialogs, this, currentExceptionReportText());
+        return false;
+    }
+    if (rows.isEmpty())
+        return refuse(emptyPeriodText(period, m_state.regional) + u'.');
+    const WaitCursor wait;
+    DBGridPro1->beginUpdate();
+    struct End
+    {
+        DataGrid& grid;
+        ~End() { grid.endUpdate(); }
+    } end{*DBGridPro1};
+    DBGridPro1->selectExactly(rows);
+    Dbf1.goToPosition(rows.constFirst()); // where the period starts is in view
+    return true;
 }
 
 void TForm1::SelectAllClick()

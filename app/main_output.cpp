@@ -12,6 +12,7 @@
 #include "data/captured_row.h"
 #include "data/measurement_schema.h"
 #include "data/summary_options.h"
+#include "data/table_period.h"
 #include "output/measurement_report.h"
 #include "output/report_printing.h"
 #include "output/workbook_export.h"
@@ -66,6 +67,15 @@ bool tellWorkbookNotOpened(DialogService& dialogs, QWidget* parent, const QStrin
                            DialogService::Buttons::OpenFolderOk) == DialogService::Answer::Yes;
 }
 
+// The chart's time range (local time, as it places the rows) as a period of
+// whole seconds within it.
+Period shownPeriod(qint64 fromMsecs, qint64 toMsecs)
+{
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(fromMsecs + 999);
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(toMsecs);
+    return Period{momentOf(from.date(), from.time()), momentOf(to.date(), to.time())};
+}
+
 } // namespace
 
 void TForm1::N8Click()
@@ -114,6 +124,9 @@ void TForm1::N15Click()
                       [grid](const QString& field) { return footerTextOf(*grid, field); }});
     Form3->setErrorReport(
         [this] { showErrorReport(m_dialogs, Form3, currentExceptionReportText()); });
+    Form3->setSelectShown([this](qint64 fromMsecs, qint64 toMsecs) {
+        return selectPeriod(shownPeriod(fromMsecs, toMsecs));
+    });
     m_dialogs.execModal(*Form3);
 }
 

@@ -42,6 +42,11 @@ TForm3::TForm3(PrintingService& printing, QWidget* parent)
     Button1->resize(75, 25);
     Chart1->installEventFilter(this);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    SelectShown1 = new QPushButton(QStringLiteral("Выделить показанное"), Chart1);
+    SelectShown1->setObjectName(QStringLiteral("SelectShown1"));
+    SelectShown1->resize(SelectShown1->sizeHint().width(), 25);
+    SelectShown1->hide();
+    connect(SelectShown1, &QPushButton::clicked, this, &TForm3::SelectShown1Click);
     connect(Chart1, &DateTimeChart::saveImageRequested, this, &TForm3::saveImage);
     LimitLines = new ChartLimitLines(*Chart1);
     Measure = new ChartMeasure(*Chart1);
@@ -56,8 +61,10 @@ void TForm3::setLimits(const std::array<std::optional<double>, 2>& lower,
 
 bool TForm3::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Chart1 && event->type() == QEvent::Resize)
+    if (watched == Chart1 && event->type() == QEvent::Resize) {
         Button1->move(Chart1->width() - Button1->width(), Chart1->height() - Button1->height());
+        SelectShown1->move(Button1->x() - SelectShown1->width(), Button1->y());
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -95,6 +102,23 @@ void TForm3::FormShow()
     Chart1->hide();
     MeasurementChart::build(*Chart1, m_choice, m_source, m_regional);
     Chart1->show();
+}
+
+void TForm3::setSelectShown(std::function<bool(qint64, qint64)> select)
+{
+    m_selectShown = std::move(select);
+    SelectShown1->setVisible(bool(m_selectShown));
+}
+
+void TForm3::SelectShown1Click()
+{
+    if (!m_selectShown)
+        return;
+    // Whole milliseconds inside the shown range: a row on its edge counts.
+    const qint64 from = qint64(std::ceil(Chart1->bottomAxisMin()));
+    const qint64 to = qint64(std::floor(Chart1->bottomAxisMax()));
+    if (m_selectShown(from, to))
+        accept(); // the grid shows the selection now
 }
 
 void TForm3::Button1Click()

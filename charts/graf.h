@@ -50,6 +50,12 @@ public:
     // printing: the application's default error report. Without one the
     // error goes on to the caller.
     void setErrorReport(std::function<void()> report) { m_errorReport = std::move(report); }
+    // "Выделить показанное": selects the rows of the time range the chart
+    // shows now (milliseconds since the epoch, local time, both ends
+    // included) and tells whether it did; the window then closes. Without
+    // it the button is hidden.
+    void setSelectShown(std::function<bool(qint64 fromMsecs, qint64 toMsecs)> select);
+    void SelectShown1Click();
 
     void FormShow();
     // "Печать": the chart on one landscape page of a job named "Chart1",
@@ -58,6 +64,7 @@ public:
 
     DateTimeChart* Chart1;
     QPushButton* Button1;
+    QPushButton* SelectShown1; // our own, beside "Печать"
     ChartLimitLines* LimitLines;
     ChartMeasure* Measure; // Shift + drag: Δt, ΔT, °C per hour
 
@@ -77,4 +84,5 @@ private:
     CurveChoice m_choice;
     ChartSource m_source;
     std::function<void()> m_errorReport;
+    std::function<bool(qint64, qint64)> m_selectShown;
 };

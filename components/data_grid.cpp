@@ -489,6 +489,14 @@ void DataGrid::selectRange(int from, int to)
     endUpdate();
 }
 
+void DataGrid::selectExactly(const QList<qint64>& rows)
+{
+    beginUpdate();
+    m_selection.clear();
+    m_model->selectRowList(rows);
+    endUpdate();
+}
+
 void DataGrid::flushViewSync()
 {
     if (m_viewSyncQueued && m_updateDepth == 0)

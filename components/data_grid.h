@@ -77,6 +77,8 @@ public:
     void clearSelection();
     void toggleRowSelected(int row);
     void selectRange(int from, int to);
+    // Exactly these rows, in this order, and no other: one notification.
+    void selectExactly(const QList<qint64>& rows);
     // Moves the current row one down (up) extending the selection: exactly
     // what Shift+Down (Shift+Up) does.
     void extendSelectionDown();

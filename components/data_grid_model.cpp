@@ -283,6 +283,30 @@ void DataGridModel::selectRows(int from, int to)
     Q_EMIT selectionEntriesChanged();
 }
 
+void DataGridModel::selectRowList(const QList<qint64>& rows)
+{
+    if (!m_source || rows.isEmpty())
+        return;
+    m_selBookmarks.reserve(m_selBookmarks.size() + size_t(rows.size()));
+    m_selValues.reserve(m_selValues.size() + size_t(rows.size()) * size_t(m_bookmarkFields.size()));
+    qint64 first = m_rowCount, last = -1;
+    for (qint64 r : rows) {
+        if (r < 0 || r >= m_rowCount)
+            continue;
+        const qint64 bookmark = m_source->bookmark(r);
+        if (!m_selected.insert(bookmark))
+            continue;
+        appendEntry(bookmark, m_source->fieldValues(r, m_bookmarkFieldIndexes));
+        first = std::min(first, r);
+        last = std::max(last, r);
+    }
+    if (last < 0)
+        return;
+    if (!m_columns.isEmpty())
+        Q_EMIT dataChanged(index(int(first), 0), index(int(last), int(m_columns.size()) - 1));
+    Q_EMIT selectionEntriesChanged();
+}
+
 void DataGridModel::deselectRow(int r)
 {
     if (!m_source || r < 0 || r >= m_rowCount)

@@ -113,6 +113,9 @@ public:
     // Rows from..to (from <= to) in order, leaving out those selected
     // already; one change notification for all of them.
     void selectRows(int from, int to);
+    // These rows in this order, leaving out those selected already; one
+    // change notification for all of them.
+    void selectRowList(const QList<qint64>& rows);
     void deselectRow(int row);
     void clearSelection();
     SelectionEntry entryForRow(int row) const;

@@ -216,10 +216,12 @@ void TestMainWindow::commandMap_data()
     QTest::newRow("Вид") << "N12" << QStringList{"N27", "-N28", "N29", "N30", "N31", "-N32", "N33"}
                          << QStringList{"Выровнять столбцы", "", "Задать цвет",      "Убрать цвет",
                                         "Убрать все цвета",  "", "Убрать сортировку"};
-    // "Копировать" and "Выделить все" are our own.
+    // "Копировать", "Выделить все" and "Выделить период…" are our own.
     QTest::newRow("Правка") << "N13"
-                            << QStringList{"N34", "-EditSeparator1", "CopyRows1", "SelectAll1"}
-                            << QStringList{"Удалить строки", "", "Копировать", "Выделить все"};
+                            << QStringList{"N34", "-EditSeparator1", "CopyRows1", "SelectAll1",
+                                           "SelectPeriod1"}
+                            << QStringList{"Удалить строки", "", "Копировать", "Выделить все",
+                                           "Выделить период…"};
     // "Порт прибора…" and "Сводка…" are our own, after the items of the
     // original menus.
     QTest::newRow("Сервис") << "N35"
@@ -228,23 +230,16 @@ void TestMainWindow::commandMap_data()
                                            "Построить график", "Порт прибора…", "Сводка…"};
     QTest::newRow("Справка") << "N14" << QStringList{"N24", "-N25", "N26"}
                              << QStringList{"Помощь", "", "О программе"};
-    QTest::newRow("pop-up") << "PopupMenu1" << QStringList{"N15", "SummaryPopupItem",
-                                                           "N22", "-N16",
-                                                           "N17", "N18",
-                                                           "N19", "-N38",
-                                                           "N23", "-N20",
-                                                           "N21"}
-                            << QStringList{"График",
-                                           "Сводка…",
-                                           "Печать",
-                                           "",
-                                           "Задать цвет",
-                                           "Убрать цвет",
-                                           "Убрать все цвета",
-                                           "",
-                                           "Выровнять столбцы",
-                                           "",
-                                           "Удалить"};
+    QTest::newRow("pop-up")
+        << "PopupMenu1" << QStringList{"N15",  "SummaryPopupItem",
+                                       "N22",  "SelectPeriodPopupItem",
+                                       "-N16", "N17",
+                                       "N18",  "N19",
+                                       "-N38", "N23",
+                                       "-N20", "N21"}
+        << QStringList{
+               "График",      "Сводка…",          "Печать", "Выделить период…",  "", "Задать цвет",
+               "Убрать цвет", "Убрать все цвета", "",       "Выровнять столбцы", "", "Удалить"};
 }
 
 void TestMainWindow::commandMap()
