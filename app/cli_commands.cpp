@@ -74,6 +74,13 @@ const CliOption kOutput{{QCommandLineOption({QStringLiteral("o"), QStringLiteral
                                        : QString();
                         }};
 const CliOption kJson{{flag(QStringLiteral("json"))}};
+// The limits and ΔH (commandSummaryOptions). Given but empty: no limit. The
+// numbers are read by the command, under the regional settings.
+const CliOption kLimits{{valued(QStringLiteral("lower1"), QStringLiteral("X")),
+                         valued(QStringLiteral("upper1"), QStringLiteral("Y")),
+                         valued(QStringLiteral("lower2"), QStringLiteral("X")),
+                         valued(QStringLiteral("upper2"), QStringLiteral("Y")),
+                         valued(QStringLiteral("dh"), QStringLiteral("KJ_PER_MOL"))}};
 // --from and --to: the period whose rows the command takes (periodRows).
 const CliOption kPeriod{{valued(QStringLiteral("from"), QStringLiteral("MOMENT")),
                          valued(QStringLiteral("to"), QStringLiteral("MOMENT"))},
@@ -126,16 +133,8 @@ const QList<CliCommand>& cliCommands()
              "[--upper2 Y] [--dh KJ_PER_MOL] [--json]\n"
              "                                  analyse the recording: interval, gaps,\n"
              "                                  extremes, MKT, time out of the limits\n"
-             "                                  (else the stored ones), per day\n"),
-         // Given but empty: no limit. The numbers are read by the command,
-         // under the regional settings.
-         .options = {{{valued(QStringLiteral("lower1"), QStringLiteral("X")),
-                       valued(QStringLiteral("upper1"), QStringLiteral("Y")),
-                       valued(QStringLiteral("lower2"), QStringLiteral("X")),
-                       valued(QStringLiteral("upper2"), QStringLiteral("Y")),
-                       valued(QStringLiteral("dh"), QStringLiteral("KJ_PER_MOL"))}},
-                     kPeriod,
-                     kJson},
+             "                                  (else those stored for the table), per day\n"),
+         .options = {kLimits, kPeriod, kJson},
          .run = runSummaryCommand},
         {.name = QStringLiteral("dump"),
          .usage = QStringLiteral(

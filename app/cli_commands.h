@@ -11,6 +11,7 @@ class DbfTable;
 struct CommandLineOptions;
 struct Period;
 struct RegionalSettings;
+struct SummaryOptions;
 struct SerialPortEntry;
 
 // An option of a command, or options the command reads together (--t1,
@@ -122,6 +123,13 @@ std::optional<Period> givenPeriod(const CommandLineOptions& options);
 // without rows throws the refusal, before the command writes anything.
 std::optional<QList<quint32>> periodRows(const DbfTable& table, const CommandLineOptions& options,
                                          const RegionalSettings& rs);
+
+// The limits and ΔH of a command over the table FILE: --lower1, --upper1,
+// --lower2, --upper2 and --dh where given (an empty value: no limit), the
+// rest as stored for the table (else those used last, as the windows start
+// a new table with). A value that is no number, a ΔH out of its range or a
+// lower limit above the upper one throws its refusal.
+SummaryOptions commandSummaryOptions(const CommandLineOptions& options, const RegionalSettings& rs);
 
 // The lines of `fln ports`: device path, a tab, the description, and
 // " (выбран)" on the port stored as the user's choice.

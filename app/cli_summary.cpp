@@ -1,6 +1,6 @@
 // `fln summary`: the analysis of a whole recording, or of the period of
-// --from and --to. The table is only read;
-// the limits come from the options, else from the stored ones.
+// --from and --to. The table is only read; the limits come from the
+// options, else from those stored for the table.
 #include "app/cli_commands.h"
 
 #include "app/command_line.h"
@@ -13,14 +13,14 @@
 
 namespace {
 
-SummaryOptions storedOptions()
+SummaryOptions storedOptions(const QString& tableFile)
 {
-    // The user's stored limits; a settings folder that cannot be opened
-    // only costs them.
+    // The limits stored for the table (else those used last); a settings
+    // folder that cannot be opened only costs them.
     try {
         SettingsStore store;
         store.openKey();
-        return loadSummaryOptions(store);
+        return loadTableSummaryOptions(store, tableFile);
     } catch (const AppError&) {
         return {};
     }
@@ -38,10 +38,9 @@ void take(const std::optional<QString>& given, const RegionalSettings& rs,
 
 } // namespace
 
-int runSummaryCommand(const CommandLineOptions& o)
+SummaryOptions commandSummaryOptions(const CommandLineOptions& o, const RegionalSettings& rs)
 {
-    const RegionalSettings rs = commandRegionalSettings(o);
-    SummaryOptions options = storedOptions();
+    SummaryOptions options = storedOptions(o.arguments.value(0));
     take(o.valueIfSet(QStringLiteral("lower1")), rs, options.lower[0]);
     take(o.valueIfSet(QStringLiteral("upper1")), rs, options.upper[0]);
     take(o.valueIfSet(QStringLiteral("lower2")), rs, options.lower[1]);
@@ -52,6 +51,13 @@ int runSummaryCommand(const CommandLineOptions& o)
             throw AppError(problem);
     if (const QString problem = limitsProblem(options, rs); !problem.isEmpty())
         throw AppError(problem);
+    return options;
+}
+
+int runSummaryCommand(const CommandLineOptions& o)
+{
+    const RegionalSettings rs = commandRegionalSettings(o);
+    const SummaryOptions options = commandSummaryOptions(o, rs);
 
     DbfTable table;
     openTableForReading(table, o);

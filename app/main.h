@@ -135,6 +135,9 @@ public:
     // grid: above the upper limit kAboveLimitColour, below the lower one
     // kBelowLimitColour.
     void applyLimitColours();
+    // A table opened or made: it keeps the limits it had, or takes those used
+    // last as its own the first time; then they colour its grid.
+    void takeTableLimits();
     static const QColor kAboveLimitColour;
     static const QColor kBelowLimitColour;
     void Excel1Click();

@@ -122,6 +122,7 @@ void TForm1::Create_DB()
     }
     doc.createTable(SaveDialog1.fileName);
     setTableColour(true);
+    takeTableLimits();
     flash2fln01(false);
     find_mma();
     enable_button();
@@ -143,6 +144,7 @@ void TForm1::Open_DB(const QString& path)
     find_mma();
     Dbf1.first();
     setTableColour(true);
+    takeTableLimits();
     enable_button();
     tab_vis_en();
     load_layout(kLayoutValue);

@@ -112,7 +112,7 @@ void TForm1::N15Click()
     const DataGrid* grid = DBGridPro1;
     Form3->setChoice(Form4->choice());
     if (m_settings.isOpen()) {
-        const SummaryOptions limits = loadSummaryOptions(m_settings);
+        const SummaryOptions limits = loadTableSummaryOptions(m_settings, Dbf1.tableFile());
         Form3->setLimits(limits.lower, limits.upper);
     }
     Form3->setRegionalSettings(m_state.regional);
@@ -166,6 +166,19 @@ void TForm1::SummaryClick()
     applyLimitColours(); // the limits may have changed
 }
 
+void TForm1::takeTableLimits()
+{
+    if (!m_settings.isOpen() || !Dbf1.isOpen())
+        return;
+    try {
+        adoptTableSummaryOptions(m_settings, Dbf1.tableFile());
+    } catch (const AppError&) {
+        // A settings file that takes no value costs the table its own
+        // limits, not its opening: those used last apply.
+    }
+    applyLimitColours();
+}
+
 const QColor TForm1::kAboveLimitColour = QColor(0xC0, 0x00, 0x00);
 const QColor TForm1::kBelowLimitColour = QColor(0x00, 0x00, 0xC0);
 
@@ -173,7 +186,9 @@ void TForm1::applyLimitColours()
 {
     if (!m_settings.isOpen())
         return;
-    const SummaryOptions o = loadSummaryOptions(m_settings);
+    const SummaryOptions o = m_state.tableOpen && Dbf1.isOpen()
+                                 ? loadTableSummaryOptions(m_settings, Dbf1.tableFile())
+                                 : loadSummaryOptions(m_settings);
     if (!o.lower[0] && !o.upper[0] && !o.lower[1] && !o.upper[1]) {
         DBGridPro1->model()->setCellTextColour({});
         return;

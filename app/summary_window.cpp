@@ -93,7 +93,7 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     setObjectName(QStringLiteral("SummaryWindow"));
     setWindowTitle(kTitle);
     if (m_settings.isOpen())
-        m_options = loadSummaryOptions(m_settings);
+        m_options = loadTableSummaryOptions(m_settings, m_table.tableFile());
 
     Period = new QLabel(this);
     Period->setObjectName(QStringLiteral("Period"));
@@ -114,7 +114,13 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     Problem->setObjectName(QStringLiteral("Problem"));
     Problem->setStyleSheet(QStringLiteral("color: #b00000"));
 
+    // Each table keeps its own limits: the heading says whose they are.
+    LimitsOf = new QLabel(
+        QStringLiteral("Границы таблицы %1:").arg(QFileInfo(m_table.tableFile()).fileName()), this);
+    LimitsOf->setObjectName(QStringLiteral("LimitsOf"));
     auto* limits = new QHBoxLayout;
+    limits->addWidget(LimitsOf);
+    limits->addSpacing(8);
     const auto labelled = [&](const QString& text, QWidget* w) {
         limits->addWidget(new QLabel(text, this));
         limits->addWidget(w);
@@ -232,7 +238,7 @@ void SummaryWindow::limitsEdited()
         return;
     m_options = o;
     if (m_settings.isOpen())
-        saveSummaryOptions(m_settings, m_options);
+        saveTableSummaryOptions(m_settings, m_table.tableFile(), m_options);
     recompute();
 }
 
@@ -372,7 +378,8 @@ void SummaryWindow::paintPage(QPainter& painter, QPrinter& printer) const
             for (qsizetype c = 0; c < row.size(); ++c) {
                 if (widths.size() <= c)
                     widths << 0;
-                widths[c] = std::max(widths[c], fm.horizontalAdvance(row[c]) + fm.averageCharWidth() * 2);
+                widths[c] =
+                    std::max(widths[c], fm.horizontalAdvance(row[c]) + fm.averageCharWidth() * 2);
             }
         return widths;
     };

@@ -19,7 +19,7 @@ class QTableWidget;
 class SettingsStore;
 
 // "Сводка": the analysis of the open table or of the selected rows, with the
-// limit fields of T1 and T2 and ΔH (kept in the settings store), recomputed
+// limit fields of T1 and T2 and ΔH (kept per table in the settings store), recomputed
 // when they change. It shows and asks; the figures come from data/. It opens
 // large enough to show its tables whole where the screen allows.
 class SummaryWindow : public QDialog
@@ -66,8 +66,9 @@ public:
     QLineEdit* Upper2 = nullptr;
     QLineEdit* ActivationEnergy = nullptr;
     QLabel* Period = nullptr;
-    QLabel* Problem = nullptr; // a limit that is not a number
-    QLabel* Written = nullptr; // where "Сохранить в PDF…" put the file
+    QLabel* LimitsOf = nullptr;       // "Границы таблицы rows.db:"
+    QLabel* Problem = nullptr;        // a limit that is not a number
+    QLabel* Written = nullptr;        // where "Сохранить в PDF…" put the file
     QTableWidget* Figures = nullptr;  // the recording: label, value
     QTableWidget* Channels = nullptr; // per channel: label, T1, T2
     QTableWidget* Days = nullptr;

@@ -3,9 +3,14 @@
 #include "data/statistics.h"
 #include "platform/settings_store.h"
 
+#include <QCryptographicHash>
+#include <QFileInfo>
+
 #include <cmath>
 
 namespace {
+
+const QString kPathValue = QStringLiteral("Path");
 
 std::optional<double> stored(const SettingsStore& store, const QString& name)
 {
@@ -21,30 +26,85 @@ QString storedText(const std::optional<double>& v)
     return v ? QString::number(*v, 'g', 15) : QString();
 }
 
-} // namespace
-
-SummaryOptions loadSummaryOptions(const SettingsStore& store)
+// The options under these names, after `prefix`.
+SummaryOptions load(const SettingsStore& store, const QString& prefix)
 {
     using namespace SummaryOptionValues;
     SummaryOptions o;
     for (int c = 0; c < 2; ++c) {
-        o.lower[size_t(c)] = stored(store, kLower[c]);
-        o.upper[size_t(c)] = stored(store, kUpper[c]);
+        o.lower[size_t(c)] = stored(store, prefix + kLower[c]);
+        o.upper[size_t(c)] = stored(store, prefix + kUpper[c]);
     }
-    if (const std::optional<double> dh = stored(store, kActivationEnergy);
+    if (const std::optional<double> dh = stored(store, prefix + kActivationEnergy);
         dh && plausibleActivationEnergy(*dh))
         o.activationEnergy = *dh;
     return o;
 }
 
-void saveSummaryOptions(SettingsStore& store, const SummaryOptions& options)
+void save(SettingsStore& store, const QString& prefix, const SummaryOptions& options)
 {
     using namespace SummaryOptionValues;
     for (int c = 0; c < 2; ++c) {
-        store.writeString(kLower[c], storedText(options.lower[size_t(c)]));
-        store.writeString(kUpper[c], storedText(options.upper[size_t(c)]));
+        store.writeString(prefix + kLower[c], storedText(options.lower[size_t(c)]));
+        store.writeString(prefix + kUpper[c], storedText(options.upper[size_t(c)]));
     }
-    store.writeString(kActivationEnergy, storedText(options.activationEnergy));
+    store.writeString(prefix + kActivationEnergy, storedText(options.activationEnergy));
+}
+
+QString canonicalPath(const QString& tableFile)
+{
+    const QFileInfo info(tableFile);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+SummaryOptions loadSummaryOptions(const SettingsStore& store)
+{
+    return load(store, QString());
+}
+
+void saveSummaryOptions(SettingsStore& store, const SummaryOptions& options)
+{
+    save(store, QString(), options);
+}
+
+QString tableOptionsPrefix(const QString& tableFile)
+{
+    // A value name holds no path: its separators would open groups. 16 hex
+    // digits of a hash tell a user's tables apart.
+    const QByteArray hash =
+        QCryptographicHash::hash(canonicalPath(tableFile).toUtf8(), QCryptographicHash::Sha256);
+    return QStringLiteral("Table_%1_").arg(QString::fromLatin1(hash.toHex().left(16)));
+}
+
+bool hasTableSummaryOptions(const SettingsStore& store, const QString& tableFile)
+{
+    return store.valueExists(tableOptionsPrefix(tableFile) + kPathValue);
+}
+
+SummaryOptions loadTableSummaryOptions(const SettingsStore& store, const QString& tableFile)
+{
+    return hasTableSummaryOptions(store, tableFile) ? load(store, tableOptionsPrefix(tableFile))
+                                                    : load(store, QString());
+}
+
+void saveTableSummaryOptions(SettingsStore& store, const QString& tableFile,
+                             const SummaryOptions& options)
+{
+    const QString prefix = tableOptionsPrefix(tableFile);
+    save(store, prefix, options);
+    store.writeString(prefix + kPathValue, canonicalPath(tableFile));
+    save(store, QString(), options);
+}
+
+SummaryOptions adoptTableSummaryOptions(SettingsStore& store, const QString& tableFile)
+{
+    const SummaryOptions o = loadTableSummaryOptions(store, tableFile);
+    if (!hasTableSummaryOptions(store, tableFile))
+        saveTableSummaryOptions(store, tableFile, o);
+    return o;
 }
 
 bool parseOptionalNumber(const QString& text, const RegionalSettings& rs, std::optional<double>& v)

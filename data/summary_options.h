@@ -24,6 +24,22 @@ inline const QString kActivationEnergy = QStringLiteral("Summary_DH");
 SummaryOptions loadSummaryOptions(const SettingsStore& store);
 void saveSummaryOptions(SettingsStore& store, const SummaryOptions& options);
 
+// Each table keeps its own options, under the same names after
+// "Table_<key>_", where <key> stands for the table file's canonical path
+// (kept beside them as "Table_<key>_Path"); the names above hold the options
+// used last, which a table starts with.
+QString tableOptionsPrefix(const QString& tableFile);
+bool hasTableSummaryOptions(const SettingsStore& store, const QString& tableFile);
+// The table's own options, else those used last. Only reads.
+SummaryOptions loadTableSummaryOptions(const SettingsStore& store, const QString& tableFile);
+// Keeps them as the table's own and as those used last.
+void saveTableSummaryOptions(SettingsStore& store, const QString& tableFile,
+                             const SummaryOptions& options);
+// A table met for the first time takes the options used last as its own,
+// so that later changes for other tables leave it as it was. Returns the
+// table's options.
+SummaryOptions adoptTableSummaryOptions(SettingsStore& store, const QString& tableFile);
+
 // A limit or ΔH typed by the user: a decimal point or the regional
 // separator; empty gives nothing. False for any other text.
 bool parseOptionalNumber(const QString& text, const RegionalSettings& rs, std::optional<double>& v);

@@ -4,6 +4,8 @@
 // convert goes to the default error report. The program runs on a screen of
 // 1366 × 768, the smallest the window must fit whole.
 #include "app/summary_window.h"
+#include "components/data_grid.h"
+#include "components/data_grid_model.h"
 #include "tests/support/main_window_fixture.h"
 #include "tests/support/peers.h"
 
@@ -339,6 +341,64 @@ private slots:
             return 0;
         });
         w.form.SummaryPopupItem->trigger();
+    }
+
+    // Each table keeps its own limits: one met for the first time starts
+    // with those used last, and reopening either brings back its own, in
+    // the window (which says whose they are) and in the grid's colours.
+    void limitsBelongToTheTable()
+    {
+        Window w;
+        const QString fridge = w.path("fridge.db"), freezer = w.path("freezer.db");
+        writeMeasurementTable(fridge, minuteRows({"1,0", "5,0", "9,0"}));
+        writeMeasurementTable(freezer, minuteRows({"-25,0", "-18,0", "-15,0"}));
+        // What the window shows, and optionally new limits of T1 typed in it.
+        const auto summary = [&](const QString& lower = {}, const QString& upper = {}) {
+            QStringList shown;
+            w.dialogs.queueModal([&](QDialog& d) {
+                auto& s = static_cast<SummaryWindow&>(d);
+                shown << s.LimitsOf->text() << s.Lower1->text() << s.Upper1->text();
+                if (!lower.isEmpty())
+                    setField(s.Lower1, lower);
+                if (!upper.isEmpty())
+                    setField(s.Upper1, upper);
+                return 0;
+            });
+            w.form.SummaryClick();
+            return shown;
+        };
+        DataGridModel* m = w.form.DBGridPro1->model();
+        const auto colours = [&] {
+            const int col = w.form.DBGridPro1->columnByField("T_1");
+            QList<QColor> c;
+            for (int row = 0; row < 3; ++row)
+                c << m->data(m->index(row, col), Qt::ForegroundRole).value<QColor>();
+            return c;
+        };
+        const QColor none, above = TForm1::kAboveLimitColour, below = TForm1::kBelowLimitColour;
+
+        w.form.Open_DB(fridge);
+        summary("2", "8");
+        w.form.Open_DB(freezer);
+        QCOMPARE(summary("-20", "-16"),
+                 (QStringList{"Границы таблицы freezer.db:", "2", "8"})); // those used last
+        QCOMPARE(colours(), (QList<QColor>{below, none, above}));
+
+        w.form.Open_DB(fridge);
+        QCOMPARE(colours(), (QList<QColor>{below, none, above})); // 1,0 < 2; 9,0 > 8
+        QCOMPARE(summary(), (QStringList{"Границы таблицы fridge.db:", "2", "8"}));
+        w.form.Open_DB(freezer);
+        QCOMPARE(summary(), (QStringList{"Границы таблицы freezer.db:", "-20", "-16"}));
+
+        // A table met later starts with the limits used last, and keeps
+        // them when those of another table change.
+        const QString cellar = w.path("cellar.db");
+        writeMeasurementTable(cellar, minuteRows({"-17,0"}));
+        w.form.Open_DB(cellar);
+        w.form.Open_DB(fridge);
+        summary("0", "10");
+        w.form.Open_DB(cellar);
+        QCOMPARE(summary(), (QStringList{"Границы таблицы cellar.db:", "-20", "-16"}));
     }
 
     // A ΔH the command would refuse, or a lower limit above the upper one,

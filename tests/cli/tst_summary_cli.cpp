@@ -3,6 +3,8 @@
 // every figure of the JSON object from the table file, and the two objects
 // must agree key by key. Also the stored limits, the text form, reads-only
 // and the errors.
+#include "data/summary_options.h"
+#include "platform/settings_store.h"
 #include "tests/support/fln_process.h"
 #include "tests/support/measurement_table.h"
 #include "tests/support/peers.h"
@@ -297,6 +299,49 @@ private slots:
         // Within 3,5 and up: 5,0 4,0 6,0 9,0 9,5 9,0 of eight readings.
         QVERIFY2(run.out.contains(QRegularExpression("Доля времени в границах +75,0\u00A0% +—\n")),
                  qPrintable(run.out));
+    }
+
+    // Each table keeps its own limits: the command reads those stored for
+    // its table, those used last for a table that has none, and options
+    // win over either.
+    void limitsOfTheTable()
+    {
+        const QString fridge = m_dir.filePath("fridge.db");
+        const QString freezer = m_dir.filePath("freezer.db");
+        const QString other = m_dir.filePath("other.db");
+        for (const QString& t : {fridge, freezer, other})
+            writeTable(t, mixedRows());
+        const QString conf = m_dir.filePath("config/Ostrakon/FLN.conf");
+        {
+            SettingsStore store(conf);
+            store.openKey();
+            SummaryOptions o;
+            o.upper[0] = 8.5;
+            saveTableSummaryOptions(store, fridge, o);
+            o.upper[0] = 5.5;
+            o.lower[1] = 2.5;
+            saveTableSummaryOptions(store, freezer, o); // used last
+        }
+        const auto limits = [](const FlnRun& run) {
+            const QJsonObject c =
+                QJsonDocument::fromJson(run.out.toUtf8()).object()["channels"].toObject();
+            return QStringList{QString::number(c["T1"].toObject()["upper"].toDouble()),
+                               QString::number(c["T2"].toObject()["lower"].toDouble())};
+        };
+        // Reached by another path too: the same file.
+        const QString viaDot = m_dir.path() + "/./fridge.db";
+        QCOMPARE(limits(runFln({"--locale", "ru_RU", "summary", fridge, "--json"})),
+                 (QStringList{"8.5", "0"}));
+        QCOMPARE(limits(runFln({"--locale", "ru_RU", "summary", viaDot, "--json"})),
+                 (QStringList{"8.5", "0"}));
+        QCOMPARE(limits(runFln({"--locale", "ru_RU", "summary", freezer, "--json"})),
+                 (QStringList{"5.5", "2.5"}));
+        QCOMPARE(limits(runFln({"--locale", "ru_RU", "summary", other, "--json"})),
+                 (QStringList{"5.5", "2.5"}));
+        QCOMPARE(
+            limits(runFln({"--locale", "ru_RU", "summary", fridge, "--json", "--upper1", "7"})),
+            (QStringList{"7", "0"}));
+        QFile::remove(conf);
     }
 
     void errors_data()
