@@ -15,7 +15,7 @@
 #include "platform/console_output.h"
 #include "platform/file_lock.h"
 #include "platform/interrupt_signals.h"
-#include "platform/serial_ports.h"
+#include "device/serial_port_map.h"
 #include "platform/settings_store.h"
 #include "platform/terminal.h"
 #include "platform/unseen_file.h"

@@ -3,7 +3,7 @@
 #include "app/command_line.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
-#include "platform/serial_ports.h"
+#include "device/port_policy.h"
 #include "platform/settings_store.h"
 
 QString portListText(const QList<SerialPortEntry>& ports, const QString& chosen)

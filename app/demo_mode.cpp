@@ -1,6 +1,6 @@
 #include "app/demo_mode.h"
 
-#include "platform/serial_device.h"
+#include "device/serial_port_map.h"
 #include "sim/simulated_instrument.h"
 
 std::unique_ptr<SimulatedInstrument> startDemoInstrument(SerialPortMap& ports, QString* error)

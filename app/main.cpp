@@ -6,6 +6,7 @@
 #include "components/data_grid.h"
 #include "components/grid_row_source.h"
 #include "platform/help_viewer.h"
+#include "platform/serial_ports.h"
 #include "platform/settings_store.h"
 
 #include <QAction>
@@ -44,7 +45,7 @@ QIcon picture(const QString& themeName)
 TForm1::TForm1(AppState& state, DialogService& dialogs, PrintingService& printing,
                SettingsStore& settings, HelpViewer& help, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_dialogs(dialogs), m_printing(printing),
-      m_settings(settings), m_help(help)
+      m_settings(settings), m_help(help), m_serialPorts(systemSerialPorts())
 {
     setObjectName(QStringLiteral("Form1"));
     Dbf1.setObjectName(QStringLiteral("Dbf1"));

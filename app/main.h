@@ -142,7 +142,9 @@ public:
     static const QColor kBelowLimitColour;
     void Excel1Click();
     void PortChoice1Click(); // "Порт прибора…"
-    // Where "Порт прибора…" looks for ports; the system's unless a test says otherwise.
+    // Where "Порт прибора…" looks for ports: the one system the port map
+    // of the downloads asks too (the program's start hands it in); the
+    // system's own until then.
     void setSerialPortSystem(std::shared_ptr<const SerialPortSystem> system);
     void exp2excel();
     // Where "Экспорт в Excel" sends its calls; by default a workbook file in

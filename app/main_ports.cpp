@@ -12,8 +12,6 @@ void TForm1::setSerialPortSystem(std::shared_ptr<const SerialPortSystem> system)
 
 void TForm1::PortChoice1Click()
 {
-    if (!m_serialPorts)
-        m_serialPorts = systemSerialPorts();
     PortChoiceDialog dialog(m_serialPorts, m_settings, this);
     // `--port1`, FLN_PORT1 and `--demo` win over the choice: the dialog says so.
     if (Form2)

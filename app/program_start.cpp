@@ -9,13 +9,14 @@
 #include "app/main.h"
 #include "charts/graf.h"
 #include "charts/param_graf.h"
+#include "device/port_policy.h"
 #include "device/receive.h"
+#include "device/serial_port_map.h"
 #include "platform/console_output.h"
 #include "platform/display.h"
 #include "platform/help_viewer.h"
 #include "platform/printing_service.h"
 #include "platform/qt_dialog_service.h"
-#include "platform/serial_device.h"
 #include "platform/serial_ports.h"
 #include "platform/settings_store.h"
 #include "sim/simulated_instrument.h"
@@ -75,8 +76,12 @@ int runWindows(int& argc, char** argv, const CommandLineOptions& options)
     } catch (...) {
         app.reportCurrentException();
     }
+    // One view of the system's serial ports, for the downloads and for
+    // "Порт прибора…" alike.
+    const std::shared_ptr<const SerialPortSystem> serialPorts = systemSerialPorts();
+    form1.setSerialPortSystem(serialPorts);
     SerialPortMap ports = SerialPortMap::fromOptions(options.port1, options.port2);
-    ports.setDiscovery(systemSerialPorts(), [&settings] { return readChosenPort(settings); });
+    ports.setDiscovery(serialPorts, [&settings] { return readChosenPort(settings); });
     std::unique_ptr<SimulatedInstrument> demo;
     if (options.demo) {
         QString why;

@@ -1,6 +1,6 @@
 #include "device/cpdrv.h"
 
-#include "platform/serial_ports.h"
+#include "device/port_policy.h"
 
 #include <QElapsedTimer>
 #include <QThread>

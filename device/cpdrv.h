@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/serial_port_map.h"
 #include "platform/serial_device.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/serial_ports.h"
+#include "device/port_policy.h"
 
 #include <QDialog>
 

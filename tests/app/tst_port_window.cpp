@@ -2,7 +2,7 @@
 // `--demo` or `--port1`: the dialog says which port is in effect.
 #include "device/port_choice.h"
 #include "device/receive.h"
-#include "platform/serial_device.h"
+#include "device/serial_port_map.h"
 #include "tests/support/main_window_fixture.h"
 
 #include <QAction>

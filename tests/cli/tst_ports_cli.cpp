@@ -1,7 +1,7 @@
 // `fln ports`: one line per port found (path, tab, description), the port
 // chosen in the window marked, exit 0 also when there is none.
 #include "app/cli_commands.h"
-#include "platform/serial_ports.h"
+#include "device/port_policy.h"
 #include "platform/settings_store.h"
 #include "tests/support/fln_process.h"
 
