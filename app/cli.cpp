@@ -37,16 +37,25 @@ void checkOutput(const CliCommand& command, const CommandLineOptions& options)
     const QString output = options.value(QStringLiteral("o"));
     if (output.isEmpty())
         return;
-    DbfTable table;
-    table.setTableFile(options.arguments.value(0));
-    if (const QString refusal = refusedOutput(output, {table.tableFile(), table.indexFile()});
-        !refusal.isEmpty())
+    // Every table the command reads, with its index.
+    QStringList tableFiles;
+    for (const QString& file :
+         options.arguments.isEmpty() ? QStringList{QString()} : options.arguments) {
+        DbfTable table;
+        table.setTableFile(file);
+        tableFiles << table.tableFile() << table.indexFile();
+    }
+    if (const QString refusal = refusedOutput(output, tableFiles); !refusal.isEmpty())
         throw AppError(refusal);
     if (command.outputKind.isEmpty())
         return;
-    if (!command.outputSuffixes.contains(QFileInfo(output).suffix().toLower()))
-        throw AppError::format(QStringLiteral("'%s' is not a %s this command writes: name it %s"),
-                               {output, command.outputKind, suffixList(command.outputSuffixes)});
+    // export --csv writes a CSV file instead of its workbook.
+    const bool csv = options.isSet(QStringLiteral("csv"));
+    const QStringList suffixes = csv ? QStringList{QStringLiteral("csv")} : command.outputSuffixes;
+    if (!suffixes.contains(QFileInfo(output).suffix().toLower()))
+        throw AppError::format(
+            QStringLiteral("'%s' is not a %s this command writes: name it %s"),
+            {output, csv ? QStringLiteral("CSV file") : command.outputKind, suffixList(suffixes)});
 }
 
 } // namespace

@@ -1,10 +1,11 @@
-// `fln chart`: the chart of a whole table, or of the period of --from and
-// --to, as a picture. The table is only read.
+// `fln chart`: the chart of whole tables, or of the period of --from and
+// --to, as a picture. The tables are only read.
 #include "app/cli_commands.h"
 
 #include "app/command_line.h"
 #include "charts/measurement_chart.h"
 #include "components/date_time_chart.h"
+#include "data/chart_recording.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "data/statistics.h"
@@ -42,7 +43,17 @@ int runChartCommand(const CommandLineOptions& options)
     const QString output = options.value(QStringLiteral("o"));
 
     DbfTable table;
-    openTableForReading(table, options);
+    try {
+        openTableForReading(table, options);
+    } catch (const AppError& e) {
+        // Among several tables, the one that failed is named as the others are.
+        if (options.arguments.size() < 2)
+            throw;
+        throw AppError(
+            QStringLiteral("Не удалось прочитать запись %1: %2")
+                .arg(QFileInfo(options.arguments.first()).fileName(),
+                     e.text().isEmpty() ? QStringLiteral("таблица не открывается") : e.text()));
+    }
 
     // Rows are read as the chart asks for them, in the browsing order: every
     // row, or the rows of the period as if they were the grid's selection.
@@ -79,6 +90,18 @@ int runChartCommand(const CommandLineOptions& options)
     const bool both = !curve1 && !curve2;
     const CurveChoice choice{both || curve1, both || curve2};
 
+    // The other tables are read whole (or their rows of the period) before
+    // anything is drawn: one that cannot be read ends the command, naming
+    // it, and nothing is written.
+    QList<ChartRecording> others;
+    for (const QString& file : options.arguments.mid(1)) {
+        others << readChartRecording(file, choice, rs, givenPeriod(options));
+        stopWhenInterrupted();
+    }
+    const ChartAlignment alignment = options.value(QStringLiteral("align")) == u"start"
+                                         ? ChartAlignment::Start
+                                         : ChartAlignment::Clock;
+
     DateTimeChart chart;
     chart.setWindowTitle(QStringLiteral("Графики"));
     chart.setAttribute(Qt::WA_DontShowOnScreen);
@@ -92,7 +115,7 @@ int runChartCommand(const CommandLineOptions& options)
         chart, choice,
         {[rows] { return qsizetype(rows); }, rowAt,
          [&](const QString& field) { return field == MeasurementSchema::kT1 ? footer1 : footer2; }},
-        rs);
+        rs, others, alignment);
     QCoreApplication::processEvents();
     stopWhenInterrupted();
     chart.saveImage(output, size);

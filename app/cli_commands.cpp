@@ -1,7 +1,10 @@
 #include "app/cli_commands.h"
 
 #include "app/command_line.h"
+#include "data/chart_recording.h"
+#include "data/measurement_csv.h"
 #include "data/record_moment.h"
+#include "platform/regional_settings.h"
 
 namespace {
 
@@ -27,6 +30,38 @@ QString pictureSideRefusal(const CommandLineOptions& o)
                 .arg(kMinPictureSide)
                 .arg(kMaxPictureSide);
     }
+    return {};
+}
+
+// --separator and --decimal-point of export --csv: values it can write, and
+// a separator that is not the decimal point too (the regional one when
+// --decimal-point is not given).
+QString csvFormatRefusal(const CommandLineOptions& o)
+{
+    QChar separator, point;
+    if (o.isSet(QStringLiteral("separator")))
+        if (QString e =
+                MeasurementCsv::readSeparator(o.value(QStringLiteral("separator")), separator);
+            !e.isEmpty())
+            return e;
+    if (o.isSet(QStringLiteral("decimal-point")))
+        if (QString e =
+                MeasurementCsv::readDecimalPoint(o.value(QStringLiteral("decimal-point")), point);
+            !e.isEmpty())
+            return e;
+    if (separator.isNull())
+        return {}; // the decimal point's own separator
+    if (point.isNull()) {
+        try {
+            point = commandRegionalSettings(o).decimalSeparator;
+        } catch (...) {
+            return {}; // the unknown locale is refused in its own words
+        }
+    }
+    if (separator == point)
+        return QStringLiteral("--separator '%1' is the decimal point too: give --decimal-point %2")
+            .arg(separator)
+            .arg(point == u',' ? u'.' : u',');
     return {};
 }
 
@@ -163,12 +198,15 @@ const QList<CliCommand>& cliCommands()
         {.name = QStringLiteral("chart"),
          .usage =
              QStringLiteral(
-                 "  chart TABLE -o OUT.png|.svg|.pdf [--from MOMENT] [--to MOMENT] [--t1] [--t2] "
-                 "[--width W] [--height H]\n"
+                 "  chart TABLE [TABLE2 ...] -o OUT.png|.svg|.pdf [--from MOMENT] [--to MOMENT] "
+                 "[--t1] [--t2] [--width W] [--height H] [--align start]\n"
                  "                                  draw T1 and T2 of every row as a picture;\n"
-                 "                                  W and H: %1 to %2 pixels a side\n")
+                 "                                  W and H: %1 to %2 pixels a side; up to %3\n"
+                 "                                  tables side by side, with --align start\n"
+                 "                                  each from its first moment\n")
                  .arg(kMinPictureSide)
-                 .arg(kMaxPictureSide),
+                 .arg(kMaxPictureSide)
+                 .arg(kMostChartRecordings),
          .options = {kOutput,
                      kPeriod,
                      {{flag(QStringLiteral("t1")), flag(QStringLiteral("t2")),
@@ -176,19 +214,42 @@ const QList<CliCommand>& cliCommands()
                        valued(QStringLiteral("height"), QStringLiteral("H"))},
                       {},
                       {},
-                      pictureSideRefusal}},
+                      pictureSideRefusal},
+                     {{valued(QStringLiteral("align"), QStringLiteral("HOW"))},
+                      {},
+                      {},
+                      [](const CommandLineOptions& o) {
+                          const QString how = o.value(QStringLiteral("align"));
+                          return how == u"start" || how == u"clock"
+                                     ? QString()
+                                     : QStringLiteral("--align takes start or clock");
+                      }}},
+         .mostFiles = kMostChartRecordings,
          .needsOutput = true,
          .outputSuffixes = {QStringLiteral("png"), QStringLiteral("svg"), QStringLiteral("pdf")},
          .outputKind = QStringLiteral("picture"),
          .app = C::App::Gui,
          .run = runChartCommand},
         {.name = QStringLiteral("export"),
-         .usage = QStringLiteral("  export TABLE [-o OUT.xlsx] [--from MOMENT] [--to MOMENT] "
-                                 "[--sort FIELD [--descending]]\n"
-                                 "                                  write the rows as an Excel "
-                                 "workbook\n"),
-         .options = {kOutput, kPeriod, kSort, kDescending},
-         .outputSuffixes = {QStringLiteral("xlsx")},
+         .usage = QStringLiteral(
+             "  export TABLE [-o OUT.xlsx] [--from MOMENT] [--to MOMENT] [--sort FIELD "
+             "[--descending]]\n"
+             "                                  write the rows as an Excel workbook\n"
+             "  export TABLE --csv [-o OUT.csv] [--separator C] [--decimal-point P] [--from "
+             "MOMENT] [--to MOMENT] [--sort FIELD [--descending]]\n"
+             "                                  write the rows as CSV (UTF-8); the separator\n"
+             "                                  is ';' where the decimal point is ',', else ','\n"),
+         .options = {kOutput,
+                     kPeriod,
+                     kSort,
+                     kDescending,
+                     {{flag(QStringLiteral("csv"))}},
+                     {{valued(QStringLiteral("separator"), QStringLiteral("C")),
+                       valued(QStringLiteral("decimal-point"), QStringLiteral("P"))},
+                      QStringLiteral("csv"),
+                      QStringLiteral("--separator and --decimal-point belong to export --csv"),
+                      csvFormatRefusal}},
+         .outputSuffixes = {QStringLiteral("xlsx")}, // with --csv: .csv
          .outputKind = QStringLiteral("workbook"),
          .run = runExportCommand},
         {.name = QStringLiteral("report"),

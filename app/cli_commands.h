@@ -55,6 +55,7 @@ struct CliCommand
     QString usage = {};            // its lines of the usage text
     QList<CliOption> options = {}; // the options it takes
     Arguments arguments = Arguments::OneFile;
+    int mostFiles = 1;               // OneFile: up to so many FILEs (chart draws several tables)
     bool needsOutput = false;        // -o FILE is required
     QStringList outputSuffixes = {}; // the names -o is offered ("png"), for the completion
     QString outputKind = {}; // what -o holds ("picture"); given, -o takes only outputSuffixes
@@ -93,10 +94,12 @@ int runDownloadCommand(const CommandLineOptions& options);
 // `fln ports`: the serial ports the instrument can be connected to. Exit 0
 // also when there is none; a line on stderr then says so.
 int runPortsCommand(const CommandLineOptions& options);
-// `fln chart TABLE -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W] [--height H]`:
-// the chart window's chart of every row, drawn without a window into a
-// picture (both curves when neither flag is given; the chart window's size
-// when no size is given). Prints the picture's path.
+// `fln chart TABLE [TABLE2 …] -o OUT.png|.svg|.pdf [--t1] [--t2] [--width W]
+// [--height H] [--align start]`: the chart window's chart of every row,
+// drawn without a window into a picture (both curves when neither flag is
+// given; the chart window's size when no size is given); the other tables'
+// curves beside the first one's, as "Добавить запись…" draws them. Prints
+// the picture's path.
 int runChartCommand(const CommandLineOptions& options);
 // `fln export TABLE [-o OUT.xlsx] [--sort FIELD [--descending]]`: the workbook
 // of "Экспорт в Excel" without a window. Without -o the copy goes where the

@@ -209,8 +209,13 @@ CommandLineOptions parseCommandLine(const QStringList& arguments)
         return o;
     if (!o.cliCommand)
         return refuse(QStringLiteral("unknown command '%1'").arg(o.command));
-    if (o.cliCommand->arguments == CliCommand::Arguments::OneFile && o.arguments.size() != 1)
-        return refuse(QStringLiteral("%1 needs exactly one FILE").arg(o.command));
+    if (o.cliCommand->arguments == CliCommand::Arguments::OneFile &&
+        (o.arguments.isEmpty() || o.arguments.size() > o.cliCommand->mostFiles))
+        return refuse(o.cliCommand->mostFiles == 1
+                          ? QStringLiteral("%1 needs exactly one FILE").arg(o.command)
+                          : QStringLiteral("%1 takes one to %2 tables")
+                                .arg(o.command)
+                                .arg(o.cliCommand->mostFiles));
     if (o.cliCommand->arguments == CliCommand::Arguments::None && !o.arguments.isEmpty())
         return refuse(QStringLiteral("%1 takes no arguments").arg(o.command));
     if (o.cliCommand->needsOutput && !o.isSet(QStringLiteral("o")))

@@ -180,6 +180,8 @@ void TForm1::buildMenus()
     PortChoice1 =
         item(N35, "PortChoice1", QStringLiteral("&Порт прибора…"), &TForm1::PortChoice1Click);
     SummaryItem = item(N35, "SummaryItem", QStringLiteral("&Сводка…"), &TForm1::SummaryClick);
+    CsvExport1 =
+        item(N35, "CsvExport1", QStringLiteral("Экспорт в &CSV…"), &TForm1::CsvExport1Click);
 
     N14 = menu("N14", QStringLiteral("&Справка"));
     N24 =
@@ -253,7 +255,7 @@ void TForm1::disable_button()
 
 void TForm1::setTableCommandsEnabled(bool enabled)
 {
-    for (QAction* own : {SummaryItem, CopyRows1, SelectAll1, SelectPeriod1})
+    for (QAction* own : {SummaryItem, CsvExport1, CopyRows1, SelectAll1, SelectPeriod1})
         if (own)
             own->setEnabled(enabled);
     for (QObject* o : tableCommands()) {

@@ -141,6 +141,9 @@ public:
     static const QColor kAboveLimitColour;
     static const QColor kBelowLimitColour;
     void Excel1Click();
+    // "Экспорт в CSV…" (menu "Сервис"): the selected rows (two or more),
+    // else all rows, in the browsing order, into a CSV file the user names.
+    void CsvExport1Click();
     void PortChoice1Click(); // "Порт прибора…"
     // Where "Порт прибора…" looks for ports: the one system the port map
     // of the downloads asks too (the program's start hands it in); the
@@ -202,6 +205,7 @@ public:
     QAction *N19 = nullptr, *N38 = nullptr, *N23 = nullptr, *N20 = nullptr, *N21 = nullptr;
     // Our own commands: "Сводка…" in "Сервис" and in the pop-up menu.
     QAction *SummaryItem = nullptr, *SummaryPopupItem = nullptr;
+    QAction* CsvExport1 = nullptr; // "Экспорт в CSV…" in "Сервис"
     // Our own status bar.
     QStatusBar* StatusBar1 = nullptr;
     QLabel *OutputStatus = nullptr, *RecordsStatus = nullptr, *SelectedStatus = nullptr;

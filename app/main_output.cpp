@@ -10,6 +10,7 @@
 #include "components/wait_cursor.h"
 #include "components/work_progress.h"
 #include "data/captured_row.h"
+#include "data/measurement_csv.h"
 #include "data/measurement_schema.h"
 #include "data/summary_options.h"
 #include "data/table_period.h"
@@ -18,8 +19,10 @@
 #include "output/workbook_export.h"
 #include "platform/app_error.h"
 #include "platform/help_viewer.h"
+#include "platform/output_target.h"
 #include "platform/printing_service.h"
 #include "platform/settings_store.h"
+#include "platform/unseen_file.h"
 #include "platform/xlsx_spreadsheet.h"
 #include "view/captured_selection.h"
 
@@ -159,7 +162,8 @@ void TForm1::SummaryClick()
     SummaryWindow* w = window.get();
     window->setDialogService(&m_dialogs);
     window->setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
-    window->setErrorReport([this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
+    window->setErrorReport(
+        [this, w] { showErrorReport(m_dialogs, w, currentExceptionReportText()); });
     m_dialogs.execModal(*window);
     if (!window->writtenFile().isEmpty())
         showFileOutput(QStringLiteral("Сводка сохранена"), window->writtenFile());
@@ -194,25 +198,26 @@ void TForm1::applyLimitColours()
         return;
     }
     const CapturedRowConverter convert(m_state.regional);
-    DBGridPro1->model()->setCellTextColour([o, convert](const QString& field, const QVariant& value) {
-        const int c = field.compare(MeasurementSchema::kT1, Qt::CaseInsensitive) == 0   ? 0
-                      : field.compare(MeasurementSchema::kT2, Qt::CaseInsensitive) == 0 ? 1
-                                                                                        : -1;
-        const QString text = value.toString();
-        if (c < 0 || text.isEmpty())
+    DBGridPro1->model()->setCellTextColour(
+        [o, convert](const QString& field, const QVariant& value) {
+            const int c = field.compare(MeasurementSchema::kT1, Qt::CaseInsensitive) == 0   ? 0
+                          : field.compare(MeasurementSchema::kT2, Qt::CaseInsensitive) == 0 ? 1
+                                                                                            : -1;
+            const QString text = value.toString();
+            if (c < 0 || text.isEmpty())
+                return QColor();
+            double v = 0;
+            try {
+                v = convert.number(text);
+            } catch (const AppError&) {
+                return QColor(); // the footers report texts that do not convert
+            }
+            if (o.upper[size_t(c)] && v > *o.upper[size_t(c)])
+                return kAboveLimitColour;
+            if (o.lower[size_t(c)] && v < *o.lower[size_t(c)])
+                return kBelowLimitColour;
             return QColor();
-        double v = 0;
-        try {
-            v = convert.number(text);
-        } catch (const AppError&) {
-            return QColor(); // the footers report texts that do not convert
-        }
-        if (o.upper[size_t(c)] && v > *o.upper[size_t(c)])
-            return kAboveLimitColour;
-        if (o.lower[size_t(c)] && v < *o.lower[size_t(c)])
-            return kBelowLimitColour;
-        return QColor();
-    });
+        });
 }
 
 void TForm1::Excel1Click()
@@ -279,4 +284,58 @@ void TForm1::exp2excel()
         showFileOutput(QStringLiteral("Книга Excel сохранена"), saved);
     if (!notOpened.isEmpty() && tellWorkbookNotOpened(m_dialogs, this, notOpened))
         openFolderOf(notOpened);
+}
+
+void TForm1::CsvExport1Click()
+{
+    if (!m_state.tableOpen || !Dbf1.isOpen())
+        return;
+    // What is being typed is part of the rows written.
+    DBGridPro1->endEditInProgress();
+    DialogService::FileRequest request;
+    request.filter = QStringLiteral("Файлы CSV (*.csv)|*.csv");
+    request.defaultExtension = QStringLiteral(".csv");
+    request.initialDir = m_state.defaultDir;
+    request.fileName = QFileInfo(Dbf1.tableFile()).completeBaseName() + QStringLiteral(".csv");
+    const DialogService::FileResult chosen = m_dialogs.saveFile(this, request);
+    if (!chosen.accepted || chosen.fileName.isEmpty())
+        return;
+    const QString file = chosen.fileName;
+    bool written = false;
+    try {
+        if (const QString refusal = refusedOutput(file, {Dbf1.tableFile(), Dbf1.indexFile()});
+            !refusal.isEmpty())
+            throw AppError(refusal);
+        // Two or more selected rows are what the user means, as for the
+        // footers and the summary; else the whole table.
+        QList<quint32> records;
+        const int c = DBGridPro1->selectionCount();
+        if (c >= 2) {
+            QList<quint32> selected;
+            selected.reserve(c);
+            const DataGridModel* model = DBGridPro1->model();
+            for (int i = 0; i < c; ++i)
+                selected.append(quint32(model->selectionBookmark(i)));
+            records = MeasurementCsv::inBrowsingOrder(Dbf1, selected);
+        } else {
+            records = MeasurementCsv::browsingOrder(Dbf1);
+        }
+        // The progress window keeps the program alive and offers to stop;
+        // a stopped export leaves no file.
+        WorkProgress progress(this, QStringLiteral("CsvProgress"), QStringLiteral("Экспорт в CSV"),
+                              QStringLiteral("Экспорт в CSV ..."));
+        OutputFile out(file);
+        if (MeasurementCsv::write(
+                out, Dbf1, records, m_state.regional,
+                MeasurementCsv::Format::forDecimalPoint(m_state.regional.decimalSeparator),
+                [&progress](qint64 done, qint64 total) { return progress.step(done, total); })) {
+            out.commit();
+            written = true;
+        }
+    } catch (...) {
+        showErrorReport(m_dialogs, this, currentExceptionReportText());
+        return;
+    }
+    if (written)
+        showFileOutput(QStringLiteral("CSV сохранен"), file);
 }

@@ -8,7 +8,9 @@
 //
 // Figures: double-click select-all of every row with its footers; from
 // "Построить" to the first painted chart; one zoom step redrawn; memory
-// above the open table.
+// above the open table. Then a second table of as many rows drawn beside it
+// ("Добавить запись…"): reading it, the first paint and a zoom step of both,
+// and their ratios to the single table's.
 #include "charts/graf.h"
 #include "components/data_grid.h"
 #include "components/date_time_chart.h"
@@ -215,9 +217,44 @@ Figures runOurs(const QString& path, const QString& settingsFile, qint64 rows)
     f.memoryMiB = double(memoryKiB("VmRSS:") - selectedKiB) / 1024.0;
     std::printf("ours:        first paint %8.1f ms (processor %.0f ms), zoom step %7.1f ms, memory "
                 "above the selection %.1f MiB, %d points drawn of %lld\n",
-                f.firstPaint, f.firstPaintCpu, f.zoom, f.memoryMiB, int(form3.Chart1->series(0)->count()),
-                qint64(form3.Chart1->points(0).size()));
+                f.firstPaint, f.firstPaintCpu, f.zoom, f.memoryMiB,
+                int(form3.Chart1->series(0)->count()), qint64(form3.Chart1->points(0).size()));
     std::fflush(stdout);
+
+    // A second recording of as many rows beside the first.
+    const QString second = path + QStringLiteral(".second.db");
+    QFile::remove(second);
+    QFile::copy(path, second);
+    form3.setDialogService(&dialogs);
+    dialogs.queueOpenFile(second);
+    t.restart();
+    cpu = cpuMs();
+    form3.AddRecording1->trigger(); // reads it whole, draws both
+    QCoreApplication::processEvents();
+    form3.Chart1->grab();
+    const double added = ms(t), addedCpu = cpuMs() - cpu;
+    form3.hide();
+    t.restart();
+    cpu = cpuMs();
+    form3.show(); // builds the table's chart again, the recording kept
+    QCoreApplication::processEvents();
+    form3.Chart1->grab();
+    const double firstPaint2 = ms(t), firstPaint2Cpu = cpuMs() - cpu;
+    t.restart();
+    form3.Chart1->zoomTo(zoomRect(form3.Chart1->plotArea()));
+    form3.Chart1->grab();
+    const double zoom2 = ms(t);
+    std::printf("two tables:  adding the second %8.1f ms (processor %.0f ms, reading included), "
+                "first paint %8.1f ms (processor %.0f ms), zoom step %7.1f ms; %d curves\n",
+                added, addedCpu, firstPaint2, firstPaint2Cpu, zoom2, form3.Chart1->curveCount());
+    std::printf(
+        "ratios:      two tables / one: first paint %.2f (processor %.2f), zoom step %.2f"
+        "%s\n",
+        firstPaint2 / f.firstPaint, firstPaint2Cpu / f.firstPaintCpu, zoom2 / f.zoom,
+        firstPaint2Cpu < 2 * f.firstPaintCpu && zoom2 < 2 * f.zoom ? "" : "  ** not under 2x **");
+    std::fflush(stdout);
+    form3.hide();
+    QFile::remove(second);
     return f;
 }
 

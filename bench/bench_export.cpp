@@ -2,7 +2,8 @@
 // `ogr2ogr -f XLSX` of the same table and against Python's xlsxwriter in its
 // constant-memory mode writing the same rows (read with dbfread, converted as
 // the export converts them). Each runs as a process of its own; the benchmark
-// prints wall time and peak memory of each and the ratios.
+// prints wall time and peak memory of each and the ratios. Then the CSV
+// export of the same table beside the workbook export and `fln dump`.
 //
 //   bench_export [--rows N] [--dir FOLDER] [--table FILE.dbf]
 // (--table: keep the big table there and reuse it on the next run)
@@ -129,6 +130,30 @@ int main(int argc, char** argv)
         report("ogr2ogr against fln export", gdal, fln);
     } else {
         std::printf("fln export failed\n");
+    }
+
+    // CSV: `fln export --csv` beside the workbook and `fln dump` (to a file,
+    // as a user keeps it), all of them the whole program.
+    const ChildRun csv = runChild(QStringLiteral(FLN_EXECUTABLE),
+                                  {QStringLiteral("--locale"), QStringLiteral("ru_RU"),
+                                   QStringLiteral("export"), big, QStringLiteral("--csv"),
+                                   QStringLiteral("-o"), temp.filePath(QStringLiteral("fln.csv"))});
+    const ChildRun dump =
+        runChild(QStringLiteral("/bin/sh"),
+                 {QStringLiteral("-c"), QStringLiteral("exec \"$0\" dump \"$1\" > \"$2\""),
+                  QStringLiteral(FLN_EXECUTABLE), big, temp.filePath(QStringLiteral("dump.csv"))});
+    if (csv.ok() && dump.ok() && fln.ok()) {
+        std::printf("%-28s %9.0f ms %9.0f ms cpu %7.1f MB peak   %lld bytes\n", "fln export --csv",
+                    csv.seconds * 1e3, csv.cpuSeconds * 1e3, csv.peakKiB / 1024.0,
+                    QFileInfo(temp.filePath(QStringLiteral("fln.csv"))).size());
+        std::printf("%-28s %9.0f ms %9.0f ms cpu %7.1f MB peak\n", "fln dump > file",
+                    dump.seconds * 1e3, dump.cpuSeconds * 1e3, dump.peakKiB / 1024.0);
+        std::printf("CSV: workbook / csv %.1fx (cpu %.1fx; target at least 5x), csv / dump %.2fx "
+                    "(cpu %.2fx; target at most 3x)\n",
+                    fln.seconds / csv.seconds, fln.cpuSeconds / csv.cpuSeconds,
+                    csv.seconds / dump.seconds, csv.cpuSeconds / dump.cpuSeconds);
+    } else {
+        std::printf("fln export --csv or fln dump failed\n");
     }
 
     const ChildRun python = runChild(QStringLiteral("/usr/bin/python3"),

@@ -5,10 +5,12 @@
 #include "components/date_time_chart.h"
 #include "components/wait_cursor.h"
 #include "platform/app_error.h"
+#include "platform/app_title.h"
 #include "platform/dialog_service.h"
 #include "platform/output_target.h"
 #include "platform/printing_service.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QPainter>
 #include <QPrinter>
@@ -50,6 +52,22 @@ TForm3::TForm3(PrintingService& printing, QWidget* parent)
     connect(Chart1, &DateTimeChart::saveImageRequested, this, &TForm3::saveImage);
     LimitLines = new ChartLimitLines(*Chart1);
     Measure = new ChartMeasure(*Chart1);
+
+    AddRecording1 = new QAction(QStringLiteral("Добавить запись…"), this);
+    AddRecording1->setObjectName(QStringLiteral("AddRecording1"));
+    connect(AddRecording1, &QAction::triggered, this, &TForm3::AddRecording1Click);
+    RemoveRecordings1 = new QAction(QStringLiteral("Убрать записи"), this);
+    RemoveRecordings1->setObjectName(QStringLiteral("RemoveRecordings1"));
+    RemoveRecordings1->setEnabled(false);
+    connect(RemoveRecordings1, &QAction::triggered, this, &TForm3::RemoveRecordings1Click);
+    AlignStart1 = new QAction(QStringLiteral("с начала"), this);
+    AlignStart1->setObjectName(QStringLiteral("AlignStart1"));
+    AlignStart1->setCheckable(true);
+    connect(AlignStart1, &QAction::toggled, this,
+            [this](bool on) { setAlignment(on ? ChartAlignment::Start : ChartAlignment::Clock); });
+    Chart1->addContextAction(AddRecording1);
+    Chart1->addContextAction(RemoveRecordings1);
+    Chart1->addContextAction(AlignStart1);
 }
 
 void TForm3::setLimits(const std::array<std::optional<double>, 2>& lower,
@@ -100,7 +118,10 @@ void TForm3::FormShow()
     Measure->clear();
     Measure->setDecimalSeparator(m_regional.decimalSeparator);
     Chart1->hide();
-    MeasurementChart::build(*Chart1, m_choice, m_source, m_regional);
+    m_own = {};
+    m_own =
+        MeasurementChart::build(*Chart1, m_choice, m_source, m_regional, m_recordings, m_alignment);
+    RemoveRecordings1->setEnabled(!m_recordings.isEmpty());
     Chart1->show();
 }
 
@@ -115,10 +136,85 @@ void TForm3::SelectShown1Click()
     if (!m_selectShown)
         return;
     // Whole milliseconds inside the shown range: a row on its edge counts.
-    const qint64 from = qint64(std::ceil(Chart1->bottomAxisMin()));
-    const qint64 to = qint64(std::floor(Chart1->bottomAxisMax()));
+    // From the start, the axis counts from the table's own first moment.
+    double shift = 0;
+    if (m_alignment == ChartAlignment::Start)
+        shift = firstMoment(m_own.points).value_or(0);
+    const qint64 from = qint64(std::ceil(Chart1->bottomAxisMin() + shift));
+    const qint64 to = qint64(std::floor(Chart1->bottomAxisMax() + shift));
     if (m_selectShown(from, to))
         accept(); // the grid shows the selection now
+}
+
+void TForm3::redraw()
+{
+    const WaitCursor wait;
+    Measure->clear();
+    MeasurementChart::draw(*Chart1, m_choice, m_own, m_recordings, m_alignment, m_regional);
+    RemoveRecordings1->setEnabled(!m_recordings.isEmpty());
+}
+
+void TForm3::AddRecording1Click()
+{
+    if (!m_dialogs)
+        return;
+    if (m_recordings.size() + 1 >= kMostChartRecordings) {
+        m_dialogs->message(this,
+                           QStringLiteral("На графике не более %1 записей вместе с открытой "
+                                          "таблицей.")
+                               .arg(kMostChartRecordings),
+                           kAppTitle, DialogService::Icon::Information, DialogService::Buttons::Ok);
+        return;
+    }
+    DialogService::FileRequest request;
+    request.filter = QStringLiteral("Базы данных|*.db");
+    request.defaultExtension = QStringLiteral(".db");
+    request.initialDir = m_saveFolder;
+    const DialogService::FileResult chosen = m_dialogs->openFile(this, request);
+    if (!chosen.accepted || chosen.fileName.isEmpty())
+        return;
+    // A table that cannot be read leaves the chart as it was.
+    std::optional<ChartRecording> recording;
+    try {
+        const WaitCursor wait;
+        // Both curves: a later showing may choose the other one.
+        recording = readChartRecording(chosen.fileName, {true, true}, m_regional);
+    } catch (const AppError& e) {
+        m_dialogs->message(this, e.text(), kAppTitle, DialogService::Icon::Warning,
+                           DialogService::Buttons::Ok);
+        return;
+    }
+    m_recordings.append(std::move(*recording));
+    m_recordingFiles.append(chosen.fileName);
+    try {
+        redraw();
+    } catch (...) {
+        report();
+    }
+}
+
+void TForm3::RemoveRecordings1Click()
+{
+    m_recordings.clear();
+    m_recordingFiles.clear();
+    try {
+        redraw();
+    } catch (...) {
+        report();
+    }
+}
+
+void TForm3::setAlignment(ChartAlignment alignment)
+{
+    if (alignment == m_alignment)
+        return;
+    m_alignment = alignment;
+    AlignStart1->setChecked(alignment == ChartAlignment::Start);
+    try {
+        redraw();
+    } catch (...) {
+        report();
+    }
 }
 
 void TForm3::Button1Click()
@@ -156,7 +252,7 @@ void TForm3::saveImage()
     if (!result.accepted || result.fileName.isEmpty())
         return;
     try {
-        if (const QString refusal = refusedOutput(result.fileName, m_tableFiles);
+        if (const QString refusal = refusedOutput(result.fileName, m_tableFiles + m_recordingFiles);
             !refusal.isEmpty())
             throw AppError(refusal);
         Chart1->saveImage(result.fileName);

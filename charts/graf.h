@@ -14,6 +14,7 @@ class ChartMeasure;
 class DateTimeChart;
 class DialogService;
 class PrintingService;
+class QAction;
 class QPushButton;
 
 // The chart window: T1 and T2 of the selected rows against time. The chart
@@ -58,6 +59,16 @@ public:
     void SelectShown1Click();
 
     void FormShow();
+    // Our own, in the chart's context menu: "Добавить запись…" draws another
+    // table file beside the table (read once, never written); "Убрать
+    // записи" takes them all off again; "с начала" shifts every recording
+    // so that its first moment is at the start of an elapsed time axis.
+    void AddRecording1Click();
+    void RemoveRecordings1Click();
+    void setAlignment(ChartAlignment alignment);
+    ChartAlignment alignment() const { return m_alignment; }
+    const QList<ChartRecording>& recordings() const { return m_recordings; }
+
     // "Печать": the chart on one landscape page of a job named "Chart1",
     // stretched to 4 % margins.
     void Button1Click();
@@ -67,6 +78,9 @@ public:
     QPushButton* SelectShown1; // our own, beside "Печать"
     ChartLimitLines* LimitLines;
     ChartMeasure* Measure; // Shift + drag: Δt, ΔT, °C per hour
+    QAction* AddRecording1;
+    QAction* RemoveRecordings1;
+    QAction* AlignStart1; // checked: "с начала"
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -75,6 +89,7 @@ protected:
 private:
     void report();
     void saveImage();
+    void redraw();
 
     RegionalSettings m_regional;
     DialogService* m_dialogs = nullptr;
@@ -85,4 +100,8 @@ private:
     ChartSource m_source;
     std::function<void()> m_errorReport;
     std::function<bool(qint64, qint64)> m_selectShown;
+    OwnCurves m_own; // the table's curves as the last showing built them
+    QList<ChartRecording> m_recordings;
+    QStringList m_recordingFiles; // their files, which a picture never replaces
+    ChartAlignment m_alignment = ChartAlignment::Clock;
 };

@@ -152,6 +152,17 @@ void DateTimeChart::clearCurve(int c)
     scheduleRefresh();
 }
 
+void DateTimeChart::removeCurves(int first)
+{
+    while (m_curves.size() > first) {
+        Curve curve = m_curves.takeLast();
+        m_chart->removeSeries(curve.series);
+        delete curve.series;
+        delete curve.markers;
+    }
+    scheduleRefresh();
+}
+
 void DateTimeChart::addPoint(int c, double x, double y)
 {
     Curve& curve = m_curves[c];
@@ -261,6 +272,12 @@ void DateTimeChart::setBottomAxisFormat(const QString& format)
 {
     m_bottomFormat = format;
     m_axisX->setFormat(qtLabelFormat(format));
+}
+
+void DateTimeChart::setElapsedTime(bool on)
+{
+    m_elapsed = on;
+    scheduleRefresh();
 }
 
 double DateTimeChart::bottomAxisMin() const
@@ -414,8 +431,14 @@ void DateTimeChart::updateTicks()
     const int room = std::clamp(int(width / 90) + 1, 2, 12);
     m_axisX->setTickCount(room); // its invisible labels keep their room
     const double xMin = bottomAxisMin(), xMax = bottomAxisMax();
-    const int utcOffset = QDateTime::fromMSecsSinceEpoch(qint64(xMin)).offsetFromUtc();
+    // Elapsed time has round steps from its start, with no zone.
+    const int utcOffset =
+        m_elapsed ? 0 : QDateTime::fromMSecsSinceEpoch(qint64(xMin)).offsetFromUtc();
     m_timeTicks = timeAxisTicks(xMin, xMax, room, utcOffset);
+    // Seconds on an elapsed axis only where a step needs them.
+    bool seconds = false;
+    for (const double t : std::as_const(m_timeTicks))
+        seconds = seconds || std::fmod(std::abs(t), 60000.0) != 0;
 
     // A tick, its grid line and its label at each moment; labels centred
     // under their tick, lines as the format breaks them.
@@ -442,7 +465,8 @@ void DateTimeChart::updateTicks()
         line.lineTo(x, plot.bottom() + kTickLength);
         label->setFont(m_axisX->labelsFont());
         label->setBrush(m_timeLabelBrush);
-        label->setText(QDateTime::fromMSecsSinceEpoch(qint64(t)).toString(format));
+        label->setText(m_elapsed ? elapsedText(t, seconds)
+                                 : QDateTime::fromMSecsSinceEpoch(qint64(t)).toString(format));
         const QRectF box = label->boundingRect();
         label->setPos(x - box.width() / 2, plot.bottom() + kTickLength + 2);
         label->show();
@@ -553,8 +577,9 @@ QString DateTimeChart::readOutAt(const QPointF& widgetPos)
     }
     if (!found)
         return {};
-    QString text = QDateTime::fromMSecsSinceEpoch(qint64(best))
-                       .toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    QString text = m_elapsed ? elapsedText(best, true)
+                             : QDateTime::fromMSecsSinceEpoch(qint64(best))
+                                   .toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
     for (const Curve& c : m_curves)
         if (!c.points.isEmpty())
             text += QStringLiteral("   ") + c.shortName + QStringLiteral(" = ") +
@@ -593,6 +618,10 @@ void DateTimeChart::hideReadOut()
 void DateTimeChart::contextMenu(const QPoint& globalPos)
 {
     QMenu menu(this);
+    if (!m_contextActions.isEmpty()) {
+        menu.addActions(m_contextActions);
+        menu.addSeparator();
+    }
     menu.addAction(m_saveImageAction);
     menu.exec(globalPos);
 }

@@ -48,6 +48,9 @@ public:
     int addCurve(const QString& objectName, const QString& shortName, const QColor& color);
     int curveCount() const { return int(m_curves.size()); }
     void clearCurve(int curve);
+    // Takes the curves from `first` on off the chart (the recordings drawn
+    // beside a table's own curves).
+    void removeCurves(int first);
     // One point; it goes after the points with the same X already there.
     void addPoint(int curve, double x, double y);
     // All points at once, in ascending order of X.
@@ -76,6 +79,11 @@ public:
     void setBottomAxisFormat(const QString& format);
     QString bottomAxisFormat() const { return m_bottomFormat; }
     double bottomAxisMin() const;
+    // Elapsed time instead of moments: X counts milliseconds from a start
+    // (0), and the axis and the read-out say how long after it
+    // ("0 сут 06:00"), not when.
+    void setElapsedTime(bool on);
+    bool elapsedTime() const { return m_elapsed; }
     // The time axis's labels: their moments (milliseconds since the epoch),
     // at round steps for the visible span, and their texts.
     const QList<double>& bottomAxisTicks() const { return m_timeTicks; }
@@ -112,6 +120,9 @@ public:
     void saveImage(const QString& fileName, QSize size = {});
     // The context menu's "Сохранить как изображение…".
     QAction* saveImageAction() const { return m_saveImageAction; }
+    // An action of the window's own that the context menu lists before
+    // "Сохранить как изображение…".
+    void addContextAction(QAction* action) { m_contextActions.append(action); }
 
     // The read-out's text for a point of the plot; empty outside it.
     QString readOutAt(const QPointF& widgetPos);
@@ -166,6 +177,7 @@ private:
     QList<Curve> m_curves;
     QList<View> m_zoomHistory;
     QAction* m_saveImageAction;
+    QList<QAction*> m_contextActions;
     // The marker's radius in pixels.
     static constexpr double kMarkerRadius = 3.5;
     // The read-out: a vertical line and a text over the plot.
@@ -181,6 +193,7 @@ private:
     QList<double> m_timeTicks;
     QBrush m_timeLabelBrush;
 
+    bool m_elapsed = false;
     bool m_leftAutomatic = true;
     double m_leftMin = 0;
     double m_leftMax = 10;

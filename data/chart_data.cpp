@@ -136,11 +136,11 @@ QList<double> timeAxisTicks(double from, double to, int maxTicks, int utcOffsetS
     if (!(to >= from) || !std::isfinite(from) || !std::isfinite(to))
         return ticks;
     const int room = std::max(maxTicks, 1);
-    static const double kSteps[] = {
-        kSecond,     5 * kSecond,  15 * kSecond, 30 * kSecond, kMinute,     5 * kMinute,
-        15 * kMinute, 30 * kMinute, kHour,        3 * kHour,    6 * kHour,   12 * kHour,
-        kDay,        kWeek,        2 * kWeek,    4 * kWeek,    13 * kWeek,  26 * kWeek,
-        52 * kWeek};
+    static const double kSteps[] = {kSecond,    5 * kSecond, 15 * kSecond, 30 * kSecond,
+                                    kMinute,    5 * kMinute, 15 * kMinute, 30 * kMinute,
+                                    kHour,      3 * kHour,   6 * kHour,    12 * kHour,
+                                    kDay,       kWeek,       2 * kWeek,    4 * kWeek,
+                                    13 * kWeek, 26 * kWeek,  52 * kWeek};
     // Beyond the table: whole years of weeks, as many as it takes.
     double step = 52 * kWeek * std::max(1.0, std::ceil((to - from) / room / (52 * kWeek)));
     for (const double s : kSteps) {
@@ -160,4 +160,22 @@ QList<double> timeAxisTicks(double from, double to, int maxTicks, int utcOffsetS
         ticks.append(t);
     }
     return ticks;
+}
+
+QString elapsedText(double milliseconds, bool seconds)
+{
+    if (!std::isfinite(milliseconds))
+        milliseconds = 0;
+    const bool before = milliseconds < 0;
+    // Whole seconds; a span beyond what a chart can hold is cut, never wraps.
+    const qint64 total = qint64(std::min(std::abs(std::round(milliseconds / 1000)), 1e15));
+    const qint64 days = total / 86400, rest = total % 86400;
+    QString text = QStringLiteral("%1%2 сут %3:%4")
+                       .arg(before && total > 0 ? QStringLiteral("−") : QString())
+                       .arg(days)
+                       .arg(rest / 3600, 2, 10, QLatin1Char('0'))
+                       .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'));
+    if (seconds)
+        text += QStringLiteral(":%1").arg(rest % 60, 2, 10, QLatin1Char('0'));
+    return text;
 }

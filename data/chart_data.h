@@ -89,3 +89,7 @@ QList<double> timeAxisTicks(double from, double to, int maxTicks, int utcOffsetS
 
 // "T1, °C  " (two blanks) followed by the footer text, nothing between.
 QString legendTitle(const QString& caption, const QString& footerText);
+
+// How long after a start a moment of an elapsed time axis is: "0 сут 06:00",
+// with seconds "2 сут 03:04:05"; before the start with a minus sign.
+QString elapsedText(double milliseconds, bool seconds);

@@ -222,12 +222,14 @@ void TestMainWindow::commandMap_data()
                                            "SelectPeriod1"}
                             << QStringList{"Удалить строки", "", "Копировать", "Выделить все",
                                            "Выделить период…"};
-    // "Порт прибора…" and "Сводка…" are our own, after the items of the
-    // original menus.
+    // "Порт прибора…", "Сводка…" and "Экспорт в CSV…" are our own, after the
+    // items of the original menus.
     QTest::newRow("Сервис") << "N35"
-                            << QStringList{"Excel1", "N37", "N36", "PortChoice1", "SummaryItem"}
+                            << QStringList{"Excel1", "N37", "N36", "PortChoice1", "SummaryItem",
+                                           "CsvExport1"}
                             << QStringList{"Экспорт в Excel", "Перенумеровать строки",
-                                           "Построить график", "Порт прибора…", "Сводка…"};
+                                           "Построить график", "Порт прибора…", "Сводка…",
+                                           "Экспорт в CSV…"};
     QTest::newRow("Справка") << "N14" << QStringList{"N24", "-N25", "N26"}
                              << QStringList{"Помощь", "", "О программе"};
     QTest::newRow("pop-up")

@@ -160,6 +160,7 @@ private slots:
                 << optionsOf(entry) << false;
         }
         commands.sort();
+        commands.removeDuplicates(); // a command of two usage lines (export, export --csv)
         global.sort();
         QTest::newRow("commands") << QStringList{QStringLiteral("fln"), QString()} << commands
                                   << true;
