@@ -122,6 +122,16 @@ const CliOption kPeriod{{valued(QStringLiteral("from"), QStringLiteral("MOMENT")
                         {},
                         {},
                         periodRefusal};
+const CliOption kReadings{{flag(QStringLiteral("readings")), flag(QStringLiteral("no-readings"))},
+                          {},
+                          {},
+                          [](const CommandLineOptions& o) {
+                              return o.isSet(QStringLiteral("readings")) &&
+                                             o.isSet(QStringLiteral("no-readings"))
+                                         ? QStringLiteral("--readings and --no-readings "
+                                                          "exclude each other")
+                                         : QString();
+                          }};
 
 } // namespace
 
@@ -262,6 +272,21 @@ const QList<CliCommand>& cliCommands()
          .outputSuffixes = {QStringLiteral("pdf")},
          .app = C::App::Gui,
          .run = runReportCommand},
+        {.name = QStringLiteral("protocol"),
+         .usage = QStringLiteral(
+             "  protocol TABLE -o OUT.pdf [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] "
+             "[--dh KJ_PER_MOL] [--readings|--no-readings]\n"
+             "                                  write the recording's protocol as PDF:\n"
+             "                                  heading, verdict, figures, chart, days and\n"
+             "                                  readings (up to 20 000 rows unless\n"
+             "                                  --readings), with summary.json and\n"
+             "                                  readings.csv attached\n"),
+         .options = {kOutput, kLimits, kReadings},
+         .needsOutput = true,
+         .outputSuffixes = {QStringLiteral("pdf")},
+         .outputKind = QStringLiteral("PDF document"),
+         .app = C::App::Gui,
+         .run = runProtocolCommand},
         {.name = QStringLiteral("sim"),
          .usage =
              QStringLiteral("  sim [options]                   run the simulated instrument\n"),

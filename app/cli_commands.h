@@ -108,6 +108,10 @@ int runExportCommand(const CommandLineOptions& options);
 // `fln report TABLE -o OUT.pdf [--sort FIELD [--descending]]`: the printed
 // report as a PDF file, page by page, with a progress bar on stderr.
 int runReportCommand(const CommandLineOptions& options);
+// `fln protocol TABLE -o OUT.pdf [limits] [--readings|--no-readings]`: the
+// protocol of the recording as a PDF file that carries summary.json and
+// readings.csv, with a progress bar on stderr. Prints the file's path.
+int runProtocolCommand(const CommandLineOptions& options);
 // `fln sim [options]`: the simulated instrument on a pseudo-terminal;
 // options.arguments holds everything after "sim".
 int runSimCommand(const CommandLineOptions& options);

@@ -6,21 +6,11 @@
 #include "app/command_line.h"
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
-#include "data/table_period.h"
-#include "data/table_row_reader.h"
+#include "data/table_csv.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
 
 namespace {
-
-QString csvField(const QString& v)
-{
-    if (!v.contains(u',') && !v.contains(u'"') && !v.contains(u'\n') && !v.contains(u'\r'))
-        return v;
-    QString q = v;
-    q.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + q + u'"';
-}
 
 // `dump --sort FIELD --keep-index`: the one case that writes. The table is
 // opened for writing as the program opens it, and tag "tab1" on FIELD is
@@ -65,33 +55,8 @@ int runDumpCommand(const CommandLineOptions& o)
         keepSortIndex(table, o);
     else
         openTableForReading(table, o);
-    QStringList names;
-    for (const DbfField& f : table.fields())
-        names << csvField(f.name);
-    QString chunk = names.join(u',') + QStringLiteral("\r\n");
     const std::optional<QList<quint32>> period = periodRows(table, o, commandRegionalSettings(o));
-    const int n = int(table.fields().size());
-    TableRowReader rows(table);
-    const auto write = [&] {
-        for (int i = 0; i < n; ++i) {
-            if (i)
-                chunk += u',';
-            chunk += csvField(rows.text(i));
-        }
-        chunk += QStringLiteral("\r\n");
-        if (chunk.size() > 65536) {
-            writeOut(chunk);
-            chunk.clear();
-        }
-    };
-    if (period) {
-        for (quint32 rec : *period)
-            if (rows.viewRecord(rec))
-                write();
-    } else {
-        for (bool row = rows.viewFirst(); row; row = rows.viewNext())
-            write();
-    }
-    writeOut(chunk);
+    writeTableCsv(table, period ? &*period : nullptr,
+                  [](const QString& piece) { writeOut(piece); });
     return kExitDone;
 }

@@ -151,6 +151,7 @@ void TForm1::buildMenus()
     N8 = item(N1, "N8", QStringLiteral("Пред&варительный просмотр"), &TForm1::N8Click, {}, 3);
     N9 = item(N1, "N9", QStringLiteral("&Печать"), &TForm1::N9Click,
               QKeySequence(Qt::CTRL | Qt::Key_P), 4);
+    ProtocolItem = item(N1, "ProtocolItem", QStringLiteral("Про&токол…"), &TForm1::ProtocolClick);
     N10 = separator(N1, "N10");
     N11 = item(N1, "N11", QStringLiteral("В&ыход"), &TForm1::N11Click);
 
@@ -255,7 +256,8 @@ void TForm1::disable_button()
 
 void TForm1::setTableCommandsEnabled(bool enabled)
 {
-    for (QAction* own : {SummaryItem, CsvExport1, CopyRows1, SelectAll1, SelectPeriod1})
+    for (QAction* own :
+         {SummaryItem, ProtocolItem, CsvExport1, CopyRows1, SelectAll1, SelectPeriod1})
         if (own)
             own->setEnabled(enabled);
     for (QObject* o : tableCommands()) {

@@ -131,6 +131,12 @@ public:
     // "Сводка…" (menu "Сервис" and pop-up): the analysis of the table or of
     // the selected rows.
     void SummaryClick();
+    // "Протокол…" (menu "Файл"): the protocol of the table or of the
+    // selected rows in its preview, with print and save to PDF.
+    void ProtocolClick();
+    // The record numbers of the selected rows when two or more are
+    // selected (the period that the footers follow); else none.
+    QList<quint32> selectedRecords() const;
     // Readings out of the stored limits get their own text colour in the
     // grid: above the upper limit kAboveLimitColour, below the lower one
     // kBelowLimitColour.
@@ -206,6 +212,8 @@ public:
     // Our own commands: "Сводка…" in "Сервис" and in the pop-up menu.
     QAction *SummaryItem = nullptr, *SummaryPopupItem = nullptr;
     QAction* CsvExport1 = nullptr; // "Экспорт в CSV…" in "Сервис"
+    // "Протокол…" in "Файл".
+    QAction* ProtocolItem = nullptr;
     // Our own status bar.
     QStatusBar* StatusBar1 = nullptr;
     QLabel *OutputStatus = nullptr, *RecordsStatus = nullptr, *SelectedStatus = nullptr;

@@ -1,6 +1,7 @@
 // Charts, printing and the workbook export of the main window.
 #include "app/main.h"
 
+#include "app/about.h"
 #include "app/app_state.h"
 #include "app/error_report.h"
 #include "app/summary_window.h"
@@ -15,9 +16,12 @@
 #include "data/summary_options.h"
 #include "data/table_period.h"
 #include "output/measurement_report.h"
+#include "output/protocol_content.h"
+#include "output/protocol_preview.h"
 #include "output/report_printing.h"
 #include "output/workbook_export.h"
 #include "platform/app_error.h"
+#include "platform/app_title.h"
 #include "platform/help_viewer.h"
 #include "platform/output_target.h"
 #include "platform/printing_service.h"
@@ -142,19 +146,8 @@ void TForm1::SummaryClick()
     std::unique_ptr<SummaryWindow> window;
     try {
         const WaitCursor wait; // the figures, not the window the user then works in
-        // Two or more selected rows are the period, as for the footers.
-        QList<quint32> records;
-        const int c = DBGridPro1->selectionCount();
-        if (c >= 2) {
-            records.reserve(c);
-            // Only the bookmarks: making up every entry would copy its captured
-            // values too, for nothing, on a selection of a million rows.
-            const DataGridModel* model = DBGridPro1->model();
-            for (int i = 0; i < c; ++i)
-                records.append(quint32(model->selectionBookmark(i)));
-        }
-        window = std::make_unique<SummaryWindow>(Dbf1, records, m_state.regional, m_settings,
-                                                 m_printing, this);
+        window = std::make_unique<SummaryWindow>(Dbf1, selectedRecords(), m_state.regional,
+                                                 m_settings, m_printing, this);
     } catch (...) {
         showErrorReport(m_dialogs, this, currentExceptionReportText());
         return;
@@ -181,6 +174,57 @@ void TForm1::takeTableLimits()
         // limits, not its opening: those used last apply.
     }
     applyLimitColours();
+}
+
+QList<quint32> TForm1::selectedRecords() const
+{
+    // Two or more selected rows are the period, as for the footers.
+    QList<quint32> records;
+    const int c = DBGridPro1->selectionCount();
+    if (c >= 2) {
+        records.reserve(c);
+        // Only the bookmarks: making up every entry would copy its captured
+        // values too, for nothing, on a selection of a million rows.
+        const DataGridModel* model = DBGridPro1->model();
+        for (int i = 0; i < c; ++i)
+            records.append(quint32(model->selectionBookmark(i)));
+    }
+    return records;
+}
+
+void TForm1::ProtocolClick()
+{
+    if (!m_state.tableOpen || !Dbf1.isOpen())
+        return;
+    // What is being typed is posted first, so that the protocol counts it.
+    DBGridPro1->endEditInProgress();
+    std::unique_ptr<ProtocolDocument> document;
+    QList<PdfAttachment> attachments;
+    try {
+        const WaitCursor wait;
+        const QList<quint32> records = selectedRecords();
+        const QList<quint32>* chosen = records.isEmpty() ? nullptr : &records;
+        const SummaryOptions options = m_settings.isOpen()
+                                           ? loadTableSummaryOptions(m_settings, Dbf1.tableFile())
+                                           : SummaryOptions{};
+        ProtocolContent content =
+            collectProtocol(Dbf1, chosen, options, ProtocolReadings::Auto, m_state.regional);
+        content.program =
+            kAppTitle + u' ' + get_file_version(QCoreApplication::applicationFilePath());
+        attachments = protocolAttachments(Dbf1, chosen, content);
+        document = std::make_unique<ProtocolDocument>(std::move(content), m_state.regional);
+    } catch (...) {
+        showErrorReport(m_dialogs, this, currentExceptionReportText());
+        return;
+    }
+    ProtocolPreview preview(*document, std::move(attachments), m_dialogs, m_printing, this);
+    preview.setTableFiles({Dbf1.tableFile(), Dbf1.indexFile()});
+    preview.setSaveSuggestion(m_state.defaultDir, QFileInfo(Dbf1.tableFile()).completeBaseName());
+    preview.setErrorReport(
+        [this, &preview] { showErrorReport(m_dialogs, &preview, currentExceptionReportText()); });
+    m_dialogs.execModal(preview);
+    if (!preview.writtenFile().isEmpty())
+        showFileOutput(QStringLiteral("Протокол сохранен"), preview.writtenFile());
 }
 
 const QColor TForm1::kAboveLimitColour = QColor(0xC0, 0x00, 0x00);

@@ -1,5 +1,6 @@
 #include "app/summary_window.h"
 
+#include "app/about.h"
 #include "app/error_report.h"
 #include "components/wait_cursor.h"
 #include "data/count_text.h"
@@ -7,6 +8,8 @@
 #include "data/recording_summary_text.h"
 #include "data/statistics.h"
 #include "data/summary_options.h"
+#include "output/protocol_content.h"
+#include "output/protocol_preview.h"
 #include "platform/app_error.h"
 #include "platform/app_title.h"
 #include "platform/dialog_service.h"
@@ -164,10 +167,13 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     CopyButton->setObjectName(QStringLiteral("CopyButton"));
     PrintButton = new QPushButton(QStringLiteral("Печать"), this);
     PrintButton->setObjectName(QStringLiteral("PrintButton"));
+    ProtocolButton = new QPushButton(QStringLiteral("Протокол…"), this);
+    ProtocolButton->setObjectName(QStringLiteral("ProtocolButton"));
     CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
     connect(CopyButton, &QPushButton::clicked, this, &SummaryWindow::copyToClipboard);
     connect(PrintButton, &QPushButton::clicked, this, &SummaryWindow::print);
+    connect(ProtocolButton, &QPushButton::clicked, this, &SummaryWindow::showProtocol);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     Written = new QLabel(this);
     Written->setObjectName(QStringLiteral("Written"));
@@ -177,6 +183,7 @@ SummaryWindow::SummaryWindow(const DbfTable& table, const QList<quint32>& record
     buttons->addWidget(Written, 1);
     buttons->addWidget(CopyButton);
     buttons->addWidget(PrintButton);
+    buttons->addWidget(ProtocolButton);
     buttons->addWidget(CloseButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -292,9 +299,8 @@ void SummaryWindow::print()
 {
     try {
         if (m_printing.hasPrinter()) {
-            keepWritten(m_printing.printPage(
-                kTitle, QPageLayout::Portrait,
-                [this](QPainter& painter, QPrinter& printer) { paintPage(painter, printer); }));
+            const ProtocolDocument page(printedContent(), m_rs);
+            keepWritten(printProtocol(page, m_printing, kTitle, this));
             return;
         }
         if (!m_dialogs)
@@ -306,6 +312,47 @@ void SummaryWindow::print()
         return;
     }
     offerPdf();
+}
+
+ProtocolContent SummaryWindow::printedContent() const
+{
+    ProtocolContent c;
+    c.tableFile = m_table.tableFile();
+    c.scope = periodText();
+    c.summary = m_summary;
+    c.withChart = false;
+    c.withReadings = false;
+    c.program = kAppTitle + u' ' + get_file_version(QCoreApplication::applicationFilePath());
+    c.made = QDateTime::currentDateTime();
+    return c;
+}
+
+void SummaryWindow::showProtocol()
+{
+    if (!m_dialogs)
+        return;
+    std::unique_ptr<ProtocolDocument> document;
+    QList<PdfAttachment> attachments;
+    try {
+        const WaitCursor wait;
+        const QList<quint32>* chosen = m_records.isEmpty() ? nullptr : &m_records;
+        ProtocolContent content =
+            collectProtocol(m_table, chosen, m_options, ProtocolReadings::Auto, m_rs);
+        content.program = printedContent().program;
+        attachments = protocolAttachments(m_table, chosen, content);
+        document = std::make_unique<ProtocolDocument>(std::move(content), m_rs);
+    } catch (...) {
+        if (!m_errorReport)
+            throw;
+        m_errorReport();
+        return;
+    }
+    ProtocolPreview preview(*document, std::move(attachments), *m_dialogs, m_printing, this);
+    preview.setTableFiles({m_table.tableFile(), m_table.indexFile()});
+    preview.setSaveSuggestion(m_saveFolder, m_saveName);
+    preview.setErrorReport(m_errorReport);
+    m_dialogs->execModal(preview);
+    keepWritten(preview.writtenFile());
 }
 
 void SummaryWindow::offerPdf()
@@ -339,12 +386,9 @@ QString SummaryWindow::saveAsPdf(const QString& fileName)
     if (const QString refusal = refusedOutput(fileName, {m_table.tableFile(), m_table.indexFile()});
         !refusal.isEmpty())
         throw AppError(refusal);
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(QFileInfo(fileName).absoluteFilePath());
-    return keepWritten(PrintingService::printPage(
-        pdf, kTitle, QPageLayout::Portrait,
-        [this](QPainter& painter, QPrinter& printer) { paintPage(painter, printer); }));
+    const ProtocolDocument page(printedContent(), m_rs);
+    writeProtocolPdf(page, fileName, {});
+    return keepWritten(QFileInfo(fileName).absoluteFilePath());
 }
 
 QString SummaryWindow::keepWritten(const QString& file)
@@ -352,69 +396,4 @@ QString SummaryWindow::keepWritten(const QString& file)
     if (!file.isEmpty())
         m_writtenFile = file;
     return file;
-}
-
-void SummaryWindow::paintPage(QPainter& painter, QPrinter& printer) const
-{
-    // Within the page's margins; the painter's origin is the paper's corner.
-    const QPageLayout layout = printer.pageLayout();
-    const QRect area =
-        layout.fullRectPixels(printer.resolution()) - layout.marginsPixels(printer.resolution());
-
-    // Everything on one page: the figures on the left, the days on the
-    // right, one font size small enough for the longer of the two.
-    const QList<QStringList> figures = summaryRows(m_summary, m_rs);
-    const QList<QStringList> days = dayRows(m_summary, m_rs);
-    const qsizetype lines = std::max(figures.size(), days.size()) + 3;
-    const double lineHeight = std::min(area.height() / double(lines), printer.resolution() / 5.0);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(1, int(lineHeight * 0.7)));
-    painter.setFont(font);
-    const QFontMetricsF fm(font, &printer);
-
-    const auto columnsWidth = [&](const QList<QStringList>& rows) {
-        QList<double> widths;
-        for (const QStringList& row : rows)
-            for (qsizetype c = 0; c < row.size(); ++c) {
-                if (widths.size() <= c)
-                    widths << 0;
-                widths[c] =
-                    std::max(widths[c], fm.horizontalAdvance(row[c]) + fm.averageCharWidth() * 2);
-            }
-        return widths;
-    };
-    QList<double> figureWidths = columnsWidth(figures), dayWidths = columnsWidth(days);
-    double total = 0;
-    for (double w : figureWidths + dayWidths)
-        total += w;
-    total += fm.averageCharWidth() * 4;
-    const double scale = total > area.width() ? area.width() / total : 1.0;
-    if (scale < 1) {
-        font.setPixelSize(std::max(1, int(font.pixelSize() * scale)));
-        painter.setFont(font);
-        for (double& w : figureWidths)
-            w *= scale;
-        for (double& w : dayWidths)
-            w *= scale;
-    }
-
-    double y = area.top() + lineHeight;
-    painter.drawText(QPointF(area.left(), y), kTitle + QStringLiteral(". ") + periodText());
-    y += lineHeight * 1.5;
-    const auto table = [&](const QList<QStringList>& rows, const QList<double>& widths, double x) {
-        double ty = y;
-        for (const QStringList& row : rows) {
-            double tx = x;
-            for (qsizetype c = 0; c < row.size(); ++c) {
-                painter.drawText(QPointF(tx, ty), row[c]);
-                tx += widths.value(c);
-            }
-            ty += lineHeight;
-        }
-    };
-    table(figures, figureWidths, area.left());
-    double figuresWidth = 0;
-    for (double w : figureWidths)
-        figuresWidth += w;
-    table(days, dayWidths, area.left() + figuresWidth + fm.averageCharWidth() * 2 * scale);
 }

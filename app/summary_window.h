@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/recording_summary.h"
+#include "output/protocol_document.h"
 
 #include <QDialog>
 #include <QList>
@@ -39,10 +40,13 @@ public:
 
     // The buttons' work.
     void copyToClipboard();
-    // On the current printer; without one, the default error report's
+    // The summary on the current printer, through the protocol's layout on
+    // as many pages as it needs; without one, the default error report's
     // message offers "Сохранить в PDF…".
     void print();
-    // Writes the printed page as a PDF file (unseen until whole); returns
+    // "Протокол…": the protocol of the same rows and limits in its preview.
+    void showProtocol();
+    // Writes the printed pages as a PDF file (unseen until whole); returns
     // its name. Throws AppError on a refusal or a failed write.
     QString saveAsPdf(const QString& fileName);
     // The last file a print job or "Сохранить в PDF…" wrote; empty: none.
@@ -74,6 +78,7 @@ public:
     QTableWidget* Days = nullptr;
     QPushButton* CopyButton = nullptr;
     QPushButton* PrintButton = nullptr;
+    QPushButton* ProtocolButton = nullptr;
     QPushButton* CloseButton = nullptr;
 
 private:
@@ -83,8 +88,9 @@ private:
     // Room for every table whole, within the screen's free area.
     void fitToContents();
     void offerPdf();
-    // The page as printed: the figures on the left, the days on the right.
-    void paintPage(QPainter& painter, QPrinter& printer) const;
+    // What the printed summary shows: the protocol's heading, verdicts,
+    // figures and days, without chart and readings.
+    ProtocolContent printedContent() const;
     // A job's file, when it became one, is the last file written.
     QString keepWritten(const QString& file);
 

@@ -289,6 +289,43 @@ QList<QStringList> dayRows(const RecordingSummary& s, const RegionalSettings& rs
     return rows;
 }
 
+QList<QStringList> verdictRows(const RecordingSummary& s, const RegionalSettings& rs)
+{
+    QList<QStringList> rows{{QStringLiteral("Канал"), QStringLiteral("Заключение"),
+                             QStringLiteral("Показаний вне границ"),
+                             QStringLiteral("Время вне границ"), QStringLiteral("Выходов"),
+                             QStringLiteral("Время в границах")}};
+    const QString names[2] = {MeasurementSchema::kT1Caption, MeasurementSchema::kT2Caption};
+    for (int i = 0; i < 2; ++i) {
+        const ChannelSummary& c = s.channels[size_t(i)];
+        if (!c.lower && !c.upper) {
+            rows << QStringList{names[i], QStringLiteral("границы не заданы"), kNone, kNone, kNone,
+                                kNone};
+            continue;
+        }
+        // A reading is out on one side only: the sides add up.
+        const qint64 out = c.below.readings + c.above.readings;
+        rows << QStringList{names[i],
+                            out ? QStringLiteral("вне пределов") : QStringLiteral("в пределах"),
+                            count(out, rs),
+                            durationText(c.below.seconds + c.above.seconds),
+                            count(c.below.excursions + c.above.excursions, rs),
+                            c.withinShare ? shareText(*c.withinShare, rs) : kNone};
+    }
+    return rows;
+}
+
+QString limitsText(const ChannelSummary& c, const RegionalSettings& rs)
+{
+    if (c.lower && c.upper)
+        return QStringLiteral("от %1 до %2").arg(limitText(c.lower, rs), limitText(c.upper, rs));
+    if (c.lower)
+        return QStringLiteral("не ниже ") + limitText(c.lower, rs);
+    if (c.upper)
+        return QStringLiteral("не выше ") + limitText(c.upper, rs);
+    return QStringLiteral("не заданы");
+}
+
 QString alignedText(const QList<QStringList>& rows)
 {
     // Consecutive rows of as many cells form one block with its own widths,

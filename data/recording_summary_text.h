@@ -18,6 +18,15 @@ QList<QStringList> summaryRows(const RecordingSummary& s, const RegionalSettings
 // The per-day table, its heading row first.
 QList<QStringList> dayRows(const RecordingSummary& s, const RegionalSettings& rs);
 
+// The verdict of each channel on its limits, after a heading row: the
+// channel, "в пределах", "вне пределов" or (no limit on either side)
+// "границы не заданы", then the readings out, the time out, the excursions
+// and the share of the time within ("—" without limits).
+QList<QStringList> verdictRows(const RecordingSummary& s, const RegionalSettings& rs);
+// A channel's limits in words: "от 2,00 до 8,00", "не ниже 2,00", "не выше
+// 8,00" or "не заданы".
+QString limitsText(const ChannelSummary& c, const RegionalSettings& rs);
+
 // Rows as lines of columns padded to one width (the command line's text).
 QString alignedText(const QList<QStringList>& rows);
 // Rows as lines of tab-separated cells (for a spreadsheet).

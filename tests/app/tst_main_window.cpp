@@ -49,8 +49,9 @@ QString storedValue(const QString& settingsFile, const QString& name)
 }
 
 const QStringList kTableCommands = {
-    "N4",  "N5",  "N7",  "N8",  "N9",     "N27",         "N29",         "N30",        "N31",
-    "N33", "N34", "N36", "N37", "Excel1", "ToolButton3", "ToolButton4", "ToolButton5"};
+    "N4",  "N5",     "N7",          "N8",          "N9",          "N27",
+    "N29", "N30",    "N31",         "N33",         "N34",         "N36",
+    "N37", "Excel1", "ToolButton3", "ToolButton4", "ToolButton5", "ProtocolItem"};
 // The port can be chosen before any table is open.
 const QStringList kAlwaysEnabled = {
     "N1",  "N2",  "N3",  "N11",         "N12",         "N13",         "N35",
@@ -201,8 +202,9 @@ void TestMainWindow::commandMap_data()
     QTest::addColumn<QString>("menu");      // objectName of the menu ("PopupMenu1" for the pop-up)
     QTest::addColumn<QStringList>("items"); // objectNames in order, "-" + name for separators
     QTest::addColumn<QStringList>("captions"); // "" for separators
-    QTest::newRow("Файл") << "N1" << QStringList{"N2",  "N3", "N4", "N5",   "N7",
-                                                 "-N6", "N8", "N9", "-N10", "N11"}
+    // "Протокол…" is our own.
+    QTest::newRow("Файл") << "N1" << QStringList{"N2", "N3", "N4",           "N5",   "N7", "-N6",
+                                                 "N8", "N9", "ProtocolItem", "-N10", "N11"}
                           << QStringList{"Создать",
                                          "Открыть",
                                          "Дополнить",
@@ -211,6 +213,7 @@ void TestMainWindow::commandMap_data()
                                          "",
                                          "Предварительный просмотр",
                                          "Печать",
+                                         "Протокол…",
                                          "",
                                          "Выход"};
     QTest::newRow("Вид") << "N12" << QStringList{"N27", "-N28", "N29", "N30", "N31", "-N32", "N33"}
