@@ -274,14 +274,15 @@ const QList<CliCommand>& cliCommands()
          .run = runReportCommand},
         {.name = QStringLiteral("protocol"),
          .usage = QStringLiteral(
-             "  protocol TABLE -o OUT.pdf [--lower1 X] [--upper1 Y] [--lower2 X] [--upper2 Y] "
-             "[--dh KJ_PER_MOL] [--readings|--no-readings]\n"
-             "                                  write the recording's protocol as PDF:\n"
+             "  protocol TABLE -o OUT.pdf [--from MOMENT] [--to MOMENT] [--lower1 X] [--upper1 Y] "
+             "[--lower2 X] [--upper2 Y] [--dh KJ_PER_MOL] [--readings|--no-readings]\n"
+             "                                  write the protocol of the recording (or\n"
+             "                                  the period) as PDF:\n"
              "                                  heading, verdict, figures, chart, days and\n"
              "                                  readings (up to 20 000 rows unless\n"
              "                                  --readings), with summary.json and\n"
              "                                  readings.csv attached\n"),
-         .options = {kOutput, kLimits, kReadings},
+         .options = {kOutput, kPeriod, kLimits, kReadings},
          .needsOutput = true,
          .outputSuffixes = {QStringLiteral("pdf")},
          .outputKind = QStringLiteral("PDF document"),

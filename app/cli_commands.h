@@ -108,8 +108,8 @@ int runExportCommand(const CommandLineOptions& options);
 // `fln report TABLE -o OUT.pdf [--sort FIELD [--descending]]`: the printed
 // report as a PDF file, page by page, with a progress bar on stderr.
 int runReportCommand(const CommandLineOptions& options);
-// `fln protocol TABLE -o OUT.pdf [limits] [--readings|--no-readings]`: the
-// protocol of the recording as a PDF file that carries summary.json and
+// `fln protocol TABLE -o OUT.pdf [--from --to] [limits] [--readings|--no-readings]`:
+// the protocol of the recording or the period as a PDF file that carries summary.json and
 // readings.csv, with a progress bar on stderr. Prints the file's path.
 int runProtocolCommand(const CommandLineOptions& options);
 // `fln sim [options]`: the simulated instrument on a pseudo-terminal;

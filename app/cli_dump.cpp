@@ -7,6 +7,7 @@
 #include "data/dbf_table.h"
 #include "data/measurement_schema.h"
 #include "data/table_csv.h"
+#include "data/table_period.h"
 #include "platform/app_error.h"
 #include "platform/console_output.h"
 

@@ -1,5 +1,5 @@
-// `fln protocol TABLE -o OUT.pdf [limits] [--readings|--no-readings]`: the
-// protocol of the whole recording. The table is only read.
+// `fln protocol TABLE -o OUT.pdf [--from --to] [limits] [--readings|--no-readings]`:
+// the protocol of the whole recording or of the period. The table is only read.
 #include "app/about.h"
 #include "app/cli_commands.h"
 #include "app/cli_progress.h"
@@ -35,9 +35,11 @@ int runProtocolCommand(const CommandLineOptions& o)
 
     DbfTable table;
     openTableForReading(table, o);
-    ProtocolContent content = collectProtocol(table, nullptr, options, readings, rs);
+    const std::optional<QList<quint32>> period = periodRows(table, o, rs);
+    const QList<quint32>* rows = period ? &*period : nullptr;
+    ProtocolContent content = collectProtocol(table, rows, options, readings, rs);
     content.program = kAppTitle + u' ' + get_file_version(QCoreApplication::applicationFilePath());
-    const QList<PdfAttachment> attachments = protocolAttachments(table, nullptr, content);
+    const QList<PdfAttachment> attachments = protocolAttachments(table, rows, content);
     stopWhenInterrupted();
     const ProtocolDocument document(std::move(content), rs);
     const int pages = document.pageCount();

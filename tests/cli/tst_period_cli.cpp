@@ -229,7 +229,7 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("period");
         QTest::addColumn<QString>("named");
-        const QStringList commands{"summary", "dump", "export", "report", "chart"};
+        const QStringList commands{"summary", "dump", "export", "report", "chart", "protocol"};
         for (const QString& c : commands) {
             QTest::newRow(qPrintable(c + ", --from not a moment"))
                 << c << QStringList{"--from", "15.03.2024"} << "--from";
@@ -252,7 +252,8 @@ private slots:
                                            : command == "export" ? "refused.xlsx"
                                                                  : "refused.pdf");
         QStringList args{command, m_table};
-        if (command == "chart" || command == "export" || command == "report")
+        if (command == "chart" || command == "export" || command == "report" ||
+            command == "protocol")
             args << "-o" << out;
         const FlnRun r = fln(args + period);
         QCOMPARE(r.code, 2);
@@ -268,7 +269,7 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("period");
         QTest::addColumn<QString>("said");
-        for (const QString c : {"summary", "dump", "export", "report", "chart"}) {
+        for (const QString c : {"summary", "dump", "export", "report", "chart", "protocol"}) {
             QTest::newRow(qPrintable(c + ", inside the gap"))
                 << c << QStringList{"--from", "2024-03-15T23:00", "--to", "16.03.2024 01:50"}
                 << "В период с 15.03.2024 23:00:00 по 16.03.2024 01:50:00 не попала ни одна "
@@ -295,7 +296,8 @@ private slots:
                                                                  : "empty.pdf");
         QStringList words = command.split(u' ');
         QStringList args{words.takeFirst(), m_table};
-        if (command == "chart" || command == "export" || command == "report")
+        if (command == "chart" || command == "export" || command == "report" ||
+            command == "protocol")
             args << "-o" << out;
         const QByteArray before = readFile(m_table);
         const FlnRun r = fln(args + words + period);

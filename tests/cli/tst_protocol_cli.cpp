@@ -305,6 +305,46 @@ private slots:
                      qPrintable(line));
     }
 
+    // --from and --to: the protocol of the period's rows, and the files it
+    // carries are what `fln summary --json` and `fln dump` print of the same
+    // period.
+    void period()
+    {
+        const QString path = fixture("week");
+        const QStringList options{"--from",           "2024-03-16T00:00", "--to",
+                                  "18.03.2024 12:00", "--upper1",         "8"};
+        const QString pdf = m_dir.filePath("period.pdf");
+        const FlnRun run =
+            runFln(QStringList{"--locale", "ru_RU", "protocol", path, "-o", pdf} + options);
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        const FlnRun summary =
+            runFln(QStringList{"--locale", "ru_RU", "summary", path, "--json"} + options);
+        QCOMPARE(summary.code, 0);
+        const QJsonObject s = QJsonDocument::fromJson(summary.out.toUtf8()).object();
+        QVERIFY(s["records"].toInt() > 0 && s["records"].toInt() < 300);
+        QCOMPARE(s["first"].toString().left(10), QString("2024-03-16"));
+        const FlnRun dump = runFln(
+            {"--locale", "ru_RU", "dump", path, options[0], options[1], options[2], options[3]});
+        QCOMPARE(dump.code, 0);
+
+        const QString out = m_dir.filePath("period-files");
+        QVERIFY(QDir().mkpath(out));
+        const peers::Result saved = peers::run("pdfdetach", {"-saveall", "-o", out, pdf});
+        FLN_NEED_PEER(saved, "poppler-utils");
+        QCOMPARE(saved.exitCode, 0);
+        const auto contents = [&](const QString& name) {
+            QFile f(out + "/" + name);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+        };
+        QCOMPARE(contents("summary.json"), summary.out.toUtf8());
+        QCOMPARE(contents("readings.csv"), dump.out.toUtf8());
+
+        const QString text = QString::fromUtf8(peers::run("pdftotext", {"-layout", pdf, "-"}).out);
+        QCOMPARE(lineCells(text, "Период").value(1),
+                 momentText(s["first"].toString()) + " – " + momentText(s["last"].toString()));
+        QCOMPARE(numberOf(lineCells(text, "Записей").value(1)), s["records"].toDouble());
+    }
+
     // More days make a longer day table, readings more pages; more than
     // 20 000 rows leave the readings out unless --readings asks for them.
     void pagesFollowDaysAndReadings()
