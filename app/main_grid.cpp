@@ -157,12 +157,7 @@ bool TForm1::selectPeriod(const Period& period)
     if (rows.isEmpty())
         return refuse(emptyPeriodText(period, m_state.regional) + u'.');
     const WaitCursor wait;
-    DBGridPro1->beginUpdate();
-    struct End
-    {
-        DataGrid& grid;
-        ~End() { grid.endUpdate(); }
-    } end{*DBGridPro1};
+    const DataGrid::UpdateScope updating(*DBGridPro1);
     DBGridPro1->selectExactly(rows);
     Dbf1.goToPosition(rows.constFirst()); // where the period starts is in view
     return true;
@@ -175,12 +170,7 @@ void TForm1::SelectAllClick()
     const WaitCursor wait;
     // The double click's walk, from no selection: the rows selected before
     // would otherwise be taken out again on the way.
-    DBGridPro1->beginUpdate();
-    struct End
-    {
-        DataGrid& grid;
-        ~End() { grid.endUpdate(); }
-    } end{*DBGridPro1};
+    const DataGrid::UpdateScope updating(*DBGridPro1);
     DBGridPro1->clearSelection();
     DBGridPro1DblClick();
 }

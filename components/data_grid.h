@@ -104,6 +104,18 @@ public:
     // long walks over the rows.
     void beginUpdate();
     void endUpdate();
+    // beginUpdate() now, endUpdate() when the scope ends, also by an exception.
+    class UpdateScope
+    {
+    public:
+        explicit UpdateScope(DataGrid& grid) : m_grid(grid) { m_grid.beginUpdate(); }
+        ~UpdateScope() { m_grid.endUpdate(); }
+        UpdateScope(const UpdateScope&) = delete;
+        UpdateScope& operator=(const UpdateScope&) = delete;
+
+    private:
+        DataGrid& m_grid;
+    };
 
     // --- editing ---
     // Posts a row being edited; otherwise commits and closes an open editor.

@@ -214,12 +214,7 @@ void MeasurementGridView::DBGridPro1DblClick()
         return;
     // One notification at the end: the footers are computed once over the
     // whole selection, not once per row.
-    m_grid.beginUpdate();
-    struct End
-    {
-        DataGrid& grid;
-        ~End() { grid.endUpdate(); }
-    } end{m_grid};
+    const DataGrid::UpdateScope updating(m_grid);
     m_table.first();
     // The Shift+Down walk to the last row in one step; the loop below then
     // only finds the table past its last row.
